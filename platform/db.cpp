@@ -1,0 +1,213 @@
+#include "platform/db.h"
+
+#include <strings.h>
+
+#include <utility>
+
+namespace travik::db {
+
+DbError::DbError(int sqliteCode, const std::string& text) : std::runtime_error(text), code_(sqliteCode) {}
+
+bool DbError::busy() const {
+  const int primary = code_ & 0xff;
+  return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+namespace {
+[[noreturn]] void fail(sqlite3* db, int rc) {
+  const char* message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  throw DbError(db ? sqlite3_extended_errcode(db) : rc, message ? message : sqlite3_errstr(rc));
+}
+}  // namespace
+
+Statement::Statement(sqlite3* handle, std::string_view sql) : db_(handle) {
+  const int rc = sqlite3_prepare_v3(handle, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                                    &stmt_, nullptr);
+  if (rc != SQLITE_OK) fail(handle, rc);
+}
+
+Statement::Statement(Statement&& other) noexcept
+    : stmt_(std::exchange(other.stmt_, nullptr)), db_(std::exchange(other.db_, nullptr)) {}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+  if (this != &other) {
+    sqlite3_finalize(stmt_);
+    stmt_ = std::exchange(other.stmt_, nullptr);
+    db_ = std::exchange(other.db_, nullptr);
+  }
+  return *this;
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+void Statement::check(int rc) const {
+  if (rc != SQLITE_OK) fail(db_, rc);
+}
+
+Statement& Statement::bindNull(int index) {
+  check(sqlite3_bind_null(stmt_, index));
+  return *this;
+}
+Statement& Statement::bind(int index, std::int64_t value) {
+  check(sqlite3_bind_int64(stmt_, index, value));
+  return *this;
+}
+Statement& Statement::bind(int index, double value) {
+  check(sqlite3_bind_double(stmt_, index, value));
+  return *this;
+}
+Statement& Statement::bind(int index, std::string_view value) {
+  check(sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT));
+  return *this;
+}
+
+bool Statement::step() {
+  const int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  // Leave the statement reusable after a failure (busy, constraint ...).
+  sqlite3_reset(stmt_);
+  fail(db_, rc);
+}
+
+void Statement::run() {
+  while (step()) {
+  }
+  reset();
+}
+
+void Statement::reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+
+std::string Statement::columnName(int column) const {
+  const char* name = sqlite3_column_name(stmt_, column);
+  return name ? name : "";
+}
+
+int Statement::columnIndex(std::string_view name) const {
+  const int count = sqlite3_column_count(stmt_);
+  for (int i = 0; i < count; ++i) {
+    const char* column = sqlite3_column_name(stmt_, i);
+    if (column && std::string_view(column).size() == name.size() &&
+        strncasecmp(column, name.data(), name.size()) == 0)
+      return i;
+  }
+  return -1;
+}
+
+int Statement::requireColumn(std::string_view name) const {
+  const int index = columnIndex(name);
+  if (index < 0) throw DbError(SQLITE_ERROR, "Item cannot be found in the collection: " + std::string(name));
+  return index;
+}
+
+bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+std::int64_t Statement::getInt(int column) const { return sqlite3_column_int64(stmt_, column); }
+double Statement::getDouble(int column) const { return sqlite3_column_double(stmt_, column); }
+std::string Statement::getText(int column) const {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+  return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
+}
+
+Connection::Connection(Connection&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+Connection& Connection::operator=(Connection&& other) noexcept {
+  if (this != &other) {
+    close();
+    db_ = std::exchange(other.db_, nullptr);
+  }
+  return *this;
+}
+Connection::~Connection() { close(); }
+
+void Connection::open(const std::string& path, int busyTimeoutMs) {
+  close();
+  const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw DbError(rc, message + ": " + path);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  setBusyTimeout(busyTimeoutMs);
+  try {
+    // WAL lets the console read while the service writes; NORMAL sync is
+    // crash-safe in WAL mode (a power cut may lose the last commit, never corrupt).
+    exec("PRAGMA journal_mode=WAL");
+    exec("PRAGMA synchronous=NORMAL");
+  } catch (const DbError&) {
+    // A read-only file or a locked database still opens; the first write reports it.
+  }
+}
+
+void Connection::create(const std::string& path) {
+  close();
+  const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw DbError(rc, message + ": " + path);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  setBusyTimeout(10000);
+}
+
+void Connection::close() noexcept {
+  if (db_) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+}
+
+void Connection::requireOpen() const {
+  if (!db_) throw DbError(SQLITE_MISUSE, "Operation is not allowed when the object is closed.");
+}
+
+void Connection::exec(std::string_view sql) {
+  requireOpen();
+  std::string text(sql);
+  char* error = nullptr;
+  const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error);
+  if (rc != SQLITE_OK) {
+    std::string message = error ? error : sqlite3_errstr(rc);
+    sqlite3_free(error);
+    throw DbError(sqlite3_extended_errcode(db_), message);
+  }
+}
+
+Statement Connection::prepare(std::string_view sql) {
+  requireOpen();
+  return Statement(db_, sql);
+}
+
+std::int64_t Connection::changes() const { return db_ ? sqlite3_changes64(db_) : 0; }
+
+void Connection::setBusyTimeout(int ms) {
+  if (db_) sqlite3_busy_timeout(db_, ms);
+}
+
+Transaction::Transaction(Connection& connection) : connection_(connection) { connection_.exec("BEGIN IMMEDIATE"); }
+
+Transaction::~Transaction() { rollback(); }
+
+void Transaction::commit() {
+  if (!open_) return;
+  connection_.exec("COMMIT");
+  open_ = false;
+}
+
+void Transaction::rollback() noexcept {
+  if (!open_) return;
+  open_ = false;
+  try {
+    connection_.exec("ROLLBACK");
+  } catch (...) {
+  }
+}
+
+}  // namespace travik::db

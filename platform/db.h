@@ -1,0 +1,132 @@
+// The program database: a thin layer over SQLite.
+//
+// Every value reaches SQL through a bound parameter; no caller ever puts a
+// value into statement text.  Rows are read by column name without regard to
+// letter case, as the original file database matched its columns.  The file is
+// opened in WAL mode with a busy timeout because the console and the service
+// share it; SQLITE_BUSY after the timeout surfaces as a DbError whose busy()
+// is true (the "locked database" case).
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace travik::db {
+
+class DbError : public std::runtime_error {
+ public:
+  DbError(int sqliteCode, const std::string& text);
+  int sqliteCode() const { return code_; }
+  // The database stayed locked by another process past the busy timeout.
+  bool busy() const;
+
+ private:
+  int code_;
+};
+
+class Statement {
+ public:
+  Statement() = default;
+  Statement(sqlite3* handle, std::string_view sql);
+  Statement(Statement&& other) noexcept;
+  Statement& operator=(Statement&& other) noexcept;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement();
+
+  bool valid() const { return stmt_ != nullptr; }
+
+  // Parameters are numbered from 1, as in SQLite.
+  Statement& bindNull(int index);
+  Statement& bind(int index, std::int64_t value);
+  Statement& bind(int index, int value) { return bind(index, static_cast<std::int64_t>(value)); }
+  Statement& bind(int index, bool value) { return bind(index, static_cast<std::int64_t>(value ? 1 : 0)); }
+  Statement& bind(int index, double value);
+  Statement& bind(int index, std::string_view value);
+  Statement& bind(int index, const char* value) { return bind(index, std::string_view(value)); }
+  Statement& bind(int index, const std::string& value) { return bind(index, std::string_view(value)); }
+  template <class T>
+  Statement& bind(int index, const std::optional<T>& value) {
+    return value ? bind(index, *value) : bindNull(index);
+  }
+
+  // Advances to the next row; false when the statement is done.
+  bool step();
+  // Runs a statement that returns no rows, then resets it for reuse.
+  void run();
+  // Makes the statement ready to run again with new bindings.
+  void reset();
+
+  int columnCount() const;
+  std::string columnName(int column) const;
+  // Column position by name, ignoring case; -1 when the result has no such column.
+  int columnIndex(std::string_view name) const;
+
+  bool isNull(int column) const;
+  std::int64_t getInt(int column) const;
+  double getDouble(int column) const;
+  std::string getText(int column) const;
+
+  bool isNull(std::string_view name) const { return isNull(requireColumn(name)); }
+  std::int64_t getInt(std::string_view name) const { return getInt(requireColumn(name)); }
+  double getDouble(std::string_view name) const { return getDouble(requireColumn(name)); }
+  std::string getText(std::string_view name) const { return getText(requireColumn(name)); }
+  bool getBool(std::string_view name) const { return getInt(requireColumn(name)) != 0; }
+
+ private:
+  int requireColumn(std::string_view name) const;
+  void check(int rc) const;
+
+  sqlite3_stmt* stmt_ = nullptr;
+  sqlite3* db_ = nullptr;
+};
+
+class Connection {
+ public:
+  Connection() = default;
+  Connection(Connection&& other) noexcept;
+  Connection& operator=(Connection&& other) noexcept;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection();
+
+  // Opens an existing database file; never creates one.
+  void open(const std::string& path, int busyTimeoutMs = 10000);
+  // Opens (creating if needed) a database file; for building the delivered database and tests.
+  void create(const std::string& path);
+  void close() noexcept;
+  bool isOpen() const { return db_ != nullptr; }
+
+  void exec(std::string_view sql);
+  Statement prepare(std::string_view sql);
+  std::int64_t changes() const;
+  void setBusyTimeout(int ms);
+  sqlite3* handle() const { return db_; }
+
+ private:
+  void requireOpen() const;
+  sqlite3* db_ = nullptr;
+};
+
+// A write transaction that rolls back unless committed.  BEGIN IMMEDIATE takes
+// the write lock at once, so a locked database fails here and not half-way.
+class Transaction {
+ public:
+  explicit Transaction(Connection& connection);
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  ~Transaction();
+  void commit();
+  void rollback() noexcept;
+
+ private:
+  Connection& connection_;
+  bool open_ = true;
+};
+
+}  // namespace travik::db

@@ -1,0 +1,178 @@
+#include "platform/odbc.h"
+
+#include <strings.h>
+
+#include <utility>
+
+namespace travik::odbc {
+
+namespace {
+
+[[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& what) {
+  SQLCHAR state[6] = {0};
+  SQLINTEGER native = 0;
+  SQLCHAR text[1024] = {0};
+  SQLSMALLINT length = 0;
+  std::string message = what;
+  std::string sqlState;
+  if (handle != SQL_NULL_HANDLE &&
+      SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, 1, state, &native, text, sizeof text, &length))) {
+    sqlState = reinterpret_cast<char*>(state);
+    message = std::string(reinterpret_cast<char*>(text));
+  }
+  throw OdbcError(native, sqlState, message);
+}
+
+void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what) {
+  if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) fail(handleType, handle, what);
+}
+
+}  // namespace
+
+Connection::Connection() {
+  check(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_), SQL_HANDLE_ENV, SQL_NULL_HANDLE,
+        "Cannot allocate the ODBC environment");
+  check(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0), SQL_HANDLE_ENV,
+        env_, "Cannot select ODBC 3");
+}
+
+Connection::~Connection() {
+  close();
+  if (env_ != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+}
+
+void Connection::open(const std::string& dataSource, int loginTimeoutSeconds) {
+  close();
+  check(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_), SQL_HANDLE_ENV, env_, "Cannot allocate an ODBC connection");
+  SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutSeconds)),
+                    0);
+  std::string dsn = dataSource;
+  const SQLRETURN rc = SQLConnect(dbc_, reinterpret_cast<SQLCHAR*>(dsn.data()), SQL_NTS,
+                                  reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), SQL_NTS,
+                                  reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), SQL_NTS);
+  if (!SQL_SUCCEEDED(rc)) {
+    try {
+      fail(SQL_HANDLE_DBC, dbc_, "Cannot connect to data source " + dataSource);
+    } catch (...) {
+      SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+      dbc_ = SQL_NULL_HDBC;
+      throw;
+    }
+  }
+  connected_ = true;
+}
+
+void Connection::close() noexcept {
+  if (dbc_ != SQL_NULL_HDBC) {
+    if (connected_) SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    dbc_ = SQL_NULL_HDBC;
+  }
+  connected_ = false;
+}
+
+Statement Connection::prepare(std::string_view sql) {
+  if (!connected_) throw OdbcError(0, "08003", "Operation is not allowed when the object is closed.");
+  Statement statement(dbc_);
+  std::string text(sql);
+  check(SQLPrepare(statement.stmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQL_HANDLE_STMT,
+        statement.stmt_, "Cannot prepare statement");
+  return statement;
+}
+
+Statement Connection::execute(std::string_view sql, const std::vector<std::string>& parameters) {
+  Statement statement = prepare(sql);
+  statement.execute(parameters);
+  return statement;
+}
+
+Statement::Statement(SQLHDBC dbc) {
+  check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt_), SQL_HANDLE_DBC, dbc, "Cannot allocate an ODBC statement");
+}
+
+Statement::Statement(Statement&& other) noexcept
+    : stmt_(std::exchange(other.stmt_, static_cast<SQLHSTMT>(nullptr))),
+      columns_(std::move(other.columns_)),
+      boundValues_(std::move(other.boundValues_)),
+      boundLengths_(std::move(other.boundLengths_)) {}
+
+Statement::~Statement() {
+  if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+}
+
+void Statement::execute(const std::vector<std::string>& parameters) {
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  boundValues_ = parameters;
+  boundLengths_.assign(parameters.size(), 0);
+  for (std::size_t i = 0; i < boundValues_.size(); ++i) {
+    boundLengths_[i] = static_cast<SQLLEN>(boundValues_[i].size());
+    const SQLULEN columnSize = boundValues_[i].empty() ? 1 : boundValues_[i].size();
+    check(SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                           columnSize, 0, boundValues_[i].data(), static_cast<SQLLEN>(boundValues_[i].size()),
+                           &boundLengths_[i]),
+          SQL_HANDLE_STMT, stmt_, "Cannot bind parameter");
+  }
+  check(SQLExecute(stmt_), SQL_HANDLE_STMT, stmt_, "Cannot execute statement");
+  loadColumnNames();
+}
+
+void Statement::loadColumnNames() {
+  columns_.clear();
+  SQLSMALLINT count = 0;
+  if (!SQL_SUCCEEDED(SQLNumResultCols(stmt_, &count))) return;
+  for (SQLSMALLINT i = 1; i <= count; ++i) {
+    SQLCHAR name[256] = {0};
+    SQLSMALLINT length = 0;
+    SQLDescribeCol(stmt_, static_cast<SQLUSMALLINT>(i), name, sizeof name, &length, nullptr, nullptr, nullptr,
+                   nullptr);
+    columns_.emplace_back(reinterpret_cast<char*>(name));
+  }
+}
+
+bool Statement::fetch() {
+  const SQLRETURN rc = SQLFetch(stmt_);
+  if (rc == SQL_NO_DATA) return false;
+  check(rc, SQL_HANDLE_STMT, stmt_, "Cannot fetch a row");
+  return true;
+}
+
+int Statement::columnIndex(std::string_view name) const {
+  for (std::size_t i = 0; i < columns_.size(); ++i)
+    if (columns_[i].size() == name.size() && strncasecmp(columns_[i].c_str(), name.data(), name.size()) == 0)
+      return static_cast<int>(i);
+  return -1;
+}
+
+std::optional<std::string> Statement::getText(int column) {
+  std::string result;
+  char buffer[512];
+  for (;;) {
+    SQLLEN indicator = 0;
+    const SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column + 1), SQL_C_CHAR, buffer,
+                                    sizeof buffer, &indicator);
+    if (rc == SQL_NO_DATA) break;
+    check(rc, SQL_HANDLE_STMT, stmt_, "Cannot read a column");
+    if (indicator == SQL_NULL_DATA) return std::nullopt;
+    if (rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer))) {
+      result.append(buffer, sizeof buffer - 1);  // a longer value: the rest follows
+      continue;
+    }
+    result.append(buffer, static_cast<std::size_t>(indicator));
+    break;
+  }
+  return result;
+}
+
+std::optional<std::string> Statement::getText(std::string_view name) {
+  const int index = columnIndex(name);
+  if (index < 0) throw OdbcError(0, "42S22", "Item cannot be found in the collection: " + std::string(name));
+  return getText(index);
+}
+
+long Statement::rowCount() const {
+  SQLLEN count = 0;
+  SQLRowCount(stmt_, &count);
+  return static_cast<long>(count);
+}
+
+}  // namespace travik::odbc

@@ -1,0 +1,24 @@
+// One console per server, and the idle deadline of the console.
+#pragma once
+
+#include <filesystem>
+
+#include "processing/program.h"
+
+namespace travik {
+
+inline constexpr const char* kAdminRegistryKey = "Software\\TravikAdmin";
+inline constexpr const char* kAdminRunningValue = "TravikAdminIsRunning";
+
+// The lock file a running console holds.
+std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder);
+// True when a console already runs on this machine.
+bool travikAdminIsRunning(Program& program);
+// Writes the registry running flag (creating the key when needed).
+void setAdminIsRunningFlag(Program& program, bool flag);
+// The registry running flag; a missing key or value reads false.
+bool getAdminIsRunningFlag(Program& program);
+// Idle deadline = now + 30 minutes.
+void resetIdleDeadline(Program& program);
+
+}  // namespace travik

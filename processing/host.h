@@ -1,0 +1,57 @@
+// What the processing code needs of the program around it.
+//
+// Processing never touches a window or the system clock: it shows status text
+// and progress, changes the pointer, yields to pending events, pauses, asks the
+// operator and reads the time through this interface.  The console implements
+// it with its widgets, the service with a headless recorder, tests with a fake
+// whose sleep takes no time.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "processing/date_time.h"
+
+namespace travik {
+
+// Text colour of the status box.
+enum class StatusColour {
+  Progress,    // pure blue, for progress lines
+  WindowText,  // the system's window-text colour, for "Processing complete."
+};
+
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageIcon { None, Information, Exclamation, Question, Critical };
+enum class MessageResult { Ok, Cancel, Yes, No };
+
+// Mouse pointer values the processing code sets.
+constexpr int kPointerDefault = 0;
+constexpr int kPointerHourglass = 11;
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // The status box txtProgress: colour first, then text.
+  virtual void showStatus(std::string_view text, StatusColour colour) = 0;
+  // The progress bar; the processing code reads Max back to clamp values.
+  virtual void setProgressMin(double value) = 0;
+  virtual void setProgressMax(double value) = 0;
+  virtual void setProgressValue(double value) = 0;
+  virtual double progressMax() const = 0;
+  virtual void setMousePointer(int pointer) = 0;
+
+  // Lets pending events (timer ticks, window events) run once.
+  virtual void yield() = 0;
+  // A pause of the one thread; events are not processed during it.
+  virtual void sleep(int milliseconds) = 0;
+  // A modal message box; only the console shows them.
+  virtual MessageResult messageBox(std::string_view text, std::string_view title, MessageButtons buttons,
+                                   MessageIcon icon) = 0;
+  // Every "now" of the system: local civil time.
+  virtual DateTime now() = 0;
+  // The activity log's 60-second flush timer.
+  virtual void setLogFlushTimerEnabled(bool enabled) = 0;
+};
+
+}  // namespace travik

@@ -1,0 +1,7 @@
+#include "processing/process_calls.h"
+
+namespace travik {
+
+void processCalls(Program&) {}
+
+}  // namespace travik

@@ -1,0 +1,7 @@
+#include "processing/process_logs.h"
+
+namespace travik {
+
+void processLogs(Program&) {}
+
+}  // namespace travik

@@ -1,0 +1,7 @@
+#include "processing/process_summary.h"
+
+namespace travik {
+
+void processSummaryData(Program&) {}
+
+}  // namespace travik

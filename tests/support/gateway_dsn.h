@@ -1,0 +1,30 @@
+// A real ODBC data source for tests: an SQLite file holding the gateway's
+// tables, reached through the SQLite ODBC driver under a DSN declared in a
+// temporary ODBCSYSINI/ODBCINI.  Call before the first ODBC connection of the
+// test process (unixODBC reads its ini files then).
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/db.h"
+
+namespace travik::test {
+
+class GatewayDsn {
+ public:
+  // Creates systemparameters, octelnode and directory in a fresh file and
+  // declares the data source dsnName over it.
+  explicit GatewayDsn(const std::filesystem::path& folder, const std::string& dsnName = "mervale-test");
+  const std::string& name() const { return name_; }
+  // Direct access to the gateway's file, to arrange and check rows.
+  db::Connection& db() { return db_; }
+  const std::filesystem::path& file() const { return file_; }
+
+ private:
+  std::string name_;
+  std::filesystem::path file_;
+  db::Connection db_;
+};
+
+}  // namespace travik::test

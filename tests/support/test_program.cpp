@@ -1,0 +1,100 @@
+#include "tests/support/test_program.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "platform/db.h"
+#include "processing/activity_log.h"
+#include "processing/application_parameters.h"
+#include "processing/handled_error.h"
+
+namespace travik::test {
+
+namespace fs = std::filesystem;
+
+TempFolder::TempFolder() {
+  static std::atomic<int> counter{0};
+  std::random_device random;
+  path_ = fs::temp_directory_path() /
+          ("travik-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+           std::to_string(random() % 100000));
+  fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  // Restore permissions a test may have taken away, so removal works.
+  for (auto it = fs::recursive_directory_iterator(path_, ec); it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+void createDeliveredDatabase(const fs::path& databaseFile) {
+  std::ifstream in(fs::path(TRAVIK_SOURCE_DIR) / "data" / "schema.sql");
+  std::stringstream schema;
+  schema << in.rdbuf();
+  db::Connection db;
+  db.create(databaseFile.string());
+  db.exec(schema.str());
+}
+
+void writeFile(const fs::path& file, const std::string& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string readFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TestProgram::TestProgram(bool runningAsService, const std::string& fileName) {
+  createDeliveredDatabase(temp.path() / "vrndata.mdb");
+  fs::create_directories(temp.path() / "output");
+  fs::create_directories(temp.path() / "traces");
+  program = std::make_unique<Program>(temp.path(),
+                                      fileName.empty() ? (runningAsService ? "TRAVIKservice" : "TRAVIKadmin") : fileName,
+                                      runningAsService, host, events);
+  program->exitProcess = [](int code) { throw ProgramEnded{code}; };
+  program->databaseBusyTimeoutMs = 200;
+  program->defaultTraceFolder = temp.path() / "no-gateway-log";
+  program->gatewayDataSource = "travik-test-no-such-dsn";
+  {
+    db::Connection db;
+    db.open((temp.path() / "vrndata.mdb").string());
+    auto update = db.prepare("update applicationparameters set value = ?1 where property = ?2");
+    update.bind(1, (temp.path() / "output").string()).bind(2, "DEFAULTOUTPUTPATH").run();
+    update.bind(1, (temp.path() / "traces").string()).bind(2, "DEFAULTMVLOGPATH").run();
+  }
+  connect();
+}
+
+void TestProgram::connect() {
+  if (!program->db.isOpen()) program->db.open(program->databasePath().string(), program->databaseBusyTimeoutMs);
+  getApplicationParameter(*program);
+}
+
+void TestProgram::openLog() { openActivityLog(*program, GenerateNewLogFileName(*program)); }
+
+std::vector<std::string> TestProgram::rows(const std::string& sql) {
+  std::vector<std::string> result;
+  auto statement = program->db.prepare(sql);
+  while (statement.step()) {
+    std::string row;
+    for (int i = 0; i < statement.columnCount(); ++i) {
+      if (i) row += "|";
+      row += statement.isNull(i) ? "<null>" : statement.getText(i);
+    }
+    result.push_back(row);
+  }
+  return result;
+}
+
+}  // namespace travik::test
