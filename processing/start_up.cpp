@@ -85,9 +85,12 @@ void countHandledError(Program& program) {
 }
 
 void closeRecordsets(Program& program) {
-  guard(program, "closeRecordsets", [&] {
-    if (program.closeSharedRecordsets) program.closeSharedRecordsets();
-  }, ErrorHandler::Silent);
+  guard(
+      program, "closeRecordsets",
+      [&] {
+        if (program.closeSharedRecordsets) program.closeSharedRecordsets();
+      },
+      ErrorHandler::Silent);
 }
 
 }  // namespace travik
