@@ -101,6 +101,13 @@ void writeLog(Program& program, std::string_view message, bool withTime) {
   if (!validateOutputPath(program)) return;
   // Nothing is open before start-up opens the first file.
   if (program.activityLog.fileName.empty() || !program.activityLog.file.is_open()) return;
+  // A log file deleted behind our back: begin a new one rather than fail on every line.
+  std::error_code missing;
+  if (!fs::exists(program.activityLog.fileName, missing) && !missing) {
+    closeActivityLog(program);
+    openActivityLog(program, GenerateNewLogFileName(program));
+    if (!program.activityLog.file.is_open()) return;
+  }
   guard(
       program, kProcedure, [&] { program.activityLog.fileDate = fileModificationTime(program.activityLog.fileName); },
       ErrorHandler::CountOnly);

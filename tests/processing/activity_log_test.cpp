@@ -110,3 +110,19 @@ TEST(ActivityLog, FlushPutsEverythingWrittenOnDisk) {
 
 }  // namespace
 }  // namespace travik
+
+namespace travik {
+namespace {
+
+TEST(ActivityLog, AFileDeletedWhileOpenIsReplacedByANewOne) {
+  test::TestProgram t(true);
+  t.openLog();
+  std::filesystem::remove(t->activityLog.fileName);
+  writeLog(*t, "still logged", true);
+  flushActivityLog(*t);
+  EXPECT_NE(test::readFile(t->activityLog.fileName).find("still logged"), std::string::npos);
+  EXPECT_EQ(t->handledErrorCount, 0);
+}
+
+}  // namespace
+}  // namespace travik

@@ -200,3 +200,25 @@ TEST(Registry, ValuesOfTheThreeTypesAndTheFailureCases) {
 
 }  // namespace
 }  // namespace travik
+
+namespace travik {
+namespace {
+
+TEST(HandledErrors, TheExitKeepsRowsWrittenInAnOpenTransaction) {
+  test::TestProgram t(true);
+  t->db.exec("BEGIN");
+  t->db.exec("insert into excludefromeventviewer values ('123')");
+  EXPECT_THROW(shutDownApplication(*t), ProgramEnded);
+  t.connect();
+  EXPECT_EQ(t.rows("select serialno from excludefromeventviewer"), std::vector<std::string>{"123"});
+}
+
+TEST(ApplicationParametersLoading, WhenAKeyHasSeveralRowsTheLastRowWins) {
+  test::TestProgram t(true);
+  t->db.exec("insert into applicationparameters values ('WarningThreshold', '11')");
+  getApplicationParameter(*t);
+  EXPECT_EQ(t->settings.warningThreshold, 11);
+}
+
+}  // namespace
+}  // namespace travik
