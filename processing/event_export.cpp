@@ -66,7 +66,7 @@ bool reportMVEvents(Program& program, std::string_view selection) {
   std::ofstream out;
   if (!guard(program, kProcedure, [&] {
         file = exportFileName(program, program.host.now());
-        out = createOutputFile(file);
+        createOutputFile(out, file);
       }))
     return false;
 

@@ -137,11 +137,10 @@ fs::path reportFileName(const Program& program, std::string_view kind, const Dat
   return fs::path(program.settings.outputPath) / name;
 }
 
-std::ofstream createOutputFile(const fs::path& file) {
+void createOutputFile(std::ofstream& out, const fs::path& file) {
   errno = 0;
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.open(file, std::ios::binary | std::ios::trunc);
   if (!out) throwFileError(errno, file);
-  return out;
 }
 
 void writeOutputText(std::ofstream& out, std::string_view text, const fs::path& file) {
@@ -182,7 +181,7 @@ bool writeReport(Program& program, const ReportLayout& layout, std::string_view 
   std::ofstream out;
   if (!guard(program, procedure, [&] {
         file = reportFileName(program, layout.kind, program.host.now());
-        out = createOutputFile(file);
+        createOutputFile(out, file);
       }))
     return false;
 

@@ -56,8 +56,9 @@ inline constexpr const char* kEventsSelection = "select * from events order by t
 // <output folder>/TRAVIK-REPORT.<kind>.<MMDDYYYY>.<HHMMSS>.csv
 std::filesystem::path reportFileName(const Program& program, std::string_view kind, const DateTime& now);
 
-// Creates (or replaces) an output file; throws a HandledError when it cannot.
-std::ofstream createOutputFile(const std::filesystem::path& file);
+// Creates (or replaces) an output file and opens it on out; throws a
+// HandledError when it cannot.
+void createOutputFile(std::ofstream& out, const std::filesystem::path& file);
 // Writes text to an output file; throws a HandledError when the write fails.
 void writeOutputText(std::ofstream& out, std::string_view text, const std::filesystem::path& file);
 // Closes an output file; throws a HandledError when the last write fails.
