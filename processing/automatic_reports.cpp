@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "processing/call_reports.h"
 #include "processing/error_handling.h"
@@ -17,28 +18,31 @@ namespace {
 
 constexpr const char* kAutomaticKinds[] = {"AllCalls", "LineSummary", "OctelSummary", "RejectedRecipients"};
 
-}  // namespace
-
+// A report of the kind: "TRAVIK-REPORT.<kind>." and then any text holding a
+// point, as the pattern "TRAVIK-REPORT.<kind>.*.*" reads; letter case is
+// ignored.
 bool isReportOfKind(std::string_view fileName, std::string_view kind) {
   const std::string prefix = "TRAVIK-REPORT." + std::string(kind) + ".";
   if (fileName.size() < prefix.size() || strncasecmp(fileName.data(), prefix.data(), prefix.size()) != 0) return false;
   return fileName.substr(prefix.size()).find('.') != std::string_view::npos;
 }
 
+}  // namespace
+
 void deleteOldReports(Program& program) {
   const fs::path folder(program.settings.outputPath);
   for (const char* kind : kAutomaticKinds) {
+    // The matches are gathered first so that no deletion disturbs the listing.
+    std::vector<fs::path> matches;
     std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) continue;  // a missing folder is passed over; the next kind is still tried
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-      if (ec) break;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
       std::error_code entryError;
-      if (!it->is_regular_file(entryError)) continue;
-      if (!isReportOfKind(it->path().filename().string(), kind)) continue;
-      // A file another program holds or that we may not delete stays, silently.
-      fs::remove(it->path(), entryError);
+      if (it->is_regular_file(entryError) && isReportOfKind(it->path().filename().string(), kind))
+        matches.push_back(it->path());
     }
+    // A missing folder, or a file that is held open or may not be deleted, is
+    // passed over without a word; the other files and kinds are still tried.
+    for (const fs::path& file : matches) fs::remove(file, ec);
   }
 }
 

@@ -20,8 +20,4 @@ void deleteOldReports(Program& program);
 // Writes the four automatic reports; a failing report does not stop the others.
 void generateAutoReports(Program& program);
 
-// True when a file name is a report of the kind: "TRAVIK-REPORT.<kind>." and
-// then any text holding a point, compared without regard to case.
-bool isReportOfKind(std::string_view fileName, std::string_view kind);
-
 }  // namespace travik

@@ -127,14 +127,5 @@ TEST_F(EventExport, AMissingOutputFolderFailsOnceSoNothingMayBeDeleted) {
   EXPECT_EQ(test->handledErrorCount, 1);
 }
 
-TEST(EventExportInConsole, ItsErrorLineNamesTheExport) {
-  test::TestProgram test(false);
-  EXPECT_FALSE(reportMVEvents(*test, "select Timestamp, Line, Data from Events"));
-  ASSERT_EQ(test.host.boxes.size(), 1u);
-  EXPECT_EQ(test.host.boxes[0].text,
-            "(error):3265 (Item cannot be found in the collection corresponding to the requested name or ordinal: "
-            "Milliseconds) in procedure reportMVEvents()");
-}
-
 }  // namespace
 }  // namespace travik

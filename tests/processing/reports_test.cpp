@@ -104,14 +104,6 @@ TEST_F(Reports, AnEmptySelectionGivesTheHeaderAlone) {
             "Timestamp,Milliseconds,Sequence,Line,Data\r\n");
 }
 
-TEST_F(Reports, ALaterReportOfTheSameKindInTheSameSecondReplacesTheEarlier) {
-  addRecipient("C1", "1001", false, "x");
-  ASSERT_TRUE(reportRecipients(*test, kRecipientsSelection));
-  ASSERT_TRUE(reportRecipients(*test, "select * from recipients where 0"));
-  EXPECT_EQ(test::readFile(output("TRAVIK-REPORT.Recipients.04182005.150405.csv")),
-            "callid,taskid,recipient,octelserialnumber,corvaneserialnumber,rejected,recipientinfo\r\n");
-}
-
 TEST_F(Reports, ASelectionWithoutAListedColumnIsReportedOnceAndWritesNoFile) {
   test.openLog();
   EXPECT_FALSE(reportRecipients(*test, "select callid, taskid from recipients"));
