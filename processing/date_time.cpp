@@ -149,4 +149,10 @@ std::string DateTime::toFileStamp() const {
   return buffer;
 }
 
+std::string DateTime::toTraceStamp() const {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d-%02d:%02d:%02d", year_, month_, day_, hour_, minute_, second_);
+  return buffer;
+}
+
 }  // namespace travik
