@@ -1,5 +1,5 @@
 // Shared arrangements of the summary tests: calls rows written straight into
-// the program database, the activity log read back, a fixed clock.
+// the program database and the activity log read back.
 #pragma once
 
 #include <array>
@@ -12,56 +12,39 @@
 
 namespace travik::test {
 
-// One calls row as call reconstruction leaves it.
+// One calls row as call reconstruction leaves it; an open call has no exit code, end or duration.
 struct CallRow {
   int line = 1;
-  std::string node = "Unknown";                // octelserialnumber
-  std::optional<std::string> exitCode = "OK";  // none while the call is open
+  std::string node = "Unknown";  // octelserialnumber
+  std::optional<std::string> exitCode = "OK";
   std::optional<std::string> end = "2024-03-10 09:00:00";
   std::optional<int> duration = 60;
   std::array<int, 11> counters{};  // the eleven per-call counters in their order
   bool ignoreError = false;        // ignoreErrorForIntervalCalculation
 };
 
-inline CallRow openCall(int line, const std::string& node = "Unknown") {
-  CallRow call;
-  call.line = line;
-  call.node = node;
-  call.exitCode.reset();
-  call.end.reset();
-  call.duration.reset();
-  return call;
+inline CallRow failedCall(int line, const std::string& node, const std::string& end = "2024-03-10 09:00:00") {
+  return CallRow{.line = line, .node = node, .exitCode = "E00120003", .end = end};
 }
-
-inline CallRow failedCall(int line, const std::string& node = "Unknown",
-                          const std::string& end = "2024-03-10 09:00:00") {
-  CallRow call;
-  call.line = line;
-  call.node = node;
-  call.exitCode = "E00120003";
-  call.end = end;
-  return call;
+inline CallRow openCall(int line, const std::string& node) {
+  return CallRow{.line = line, .node = node, .exitCode = {}, .end = {}, .duration = {}};
 }
 
 inline void insertCalls(Program& program, const std::vector<CallRow>& calls) {
   auto insert = program.db.prepare(
-      "insert into calls (timestampbegin, timestampend, callid, line, durationInSeconds, exitcode, octelserialnumber,"
-      " corvaneserialnumber, msgsendattempt, msgsendsuccess, msgreceiveattempt, msgreceivesuccess,"
+      "insert into calls (callid, line, octelserialnumber, exitcode, timestampend, durationInSeconds,"
+      " ignoreErrorForIntervalCalculation, msgsendattempt, msgsendsuccess, msgreceiveattempt, msgreceivesuccess,"
       " numberrecipientssent, adminnamesrequested, textnamesreceived, voicenamesreceived, adminnamerequestsrecd,"
-      " textnamessent, voicenamessent, ignoreErrorForIntervalCalculation)"
-      " values ('2024-03-10 08:00:00', ?1, ?2, ?3, ?4, ?5, ?6, 'Unknown', ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15,"
-      " ?16, ?17, ?18)");
-  int id = 0;
+      " textnamessent, voicenamessent) values ('id', ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14,"
+      " ?15, ?16, ?17)");
   for (const CallRow& call : calls) {
-    insert.bind(1, call.end).bind(2, "call." + std::to_string(++id)).bind(3, call.line);
-    insert.bind(4, call.duration).bind(5, call.exitCode).bind(6, call.node);
+    insert.bind(1, call.line).bind(2, call.node).bind(3, call.exitCode).bind(4, call.end).bind(5, call.duration);
+    insert.bind(6, call.ignoreError);
     for (int i = 0; i < 11; ++i) insert.bind(7 + i, call.counters[static_cast<std::size_t>(i)]);
-    insert.bind(18, call.ignoreError);
     insert.run();
   }
 }
 
-// Everything the activity log holds so far.
 inline std::string activityLogText(TestProgram& t) {
   flushActivityLog(*t);
   return readFile(t->activityLog.fileName);
