@@ -18,6 +18,7 @@ namespace travik::test {
 namespace fs = std::filesystem;
 
 namespace {
+int instances = 0;  // data sources declared by this process
 std::string sqliteOdbcDriver() {
   for (const char* candidate : {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so",
                                 "/usr/lib/aarch64-linux-gnu/odbc/libsqlite3odbc.so", "/usr/lib/odbc/libsqlite3odbc.so"})
@@ -27,9 +28,10 @@ std::string sqliteOdbcDriver() {
 }  // namespace
 
 GatewayDsn::GatewayDsn(const fs::path& folder, const std::string& dsnName)
-    : name_(dsnName), file_(folder / (dsnName + ".db")) {
+    : name_(dsnName + "-" + std::to_string(++instances)), file_(folder / (name_ + ".db")) {
   // The driver loads the ini reader itself and unloads it with itself; held
-  // here, it stays mapped, so leak reports can name it.
+  // here, it stays mapped, so leak reports can name it.  It then remembers
+  // what it read for the life of the process, hence a new name per instance.
   static void* const iniReader = ::dlopen("libodbcinst.so.2", RTLD_NOW | RTLD_NODELETE);
   (void)iniReader;
   fs::create_directories(folder);
