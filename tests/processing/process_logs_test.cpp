@@ -173,7 +173,10 @@ TEST_F(ProcessLogsInConsole, TheConsoleRefusesToRunWhileTheServiceProcesses) {
 
 TEST_F(ProcessLogs, AnEmptyTableTakesFilesModifiedWithinTheRetentionPeriod) {
   traceFile("MVLOG.ancient", kNow.addHours(-80), 5, "old");
-  traceFile("MVLOG.recent", kNow.addHours(-71), 5, "new");
+  const fs::path recent = traceFile("MVLOG.recent", kNow.addHours(-71), 5, "new");
+  // A line of the new file from before the retention period is not stored.
+  test::writeFile(recent, traceLine(kNow.addHours(-73), 0, 2, "too old") + test::readFile(recent));
+  setFileModificationTime(recent, kNow.addHours(-71));
   processLogs(*tp);
   const auto texts = statusTexts();
   EXPECT_EQ(std::count(texts.begin(), texts.end(), "Parsing MVLOG.recent..."), 1);
