@@ -1,8 +1,6 @@
 #include "processing/trace_log_parser.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <unistd.h>
 
 #include <random>
 
@@ -237,47 +235,6 @@ TEST_F(ParseFile, AHugeLineIsReadFromItsTailAndBinaryGarbageIsSkipped) {
   EXPECT_EQ(rows[1], "2005-04-01 10:00:00|2|1|2|after garbage");
   EXPECT_EQ(rows.back(), "2005-04-01 10:00:00|3|1|3|end");
   EXPECT_EQ(tp->handledErrorCount, 1);  // the cut line is reported
-}
-
-TEST_F(ParseFile, ADatabaseFailureInMidFileStoresNothingOfTheFile) {
-  tp->db.exec(
-      "create trigger refuse before insert on Events when new.Data = 'refused' "
-      "begin select raise(abort, 'disk full'); end");
-  EXPECT_EQ(parse(write("MVLOG.001", line("10:00:00.001", 1, "first") + "\n" + line("10:00:00.002", 1, "refused"))),
-            LogFileResult::NotStored);
-  EXPECT_TRUE(events().empty());
-  EXPECT_EQ(tp->handledErrorCount, 1);
-  tp->db.exec("drop trigger refuse");
-  EXPECT_EQ(parse(write("MVLOG.002", line("10:00:00.003", 1, "next"))), LogFileResult::Parsed);
-  EXPECT_EQ(events().size(), 1u);
-}
-
-void dieNow(sqlite3_context*, int, sqlite3_value**) { ::_exit(3); }
-
-TEST_F(ParseFile, AProcessKilledInMidFileLeavesNothingOfTheFileAndTheNextParseStoresItOnce) {
-  std::string bytes;
-  for (int i = 0; i < 500; ++i) {
-    char time[16];
-    std::snprintf(time, sizeof time, "10:00:%02d.%03d", i / 100, i % 1000);
-    bytes += line(time, i % 24 + 1, i == 300 ? "fatal" : "event " + std::to_string(i)) + "\r\n";
-  }
-  const auto file = write("MVLOG.001", bytes);
-  tp->db.close();
-  EXPECT_EXIT(
-      {
-        tp.connect();
-        sqlite3_create_function(tp->db.handle(), "die_now", 0, SQLITE_UTF8, nullptr, dieNow, nullptr, nullptr);
-        tp->db.exec(
-            "create temp trigger kill before insert on main.Events when new.Data = 'fatal' "
-            "begin select die_now(); end");
-        parse(file);
-        ::_exit(0);
-      },
-      ::testing::ExitedWithCode(3), "");
-  tp.connect();
-  EXPECT_TRUE(events().empty());
-  ASSERT_EQ(parse(file), LogFileResult::Parsed);
-  EXPECT_EQ(tp.rows("select count(*), count(distinct Data) from Events"), std::vector<std::string>{"500|500"});
 }
 
 }  // namespace
