@@ -291,11 +291,9 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
   std::optional<HandledError> failure;
   try {
     db::Transaction transaction(program.db);
-    databaseFailed = true;
     if (!run.insertEvent.valid())
       run.insertEvent = program.db.prepare(
           "insert into Events (Timestamp, Milliseconds, Sequence, Line, Data) values (?1, ?2, ?3, ?4, ?5)");
-    databaseFailed = false;
 
     std::vector<char> buffer(1 << 16);
     CCallEvent& current = run.currentEvent;
@@ -324,21 +322,20 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
       previousSet = true;
       previousTime = current.dateTimeStamp;
       previousMilliseconds = current.intMilliseconds;
-      databaseFailed = true;
       run.insertEvent.bind(1, storedForm(current.dateTimeStamp, stamp))
           .bind(2, current.intMilliseconds)
           .bind(3, static_cast<std::int64_t>(current.lngSequence))
           .bind(4, current.intLine)
           .bind(5, std::string_view(current.strData))
           .run();
-      databaseFailed = false;
       ++stored;
     });
-    databaseFailed = true;
     transaction.commit();
-    databaseFailed = false;
   } catch (const ProgramEnded&) {
     throw;
+  } catch (const db::DbError&) {
+    databaseFailed = true;
+    failure = currentHandledError();
   } catch (...) {
     failure = currentHandledError();
   }

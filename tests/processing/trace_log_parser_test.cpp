@@ -237,5 +237,15 @@ TEST_F(ParseFile, AHugeLineIsReadFromItsTailAndBinaryGarbageIsSkipped) {
   EXPECT_EQ(tp->handledErrorCount, 1);  // the cut line is reported
 }
 
+TEST_F(ParseFile, ADatabaseLockedByTheOtherProgramStoresNothingAndSaysSo) {
+  db::Connection other;
+  other.open(tp->databasePath().string());
+  db::Transaction hold(other);
+  EXPECT_EQ(parse(write("MVLOG.001", line("10:00:00.001", 1, "waiting"))), LogFileResult::NotStored);
+  hold.rollback();
+  EXPECT_TRUE(events().empty());
+  EXPECT_EQ(tp->handledErrorCount, 1);
+}
+
 }  // namespace
 }  // namespace travik
