@@ -2,10 +2,36 @@
 // totals and reports after.
 #pragma once
 
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "processing/date_time.h"
 #include "processing/program.h"
 
 namespace travik {
 
+// Runs the whole pipeline once.  The service marks the run in
+// SERVICEPROCESSING; the console refuses to run while that is set.  A call
+// made while a run is under way (through a yield) returns at once.
 void processLogs(Program& program);
+
+// A progress line: kept in statusMessage, shown in blue and written to the
+// activity log with a time.
+void showStatusLine(Program& program, std::string_view text);
+
+// A trace file chosen for parsing.
+struct TraceFile {
+  DateTime modified;  // local time, whole seconds
+  std::string name;
+  std::filesystem::path path;
+};
+
+// The files directly in folder whose names begin "MVLOG." (any case) and
+// that were modified strictly later than after, oldest first, then by name:
+// parsed in that order, a run cut short never leaves an older file behind a
+// newer stored event.  Throws when the folder cannot be listed.
+std::vector<TraceFile> selectTraceFiles(const std::filesystem::path& folder, const DateTime& after);
 
 }  // namespace travik

@@ -83,6 +83,8 @@ class Program {
 
   // The highest gateway line number the parser met in this run; bounds the line walk.
   int highestLineNumber = 0;
+  // A processing run is under way; a second one entered through a yield is refused.
+  bool processingLogs = false;
 
   ActivityLogState activityLog;
   std::string eventSource;    // "TRAVIK Admin" or "TRAVIK Service"
