@@ -1,56 +1,17 @@
 #include "processing/event_export.h"
 
-#define PCRE2_CODE_UNIT_WIDTH 8
 #include <gtest/gtest.h>
-#include <pcre2.h>
 
 #include <filesystem>
 #include <sstream>
 
+#include "processing/trace_log_parser.h"
 #include "tests/support/test_program.h"
 
 namespace travik {
 namespace {
 
 namespace fs = std::filesystem;
-
-// What the trace reader takes from one line: the first match of the gateway's
-// trace pattern, cut at its fixed positions, the text trimmed.
-struct ReadBack {
-  bool matched = false;
-  std::string stamp;  // stored form
-  int milliseconds = 0;
-  int line = 0;
-  std::string data;
-};
-
-ReadBack readTraceLine(const std::string& text) {
-  static const char* kPattern =
-      "[0-9]{4}/[0-9]{2}/[0-9]{2}-[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} .* Line [0-9]{1,2}: .*$";
-  int code = 0;
-  PCRE2_SIZE offset = 0;
-  pcre2_code* re =
-      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(kPattern), PCRE2_ZERO_TERMINATED, 0, &code, &offset, nullptr);
-  pcre2_match_data* match = pcre2_match_data_create_from_pattern(re, nullptr);
-  ReadBack result;
-  if (pcre2_match(re, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0, match, nullptr) > 0) {
-    const PCRE2_SIZE* range = pcre2_get_ovector_pointer(match);
-    const std::string m = text.substr(range[0], range[1] - range[0]);
-    auto at = [&](std::size_t position, std::size_t length) { return m.substr(position - 1, length); };
-    result.matched = true;
-    result.stamp = at(1, 4) + "-" + at(6, 2) + "-" + at(9, 2) + " " + at(12, 2) + ":" + at(15, 2) + ":" + at(18, 2);
-    result.milliseconds = std::stoi(at(21, 3));
-    const bool twoDigits = m.size() >= 40 && at(34, 5) == "Line " && isdigit(m[38]) && isdigit(m[39]);
-    result.line = std::stoi(twoDigits ? at(39, 2) : at(39, 1));
-    std::string data = m.substr(twoDigits ? 42 : 41);
-    data.erase(0, data.find_first_not_of(' '));
-    data.erase(data.find_last_not_of(' ') + 1);
-    result.data = data.substr(0, 254);
-  }
-  pcre2_match_data_free(match);
-  pcre2_code_free(re);
-  return result;
-}
 
 class EventExport : public ::testing::Test {
  protected:
@@ -99,10 +60,10 @@ TEST_F(EventExport, ExportedLinesReadBackAsTheSameEvents) {
   for (std::string line; std::getline(file, line);) {
     ASSERT_EQ(line.back(), '\r');
     line.pop_back();
-    const ReadBack event = readTraceLine(line);
-    ASSERT_TRUE(event.matched) << line;
-    readBack.push_back(event.stamp + "|" + std::to_string(event.milliseconds) + "|" + std::to_string(event.line) + "|" +
-                       event.data);
+    CCallEvent event;
+    ASSERT_TRUE(parseTraceLine(line, event)) << line;
+    readBack.push_back(event.dateTimeStamp.toStored() + "|" + std::to_string(event.intMilliseconds) + "|" +
+                       std::to_string(event.intLine) + "|" + event.strData);
   }
   std::vector<std::string> stored;
   for (const std::string& row : test.rows("select Timestamp, Milliseconds, Line, Data from Events order by "

@@ -96,13 +96,14 @@ TEST_F(ProcessLogs, AServiceRunShowsItsStepsParsesEachNewFileAndMarksItselfInThe
   processLogs(*tp);
 
   EXPECT_EQ(statusTexts(),
-            (std::vector<std::string>{"Connecting to database...", "Clearing database files...",
-                                      "Deleting 0 incomplete calls from previous processing and associated data...",
-                                      "Deleting 0 obsolete calls from previous processing and associated data...",
-                                      "Deleting previous line and Octel node summary data...",
-                                      "Deleting events more than 72 hours old...",
-                                      "Locating new activity since last processing...", "Parsing MVLOG.1...",
-                                      "Parsing MVLOG.2...", "Parsing MVLOG.3...", "Processing complete."}));
+            (std::vector<std::string>{
+                "Connecting to database...", "Clearing database files...",
+                "Deleting 0 incomplete calls from previous processing and associated data...",
+                "Deleting 0 obsolete calls from previous processing and associated data...",
+                "Deleting previous line and Octel node summary data...", "Deleting events more than 72 hours old...",
+                "Locating new activity since last processing...", "Parsing MVLOG.1...", "Parsing MVLOG.2...",
+                "Parsing MVLOG.3...", "Calculating per line totals...", "Calculating per node totals...",
+                "Generating reports...", "Processing complete."}));
   EXPECT_EQ(tp.host.statuses.back().colour, StatusColour::WindowText);
   EXPECT_EQ(tp.host.statuses.front().colour, StatusColour::Progress);
   EXPECT_EQ(tp.host.progressLog,
