@@ -157,6 +157,16 @@ std::size_t textLength(std::string_view text) {
   return length;
 }
 
+std::string upperCase(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = upperAscii(c);
+  return upper;
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view phrase) {
+  return upperCase(text).find(upperCase(phrase)) != std::string::npos;
+}
+
 int classifyEvent(std::string_view data) {
   // Trace texts are at most 254 characters; longer ones go to the heap.
   std::array<char, 1024> local;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace travik {
@@ -112,5 +113,10 @@ std::string_view setOctelResponseString(int code);
 
 // Length of a text in characters (the texts are UTF-8).
 std::size_t textLength(std::string_view text);
+
+// The text with its letters a-z upper-cased.
+std::string upperCase(std::string_view text);
+// Whether `phrase` occurs in `text`, without regard to letter case.
+bool containsIgnoringCase(std::string_view text, std::string_view phrase);
 
 }  // namespace travik

@@ -26,7 +26,7 @@ TEST(ProcessCalls, NothingParsedLeavesAtOnce) {
 TEST(ProcessCalls, PausesProgressAndNoTransactionAcrossAPause) {
   test::TestProgram program;
   program.host.progressMaxValue = 0;
-  LineTrace(*program, 1, kStart)("Call Received.")("Call Received.");
+  LineTrace(*program, 1, kStart)("Call Received.")("Incoming Call Completed.")("Call Received.");
   LineTrace(*program, 3, kStart)("Call Received.");
   program->highestLineNumber = 3;
   bool heldAcrossPause = false;
@@ -44,22 +44,22 @@ TEST(ProcessCalls, PausesProgressAndNoTransactionAcrossAPause) {
   EXPECT_EQ(program.host.statuses[1].text, "Processing calls for line 3...");
   EXPECT_EQ(program.host.pointers, (std::vector<int>{kPointerHourglass, kPointerDefault}));
   EXPECT_EQ(program.rows("select line, inbound, callid from calls order by rowid"),
-            (std::vector<std::string>{"1|1|03012024.100000.100.001.001", "1|1|03012024.100000.200.001.001",
+            (std::vector<std::string>{"1|1|03012024.100000.100.001.001", "1|1|03012024.100000.300.001.001",
                                       "3|1|03012024.100000.100.001.003"}));
 }
 
 TEST(ProcessCalls, EveryOpeningEventOpensACall) {
   test::TestProgram program;
   LineTrace(*program, 1, kStart)
-      .events({"Call Received.", "Call received from Serial # 1", "Processing Pending Callout to Node 000123",
+      .events({"Processing Pending Callout to Node 000123", "Call received from Serial # 1",
                "Call established from Serial # 5", "Call Out Process Initiated for Node 000123",
                "Processing messages from node: 55 to 66 Done", "Processing messages from node: 55 to node 66",
-               "Call Status = Busy", "something else"});
+               "Call Status = Busy", "something else", "Call Received."});
   processCalls(*program);
   EXPECT_EQ(program.rows("select inbound, callid from calls order by rowid"),
-            (std::vector<std::string>{"1|03012024.100000.100.001.001", "0|03012024.100000.300.001.001",
-                                      "0|03012024.100000.500.001.001", "0|03012024.100000.700.001.001",
-                                      "0|03012024.100000.800.001.001"}));
+            (std::vector<std::string>{"0|03012024.100000.100.001.001", "0|03012024.100000.400.001.001",
+                                      "0|03012024.100000.600.001.001", "0|03012024.100000.700.001.001",
+                                      "1|03012024.100000.900.001.001"}));
   EXPECT_EQ(program->handledErrorCount, 0);
 }
 
