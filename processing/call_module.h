@@ -5,6 +5,22 @@
 // current line, the current call, task and recipient rows, and the handful of
 // variables they pass between each other.  One thread, no locking.
 //
+// What a call machine works with, and where it is declared:
+//   event_cursor.h         nextEvent, getAdditionalDtmf, checkForAdditionalDtmf,
+//                          decryptOk; plain one-row moves are
+//                          module.events.moveNext() / movePrevious()
+//   event_classification.h classifyEvent and the event_code names,
+//                          setOctelResponseString, containsIgnoringCase, textLength
+//   call_records.h         the record writers (callEnd, callEndNoMessages,
+//                          callAbend, startTask, endTask, addRecipient,
+//                          incompleteMessageRecipient, incompleteRecipientNameInfo,
+//                          sendMsg, couldNotSend, startInboundAdminTask,
+//                          clearCallStats) and the rows: module.records.call(),
+//                          .task(), .recipient() (assign fields; the writers save)
+//   failure_codes.h        Stage and Reason, passed to callAbend
+//   this file              the module variables, determineDatatype, split,
+//                          splitAtQuote, eventWord, guardCall, reportCallError
+//
 // Errors: every procedure reports a failing step with the error report line
 // under its own name (a machine state under the state's name, without "()")
 // and goes on with its next step.  Reports go through reportCallError(),
