@@ -1,0 +1,87 @@
+#include "processing/call_module.h"
+
+namespace travik {
+
+namespace {
+
+constexpr long kSubscriptOutOfRange = 9;
+const std::string kNoWord;
+
+}  // namespace
+
+std::string_view currentData(const CallModule& module) {
+  if (module.events.bof() || module.events.eof()) return {};
+  return module.events.current().data;
+}
+
+void beginLineTransaction(CallModule& module) {
+  if (module.transaction) return;
+  module.transaction.emplace(module.program.db);
+}
+
+void commitLineTransaction(CallModule& module) {
+  if (!module.transaction) return;
+  // Whatever happens the transaction is over afterwards; an uncommitted one rolls back.
+  try {
+    module.transaction->commit();
+  } catch (...) {
+    module.transaction.reset();
+    throw;
+  }
+  module.transaction.reset();
+}
+
+void reportCallError(CallModule& module, const HandledError& error, std::string_view procedure) {
+  const bool wasOpen = module.transaction.has_value();
+  // Keep what was written so far: the report may yield or show a box.
+  if (wasOpen) {
+    try {
+      commitLineTransaction(module);
+    } catch (...) {
+      // The rows of this line are lost; the next run rebuilds them from the events.
+    }
+  }
+  handleError(module.program, error, procedure);
+  if (wasOpen) {
+    try {
+      beginLineTransaction(module);
+    } catch (...) {
+      // Writes go on one statement at a time.
+    }
+  }
+}
+
+void splitInto(std::vector<std::string>& words, std::string_view text, char separator) {
+  // An empty text has no words at all, not one empty word.
+  if (text.empty()) {
+    words.clear();
+    return;
+  }
+  std::size_t count = 0;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find(separator, start);
+    const std::string_view word =
+        text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    if (count < words.size())
+      words[count].assign(word);
+    else
+      words.emplace_back(word);
+    ++count;
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  words.resize(count);
+}
+
+void split(CallModule& module) { splitInto(module.eventWords, currentData(module), ' '); }
+
+void splitAtQuote(CallModule& module) { splitInto(module.eventWords, currentData(module), '"'); }
+
+const std::string& eventWord(CallModule& module, std::size_t index, std::string_view procedure) {
+  if (index < module.eventWords.size()) return module.eventWords[index];
+  reportCallError(module, HandledError(kSubscriptOutOfRange, "Subscript out of range"), procedure);
+  return kNoWord;
+}
+
+}  // namespace travik

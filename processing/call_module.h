@@ -1,0 +1,119 @@
+// The shared state of the call reconstruction.
+//
+// The line walk, the record writers and both call machines work on one
+// CallModule for the length of a processing run: the event cursor over the
+// current line, the current call, task and recipient rows, and the handful of
+// variables they pass between each other.  One thread, no locking.
+//
+// What a call machine works with, and where it is declared:
+//   event_cursor.h         nextEvent, getAdditionalDtmf, checkForAdditionalDtmf,
+//                          decryptOk; plain one-row moves are
+//                          module.events.moveNext() / movePrevious()
+//   event_classification.h classifyEvent and the event_code names,
+//                          setOctelResponseString, containsIgnoringCase, textLength
+//   call_records.h         the record writers (callEnd, callEndNoMessages,
+//                          callAbend, startTask, endTask, addRecipient,
+//                          incompleteMessageRecipient, incompleteRecipientNameInfo,
+//                          sendMsg, couldNotSend, startInboundAdminTask,
+//                          clearCallStats) and the rows: module.records.call(),
+//                          .task(), .recipient() (assign fields; the writers save)
+//   failure_codes.h        Stage and Reason, passed to callAbend
+//   this file              the module variables, determineDatatype, split,
+//                          splitAtQuote, eventWord, guardCall, reportCallError
+//
+// Errors: every procedure reports a failing step with the error report line
+// under its own name (a machine state under the state's name, without "()")
+// and goes on with its next step.  Reports go through reportCallError(),
+// which commits the line's open write transaction first: reporting may show
+// a message box or yield, and no write transaction stays open across either.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db.h"
+#include "processing/call_records.h"
+#include "processing/error_handling.h"
+#include "processing/event_classification.h"
+#include "processing/event_cursor.h"
+#include "processing/handled_error.h"
+#include "processing/program.h"
+
+namespace travik {
+
+inline constexpr const char* kUnknownSerial = "Unknown";
+
+struct CallModule {
+  explicit CallModule(Program& program) : program(program) {}
+  CallModule(const CallModule&) = delete;
+  CallModule& operator=(const CallModule&) = delete;
+
+  Program& program;
+  // The current line's new events; current() is the current event.
+  EventCursor events;
+  // The call being rebuilt, its task and recipient rows, and their statements.
+  CallRecords records;
+  // The line's write transaction while one is open.
+  std::optional<db::Transaction> transaction;
+
+  // Event code of the text classified last (determineDatatype is its only writer).
+  int dataType = event_code::kUnrecognised;
+  // The text of the event the cursor stood on before the last nextEvent;
+  // callAbend stores it with the error.
+  std::string previousStateData;
+  // Words of one event's text, split at every single blank (two blanks give an empty word).
+  std::vector<std::string> eventWords;
+  // One word split at "@"; element 0 is the mailbox.
+  std::vector<std::string> mailboxParts;
+  // Serials the line walk picked from an outbound call's opening event.
+  std::string pendingOctelSerial = kUnknownSerial;
+  std::string pendingCorvaneSerial = kUnknownSerial;
+  // Outcome text the next recipient row takes (the outbound machine sets it).
+  std::string pendingRecipientInfo;
+  // The alias response of the current name push said "=no".
+  bool aliasResponseNo = false;
+};
+
+// Classifies `data` into module.dataType.
+inline void determineDatatype(CallModule& module, std::string_view data) { module.dataType = classifyEvent(data); }
+
+// The text of the current event ("" when the cursor is off the rows).
+std::string_view currentData(const CallModule& module);
+
+// Opens the line's write transaction; commits it (and on failure rolls it back).
+void beginLineTransaction(CallModule& module);
+void commitLineTransaction(CallModule& module);
+
+// Reports one handled error of `procedure` (error report line, count), with
+// the line's transaction committed around the report.
+void reportCallError(CallModule& module, const HandledError& error, std::string_view procedure);
+
+// Runs one step of `procedure`; a failure is reported and false returned.
+template <class Step>
+bool guardCall(CallModule& module, std::string_view procedure, Step&& step) {
+  try {
+    step();
+    return true;
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    reportCallError(module, currentHandledError(), procedure);
+    return false;
+  }
+}
+
+// Splits `text` at every `separator` into `words`, reusing their storage.
+void splitInto(std::vector<std::string>& words, std::string_view text, char separator);
+
+// eventWords := the current event's text split at single blanks.
+void split(CallModule& module);
+// eventWords := the current event's text split at the double quote; element 1
+// is then the first quoted name.
+void splitAtQuote(CallModule& module);
+// Word `index` of eventWords.  A missing word is one handled error of
+// `procedure` ("Subscript out of range") and reads as "".
+const std::string& eventWord(CallModule& module, std::size_t index, std::string_view procedure);
+
+}  // namespace travik

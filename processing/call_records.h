@@ -1,0 +1,215 @@
+// Call records: the rows a rebuilt call leaves in calls, tasks, recipients
+// and errors, and the writers through which the call machines make them.
+//
+// The machines never touch the database.  They assign fields of the current
+// rows held here (the call being rebuilt, the task started last, the
+// recipient added last) and call the writers, which save those rows at the
+// points the call's life gives: a call row when the line walk opens it and
+// when it ends, a task row when its first recipient is added and when it ends,
+// an errors row at once.  A change made after a row's last save waits for the
+// next one; adding the next row of a table saves the pending one first, and
+// the line walk saves whatever is still pending at the end of each line.
+//
+// A writer only ever changes rows of the call being rebuilt: the task and
+// recipient accessors hand out a scratch row (whose writes go nowhere) while
+// the current call has no task or the current task no recipient.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/db.h"
+#include "processing/date_time.h"
+#include "processing/failure_codes.h"
+
+namespace travik {
+
+// The eleven counters of a call, in the order of their columns.
+enum CallCounter : std::size_t {
+  kMsgSendAttempt,
+  kMsgSendSuccess,
+  kMsgReceiveAttempt,
+  kMsgReceiveSuccess,
+  kNumberRecipientsSent,
+  kAdminNamesRequested,
+  kTextNamesReceived,
+  kVoiceNamesReceived,
+  kAdminNameRequestsRecd,
+  kTextNamesSent,
+  kVoiceNamesSent,
+  kCallCounterCount,
+};
+
+// One row of calls.
+struct CallRow {
+  DateTime timestampbegin;                                 // the opening event's time
+  std::optional<DateTime> timestampend;                    // empty while the call is open
+  std::string callid;                                      // key of the opening event
+  bool inbound = false;                                    // received (true) or placed (false) by the gateway
+  int line = 0;                                            // the gateway line
+  std::optional<std::int32_t> durationInSeconds;           // whole seconds from begin to end
+  std::optional<std::string> exitcode;                     // "OK", "OK (NO INIT)" or "E" + stage + reason
+  std::optional<std::string> corvaneserialnumber;          // "Unknown" until seen
+  std::optional<std::string> octelserialnumber;            // "Unknown" until seen
+  std::optional<std::string> protocollevel;                // as reported during the call
+  std::array<std::int32_t, kCallCounterCount> counters{};  // indexed by CallCounter
+};
+
+// One row of tasks.
+struct TaskRow {
+  std::string callid;                             // the call
+  std::string taskid;                             // key of the event that started the task
+  DateTime timestampbegin;                        // the starting event's time
+  std::optional<DateTime> timestampend;           // the ending event's time
+  std::optional<std::int32_t> durationInSeconds;  // whole seconds from begin to end
+  std::optional<std::string> tasktype;            // "Voice Message", ... [+ " [Incomplete]"]
+  bool fax = false;                               // the message was a fax
+  std::optional<std::string> sender;              // the sender's mailbox
+  std::int32_t numberofrecipients = 0;            // recipients added to the task
+  std::optional<std::string> namerequestfor;      // mailbox asked about, or "[null]"
+  std::optional<std::string> textnamereceived;    // name as quoted in the event
+  bool recordingreceived = false;                 // a spoken name was received
+  std::optional<std::string> textnamesent;        // name as quoted in the event
+  bool recordingsent = false;                     // a spoken name was sent
+};
+
+// One row of recipients.
+struct RecipientRow {
+  std::string callid;                              // the call
+  std::string taskid;                              // the task
+  std::string recipient;                           // the mailbox
+  std::optional<std::string> octelserialnumber;    // outbound calls only
+  std::optional<std::string> corvaneserialnumber;  // inbound calls only
+  bool rejected = false;                           // the message was refused for this mailbox
+  std::string recipientinfo;                       // outcome text; "" when nothing went wrong
+};
+
+// One row of errors.
+struct ErrorRow {
+  std::string callid;          // the call
+  DateTime timestamperror;     // the event at which the stage failed
+  int state = 0;               // stage number
+  std::string statetext;       // stage text
+  int reason = 0;              // reason code
+  std::string reasontext;      // reason text
+  std::string exitcode;        // "E" + stage + reason
+  std::string expecteddigits;  // awaited tone or digits, or ""
+  std::string receiveddigits;  // received tone, or ""
+  std::int32_t expectednumberdigits = 0;
+  std::int32_t receivednumberdigits = 0;
+  std::string previousstatedata;  // the text of the event before the failing one
+};
+
+// The current rows and the statements that save them, for one processing run.
+class CallRecords {
+ public:
+  // Prepares every statement; once per run.
+  void prepare(db::Connection& connection);
+  // Drops the statements (before the database closes); pending rows are dropped too.
+  void finalize() noexcept;
+
+  // The end of the line's last call by timestampbegin, then insertion order.
+  // No call on the line: nullopt.  The last call still open: throws.
+  std::optional<DateTime> lastCallEnd(int line);
+
+  // The call being rebuilt.  Using it marks the row changed.
+  CallRow& call();
+  bool hasCall() const { return callNumber_ != 0; }
+  // The task started last, when the current call started it; else a scratch row.
+  TaskRow& task();
+  bool hasTask() const { return callNumber_ != 0 && taskCall_ == callNumber_; }
+  // The recipient added last, when the current task added it; else a scratch row.
+  RecipientRow& recipient();
+  bool hasRecipient() const { return hasTask() && recipientTask_ == taskNumber_; }
+
+  // Starts a new call row (the pending one is saved first).
+  CallRow& newCall();
+  // Starts a new task row of the current call (the pending one is saved first).
+  TaskRow& newTask();
+  // Starts a new recipient row of the current task (the pending one is saved first).
+  RecipientRow& newRecipient();
+
+  // Saves a row when it changed since its last save; the first save adds it.
+  void saveCall();
+  void saveTask();
+  void saveRecipient();
+  void savePending();
+  // Forgets the current rows once the line's rows are all saved, so nothing
+  // of an earlier line can be written again.
+  void forgetRows();
+  // Adds an errors row at once.
+  void addError(const ErrorRow& row);
+
+ private:
+  struct Saved {
+    std::int64_t rowid = 0;  // 0 until the row is added
+    bool changed = false;    // assigned since the last save
+  };
+
+  db::Statement lastCall_;
+  db::Statement insertCall_, updateCall_;
+  db::Statement insertTask_, updateTask_;
+  db::Statement insertRecipient_, updateRecipient_;
+  db::Statement insertError_;
+
+  CallRow call_;
+  TaskRow task_;
+  RecipientRow recipient_;
+  Saved callSaved_, taskSaved_, recipientSaved_;
+  TaskRow scratchTask_;
+  RecipientRow scratchRecipient_;
+  // Rows belong together by number: each new call, task or recipient takes the next.
+  std::uint64_t callNumber_ = 0, taskNumber_ = 0;
+  std::uint64_t taskCall_ = 0, recipientTask_ = 0;
+};
+
+struct CallModule;
+
+// The record writers of the call machines.  Each reports its own failures
+// (the procedure names in the error report line are those in quotes) and goes
+// on; none throws.
+
+// "callEnd()": ends the call at the current event with exit code "OK"; saves it.
+void callEnd(CallModule& module);
+// "callEndNoMessages()": the same with "OK (NO INIT)".
+void callEndNoMessages(CallModule& module);
+// "startTask()": a new task of the call keyed by the current event; not saved
+// yet.  Clears aliasResponseNo.
+void startTask(CallModule& module);
+// "endTask()": ends the current task at the current event; an incomplete one
+// gets " [Incomplete]" after its type; saves it.
+void endTask(CallModule& module, bool complete);
+// "addRecipient()": saves the task, adds a recipient row carrying
+// pendingRecipientInfo and the call's serial of its side, counts it on the
+// task; the recipient row is not saved yet.
+void addRecipient(CallModule& module, std::string_view recipient);
+// "incompleteMessageRecipient()": saves the task, marks the last recipient
+// "Message transmission unsuccessful".
+void incompleteMessageRecipient(CallModule& module);
+// "incompleteRecipientNameInfo()": saves the task, marks the last recipient
+// "Protocol error during recipient name confirmation".
+void incompleteRecipientNameInfo(CallModule& module);
+// "callAbend()": adds the call's errors row (with previousStateData), ends the
+// call at the current event with the failure exit code; saves it.  The
+// machine returns to the line walk right after.
+void callAbend(CallModule& module, Stage stage, Reason reason, std::string_view expecteddigits,
+               std::string_view receiveddigits, std::int32_t expectednumberdigits, std::int32_t receivednumberdigits);
+// "sendMsg()": a "Voice Message" task for a message being sent; counts
+// msgsendattempt and numberrecipientssent; sender from word 4 and recipient
+// from word 7 of the event (the part before "@").
+void sendMsg(CallModule& module);
+// "couldNotSend()": the same for a message the far side refused (words 6 and
+// 9); the recipient is marked rejected.
+void couldNotSend(CallModule& module);
+// "startInboundAdminTask()": a task of `taskType` for an admin request
+// received; counts adminnamerequestsrecd; namerequestfor from word 5, or
+// "[null]" when the event has no sixth word.
+void startInboundAdminTask(CallModule& module, std::string_view taskType);
+// "clearCallStats()": the call's serials to "Unknown", its counters to 0,
+// pendingRecipientInfo to ""; the first step of both machines.
+void clearCallStats(CallModule& module);
+
+}  // namespace travik

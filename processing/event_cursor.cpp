@@ -1,0 +1,163 @@
+#include "processing/event_cursor.h"
+
+#include <utility>
+
+#include "processing/call_module.h"
+#include "processing/event_classification.h"
+#include "processing/handled_error.h"
+
+namespace travik {
+
+namespace {
+
+constexpr std::string_view kColumns = "select rowid, Timestamp, Milliseconds, Sequence, Line, Data from Events ";
+constexpr std::string_view kOrder = " order by Timestamp, Milliseconds, Sequence, rowid limit ?";
+
+}  // namespace
+
+void EventCursor::prepare(db::Connection& connection) {
+  first_ = connection.prepare(std::string(kColumns) + "where Line = ? and Timestamp > ?" + std::string(kOrder));
+  next_ = connection.prepare(std::string(kColumns) +
+                             "where Line = ? and (Timestamp, Milliseconds, Sequence, rowid) > (?, ?, ?, ?)" +
+                             std::string(kOrder));
+  window_.resize(kKeptRows + kBatchRows);
+}
+
+void EventCursor::finalize() noexcept {
+  first_ = db::Statement();
+  next_ = db::Statement();
+}
+
+void EventCursor::open(int line, const DateTime& after) {
+  line_ = line;
+  after_ = after.toStored();
+  rowCount_ = 0;
+  base_ = 0;
+  position_ = -1;
+  exhausted_ = false;
+  started_ = false;
+  fetchBatch();
+}
+
+bool EventCursor::eof() const { return exhausted_ && position_ >= base_ + static_cast<std::int64_t>(rowCount_); }
+
+const EventRow& EventCursor::current() const {
+  if (position_ < base_ || position_ >= base_ + static_cast<std::int64_t>(rowCount_))
+    throw HandledError(3021, "Either BOF or EOF is True, or the current record has been deleted.");
+  return slot(position_);
+}
+
+void EventCursor::moveNext() {
+  if (eof()) return;
+  ++position_;
+  if (position_ >= base_ + static_cast<std::int64_t>(rowCount_) && !exhausted_) fetchBatch();
+}
+
+void EventCursor::movePrevious() {
+  if (position_ < 0) return;
+  if (position_ - 1 >= 0 && position_ - 1 < base_)
+    throw HandledError(error_number::kInvalidProcedureCall, "The event cursor cannot step back that far.");
+  --position_;
+}
+
+void EventCursor::fetchBatch() {
+  // Keep the last rows behind the window's end so a step back still finds them.
+  const std::size_t keep = std::min(kKeptRows, rowCount_);
+  for (std::size_t i = 0; i < keep; ++i) std::swap(window_[i], window_[rowCount_ - keep + i]);
+  base_ += static_cast<std::int64_t>(rowCount_ - keep);
+  rowCount_ = keep;
+
+  db::Statement* statement = nullptr;
+  if (!started_) {
+    statement = &first_;
+    first_.reset();
+    first_.bind(1, line_).bind(2, after_).bind(3, static_cast<std::int64_t>(kBatchRows));
+    started_ = true;
+  } else {
+    const EventRow& last = window_[rowCount_ - 1];
+    statement = &next_;
+    next_.reset();
+    next_.bind(1, line_)
+        .bind(2, last.timestampText)
+        .bind(3, last.milliseconds)
+        .bind(4, last.sequence)
+        .bind(5, last.rowid)
+        .bind(6, static_cast<std::int64_t>(kBatchRows));
+  }
+  std::size_t fetched = 0;
+  try {
+    while (statement->step()) {
+      EventRow& row = window_[rowCount_];
+      row.rowid = statement->getInt(0);
+      row.timestampText = statement->getText(1);
+      row.timestamp = DateTime::parseStored(row.timestampText).value_or(DateTime());
+      row.milliseconds = statement->getInt(2);
+      row.sequence = statement->getInt(3);
+      row.line = static_cast<int>(statement->getInt(4));
+      row.data = statement->getText(5);
+      ++rowCount_;
+      ++fetched;
+    }
+  } catch (...) {
+    // A failed read ends the line here: its open call is rebuilt next run.
+    exhausted_ = true;
+    statement->reset();
+    throw;
+  }
+  statement->reset();
+  if (fetched < kBatchRows) exhausted_ = true;
+}
+
+void nextEvent(CallModule& module) {
+  EventCursor& events = module.events;
+  if (events.eof()) return;
+  guardCall(module, "nextEvent()",
+            [&] { module.previousStateData = events.bof() ? std::string() : events.current().data; });
+  guardCall(module, "nextEvent()", [&] { events.moveNext(); });
+}
+
+namespace {
+
+// Moves to the next row and classifies it; false at eof.
+bool lookAtNextEvent(CallModule& module) {
+  module.events.moveNext();
+  if (module.events.eof()) return false;
+  determineDatatype(module, module.events.current().data);
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> getAdditionalDtmf(CallModule& module, std::string_view digits) {
+  std::optional<std::string> joined;
+  guardCall(module, "getAdditionalDtmf()", [&] {
+    if (lookAtNextEvent(module) && module.dataType == event_code::kReceivedDigits) {
+      std::vector<std::string> words;
+      splitInto(words, module.events.current().data, ' ');
+      joined = std::string(digits) + (words.size() > 1 ? words[1] : std::string());
+      return;
+    }
+    module.events.movePrevious();
+  });
+  return joined;
+}
+
+bool checkForAdditionalDtmf(CallModule& module) {
+  bool more = false;
+  guardCall(module, "checkForAdditionalDtmf()", [&] {
+    more = lookAtNextEvent(module) && module.dataType == event_code::kReceivedDigits;
+    module.events.movePrevious();
+  });
+  return more;
+}
+
+bool decryptOk(CallModule& module) {
+  bool ok = true;
+  guardCall(module, "decryptOk()", [&] {
+    ok = !(lookAtNextEvent(module) && module.dataType == event_code::kReceivedNothing);
+    module.events.movePrevious();
+  });
+  return ok;
+}
+
+}  // namespace travik

@@ -1,0 +1,105 @@
+// The event cursor: one line's new events, in time order, one at a time.
+//
+// The line walk and both call machines share one cursor.  It streams the
+// events of one line stamped after a cut-off in the order timestamp,
+// milliseconds, sequence (then insertion order), reading them from the
+// database in small batches so that memory stays the same whatever the
+// backlog.  It keeps the last few rows it passed, which is all the machines
+// need: they step forward and, after a look at the next row, back one row.
+//
+// Positions follow the record-set model the machines are written against:
+// before the first row (bof), on a row, or after the last row (eof).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db.h"
+#include "processing/date_time.h"
+
+namespace travik {
+
+// One row of Events.
+struct EventRow {
+  DateTime timestamp;             // to the second
+  std::int64_t milliseconds = 0;  // 0 to 999
+  std::int64_t sequence = 0;      // order among events of one instant
+  int line = 0;                   // the gateway line
+  std::string data;               // the event text
+  std::string timestampText;      // timestamp as stored, the key of the next batch
+  std::int64_t rowid = 0;         // insertion order, the last part of that key
+};
+
+class EventCursor {
+ public:
+  // Rows kept behind the current one, so a look ahead can always step back.
+  static constexpr std::size_t kKeptRows = 4;
+  // Rows read from the database at a time.
+  static constexpr std::size_t kBatchRows = 512;
+
+  // Prepares the cursor's statements; once per run.
+  void prepare(db::Connection& connection);
+  // Drops the statements (before the database closes).
+  void finalize() noexcept;
+
+  // Starts on the events of `line` stamped after `after` (whole seconds, so
+  // events in the second of `after` itself are not read).  The cursor stands
+  // before the first row; empty() tells whether there is any.
+  void open(int line, const DateTime& after);
+  bool empty() const { return rowCount_ == 0 && exhausted_; }
+
+  bool bof() const { return position_ < 0; }
+  // Where the cursor stands: -1 before the first row, then 0, 1, ... (eof: one past the last).
+  std::int64_t position() const { return position_; }
+  bool eof() const;
+  // The row under the cursor; only when neither bof() nor eof().
+  const EventRow& current() const;
+
+  // One row on; from bof to the first row; nothing at eof.
+  void moveNext();
+  // One row back; from eof to the last row, from the first row to bof.
+  // Stepping back further than the kept rows throws.
+  void movePrevious();
+
+ private:
+  EventRow& slot(std::int64_t position) { return window_[static_cast<std::size_t>(position - base_)]; }
+  const EventRow& slot(std::int64_t position) const { return window_[static_cast<std::size_t>(position - base_)]; }
+  void fetchBatch();
+
+  db::Statement first_;  // the first batch of a line: after the cut-off
+  db::Statement next_;   // every further batch: after the last row read
+  int line_ = 0;
+  std::string after_;
+  // window_[0 .. rowCount_) holds the rows at positions base_ .. base_ + rowCount_.
+  std::vector<EventRow> window_;
+  std::size_t rowCount_ = 0;
+  std::int64_t base_ = 0;
+  std::int64_t position_ = -1;
+  bool exhausted_ = true;  // no further rows in the database
+  bool started_ = false;   // the first batch was read
+};
+
+struct CallModule;
+
+// The cursor procedures of the machines.  All but nextEvent expect the cursor
+// on a row.
+
+// Remembers the current row's text in previousStateData ("" before the first
+// row), then moves one row on.  Does nothing at eof; does not classify.
+void nextEvent(CallModule& module);
+// Looks at the next row: when it carries received digits (event code 44) the
+// cursor stays on it and the result is `digits` followed by that row's
+// digits; otherwise the cursor steps back and the result is empty ("NOMORE").
+// dataType is left with the next row's code (unchanged at eof).
+std::optional<std::string> getAdditionalDtmf(CallModule& module, std::string_view digits);
+// True when the next row carries received digits; the cursor does not move.
+bool checkForAdditionalDtmf(CallModule& module);
+// False only when the next row is exactly "Received" (the far side could not
+// decrypt); true at eof.  The cursor does not move.
+bool decryptOk(CallModule& module);
+
+}  // namespace travik

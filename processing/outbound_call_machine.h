@@ -1,0 +1,18 @@
+// The outbound call machine: one call the gateway placed to an Octel node.
+#pragma once
+
+namespace travik {
+
+struct CallModule;
+
+// Rebuilds the outbound call whose calls row the line walk has just added
+// and saved.  For the openings "Processing Pending Callout to Node", "Call
+// Out Process Initiated for Node" and "Processing messages from node:" the
+// cursor stands on the opening event; for "Call Status =" the walk has
+// stepped it back one row, so the machine's first nextEvent lands on the
+// "Call Status =" event itself.  pendingOctelSerial and pendingCorvaneSerial
+// hold the serials the walk picked.  Returns with the cursor on the last
+// event of the call (or at eof); the walk goes on after it.
+void runOutboundCall(CallModule& module);
+
+}  // namespace travik
