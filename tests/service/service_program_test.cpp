@@ -84,7 +84,7 @@ void writeHandMadeTraces(const fs::path& folder) {
 }
 
 struct ServiceFolder {
-  ServiceFolder() : gateway(temp.path() / "gateway", "mervale") {
+  ServiceFolder() : gateway(temp.path() / "gateway") {
     fs::create_directories(program());
     fs::create_directories(output());
     fs::create_directories(traces());
@@ -97,6 +97,14 @@ struct ServiceFolder {
         "insert into systemparameters (propname, propvalue) values "
         "('DB_VERSION_MAJOR', '2'), ('DB_VERSION_MINOR', '4'), ('CALL_TRACING_LEVEL', '2');"
         "insert into octelnode (serialno) values ('1001'), ('1002');");
+    // The program asks for the data source by its real name, "mervale".
+    const fs::path odbc = temp.path() / "odbc";
+    fs::create_directories(odbc);
+    fs::copy_file(gateway.file().parent_path() / "odbcinst.ini", odbc / "odbcinst.ini");
+    test::writeFile(odbc / "odbc.ini",
+                    "[mervale]\nDriver=SQLite3\nDatabase=" + gateway.file().string() + "\nTimeout=2000\n");
+    ::setenv("ODBCSYSINI", odbc.c_str(), 1);
+    ::setenv("ODBCINI", (odbc / "odbc.ini").c_str(), 1);
   }
   fs::path program() const { return temp.path() / "program"; }
   fs::path output() const { return program() / "output"; }
@@ -207,6 +215,11 @@ TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm
   if (runSeen) {
     EXPECT_TRUE(folder.reportsWritten());
     EXPECT_NE(log.find("Processing complete."), std::string::npos) << log;
+  }
+  if (log.find("Test calls scheduled successfully.") != std::string::npos) {
+    auto pending = folder.gateway.db().prepare("select count(*) from directory where mailboxno = '9999'");
+    ASSERT_TRUE(pending.step());
+    EXPECT_EQ(pending.getInt(0), 2);
   }
   if (events.find("[event 22]") != std::string::npos) {
     auto level = folder.gateway.db().prepare("select propvalue from systemparameters where propname = ?1");
