@@ -88,7 +88,8 @@ struct ServiceFolder {
     fs::create_directories(program());
     fs::create_directories(output());
     fs::create_directories(traces());
-    fs::copy_file(fs::path(TRAVIK_BINARY_DIR) / "bin" / "TRAVIKservice", program() / "TRAVIKservice");
+    const fs::path built = fs::path(TRAVIK_BINARY_DIR) / "bin" / "TRAVIKservice";
+    if (fs::exists(built)) fs::copy_file(built, program() / "TRAVIKservice");
     test::createDeliveredDatabase(program() / "vrndata.mdb");
     setParameter("DEFAULTOUTPUTPATH", output().string());
     setParameter("DEFAULTMVLOGPATH", traces().string());
