@@ -1,0 +1,234 @@
+// The real program TRAVIKservice on a temporary program folder: started,
+// left to run its first cycles, stopped with SIGTERM as systemd stops it.
+// The one service test that waits for real time, always with a bound.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <thread>
+
+#include "platform/db.h"
+#include "tests/support/gateway_dsn.h"
+#include "tests/support/test_program.h"
+
+extern char** environ;
+
+namespace travik {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr const char* kProcessingLine =
+    "Wait between automatic call data processing intervals has elapsed.  Automatic processing initiated.";
+constexpr const char* kTestCallLine =
+    "Wait between automatic test call generation has elapsed.  Next series of test calls has been initiated.";
+constexpr const char* kReportKinds[] = {"AllCalls", "LineSummary", "OctelSummary", "RejectedRecipients"};
+
+// Spawns a program with the test's environment (minus the journal's marker,
+// so the service writes its events to standard error); output to a file.
+pid_t spawn(const std::vector<std::string>& arguments, const fs::path& output) {
+  std::vector<char*> argv;
+  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (char** entry = environ; *entry; ++entry)
+    if (std::string_view(*entry).rfind("JOURNAL_STREAM=", 0) != 0) envp.push_back(*entry);
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// The exit status once the process has ended within the bound.
+std::optional<int> waitForExit(pid_t pid, Clock::duration bound) {
+  const auto deadline = Clock::now() + bound;
+  for (;;) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    if (Clock::now() > deadline) return std::nullopt;
+    std::this_thread::sleep_for(100ms);
+  }
+}
+
+std::string twoDigits(int value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d", value);
+  return text;
+}
+
+// A few trace lines of the last minutes, for when the traffic generator is not built.
+void writeHandMadeTraces(const fs::path& folder) {
+  const DateTime start = DateTime::fromTimeT(std::time(nullptr)).addSeconds(-600);
+  std::string lines;
+  const char* texts[] = {"Call Received.", "Call Status = 0", "Call Out Process Initiated for Node 1001"};
+  for (int i = 0; i < 3; ++i) {
+    const DateTime at = start.addSeconds(i * 30);
+    lines += std::to_string(at.year()) + "/" + twoDigits(at.month()) + "/" + twoDigits(at.day()) + "-" +
+             twoDigits(at.hour()) + ":" + twoDigits(at.minute()) + ":" + twoDigits(at.second()) +
+             ".120 00000000 Line " + std::to_string(i + 1) + ": " + texts[i] + "\r\n";
+  }
+  test::writeFile(folder / "MVLOG.001", lines);
+}
+
+struct ServiceFolder {
+  ServiceFolder() : gateway(temp.path() / "gateway") {
+    fs::create_directories(program());
+    fs::create_directories(output());
+    fs::create_directories(traces());
+    const fs::path built = fs::path(TRAVIK_BINARY_DIR) / "bin" / "TRAVIKservice";
+    if (fs::exists(built)) fs::copy_file(built, program() / "TRAVIKservice");
+    test::createDeliveredDatabase(program() / "vrndata.mdb");
+    setParameter("DEFAULTOUTPUTPATH", output().string());
+    setParameter("DEFAULTMVLOGPATH", traces().string());
+    setParameter("AUTOTEST", "True");
+    gateway.db().exec(
+        "insert into systemparameters (propname, propvalue) values "
+        "('DB_VERSION_MAJOR', '2'), ('DB_VERSION_MINOR', '4'), ('CALL_TRACING_LEVEL', '2');"
+        "insert into octelnode (serialno) values ('1001'), ('1002');");
+    // The program asks for the data source by its real name, "mervale".
+    const fs::path odbc = temp.path() / "odbc";
+    fs::create_directories(odbc);
+    fs::copy_file(gateway.file().parent_path() / "odbcinst.ini", odbc / "odbcinst.ini");
+    test::writeFile(odbc / "odbc.ini",
+                    "[mervale]\nDriver=SQLite3\nDatabase=" + gateway.file().string() + "\nTimeout=2000\n");
+    ::setenv("ODBCSYSINI", odbc.c_str(), 1);
+    ::setenv("ODBCINI", (odbc / "odbc.ini").c_str(), 1);
+  }
+  fs::path program() const { return temp.path() / "program"; }
+  fs::path output() const { return program() / "output"; }
+  fs::path traces() const { return temp.path() / "traces"; }
+  void setParameter(const std::string& property, const std::string& value) {
+    db::Connection db;
+    db.open((program() / "vrndata.mdb").string());
+    db.prepare("update applicationparameters set value = ?1 where property = ?2")
+        .bind(1, value)
+        .bind(2, property)
+        .run();
+  }
+  std::string parameter(const std::string& property) const {
+    db::Connection db;
+    db.open((program() / "vrndata.mdb").string(), 5000);
+    auto row = db.prepare("select value from applicationparameters where property = ?1");
+    row.bind(1, property);
+    return row.step() ? row.getText(0) : "<none>";
+  }
+  std::optional<fs::path> activityLog() const {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(output() / "logs", ec))
+      if (entry.path().filename().string().rfind("TRAVIKservice_", 0) == 0) return entry.path();
+    return std::nullopt;
+  }
+  bool reportsWritten() const {
+    int kinds = 0;
+    for (const char* kind : kReportKinds) {
+      std::error_code ec;
+      for (const auto& entry : fs::directory_iterator(output(), ec))
+        if (entry.path().filename().string().rfind(std::string("TRAVIK-REPORT.") + kind + ".", 0) == 0) {
+          ++kinds;
+          break;
+        }
+    }
+    return kinds == 4;
+  }
+
+  test::TempFolder temp;
+  test::GatewayDsn gateway;
+};
+
+TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm) {
+  ServiceFolder folder;
+  ASSERT_TRUE(fs::exists(folder.program() / "TRAVIKservice")) << "build TRAVIKservice first";
+  const fs::path generator = fs::path(TRAVIK_BINARY_DIR) / "tools" / "generate_traffic";
+  if (fs::exists(generator)) {
+    const pid_t generating = spawn({generator.string(), "--out", folder.traces().string(), "--lines", "3000", "--hours",
+                                    "2", "--end", "now", "--seed", "7"},
+                                   folder.temp.path() / "generator.txt");
+    ASSERT_GT(generating, 0);
+    const auto status = waitForExit(generating, 120s);
+    ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
+        << test::readFile(folder.temp.path() / "generator.txt");
+  } else {
+    writeHandMadeTraces(folder.traces());
+  }
+
+  const fs::path console = folder.temp.path() / "console.txt";
+  const pid_t service = spawn({(folder.program() / "TRAVIKservice").string()}, console);
+  ASSERT_GT(service, 0);
+  struct Reaper {
+    pid_t pid;
+    bool done = false;
+    ~Reaper() {
+      if (!done) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+      }
+    }
+  } reaper{service};
+
+  // The log is opened at start-up; both cycles fall due at the first ticks, 15 s later.
+  const auto started = Clock::now();
+  while (!folder.activityLog() && Clock::now() - started < 60s) std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(folder.activityLog()) << test::readFile(console);
+  const auto logOpened = Clock::now();
+
+  // A processing run marks the database while it works; once one has been
+  // seen, wait for its reports and its end, else stop after the first ticks.
+  bool runSeen = false;
+  for (;;) {
+    int status = 0;
+    ASSERT_NE(waitpid(service, &status, WNOHANG), service) << "ended early:\n" << test::readFile(console);
+    const bool processing = folder.parameter("SERVICEPROCESSING") == "True";
+    runSeen = runSeen || processing;
+    if (runSeen && !processing && folder.reportsWritten()) break;
+    if (!runSeen && Clock::now() - logOpened > 25s) break;
+    ASSERT_LT(Clock::now() - logOpened, 180s) << "no reports after three minutes";
+    std::this_thread::sleep_for(200ms);
+  }
+
+  ASSERT_EQ(kill(service, SIGTERM), 0);
+  const auto status = waitForExit(service, 60s);
+  ASSERT_TRUE(status) << "still running a minute after SIGTERM";
+  reaper.done = true;
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "status " << *status;
+
+  const std::string events = test::readFile(console);
+  EXPECT_NE(events.find("TRAVIK Service: [event 1]"), std::string::npos) << events;
+  EXPECT_NE(events.find("TRAVIK Service: [event 2]"), std::string::npos) << events;
+  EXPECT_EQ(events.find("[event 4]"), std::string::npos) << events;
+  EXPECT_EQ(folder.parameter("SERVICEPROCESSING"), "False");
+  const std::string log = test::readFile(*folder.activityLog());
+  EXPECT_NE(log.find("TRAVIK Service activity"), std::string::npos) << log;
+  EXPECT_NE(log.find(kProcessingLine), std::string::npos) << log;
+  EXPECT_NE(log.find(kTestCallLine), std::string::npos) << log;
+  if (runSeen) {
+    EXPECT_TRUE(folder.reportsWritten());
+    EXPECT_NE(log.find("Processing complete."), std::string::npos) << log;
+  }
+  if (log.find("Test calls scheduled successfully.") != std::string::npos) {
+    auto pending = folder.gateway.db().prepare("select count(*) from directory where mailboxno = '9999'");
+    ASSERT_TRUE(pending.step());
+    EXPECT_EQ(pending.getInt(0), 2);
+  }
+  if (events.find("[event 22]") != std::string::npos) {
+    auto level = folder.gateway.db().prepare("select propvalue from systemparameters where propname = ?1");
+    level.bind(1, "CALL_TRACING_LEVEL");
+    ASSERT_TRUE(level.step());
+    EXPECT_EQ(level.getText(0), "4");
+  }
+}
+
+}  // namespace
+}  // namespace travik
