@@ -21,8 +21,8 @@ namespace {
 }  // namespace
 
 Statement::Statement(sqlite3* handle, std::string_view sql) : db_(handle) {
-  const int rc = sqlite3_prepare_v3(handle, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                                    &stmt_, nullptr);
+  const int rc =
+      sqlite3_prepare_v3(handle, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
   if (rc != SQLITE_OK) fail(handle, rc);
 }
 
@@ -92,8 +92,7 @@ int Statement::columnIndex(std::string_view name) const {
   const int count = sqlite3_column_count(stmt_);
   for (int i = 0; i < count; ++i) {
     const char* column = sqlite3_column_name(stmt_, i);
-    if (column && std::string_view(column).size() == name.size() &&
-        strncasecmp(column, name.data(), name.size()) == 0)
+    if (column && std::string_view(column).size() == name.size() && strncasecmp(column, name.data(), name.size()) == 0)
       return i;
   }
   return -1;

@@ -105,6 +105,8 @@ class Connection {
   void exec(std::string_view sql);
   Statement prepare(std::string_view sql);
   std::int64_t changes() const;
+  // True while a transaction is open on this connection.
+  bool inTransaction() const { return db_ && sqlite3_get_autocommit(db_) == 0; }
   void setBusyTimeout(int ms);
   sqlite3* handle() const { return db_; }
 

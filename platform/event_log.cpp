@@ -19,8 +19,10 @@ void SyslogEventLog::write(const std::string& source, EventKind kind, int eventI
   std::string passed;
   for (char c : passedText) {
     if (c == '\r') continue;
-    if (c == '\n') passed += " | ";
-    else passed += c;
+    if (c == '\n')
+      passed += " | ";
+    else
+      passed += c;
   }
   if (passed.empty())
     syslog(priority, "[event %d] %s", eventId, idText.c_str());

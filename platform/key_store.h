@@ -20,9 +20,9 @@ enum class RegType { String = 1, Binary = 3, Dword = 4 };
 
 struct RegValue {
   RegType type = RegType::String;
-  std::string text;                  // REG_SZ
-  std::vector<std::uint8_t> bytes;   // REG_BINARY
-  std::int32_t number = 0;           // REG_DWORD
+  std::string text;                 // REG_SZ
+  std::vector<std::uint8_t> bytes;  // REG_BINARY
+  std::int32_t number = 0;          // REG_DWORD
 };
 
 class KeyStore {
@@ -34,8 +34,7 @@ class KeyStore {
   // Creates the key and its parents; false when that is not possible.
   bool createKey(std::string_view hive, std::string_view keyPath) const;
   // Nothing when the key or value is missing, unreadable or malformed.
-  std::optional<RegValue> queryValue(std::string_view hive, std::string_view keyPath,
-                                     std::string_view valueName) const;
+  std::optional<RegValue> queryValue(std::string_view hive, std::string_view keyPath, std::string_view valueName) const;
   // False when the key does not exist or cannot be written.
   bool setValue(std::string_view hive, std::string_view keyPath, std::string_view valueName,
                 const RegValue& value) const;

@@ -32,8 +32,8 @@ void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* w
 Connection::Connection() {
   check(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_), SQL_HANDLE_ENV, SQL_NULL_HANDLE,
         "Cannot allocate the ODBC environment");
-  check(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0), SQL_HANDLE_ENV,
-        env_, "Cannot select ODBC 3");
+  check(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0), SQL_HANDLE_ENV, env_,
+        "Cannot select ODBC 3");
 }
 
 Connection::~Connection() {
@@ -44,8 +44,8 @@ Connection::~Connection() {
 void Connection::open(const std::string& dataSource, int loginTimeoutSeconds) {
   close();
   check(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_), SQL_HANDLE_ENV, env_, "Cannot allocate an ODBC connection");
-  SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutSeconds)),
-                    0);
+  SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutSeconds)), 0);
   std::string dsn = dataSource;
   const SQLRETURN rc = SQLConnect(dbc_, reinterpret_cast<SQLCHAR*>(dsn.data()), SQL_NTS,
                                   reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), SQL_NTS,
@@ -75,8 +75,8 @@ Statement Connection::prepare(std::string_view sql) {
   if (!connected_) throw OdbcError(0, "08003", "Operation is not allowed when the object is closed.");
   Statement statement(dbc_);
   std::string text(sql);
-  check(SQLPrepare(statement.stmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQL_HANDLE_STMT,
-        statement.stmt_, "Cannot prepare statement");
+  check(SQLPrepare(statement.stmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQL_HANDLE_STMT, statement.stmt_,
+        "Cannot prepare statement");
   return statement;
 }
 
@@ -107,10 +107,10 @@ void Statement::execute(const std::vector<std::string>& parameters) {
   for (std::size_t i = 0; i < boundValues_.size(); ++i) {
     boundLengths_[i] = static_cast<SQLLEN>(boundValues_[i].size());
     const SQLULEN columnSize = boundValues_[i].empty() ? 1 : boundValues_[i].size();
-    check(SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-                           columnSize, 0, boundValues_[i].data(), static_cast<SQLLEN>(boundValues_[i].size()),
-                           &boundLengths_[i]),
-          SQL_HANDLE_STMT, stmt_, "Cannot bind parameter");
+    check(
+        SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, columnSize,
+                         0, boundValues_[i].data(), static_cast<SQLLEN>(boundValues_[i].size()), &boundLengths_[i]),
+        SQL_HANDLE_STMT, stmt_, "Cannot bind parameter");
   }
   check(SQLExecute(stmt_), SQL_HANDLE_STMT, stmt_, "Cannot execute statement");
   loadColumnNames();
@@ -123,8 +123,7 @@ void Statement::loadColumnNames() {
   for (SQLSMALLINT i = 1; i <= count; ++i) {
     SQLCHAR name[256] = {0};
     SQLSMALLINT length = 0;
-    SQLDescribeCol(stmt_, static_cast<SQLUSMALLINT>(i), name, sizeof name, &length, nullptr, nullptr, nullptr,
-                   nullptr);
+    SQLDescribeCol(stmt_, static_cast<SQLUSMALLINT>(i), name, sizeof name, &length, nullptr, nullptr, nullptr, nullptr);
     columns_.emplace_back(reinterpret_cast<char*>(name));
   }
 }
@@ -148,8 +147,8 @@ std::optional<std::string> Statement::getText(int column) {
   char buffer[512];
   for (;;) {
     SQLLEN indicator = 0;
-    const SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column + 1), SQL_C_CHAR, buffer,
-                                    sizeof buffer, &indicator);
+    const SQLRETURN rc =
+        SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column + 1), SQL_C_CHAR, buffer, sizeof buffer, &indicator);
     if (rc == SQL_NO_DATA) break;
     check(rc, SQL_HANDLE_STMT, stmt_, "Cannot read a column");
     if (indicator == SQL_NULL_DATA) return std::nullopt;

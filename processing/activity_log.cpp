@@ -41,7 +41,8 @@ std::string timeStamped(const DateTime& now, std::string_view message) {
 std::string GenerateNewLogFileName(Program& program) {
   constexpr const char* kProcedure = "GenerateNewLogFileName of Module Module1";
   std::string fileName;
-  guard(program, kProcedure, [&] { fileName = program.programFileName + "_" + program.host.now().toFileStamp() + ".log"; });
+  guard(program, kProcedure,
+        [&] { fileName = program.programFileName + "_" + program.host.now().toFileStamp() + ".log"; });
   if (!validateOutputPath(program)) return "";
   guard(program, kProcedure, [&] {
     if (!folderExists(logsFolder(program).string())) fs::create_directories(logsFolder(program));
@@ -54,13 +55,19 @@ std::string GenerateNewLogFileName(Program& program) {
 void openActivityLog(Program& program, const std::string& fileName) {
   constexpr const char* kProcedure = "openActivityLog";
   if (!validateOutputPath(program)) return;
-  guard(program, kProcedure, [&] {
-    if (fs::exists(fileName)) fs::remove(fileName);
-  }, ErrorHandler::CountOnly);
-  guard(program, kProcedure, [&] {
-    program.activityLog.fileName = fileName;
-    openForAppend(program);
-  }, ErrorHandler::CountOnly);
+  guard(
+      program, kProcedure,
+      [&] {
+        if (fs::exists(fileName)) fs::remove(fileName);
+      },
+      ErrorHandler::CountOnly);
+  guard(
+      program, kProcedure,
+      [&] {
+        program.activityLog.fileName = fileName;
+        openForAppend(program);
+      },
+      ErrorHandler::CountOnly);
   writeLog(program, kRule, false);
   writeLog(program, "Running " + program.programFileName + ", version " + versionText() + "\r\n", false);
   writeLog(program, "Local time=" + program.host.now().toGeneral(), false);
@@ -70,17 +77,23 @@ void openActivityLog(Program& program, const std::string& fileName) {
 }
 
 void closeActivityLog(Program& program) {
-  guard(program, "closeActivityLog", [&] {
-    program.host.setLogFlushTimerEnabled(false);
-    program.activityLog.file.close();
-  }, ErrorHandler::Silent);
+  guard(
+      program, "closeActivityLog",
+      [&] {
+        program.host.setLogFlushTimerEnabled(false);
+        program.activityLog.file.close();
+      },
+      ErrorHandler::Silent);
 }
 
 void flushActivityLog(Program& program) {
-  guard(program, "flushActivityLog", [&] {
-    program.activityLog.file.close();
-    if (!program.activityLog.fileName.empty()) openForAppend(program);
-  }, ErrorHandler::CountOnly);
+  guard(
+      program, "flushActivityLog",
+      [&] {
+        program.activityLog.file.close();
+        if (!program.activityLog.fileName.empty()) openForAppend(program);
+      },
+      ErrorHandler::CountOnly);
 }
 
 void writeLog(Program& program, std::string_view message, bool withTime) {
@@ -88,41 +101,56 @@ void writeLog(Program& program, std::string_view message, bool withTime) {
   if (!validateOutputPath(program)) return;
   // Nothing is open before start-up opens the first file.
   if (program.activityLog.fileName.empty() || !program.activityLog.file.is_open()) return;
-  guard(program, kProcedure, [&] {
-    program.activityLog.fileDate = fileModificationTime(program.activityLog.fileName);
-  }, ErrorHandler::CountOnly);
+  // A log file deleted behind our back: begin a new one rather than fail on every line.
+  std::error_code missing;
+  if (!fs::exists(program.activityLog.fileName, missing) && !missing) {
+    closeActivityLog(program);
+    openActivityLog(program, GenerateNewLogFileName(program));
+    if (!program.activityLog.file.is_open()) return;
+  }
+  guard(
+      program, kProcedure, [&] { program.activityLog.fileDate = fileModificationTime(program.activityLog.fileName); },
+      ErrorHandler::CountOnly);
   const DateTime now = program.host.now();
   // A line of a new day begins a new file.
   if (program.activityLog.fileDate.dayNumber() < now.dayNumber()) {
     closeActivityLog(program);
     openActivityLog(program, GenerateNewLogFileName(program));
   }
-  guard(program, kProcedure, [&] {
-    std::ofstream& file = program.activityLog.file;
-    if (withTime)
-      file << timeStamped(now, message);
-    else
-      file << message;
-    file << "\r\n";
-    if (!file) throw HandledError(error_number::kPathFileAccess, "Path/File access error");
-  }, ErrorHandler::CountOnly);
+  guard(
+      program, kProcedure,
+      [&] {
+        std::ofstream& file = program.activityLog.file;
+        if (withTime)
+          file << timeStamped(now, message);
+        else
+          file << message;
+        file << "\r\n";
+        if (!file) throw HandledError(error_number::kPathFileAccess, "Path/File access error");
+      },
+      ErrorHandler::CountOnly);
   program.host.yield();
 }
 
 void pruneActivityLogs(Program& program) {
   constexpr const char* kProcedure = "pruneActivityLogs";
   if (!validateOutputPath(program)) return;
-  guard(program, kProcedure, [&] {
-    const fs::path folder = logsFolder(program);
-    if (!folderExists(folder.string())) return;
-    const DateTime now = program.host.now();
-    std::vector<fs::path> old;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-      if (!entry.is_regular_file()) continue;
-      if (fileModificationTime(entry.path()).dayBoundariesUntil(now) > 10) old.push_back(entry.path());
-    }
-    for (const auto& file : old) guard(program, kProcedure, [&] { fs::remove(file); }, ErrorHandler::CountOnly);
-  }, ErrorHandler::CountOnly);
+  guard(
+      program, kProcedure,
+      [&] {
+        const fs::path folder = logsFolder(program);
+        if (!folderExists(folder.string())) return;
+        const DateTime now = program.host.now();
+        std::vector<fs::path> old;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+          if (!entry.is_regular_file()) continue;
+          if (fileModificationTime(entry.path()).dayBoundariesUntil(now) > 10) old.push_back(entry.path());
+        }
+        for (const auto& file : old)
+          guard(
+              program, kProcedure, [&] { fs::remove(file); }, ErrorHandler::CountOnly);
+      },
+      ErrorHandler::CountOnly);
 }
 
 }  // namespace travik

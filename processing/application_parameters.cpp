@@ -1,10 +1,11 @@
 #include "processing/application_parameters.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <strings.h>
 
 #include "processing/activity_log.h"
 #include "processing/error_handling.h"
@@ -16,10 +17,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kKeys[] = {"DEFAULTMVLOGPATH",  "DEFAULTOUTPUTPATH",        "DATARETENTIONINHOURS",
-                                 "PROCESSINTERVALINSECONDS", "WARNINGTHRESHOLD", "ERRORTHRESHOLD",
-                                 "ERRORINTERVALINHOURS", "TESTCALLINTERVALINMINUTES", "TESTCALLMAILBOXID",
-                                 "AUTOTEST", "ADMINRUNNING", "SERVICEPROCESSING"};
+constexpr const char* kKeys[] = {
+    "DEFAULTMVLOGPATH",  "DEFAULTOUTPUTPATH", "DATARETENTIONINHOURS", "PROCESSINTERVALINSECONDS",
+    "WARNINGTHRESHOLD",  "ERRORTHRESHOLD",    "ERRORINTERVALINHOURS", "TESTCALLINTERVALINMINUTES",
+    "TESTCALLMAILBOXID", "AUTOTEST",          "ADMINRUNNING",         "SERVICEPROCESSING"};
 
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);

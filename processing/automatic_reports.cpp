@@ -1,8 +1,57 @@
 #include "processing/automatic_reports.h"
 
+#include <strings.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "processing/call_reports.h"
+#include "processing/error_handling.h"
+#include "processing/reports.h"
+
 namespace travik {
 
-void deleteOldReports(Program&) {}
-void generateAutoReports(Program&) {}
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kAutomaticKinds[] = {"AllCalls", "LineSummary", "OctelSummary", "RejectedRecipients"};
+
+// A report of the kind: "TRAVIK-REPORT.<kind>." and then any text holding a
+// point, as the pattern "TRAVIK-REPORT.<kind>.*.*" reads; letter case is
+// ignored.
+bool isReportOfKind(std::string_view fileName, std::string_view kind) {
+  const std::string prefix = "TRAVIK-REPORT." + std::string(kind) + ".";
+  if (fileName.size() < prefix.size() || strncasecmp(fileName.data(), prefix.data(), prefix.size()) != 0) return false;
+  return fileName.substr(prefix.size()).find('.') != std::string_view::npos;
+}
+
+}  // namespace
+
+void deleteOldReports(Program& program) {
+  const fs::path folder(program.settings.outputPath);
+  for (const char* kind : kAutomaticKinds) {
+    // The matches are gathered first so that no deletion disturbs the listing.
+    std::vector<fs::path> matches;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      std::error_code entryError;
+      if (it->is_regular_file(entryError) && isReportOfKind(it->path().filename().string(), kind))
+        matches.push_back(it->path());
+    }
+    // A missing folder, or a file that is held open or may not be deleted, is
+    // passed over without a word; the other files and kinds are still tried.
+    for (const fs::path& file : matches) fs::remove(file, ec);
+  }
+}
+
+void generateAutoReports(Program& program) {
+  constexpr const char* kProcedure = "generateAutoReports()";
+  guard(program, kProcedure, [&] { reportAllCallsErrors(program); });
+  guard(program, kProcedure, [&] { reportLineSummary(program, kLineSummarySelection); });
+  guard(program, kProcedure, [&] { reportOctelSummary(program, kOctelSummarySelection); });
+  guard(program, kProcedure, [&] { reportRejectedRecipients(program, kAutomaticRejectedRecipientsSelection); });
+}
 
 }  // namespace travik

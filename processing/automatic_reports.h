@@ -1,13 +1,23 @@
-// The automatic report set written at the end of every processing run.
+// The automatic report set written at the end of every processing run: the
+// earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients reports
+// of the output folder are deleted, then one new report of each kind is
+// written, so that the folder holds only the newest set.
 #pragma once
 
 #include "processing/program.h"
 
 namespace travik {
 
-// Deletes the earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients reports.
+// The automatic RejectedRecipients selection: recipients with an outcome text
+// other than the extended-absence notice, which is no rejection.
+inline constexpr const char* kAutomaticRejectedRecipientsSelection =
+    "select * from recipients where recipientinfo <> '' and recipientinfo <> 'Extended Absence greeting is "
+    "enabled' order by callid";
+
+// Deletes the earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients
+// reports of the output folder.  Silent: a file that cannot be deleted stays.
 void deleteOldReports(Program& program);
-// Writes the four automatic reports.
+// Writes the four automatic reports; a failing report does not stop the others.
 void generateAutoReports(Program& program);
 
 }  // namespace travik

@@ -30,8 +30,8 @@ bool getAdminIsRunningFlag(Program& program) {
   platform::RegValue fallback;
   fallback.type = platform::RegType::Dword;
   fallback.number = 0;
-  return regQueryValue(program, kHkeyLocalMachine, kAdminRegistryKey, kAdminRunningValue, kRegDword, fallback)
-             .number != 0;
+  return regQueryValue(program, kHkeyLocalMachine, kAdminRegistryKey, kAdminRunningValue, kRegDword, fallback).number !=
+         0;
 }
 
 void resetIdleDeadline(Program& program) { program.idleDeadline = program.host.now().addMinutes(30); }

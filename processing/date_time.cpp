@@ -54,8 +54,8 @@ DateTime::DateTime(int year, int month, int day, int hour, int minute, int secon
     : year_(year), month_(month), day_(day), hour_(hour), minute_(minute), second_(second) {}
 
 std::optional<DateTime> DateTime::fromFields(int year, int month, int day, int hour, int minute, int second) {
-  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
-      hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
+  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour < 0 ||
+      hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
     return std::nullopt;
   return DateTime(year, month, day, hour, minute, second);
 }
@@ -66,8 +66,7 @@ std::optional<DateTime> DateTime::parseStored(std::string_view text) {
     const int y = digits(text, 0, 4, ok), m = digits(text, 5, 2, ok), d = digits(text, 8, 2, ok);
     return ok ? fromFields(y, m, d, 0, 0, 0) : std::nullopt;
   }
-  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' ||
-      text[16] != ':')
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':')
     return std::nullopt;
   const int y = digits(text, 0, 4, ok), m = digits(text, 5, 2, ok), d = digits(text, 8, 2, ok);
   const int h = digits(text, 11, 2, ok), mi = digits(text, 14, 2, ok), s = digits(text, 17, 2, ok);
@@ -96,9 +95,7 @@ std::int64_t DateTime::dayNumber() const {
   return daysFromCivil(year_, static_cast<unsigned>(month_), static_cast<unsigned>(day_));
 }
 
-std::int64_t DateTime::serialSeconds() const {
-  return dayNumber() * 86400 + hour_ * 3600 + minute_ * 60 + second_;
-}
+std::int64_t DateTime::serialSeconds() const { return dayNumber() * 86400 + hour_ * 3600 + minute_ * 60 + second_; }
 
 DateTime DateTime::fromSerialSeconds(std::int64_t seconds) {
   std::int64_t days = seconds / 86400;
@@ -117,8 +114,7 @@ DateTime DateTime::fromSerialSeconds(std::int64_t seconds) {
 
 std::string DateTime::toStored() const {
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year_, month_, day_, hour_, minute_,
-                second_);
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year_, month_, day_, hour_, minute_, second_);
   return buffer;
 }
 
@@ -150,6 +146,12 @@ std::string DateTime::toFileStamp() const {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%02d%02d%02d_%02d_%02d_%02d", year_ % 100, month_, day_, hour_, minute_,
                 second_);
+  return buffer;
+}
+
+std::string DateTime::toTraceStamp() const {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d-%02d:%02d:%02d", year_, month_, day_, hour_, minute_, second_);
   return buffer;
 }
 

@@ -67,6 +67,8 @@ class DateTime {
   std::string toHHMMSS() const;
   // "yymmdd_hh_mm_ss" of activity-log and grid file names.
   std::string toFileStamp() const;
+  // "YYYY/MM/DD-HH:MM:SS": the time stamp of a gateway trace line (24-hour clock).
+  std::string toTraceStamp() const;
 
  private:
   int year_ = 1899;

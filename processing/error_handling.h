@@ -28,8 +28,7 @@ void handleError(Program& program, const HandledError& error, std::string_view p
 
 // Runs one step; a failure is handled and false is returned.
 template <class Step>
-bool guard(Program& program, std::string_view procedure, Step&& step,
-           ErrorHandler handler = ErrorHandler::Standard) {
+bool guard(Program& program, std::string_view procedure, Step&& step, ErrorHandler handler = ErrorHandler::Standard) {
   try {
     step();
     return true;
@@ -47,7 +46,8 @@ template <class Condition>
 bool guardedCondition(Program& program, std::string_view procedure, Condition&& condition,
                       ErrorHandler handler = ErrorHandler::Standard) {
   bool result = true;
-  guard(program, procedure, [&] { result = condition(); }, handler);
+  guard(
+      program, procedure, [&] { result = condition(); }, handler);
   return result;
 }
 

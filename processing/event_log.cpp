@@ -30,14 +30,14 @@ void startEventLog(Program& program) {
 }
 
 void stopEventLog(Program& program) {
-  guard(program, "stopEventLog", [&] { program.eventSink.releaseSource(); }, ErrorHandler::Silent);
+  guard(
+      program, "stopEventLog", [&] { program.eventSink.releaseSource(); }, ErrorHandler::Silent);
 }
 
 void myEventLog(Program& program, int eventId, int kind, std::string_view message) {
   if (kind < 1 || kind > 3) return;
   guard(program, "myEventLog of Module modLogging", [&] {
-    if (program.eventSource.empty())
-      program.eventSource = program.runningAsService ? "TRAVIK Service" : "TRAVIK Admin";
+    if (program.eventSource.empty()) program.eventSource = program.runningAsService ? "TRAVIK Service" : "TRAVIK Admin";
     program.eventSink.write(program.eventSource, static_cast<platform::EventKind>(kind), eventId,
                             eventMessageText(eventId), std::string(message));
   });

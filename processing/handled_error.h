@@ -14,7 +14,7 @@ namespace travik {
 
 namespace error_number {
 constexpr long kOverflow = 6;
-constexpr long kTypeMismatch = 13;             // a text that does not convert
+constexpr long kTypeMismatch = 13;  // a text that does not convert
 constexpr long kBadFileName = 52;
 constexpr long kFileNotFound = 53;
 constexpr long kPermissionDenied = 70;
@@ -29,8 +29,7 @@ constexpr long kOdbc = -2147217843;            // the gateway's data source fail
 
 class HandledError : public std::runtime_error {
  public:
-  HandledError(long number, const std::string& description)
-      : std::runtime_error(description), number_(number) {}
+  HandledError(long number, const std::string& description) : std::runtime_error(description), number_(number) {}
   long number() const { return number_; }
   std::string description() const { return what(); }
 

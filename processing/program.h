@@ -22,25 +22,25 @@ namespace travik {
 
 // The twelve application parameters, loaded from applicationparameters.
 struct Settings {
-  std::string logPath;                 // 1 DEFAULTMVLOGPATH
-  std::string outputPath;              // 2 DEFAULTOUTPUTPATH
-  std::int32_t dataRetentionHours = 0;      // 3
-  std::int32_t processIntervalSeconds = 0;  // 4
-  std::int32_t warningThreshold = 0;        // 5
-  std::int32_t errorThreshold = 0;          // 6
-  std::int32_t errorIntervalHours = 0;      // 7
-  std::int32_t testCallIntervalMinutes = 0; // 8
-  std::string testCallMailboxId;       // 9 TESTCALLMAILBOXID
-  bool autoTest = false;               // 10 AUTOTEST
-  bool adminRunning = false;           // 11 ADMINRUNNING
-  bool serviceProcessing = false;      // 12 SERVICEPROCESSING
+  std::string logPath;                       // 1 DEFAULTMVLOGPATH
+  std::string outputPath;                    // 2 DEFAULTOUTPUTPATH
+  std::int32_t dataRetentionHours = 0;       // 3
+  std::int32_t processIntervalSeconds = 0;   // 4
+  std::int32_t warningThreshold = 0;         // 5
+  std::int32_t errorThreshold = 0;           // 6
+  std::int32_t errorIntervalHours = 0;       // 7
+  std::int32_t testCallIntervalMinutes = 0;  // 8
+  std::string testCallMailboxId;             // 9 TESTCALLMAILBOXID
+  bool autoTest = false;                     // 10 AUTOTEST
+  bool adminRunning = false;                 // 11 ADMINRUNNING
+  bool serviceProcessing = false;            // 12 SERVICEPROCESSING
 };
 
 // The open activity log of this program.
 struct ActivityLogState {
-  std::ofstream file;                  // activityLogFileNumber
-  std::string fileName;                // activityLogFileName
-  DateTime fileDate;                   // activityLogDate
+  std::ofstream file;    // activityLogFileNumber
+  std::string fileName;  // activityLogFileName
+  DateTime fileDate;     // activityLogDate
 };
 
 class Program {
@@ -85,9 +85,9 @@ class Program {
   int highestLineNumber = 0;
 
   ActivityLogState activityLog;
-  std::string eventSource;             // "TRAVIK Admin" or "TRAVIK Service"
-  DateTime idleDeadline;               // console auto-shutdown
-  bool shuttingDown = false;           // shutDownApplication runs once
+  std::string eventSource;    // "TRAVIK Admin" or "TRAVIK Service"
+  DateTime idleDeadline;      // console auto-shutdown
+  bool shuttingDown = false;  // shutDownApplication runs once
 
   // The last step of the orderly exit; never returns.  Tests replace it with
   // one that throws ProgramEnded.

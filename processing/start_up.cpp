@@ -48,6 +48,14 @@ void main(Program& program) {
 void shutDownApplication(Program& program) {
   if (!program.shuttingDown) {
     program.shuttingDown = true;
+    // Rows written before the failure that ends the program are kept, as they
+    // would have been with the original's row-by-row writes.
+    guard(
+        program, "shutDownApplication",
+        [&] {
+          if (program.db.inTransaction()) program.db.exec("COMMIT");
+        },
+        ErrorHandler::Silent);
     flushActivityLog(program);
     // From here on every error is ignored and the next step follows.
     auto ignoring = [&](auto&& step) { guard(program, "shutDownApplication", step, ErrorHandler::Silent); };
@@ -85,9 +93,12 @@ void countHandledError(Program& program) {
 }
 
 void closeRecordsets(Program& program) {
-  guard(program, "closeRecordsets", [&] {
-    if (program.closeSharedRecordsets) program.closeSharedRecordsets();
-  }, ErrorHandler::Silent);
+  guard(
+      program, "closeRecordsets",
+      [&] {
+        if (program.closeSharedRecordsets) program.closeSharedRecordsets();
+      },
+      ErrorHandler::Silent);
 }
 
 }  // namespace travik

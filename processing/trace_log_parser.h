@@ -10,11 +10,11 @@ namespace travik {
 
 // One parsed trace event.
 struct CCallEvent {
-  std::string strData;        // event text, at most 254 characters
-  int intLine = 0;            // gateway line, 0 to 99
-  long lngSequence = 0;       // 1 for the first event of a time and millisecond, then counting up
-  int intMilliseconds = 0;    // 0 to 999
-  DateTime dateTimeStamp;     // to the second
+  std::string strData;      // event text, at most 254 characters
+  int intLine = 0;          // gateway line, 0 to 99
+  long lngSequence = 0;     // 1 for the first event of a time and millisecond, then counting up
+  int intMilliseconds = 0;  // 0 to 999
+  DateTime dateTimeStamp;   // to the second
 };
 
 }  // namespace travik

@@ -27,9 +27,18 @@ class FakeHost : public Host {
   FakeHost();
 
   void showStatus(std::string_view text, StatusColour colour) override;
-  void setProgressMin(double value) override { progressMin = value; progressLog.push_back("min=" + fmt(value)); }
-  void setProgressMax(double value) override { progressMaxValue = value; progressLog.push_back("max=" + fmt(value)); }
-  void setProgressValue(double value) override { progressValue = value; progressLog.push_back("value=" + fmt(value)); }
+  void setProgressMin(double value) override {
+    progressMin = value;
+    progressLog.push_back("min=" + fmt(value));
+  }
+  void setProgressMax(double value) override {
+    progressMaxValue = value;
+    progressLog.push_back("max=" + fmt(value));
+  }
+  void setProgressValue(double value) override {
+    progressValue = value;
+    progressLog.push_back("value=" + fmt(value));
+  }
   double progressMax() const override { return progressMaxValue; }
   void setMousePointer(int pointer) override { pointers.push_back(pointer); }
   void yield() override;

@@ -14,7 +14,8 @@ namespace travik::test {
 class GatewayDsn {
  public:
   // Creates systemparameters, octelnode and directory in a fresh file and
-  // declares the data source dsnName over it.
+  // declares a data source over it, named dsnName with a number of its own
+  // appended (unixODBC's ini reader remembers what it read per name).
   explicit GatewayDsn(const std::filesystem::path& folder, const std::string& dsnName = "mervale-test");
   const std::string& name() const { return name_; }
   // Direct access to the gateway's file, to arrange and check rows.

@@ -19,9 +19,8 @@ namespace fs = std::filesystem;
 TempFolder::TempFolder() {
   static std::atomic<int> counter{0};
   std::random_device random;
-  path_ = fs::temp_directory_path() /
-          ("travik-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-           std::to_string(random() % 100000));
+  path_ = fs::temp_directory_path() / ("travik-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+                                       "-" + std::to_string(random() % 100000));
   fs::create_directories(path_);
 }
 
@@ -59,9 +58,9 @@ TestProgram::TestProgram(bool runningAsService, const std::string& fileName) {
   createDeliveredDatabase(temp.path() / "vrndata.mdb");
   fs::create_directories(temp.path() / "output");
   fs::create_directories(temp.path() / "traces");
-  program = std::make_unique<Program>(temp.path(),
-                                      fileName.empty() ? (runningAsService ? "TRAVIKservice" : "TRAVIKadmin") : fileName,
-                                      runningAsService, host, events);
+  program = std::make_unique<Program>(
+      temp.path(), fileName.empty() ? (runningAsService ? "TRAVIKservice" : "TRAVIKadmin") : fileName, runningAsService,
+      host, events);
   program->exitProcess = [](int code) { throw ProgramEnded{code}; };
   program->databaseBusyTimeoutMs = 200;
   program->defaultTraceFolder = temp.path() / "no-gateway-log";

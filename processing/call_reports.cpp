@@ -1,0 +1,105 @@
+#include "processing/call_reports.h"
+
+#include <iterator>
+
+#include "processing/reports.h"
+
+namespace travik {
+
+namespace {
+
+// Columns 11-21 of AllCalls and the tails of both totals reports are the
+// eleven per-call counters in their fixed order.
+constexpr ReportColumn kAllCallsColumns[] = {
+    {"octelserialnumber", ValueKind::Text},
+    {"timestampbegin", ValueKind::DateTime},
+    {"timestampend", ValueKind::DateTime},
+    {"callid", ValueKind::Text},
+    {"inbound", ValueKind::Boolean},
+    {"line", ValueKind::Number},
+    {"durationInSeconds", ValueKind::Number},
+    {"exitcode", ValueKind::Text},
+    {"corvaneserialnumber", ValueKind::Text},
+    {"protocollevel", ValueKind::Text},
+    {"msgsendattempt", ValueKind::Number},
+    {"msgsendsuccess", ValueKind::Number},
+    {"msgreceiveattempt", ValueKind::Number},
+    {"msgreceivesuccess", ValueKind::Number},
+    {"numberrecipientssent", ValueKind::Number},
+    {"adminnamesrequested", ValueKind::Number},
+    {"textnamesreceived", ValueKind::Number},
+    {"voicenamesreceived", ValueKind::Number},
+    {"adminnamerequestsrecd", ValueKind::Number},
+    {"textnamessent", ValueKind::Number},
+    {"voicenamessent", ValueKind::Number},
+    {"timestamperror", ValueKind::DateTime},
+    {"state", ValueKind::Number},
+    {"statetext", ValueKind::Text, true},
+    {"reason", ValueKind::Number},
+    {"reasontext", ValueKind::Text, true},
+    {"expecteddigits", ValueKind::Text},
+    {"receiveddigits", ValueKind::Text},
+    {"expectednumberdigits", ValueKind::Number},
+    {"receivednumberdigits", ValueKind::Number},
+};
+
+constexpr ReportColumn kLineSummaryColumns[] = {
+    {"line", ValueKind::Number},
+    {"calls", ValueKind::Number},
+    {"errors", ValueKind::Number},
+    {"errorpercent", ValueKind::Number},
+    {"timeinuseInSeconds", ValueKind::Number},
+    {"msgsendattempt", ValueKind::Number},
+    {"msgsendsuccess", ValueKind::Number},
+    {"msgreceiveattempt", ValueKind::Number},
+    {"msgreceivesuccess", ValueKind::Number},
+    {"numberrecipientssent", ValueKind::Number},
+    {"adminnamesrequested", ValueKind::Number},
+    {"textnamesreceived", ValueKind::Number},
+    {"voicenamesreceived", ValueKind::Number},
+    {"adminnamerequestsrecd", ValueKind::Number},
+    {"textnamessent", ValueKind::Number},
+    {"voicenamessent", ValueKind::Number},
+};
+
+constexpr ReportColumn kOctelSummaryColumns[] = {
+    {"octelserialnumber", ValueKind::Text},
+    {"calls", ValueKind::Number},
+    {"errors", ValueKind::Number},
+    {"errorpercent", ValueKind::Number},
+    {"callswithininterval", ValueKind::Number},
+    {"errorswithininterval", ValueKind::Number},
+    {"errorpercentwithininterval", ValueKind::Number},
+    {"timeinuseInSeconds", ValueKind::Number},
+    {"msgsendattempt", ValueKind::Number},
+    {"msgsendsuccess", ValueKind::Number},
+    {"msgreceiveattempt", ValueKind::Number},
+    {"msgreceivesuccess", ValueKind::Number},
+    {"numberrecipientssent", ValueKind::Number},
+    {"adminnamesrequested", ValueKind::Number},
+    {"textnamesreceived", ValueKind::Number},
+    {"voicenamesreceived", ValueKind::Number},
+    {"adminnamerequestsrecd", ValueKind::Number},
+    {"textnamessent", ValueKind::Number},
+    {"voicenamessent", ValueKind::Number},
+};
+
+static_assert(std::size(kAllCallsColumns) == 30);
+static_assert(std::size(kLineSummaryColumns) == 16);
+static_assert(std::size(kOctelSummaryColumns) == 19);
+
+}  // namespace
+
+bool reportAllCallsErrors(Program& program) {
+  return writeReport(program, {"AllCalls", "reportAllCallsErrors()", kAllCallsColumns}, kAllCallsQuery);
+}
+
+bool reportLineSummary(Program& program, std::string_view selection) {
+  return writeReport(program, {"LineSummary", "reportLineSummary()", kLineSummaryColumns}, selection);
+}
+
+bool reportOctelSummary(Program& program, std::string_view selection) {
+  return writeReport(program, {"OctelSummary", "reportOctelSummary()", kOctelSummaryColumns}, selection);
+}
+
+}  // namespace travik

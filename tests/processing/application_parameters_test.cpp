@@ -1,0 +1,159 @@
+#include "processing/application_parameters.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_program.h"
+
+namespace travik {
+namespace {
+
+namespace fs = std::filesystem;
+
+void setRow(test::TestProgram& t, const std::string& property, const std::string& value) {
+  t->db.prepare("update applicationparameters set value = ?1 where property = ?2")
+      .bind(1, value)
+      .bind(2, property)
+      .run();
+}
+
+TEST(ApplicationParameters, DeliveredRowsLoadIntoTheSettings) {
+  test::TestProgram t;
+  const Settings& s = t->settings;
+  EXPECT_EQ(s.dataRetentionHours, 72);
+  EXPECT_EQ(s.processIntervalSeconds, 3600);
+  EXPECT_EQ(s.warningThreshold, 3);
+  EXPECT_EQ(s.errorThreshold, 5);
+  EXPECT_EQ(s.errorIntervalHours, 24);
+  EXPECT_EQ(s.testCallIntervalMinutes, 1440);
+  EXPECT_EQ(s.testCallMailboxId, "9999");
+  EXPECT_FALSE(s.autoTest);
+  EXPECT_FALSE(s.adminRunning);
+  EXPECT_FALSE(s.serviceProcessing);
+  EXPECT_EQ(s.outputPath, t.outputFolder().string());
+  EXPECT_EQ(t->handledErrorCount, 0);
+}
+
+TEST(ApplicationParameters, KeysMatchIgnoringCaseButNotExtraCharacters) {
+  EXPECT_EQ(determineApplicationParameter("defaultoutputpath"), 2);
+  EXPECT_EQ(determineApplicationParameter("ServiceProcessing"), 12);
+  EXPECT_EQ(determineApplicationParameter("DEFAULT OUTPUTPATH"), 0);
+  EXPECT_EQ(determineApplicationParameter("DEFAULT_OUTPUTPATH"), 0);
+  EXPECT_EQ(determineApplicationParameter(""), 0);
+
+  test::TestProgram t;
+  t->db.exec(
+      "update applicationparameters set property = 'warningthreshold', value = '9' where property = "
+      "'WARNINGTHRESHOLD'");
+  getApplicationParameter(*t);
+  EXPECT_EQ(t->settings.warningThreshold, 9);
+}
+
+TEST(ApplicationParameters, EmptyFoldersTakeTheDefaultsAndAreWrittenBack) {
+  test::TestProgram t;
+  setRow(t, "DEFAULTOUTPUTPATH", "");
+  setRow(t, "DEFAULTMVLOGPATH", "");
+  fs::remove_all(t.outputFolder());
+  getApplicationParameter(*t);
+  EXPECT_EQ(t->settings.outputPath, (t.folder() / "output").string());
+  EXPECT_TRUE(fs::is_directory(t.folder() / "output"));
+  // No gateway trace folder on this machine: the program folder is used.
+  EXPECT_EQ(t->settings.logPath, t.folder().string());
+  EXPECT_EQ(t.rows("select value from applicationparameters where property = 'DEFAULTOUTPUTPATH'"),
+            std::vector<std::string>{(t.folder() / "output").string()});
+  EXPECT_EQ(t.rows("select value from applicationparameters where property = 'DEFAULTMVLOGPATH'"),
+            std::vector<std::string>{t.folder().string()});
+
+  fs::create_directories(t->defaultTraceFolder);
+  setRow(t, "DEFAULTMVLOGPATH", "");
+  getApplicationParameter(*t);
+  EXPECT_EQ(t->settings.logPath, t->defaultTraceFolder.string());
+}
+
+TEST(ApplicationParameters, AValueThatDoesNotConvertIsOneHandledErrorAndKeepsTheOldValue) {
+  test::TestProgram t;
+  setRow(t, "DATARETENTIONINHOURS", "abc");
+  setRow(t, "ERRORTHRESHOLD", "7");
+  getApplicationParameter(*t);
+  EXPECT_EQ(t->settings.dataRetentionHours, 72);
+  EXPECT_EQ(t->settings.errorThreshold, 7);
+  EXPECT_EQ(t->handledErrorCount, 1);
+  ASSERT_EQ(t.host.boxes.size(), 0u);  // the service shows no boxes
+}
+
+TEST(ApplicationParameters, ConsoleShowsTheErrorReportLine) {
+  test::TestProgram t(false);
+  setRow(t, "DATARETENTIONINHOURS", "abc");
+  getApplicationParameter(*t);
+  ASSERT_EQ(t.host.boxes.size(), 1u);
+  EXPECT_EQ(t.host.boxes[0].text, "(error):13 (Type mismatch) in procedure getApplicationParameter");
+}
+
+TEST(ApplicationParameters, NumbersRoundHalfToEvenAndBooleansAcceptWordsAndNumbers) {
+  EXPECT_EQ(toWholeNumber("2.5"), 2);
+  EXPECT_EQ(toWholeNumber("3.5"), 4);
+  EXPECT_EQ(toWholeNumber(" 12 "), 12);
+  EXPECT_EQ(toWholeNumber("-1.5"), -2);
+  EXPECT_EQ(toWholeNumber(""), std::nullopt);
+  EXPECT_EQ(toWholeNumber("12abc"), std::nullopt);
+  EXPECT_EQ(toWholeNumber("99999999999"), std::nullopt);
+  EXPECT_EQ(toBoolean("true"), true);
+  EXPECT_EQ(toBoolean("FALSE"), false);
+  EXPECT_EQ(toBoolean("0"), false);
+  EXPECT_EQ(toBoolean("1"), true);
+  EXPECT_EQ(toBoolean("-3"), true);
+  EXPECT_EQ(toBoolean("yes"), std::nullopt);
+}
+
+TEST(ApplicationParameters, SetWritesEveryRowOfTheKeyAndReloads) {
+  test::TestProgram t;
+  t->db.exec("insert into applicationparameters values ('autotest', 'False')");
+  setApplicationParameter(*t, 10, "True");
+  EXPECT_TRUE(t->settings.autoTest);
+  EXPECT_EQ(t.rows("select value from applicationparameters where upper(property) = 'AUTOTEST'"),
+            (std::vector<std::string>{"True", "True"}));
+  // An index that matches no row changes nothing but still reloads.
+  setRow(t, "WARNINGTHRESHOLD", "8");
+  setApplicationParameter(*t, 13, "x");
+  EXPECT_EQ(t->settings.warningThreshold, 8);
+}
+
+TEST(ApplicationParameters, TheLogFolderMustHoldAFileBeginningMvlogDot) {
+  test::TestProgram t(false);
+  EXPECT_FALSE(validateLogPath(*t));
+  ASSERT_EQ(t.host.boxes.size(), 1u);
+  EXPECT_EQ(t.host.boxes[0].title, "Enter Valid Log Path");
+  EXPECT_EQ(t.host.boxes[0].text, t.traceFolder().string() +
+                                      " exists but does not contain valid log files.  Please configure a valid path "
+                                      "for the log files.");
+  test::writeFile(t.traceFolder() / "MVLOG", "x");
+  test::writeFile(t.traceFolder() / "xMVLOG.001", "x");
+  EXPECT_FALSE(validateLogPath(*t));
+  test::writeFile(t.traceFolder() / "mvlog.001", "x");
+  EXPECT_TRUE(validateLogPath(*t));
+
+  t->settings.logPath = (t.folder() / "missing").string();
+  EXPECT_FALSE(validateLogPath(*t));
+  EXPECT_EQ(t->statusMessage,
+            (t.folder() / "missing").string() + " does not exist.  Please configure a valid path for the log files.");
+}
+
+TEST(ApplicationParameters, AMissingOutputFolderIsABoxInTheConsoleAndEvent17InTheService) {
+  test::TestProgram console(false);
+  console->settings.outputPath = (console.folder() / "gone").string();
+  EXPECT_FALSE(validateOutputPath(*console));
+  ASSERT_EQ(console.host.boxes.size(), 1u);
+  EXPECT_EQ(console.host.boxes[0].title, "Configure Valid Output Folder");
+  EXPECT_TRUE(console.events.entries.empty());
+
+  test::TestProgram service(true);
+  service->settings.outputPath = (service.folder() / "gone").string();
+  EXPECT_FALSE(validateOutputPath(*service));
+  EXPECT_TRUE(service.host.boxes.empty());
+  ASSERT_EQ(service.events.entries.size(), 1u);
+  EXPECT_EQ(service.events.entries[0].eventId, 17);
+  EXPECT_EQ(service->statusMessage,
+            (service.folder() / "gone").string() + " does not exist.  Please select a valid folder for output files.");
+}
+
+}  // namespace
+}  // namespace travik

@@ -1,0 +1,224 @@
+#include "processing/start_up.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "processing/activity_log.h"
+#include "processing/application_parameters.h"
+#include "processing/console_interlock.h"
+#include "processing/error_handling.h"
+#include "processing/registry_api.h"
+#include "tests/support/test_program.h"
+
+namespace travik {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A program over a fresh folder that has not been started yet.
+struct Unstarted {
+  explicit Unstarted(bool service) : t(service) {
+    t->db.close();
+    t->gatewayNotInstalled = true;
+  }
+  test::TestProgram t;
+};
+
+TEST(StartUp, TheServiceWritesEvent1AtStartAndEvent2AtExit) {
+  Unstarted u(true);
+  main(*u.t);
+  ASSERT_FALSE(u.t.events.entries.empty());
+  EXPECT_EQ(u.t.events.registered, "TRAVIK Service");
+  EXPECT_EQ(u.t.events.entries.front().eventId, 1);
+  EXPECT_TRUE(u.t->db.isOpen());
+  EXPECT_FALSE(u.t->activityLog.fileName.empty());
+  setApplicationParameter(*u.t, 12, "True");
+  EXPECT_THROW(shutDownApplication(*u.t), ProgramEnded);
+  EXPECT_EQ(u.t.events.entries.back().eventId, 2);
+  EXPECT_TRUE(u.t.events.released);
+  u.t.connect();
+  EXPECT_FALSE(u.t->settings.serviceProcessing);
+}
+
+TEST(StartUp, TheConsoleWritesNoServiceEventsAndItsExitClearsBothFlags) {
+  Unstarted u(false);
+  main(*u.t);
+  EXPECT_EQ(u.t.events.registered, "TRAVIK Admin");
+  EXPECT_TRUE(u.t.events.entries.empty());
+  setApplicationParameter(*u.t, 11, "True");
+  setAdminIsRunningFlag(*u.t, true);
+  u.t->closeSharedRecordsets = [] { throw std::runtime_error("closing failed"); };
+  EXPECT_THROW(shutDownApplication(*u.t), ProgramEnded);
+  EXPECT_TRUE(u.t.events.entries.empty());
+  EXPECT_FALSE(getAdminIsRunningFlag(*u.t));
+  u.t.connect();
+  EXPECT_FALSE(u.t->settings.adminRunning);
+}
+
+TEST(StartUp, AMissingDatabaseEndsTheProgramWithEvent19) {
+  Unstarted console(false);
+  fs::remove(console.t->databasePath());
+  EXPECT_THROW(main(*console.t), ProgramEnded);
+  ASSERT_EQ(console.t.host.boxes.size(), 1u);
+  EXPECT_EQ(console.t.host.boxes[0].text, "Could not find the TRAVIK database (vrndata.mdb)");
+  EXPECT_EQ(console.t.host.boxes[0].title, "Database not found");
+  ASSERT_EQ(console.t.events.entries.size(), 1u);
+  EXPECT_EQ(console.t.events.entries[0].eventId, 19);
+  EXPECT_FALSE(console.t->db.isOpen());
+
+  Unstarted service(true);
+  fs::remove(service.t->databasePath());
+  EXPECT_THROW(main(*service.t), ProgramEnded);
+  EXPECT_TRUE(service.t.host.boxes.empty());
+  ASSERT_GE(service.t.events.entries.size(), 2u);
+  EXPECT_EQ(service.t.events.entries[1].eventId, 19);
+}
+
+TEST(StartUp, AReadOnlyDatabaseIsMadeWritable) {
+  Unstarted u(true);
+  fs::permissions(u.t->databasePath(), fs::perms::owner_read | fs::perms::group_read, fs::perm_options::replace);
+  main(*u.t);
+  EXPECT_NE(fs::status(u.t->databasePath()).permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_EQ(u.t->handledErrorCount, 0);
+}
+
+TEST(HandledErrors, The51stErrorEndsTheProgramAfterBoxEvent18AndLogLine) {
+  test::TestProgram t(false);
+  t.openLog();
+  for (int i = 0; i < 50; ++i) countHandledError(*t);
+  EXPECT_EQ(t->handledErrorCount, 50);
+  EXPECT_TRUE(t.host.boxes.empty());
+  EXPECT_THROW(countHandledError(*t), ProgramEnded);
+  ASSERT_EQ(t.host.boxes.size(), 1u);
+  EXPECT_EQ(t.host.boxes[0].text,
+            "Exceeded maximum number of handled errors.  Application exiting.  Please restart the application.");
+  ASSERT_EQ(t.events.entries.size(), 1u);
+  EXPECT_EQ(t.events.entries[0].eventId, 18);
+  const std::string log = test::readFile(t->activityLog.fileName);
+  EXPECT_NE(log.find(": Exceeded maximum number of handled errors."), std::string::npos);
+}
+
+TEST(HandledErrors, TheReportLineKeepsTheMinusSignAndTheHandlerVariantsDiffer) {
+  EXPECT_EQ(errorReportLine(-2147217887, "locked", "x()"), "(error):-2147217887 (locked) in procedure x()");
+
+  test::TestProgram t(false);
+  t.openLog();
+  const HandledError failure(53, "File not found");
+  handleError(*t, failure, "standard()");
+  handleError(*t, failure, "box()", ErrorHandler::BoxAndCount);
+  handleError(*t, failure, "count()", ErrorHandler::CountOnly);
+  handleError(*t, failure, "silent()", ErrorHandler::Silent);
+  EXPECT_EQ(t->handledErrorCount, 3);
+  ASSERT_EQ(t.host.boxes.size(), 2u);
+  EXPECT_EQ(t.host.boxes[0].text, "(error):53 (File not found) in procedure standard()");
+  EXPECT_EQ(t.host.boxes[0].title, "TRAVIK");
+  closeActivityLog(*t);
+  const std::string log = test::readFile(t->activityLog.fileName);
+  EXPECT_NE(log.find("standard()"), std::string::npos);
+  EXPECT_EQ(log.find("box()"), std::string::npos);
+  EXPECT_EQ(log.find("count()"), std::string::npos);
+
+  test::TestProgram service(true);
+  handleError(*service, failure, "tmrTimer_Timer", ErrorHandler::ServiceTimer);
+  ASSERT_EQ(service.events.entries.size(), 1u);
+  EXPECT_EQ(service.events.entries[0].eventId, 4);
+  EXPECT_EQ(service.events.entries[0].text, "(error):53 (File not found) in procedure tmrTimer_Timer");
+}
+
+TEST(HandledErrors, AGuardedConditionThatFailsCountsAsHeld) {
+  test::TestProgram t;
+  bool actionRan = false;
+  if (guardedCondition(*t, "p()", []() -> bool { throw HandledError(13, "Type mismatch"); })) actionRan = true;
+  EXPECT_TRUE(actionRan);
+  EXPECT_EQ(t->handledErrorCount, 1);
+}
+
+TEST(HandledErrors, ShutdownRunsOnceEvenWhenItsOwnStepsFail) {
+  test::TestProgram t(true);
+  t->handledErrorCount = 50;
+  t->db.close();  // every database step of the exit now fails
+  int exits = 0;
+  t->exitProcess = [&](int) {
+    ++exits;
+    throw ProgramEnded{};
+  };
+  EXPECT_THROW(countHandledError(*t), ProgramEnded);
+  EXPECT_EQ(exits, 1);
+}
+
+TEST(ConsoleInterlock, TheRegistryFlagAndTheIdleDeadline) {
+  test::TestProgram t(false);
+  EXPECT_FALSE(getAdminIsRunningFlag(*t));
+  setAdminIsRunningFlag(*t, true);
+  EXPECT_TRUE(regKeyExists(*t, kHkeyLocalMachine, "Software\\TravikAdmin"));
+  EXPECT_TRUE(getAdminIsRunningFlag(*t));
+  setAdminIsRunningFlag(*t, false);
+  EXPECT_FALSE(getAdminIsRunningFlag(*t));
+
+  t.host.clock = DateTime(2026, 5, 31, 23, 45, 0);
+  resetIdleDeadline(*t);
+  EXPECT_EQ(t->idleDeadline, DateTime(2026, 6, 1, 0, 15, 0));
+}
+
+TEST(Registry, ValuesOfTheThreeTypesAndTheFailureCases) {
+  test::TestProgram t(false);
+  const std::string key = "System\\CurrentControlSet\\Services\\TRAVIKservice.exe\\Parameters";
+  platform::RegValue fallback;
+  fallback.text = "default";
+  EXPECT_EQ(regQueryValue(*t, kHkeyLocalMachine, key, "Application", kRegSz, fallback).text, "default");
+  regCreateKey(*t, kHkeyLocalMachine, key);
+  platform::RegValue text;
+  text.text = "abc";
+  regSetValue(*t, kHkeyLocalMachine, key, "Application", kRegSz, text);
+  EXPECT_EQ(regQueryValue(*t, kHkeyLocalMachine, key, "Application", kRegSz, fallback).text, "abc");
+  platform::RegValue bytes;
+  bytes.bytes = {0, 1, 254, 255};
+  regSetValue(*t, kHkeyLocalMachine, key, "Blob", kRegBinary, bytes);
+  EXPECT_EQ(regQueryValue(*t, kHkeyLocalMachine, key, "Blob", kRegBinary, fallback).bytes, bytes.bytes);
+  regSetValue(*t, kHkeyLocalMachine, key, "Other", 2, text);  // unknown type: nothing written
+  EXPECT_EQ(regQueryValue(*t, kHkeyLocalMachine, key, "Other", kRegSz, fallback).text, "default");
+  EXPECT_THROW(regQueryValue(*t, kHkeyLocalMachine, key, "Application", 2, fallback), HandledError);
+
+  // A key that denies reading does not exist for its readers.
+  const fs::path folder = t->registry.keyFolder(kHkeyLocalMachine, key);
+  fs::permissions(folder, fs::perms::none, fs::perm_options::replace);
+  if (::geteuid() != 0) {
+    EXPECT_FALSE(regKeyExists(*t, kHkeyLocalMachine, key));
+  }
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
+
+  // A key that cannot be created raises error 1001.
+  test::writeFile(t->registry.keyFolder(kHkeyLocalMachine, "Blocked"), "a file in the way");
+  try {
+    regCreateKey(*t, kHkeyLocalMachine, "Blocked\\Sub");
+    FAIL() << "created a key under a file";
+  } catch (const HandledError& e) {
+    EXPECT_EQ(e.number(), 1001);
+    EXPECT_EQ(e.description(), "Unable to create the registry key");
+  }
+}
+
+}  // namespace
+}  // namespace travik
+
+namespace travik {
+namespace {
+
+TEST(HandledErrors, TheExitKeepsRowsWrittenInAnOpenTransaction) {
+  test::TestProgram t(true);
+  t->db.exec("BEGIN");
+  t->db.exec("insert into excludefromeventviewer values ('123')");
+  EXPECT_THROW(shutDownApplication(*t), ProgramEnded);
+  t.connect();
+  EXPECT_EQ(t.rows("select serialno from excludefromeventviewer"), std::vector<std::string>{"123"});
+}
+
+TEST(ApplicationParametersLoading, WhenAKeyHasSeveralRowsTheLastRowWins) {
+  test::TestProgram t(true);
+  t->db.exec("insert into applicationparameters values ('WarningThreshold', '11')");
+  getApplicationParameter(*t);
+  EXPECT_EQ(t->settings.warningThreshold, 11);
+}
+
+}  // namespace
+}  // namespace travik
