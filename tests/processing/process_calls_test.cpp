@@ -51,15 +51,17 @@ TEST(ProcessCalls, PausesProgressAndNoTransactionAcrossAPause) {
 TEST(ProcessCalls, EveryOpeningEventOpensACall) {
   test::TestProgram program;
   LineTrace(*program, 1, kStart)
+      // Each outbound opening is followed by the dial result its machine ends the call on.
       .events({"Call Received.", "Call received from Serial # 1", "Processing Pending Callout to Node 000123",
-               "Call established from Serial # 5", "Call Out Process Initiated for Node 000123",
-               "Processing messages from node: 55 to 66 Done", "Processing messages from node: 55 to node 66",
-               "Call Status = Busy", "something else"});
+               "Call Status = Busy", "Call established from Serial # 5", "Call Out Process Initiated for Node 000123",
+               "Call Status = Busy", "Processing messages from node: 55 to 66 Done",
+               "Processing messages from node: 55 to node 66", "Call Status = Busy", "Call Status = Busy",
+               "something else"});
   processCalls(*program);
   EXPECT_EQ(program.rows("select inbound, callid from calls order by rowid"),
             (std::vector<std::string>{"1|03012024.100000.100.001.001", "0|03012024.100000.300.001.001",
-                                      "0|03012024.100000.500.001.001", "0|03012024.100000.700.001.001",
-                                      "0|03012024.100000.800.001.001"}));
+                                      "0|03012024.100000.600.001.001", "0|03012024.100000.900.001.001",
+                                      "0|03012024.100001.100.001.001"}));
   EXPECT_EQ(program->handledErrorCount, 0);
 }
 
