@@ -151,6 +151,8 @@ TEST(OutboundStates, MessageHeaderResponseReceivedOk) {
   const Outcome unreadable = rebuild(toHeaderResponse() + Texts{"Octel response status: x1", kCallOutCompleted});
   EXPECT_EQ(unreadable.reports, Texts{"(error):13 (Type mismatch) in procedure MESSAGEHEADERRESPONSE_RECEIVED_OK"});
   EXPECT_EQ(unreadable.calls, Texts{"OK"});
+  const Outcome tooLarge = rebuild(toHeaderResponse() + Texts{"Octel response status: 70000"});
+  EXPECT_EQ(tooLarge.reports, Texts{"(error):6 (Overflow) in procedure MESSAGEHEADERRESPONSE_RECEIVED_OK"});
 }
 
 TEST(OutboundStates, AMessageTheGatewayCouldNotSend) {
