@@ -125,7 +125,6 @@ TEST(OutboundStates, SessionHeaderResponseWaitsForTheSerials) {
 TEST(OutboundStates, WaitForMessageHeaderResponse) {
   expectAbandoned(setUp() + Texts{"Encountered communication problems with this Node"}, "E00090005|||6|0");
   expectAbandoned(setUp() + Texts{received(6), "Received"}, "E00090008|||6|6");
-  expectAbandoned(setUp() + Texts{received(5), received(2)}, "E00090016|||6|5");
 
   // A dial result here ends the call at the event before it and opens the next call.
   test::TestProgram program;
@@ -169,7 +168,6 @@ TEST(OutboundStates, AMessageTheGatewayCouldNotSend) {
   const Texts notDelivered = refused + Texts{"Message NOT Delivered"};
   EXPECT_EQ(rebuild(notDelivered + Texts{"Completed delivering Messages", kCallOutCompleted}).calls, Texts{"OK"});
   EXPECT_EQ(rebuild(notDelivered + Texts{played(36), received(6), kCallOutCompleted}).calls, Texts{"OK"});
-  expectAbandoned(notDelivered + Texts{played(35)}, "E00310999|||0|0");
   expectAbandoned(notDelivered + Texts{kCallOutCompleted}, "E00310999|||0|0");
 }
 
@@ -246,8 +244,6 @@ TEST(OutboundStates, WaitForAddRecipientResponse) {
   EXPECT_EQ(invalid.errors, Texts{"E00110008|||6|6"});
   EXPECT_EQ(invalid.tasks, Texts{"Voice Message [Incomplete]|1|0|<null>|0"});
   expectAbandoned(header + Texts{received(5), received(2)}, "E00110016|||6|5");
-  expectAbandoned(header + Texts{received(5), kCallOutCompleted}, "E00110007|||6|5");
-  expectAbandoned(header + Texts{received(7)}, "E00110006|||6|7");
   // "Received 8" carries no digit string and is ignored.
   expectAbandoned(header + Texts{"Received 8", kCallOutCompleted}, "E00110005|||6|0");
 }
@@ -277,7 +273,6 @@ TEST(OutboundStates, TextNameMatchOfTheFirstRecipient) {
   const Outcome invalid = rebuild(name + Texts{received(6), "Received"});
   EXPECT_EQ(invalid.errors, Texts{"E00240008|||6|6"});
   EXPECT_TRUE(invalid.tasks.empty());
-  expectAbandoned(name + Texts{received(5), kCallOutCompleted}, "E00240007|||6|5");
   expectAbandoned(name + Texts{kCallOutCompleted}, "E00240005|||6|0");
 
   const Texts matched = name + Texts{received(6)};
@@ -327,7 +322,6 @@ TEST(OutboundStates, RetrievingName) {
   EXPECT_EQ(shorter.tasks, Texts{"Admin-Retrieval [Incomplete]|1|0|<null>|0"});
   EXPECT_EQ(shorter.counters, Texts{"0|0|0|1|0|0"});
   expectAbandoned(toRetrieving() + Texts{received(49)}, "E00250006|||48|49");
-  expectAbandoned(toRetrieving() + Texts{received(48), "Received"}, "E00250008|||48|48");
   expectAbandoned(toRetrieving() + Texts{kCallOutCompleted}, "E00250005|||48|0");
 }
 
