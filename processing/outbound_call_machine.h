@@ -12,7 +12,9 @@ struct CallModule;
 // stepped it back one row, so the machine's first nextEvent lands on the
 // "Call Status =" event itself.  pendingOctelSerial and pendingCorvaneSerial
 // hold the serials the walk picked.  Returns with the cursor on the last
-// event of the call (or at eof); the walk goes on after it.
+// event of the call (or at eof); the walk goes on after it.  A "Call Status
+// =" event that ends a call belongs to the next one: the machine returns one
+// row before it, so the walk opens the next call there.
 void runOutboundCall(CallModule& module);
 
 }  // namespace travik

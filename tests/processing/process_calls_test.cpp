@@ -51,15 +51,16 @@ TEST(ProcessCalls, PausesProgressAndNoTransactionAcrossAPause) {
 TEST(ProcessCalls, EveryOpeningEventOpensACall) {
   test::TestProgram program;
   LineTrace(*program, 1, kStart)
-      .events({"Processing Pending Callout to Node 000123", "Call received from Serial # 1",
-               "Call established from Serial # 5", "Call Out Process Initiated for Node 000123",
+      // Each outbound opening is followed by the dial result its machine ends the call on.
+      .events({"Processing Pending Callout to Node 000123", "Call Status = Busy", "Call received from Serial # 1",
+               "Call Out Process Initiated for Node 000123", "Call Status = Busy",
                "Processing messages from node: 55 to 66 Done", "Processing messages from node: 55 to node 66",
-               "Call Status = Busy", "something else", "Call Received."});
+               "Call Status = Busy", "Call Status = Busy", "something else", "Call Received."});
   processCalls(*program);
   EXPECT_EQ(program.rows("select inbound, callid from calls order by rowid"),
             (std::vector<std::string>{"0|03012024.100000.100.001.001", "0|03012024.100000.400.001.001",
-                                      "0|03012024.100000.600.001.001", "0|03012024.100000.700.001.001",
-                                      "1|03012024.100000.900.001.001"}));
+                                      "0|03012024.100000.700.001.001", "0|03012024.100000.900.001.001",
+                                      "1|03012024.100001.100.001.001"}));
   EXPECT_EQ(program->handledErrorCount, 0);
 }
 
