@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -83,12 +82,40 @@ struct ParsedLine {
   std::string text;
 };
 
+bool digitsAt(const std::string& text, std::size_t from, std::size_t count) {
+  if (from + count > text.size()) return false;
+  for (std::size_t i = from; i < from + count; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+  return true;
+}
+
+// "YYYY/MM/DD-HH:MM:SS.mmm " at a position.
+bool stampAt(const std::string& text, std::size_t p) {
+  return digitsAt(text, p, 4) && text[p + 4] == '/' && digitsAt(text, p + 5, 2) && text[p + 7] == '/' &&
+         digitsAt(text, p + 8, 2) && text[p + 10] == '-' && digitsAt(text, p + 11, 2) && text[p + 13] == ':' &&
+         digitsAt(text, p + 14, 2) && text[p + 16] == ':' && digitsAt(text, p + 17, 2) && text[p + 19] == '.' &&
+         digitsAt(text, p + 20, 3) && p + 23 < text.size() && text[p + 23] == ' ';
+}
+
+// The first stretch that matches the trace pattern: a time stamp and, after
+// it, " Line " with one or two digits and ": "; the match runs to the end.
+std::optional<std::string> traceMatch(const std::string& raw) {
+  for (std::size_t p = 0; p + 24 <= raw.size(); ++p) {
+    if (!stampAt(raw, p)) continue;
+    for (std::size_t q = raw.find(" Line ", p + 23); q != std::string::npos; q = raw.find(" Line ", q + 1)) {
+      const std::size_t d = q + 6;
+      if ((digitsAt(raw, d, 1) && raw.compare(d + 1, 2, ": ") == 0) ||
+          (digitsAt(raw, d, 2) && raw.compare(d + 2, 2, ": ") == 0))
+        return raw.substr(p);
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<ParsedLine> parseTraceLine(const std::string& raw) {
-  static const std::regex pattern(
-      "[0-9]{4}/[0-9]{2}/[0-9]{2}-[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} .* Line [0-9]{1,2}: .*$");
-  std::smatch match;
-  if (!std::regex_search(raw, match, pattern)) return std::nullopt;
-  const std::string m = match.str();
+  const auto match = traceMatch(raw);
+  if (!match) return std::nullopt;
+  const std::string& m = *match;
   auto number = [&](std::size_t from, std::size_t count) { return std::stoi(m.substr(from - 1, count)); };
   const auto when =
       DateTime::fromFields(number(1, 4), number(6, 2), number(9, 2), number(12, 2), number(15, 2), number(18, 2));
@@ -243,13 +270,14 @@ TEST(TrafficGenerator, SummaryDescribesEveryCallFromItsOpeningEvent) {
   const auto rows = summaryRows(result.summaryFile);
   ASSERT_EQ(rows.size(), result.calls);
   ASSERT_GT(result.failedCalls, 0u);
-  const std::regex callid("[0-9]{8}\\.[0-9]{6}\\.[0-9]{3}\\.001\\.[0-9]{3}");
-  const std::regex failure("E([0-9]{4})([0-9]{4})");
   std::map<int, std::string> previousEnd;
   std::uint64_t failed = 0, inbound = 0;
   for (const auto& row : rows) {
     const int line = std::stoi(row.at("line"));
-    EXPECT_TRUE(std::regex_match(row.at("callid"), callid)) << row.at("callid");
+    const std::string& id = row.at("callid");
+    EXPECT_TRUE(id.size() == 27 && digitsAt(id, 0, 8) && id[8] == '.' && digitsAt(id, 9, 6) && id[15] == '.' &&
+                digitsAt(id, 16, 3) && id.substr(19, 5) == ".001." && digitsAt(id, 24, 3))
+        << id;
     EXPECT_EQ(std::stoi(row.at("callid").substr(24)), line);
     // The opening event: on the call's line, at the call's begin time.
     const auto& events = byLine[line];
@@ -283,12 +311,11 @@ TEST(TrafficGenerator, SummaryDescribesEveryCallFromItsOpeningEvent) {
     const auto begin = DateTime::parseStored(row.at("timestampbegin")),
                end = DateTime::parseStored(row.at("timestampend"));
     EXPECT_EQ(std::to_string(begin->secondsUntil(*end)), row.at("durationInSeconds"));
-    std::smatch code;
     const std::string exitcode = row.at("exitcode");
-    if (std::regex_match(exitcode, code, failure)) {
+    if (exitcode.size() == 9 && exitcode[0] == 'E' && digitsAt(exitcode, 1, 8)) {
       ++failed;
-      EXPECT_EQ(std::stoi(code[1]), std::stoi(row.at("state")));
-      EXPECT_EQ(std::stoi(code[2]), std::stoi(row.at("reason")));
+      EXPECT_EQ(std::stoi(exitcode.substr(1, 4)), std::stoi(row.at("state")));
+      EXPECT_EQ(std::stoi(exitcode.substr(5, 4)), std::stoi(row.at("reason")));
     } else {
       EXPECT_TRUE(exitcode == "OK" || exitcode == "OK (NO INIT)") << exitcode;
       EXPECT_EQ(row.at("state"), "0");
@@ -306,10 +333,11 @@ TEST(TrafficGenerator, TotalsFileAddsUpToTheSummary) {
   std::ifstream in(result.totalsFile);
   std::uint64_t perLine = 0, perNode = 0, lineEntries = 0;
   for (std::string text; std::getline(in, text);) {
-    std::smatch m;
-    if (std::regex_match(text, m, std::regex("(line|node) [^:]+: calls ([0-9]+), failed.*"))) {
-      (m[1] == "line" ? perLine : perNode) += std::stoull(m[2]);
-      lineEntries += m[1] == "line";
+    const bool line = text.rfind("line ", 0) == 0, node = text.rfind("node ", 0) == 0;
+    const std::size_t calls = text.find(": calls ");
+    if ((line || node) && calls != std::string::npos) {
+      (line ? perLine : perNode) += std::stoull(text.substr(calls + 8));
+      lineEntries += line;
     }
   }
   EXPECT_EQ(lineEntries, 12u);
