@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/traffic_bench_host.h"
+#include "bench/traffic_expectations.h"
 #include "bench/traffic_generator.h"
 #include "platform/db.h"
 #include "platform/event_log.h"
@@ -146,7 +147,7 @@ std::int64_t count(Program& program, const char* table) {
 
 // One stage of our processing in this (child) process; results as key=value lines.
 int runStage(const std::string& stage, const fs::path& programFolder, const DateTime& now, int lines,
-             const fs::path& resultFile) {
+             const fs::path& resultFile, const fs::path& summaryFile) {
   traffic::BenchHost host(now);
   platform::MemoryEventLog eventLog;
   Program program(programFolder, "TRAVIKservice", true, host, eventLog);
@@ -178,6 +179,13 @@ int runStage(const std::string& stage, const fs::path& programFolder, const Date
         s.step();
         return s.getInt(0);
       }());
+      // Outside the timed part: the rebuilt calls against the generated ones.
+      if (!summaryFile.empty()) {
+        const auto comparison = traffic::compareCalls(program.db, traffic::readSummary(summaryFile), 5);
+        put("calls_matching", comparison.matching);
+        for (std::size_t i = 0; i < comparison.differences.size(); ++i)
+          put("difference_" + std::to_string(i), comparison.differences[i]);
+      }
       host.statuses.clear();
       start = Clock::now();
       processLogs(program);
@@ -331,7 +339,8 @@ int benchmark(const Options& options, const std::string& self) {
   auto stage = [&](const std::string& name) {
     const fs::path resultFile = work / ("result-" + name + ".txt");
     const Finished run = runProcess({self, "--stage", name, "--program", program.string(), "--now", now.toStored(),
-                                     "--lines", std::to_string(options.lines), "--result", resultFile.string()});
+                                     "--lines", std::to_string(options.lines), "--result", resultFile.string(),
+                                     "--summary", generation.summaryFile.string()});
     auto results = readResults(resultFile);
     if (!results.count("peak_kb")) results["peak_kb"] = std::to_string(run.peakKb);
     if (run.exitCode != 0) results["exit"] = std::to_string(run.exitCode);
@@ -406,6 +415,12 @@ int benchmark(const Options& options, const std::string& self) {
               run.count("handled_errors") ? run.at("handled_errors").c_str() : "?",
               calls.count("handled_errors") ? calls.at("handled_errors").c_str() : "?",
               summary.count("handled_errors") ? summary.at("handled_errors").c_str() : "?");
+  if (const auto matching = number(run, "calls_matching")) {
+    std::printf("calls that match the generated summary in every column: %s of %s\n", withSeparators(*matching).c_str(),
+                withSeparators(static_cast<double>(generated.calls)).c_str());
+    for (int i = 0; run.count("difference_" + std::to_string(i)); ++i)
+      std::printf("  %s\n", run.at("difference_" + std::to_string(i)).c_str());
+  }
   for (const auto* results : {&run, &calls, &summary})
     if (results->count("exit") || results->count("ended_early"))
       std::printf("warning: a stage ended abnormally (exit %s)\n",
@@ -430,7 +445,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   Options options;
   std::string stage, result;
-  fs::path programFolder;
+  fs::path programFolder, summaryFile;
   DateTime now;
   try {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -467,11 +482,13 @@ int main(int argc, char** argv) {
         programFolder = value;
       } else if (name == "--result") {
         result = value;
+      } else if (name == "--summary") {
+        summaryFile = value;
       } else {
         throw std::invalid_argument("unknown option " + name);
       }
     }
-    if (!stage.empty()) return runStage(stage, programFolder, now, options.lines, result);
+    if (!stage.empty()) return runStage(stage, programFolder, now, options.lines, result, summaryFile);
     return benchmark(options, fs::read_symlink("/proc/self/exe").string());
   } catch (const std::invalid_argument& error) {
     std::fprintf(stderr, "throughput_benchmark: %s\n\n%s", error.what(), kUsage);
