@@ -58,13 +58,13 @@ CallBuilder::CallBuilder(Random& random, const Gateway& gateway, int line, Chunk
 
 Millis CallBuilder::slotAtOrAfter(Millis t) const { return t + ((line - t % 100) % 100 + 100) % 100; }
 
-void CallBuilder::place(const std::string& text, int minDelay, int maxDelay, bool noiseMayFollow) {
+void CallBuilder::place(const std::string& text, int minDelay, int maxDelay, bool tight) {
   if (started_) time_ = slotAtOrAfter(time_ + random.between(std::max(1, minDelay), std::max(1, maxDelay)));
   started_ = true;
-  chunk_.events.push_back({time_, text, -1});
-  if (noiseMayFollow && random.chance(kInCallNoiseShare)) {
+  chunk_.events.push_back({time_, text, -1, tight});
+  if (!tight && random.chance(kInCallNoiseShare)) {
     time_ = slotAtOrAfter(time_ + random.between(20, 400));
-    chunk_.events.push_back({time_, random.pick(kInCallNoiseTexts), -1});
+    chunk_.events.push_back({time_, random.pick(kInCallNoiseTexts), -1, false});
   }
 }
 
@@ -74,18 +74,17 @@ ExpectedCall& CallBuilder::open(const std::string& text, bool inbound, const std
   call.inbound = inbound;
   call.scenario = scenario;
   chunk_.calls.push_back(call);
-  // The opening event itself is never followed by noise: an outbound call
-  // opened on a dial result reads its successor at once.
+  const std::size_t at = chunk_.events.size();
   place(text, 150, 900, false);
-  chunk_.events.back().opensCall = static_cast<int>(chunk_.calls.size()) - 1;
-  chunk_.calls.back().begin = time_;
+  chunk_.events[at].opensCall = static_cast<int>(chunk_.calls.size()) - 1;
+  chunk_.calls.back().begin = chunk_.events[at].time;
   return chunk_.calls.back();
 }
 
-void CallBuilder::emit(const std::string& text, int minDelay, int maxDelay) { place(text, minDelay, maxDelay, true); }
+void CallBuilder::emit(const std::string& text, int minDelay, int maxDelay) { place(text, minDelay, maxDelay, false); }
 
 void CallBuilder::emitTight(const std::string& text, int minDelay, int maxDelay) {
-  place(text, minDelay, maxDelay, false);
+  place(text, minDelay, maxDelay, true);
 }
 
 void CallBuilder::nextSecond(int minDelay, int maxDelay) {

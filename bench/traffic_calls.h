@@ -70,6 +70,7 @@ struct PlannedEvent {
   Millis time = 0;
   std::string text;
   int opensCall = -1;  // index into the chunk's calls
+  bool tight = false;  // the machines look at the next event of the line from here
 };
 
 // A stretch of one line's trace: the idle noise before it, then one call
@@ -98,8 +99,9 @@ class CallBuilder {
   ExpectedCall& open(const std::string& text, bool inbound, const std::string& scenario);
   // A further event after a delay drawn from [minDelay, maxDelay].
   void emit(const std::string& text, int minDelay = 150, int maxDelay = 900);
-  // An event after which no unrelated event may follow at once (digit
-  // strings, whose successor the machines look at).
+  // An event whose successor the machines look at (a digit string, the
+  // wake-up tone seen only through what follows it): nothing unrelated
+  // follows it, and no trace file ends after it.
   void emitTight(const std::string& text, int minDelay = 150, int maxDelay = 900);
   // "Received " and count digits: a DTMF string from the far side.
   void received(int count) { emitTight("Received " + random.digits(count)); }
@@ -127,7 +129,7 @@ class CallBuilder {
   const int line;
 
  private:
-  void place(const std::string& text, int minDelay, int maxDelay, bool noiseMayFollow);
+  void place(const std::string& text, int minDelay, int maxDelay, bool tight);
   Millis slotAtOrAfter(Millis t) const;
 
   Chunk& chunk_;

@@ -62,7 +62,7 @@ class LineStream {
     for (;;) {
       t = slotOf(std::max(t + static_cast<Millis>(random_.exponential(kIdleNoticeMeanMs)), t + 1), line_);
       if (t / 1000 >= open / 1000 || t > end_) break;
-      chunk_.events.push_back({t, random_.pick(idleNoiseTexts()), -1});
+      chunk_.events.push_back({t, random_.pick(idleNoiseTexts()), -1, false});
     }
     CallBuilder builder(random_, gateway_, line_, chunk_, open);
     buildCalls(builder, options_.failurePercent);
@@ -175,16 +175,25 @@ GenerationResult generateTraffic(const TrafficOptions& options, const std::funct
 
   TraceWriter writer(options.folder, options.maxFileBytes);
   SummaryWriter summary(result.summaryFile);
+  // A file never ends while a line's last event is one whose successor the
+  // machines look at: a run that stops at the end of any file then rebuilds
+  // the same calls as a run over all of them.
+  std::vector<char> lineWaits(streams.size(), 0);
+  int waitingLines = 0;
   while (!queue.empty()) {
     const auto [time, index] = queue.top();
     queue.pop();
     while (notice < time) {
-      writer.writeNotice(notice, noticeRandom.pick(kGatewayNotices));
+      writer.writeNotice(notice, noticeRandom.pick(kGatewayNotices), waitingLines == 0);
       notice = nextNotice(notice);
     }
     LineStream& stream = streams[index];
     const PlannedEvent& event = stream.current();
-    writer.writeEvent(event.time, stream.line(), event.text);
+    writer.writeEvent(event.time, stream.line(), event.text, waitingLines == 0);
+    if (event.tight != static_cast<bool>(lineWaits[index])) {
+      waitingLines += event.tight ? 1 : -1;
+      lineWaits[index] = event.tight;
+    }
     if (onEvent) onEvent(TraceEvent{event.time, stream.line(), event.text});
     if (result.events == 0) result.firstEvent = event.time;
     result.lastEvent = event.time;

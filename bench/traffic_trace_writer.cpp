@@ -99,24 +99,24 @@ const std::string& TraceWriter::stamp(Millis time) {
   return stampText_;
 }
 
-void TraceWriter::writeEvent(Millis time, int line, std::string_view text) {
+void TraceWriter::writeEvent(Millis time, int line, std::string_view text, bool mayBreak) {
   appendEventLine(line_, stamp(time), time, line, text);
-  append(time, line_);
+  append(time, line_, mayBreak);
 }
 
-void TraceWriter::writeNotice(Millis time, std::string_view text) {
+void TraceWriter::writeNotice(Millis time, std::string_view text, bool mayBreak) {
   line_.assign(kPrefix);
   line_ += stamp(time);
   appendMilliseconds(line_, time);
   line_ += " 00000F2C ";
   line_ += text;
   line_ += " \r\n";
-  append(time, line_);
+  append(time, line_, mayBreak);
 }
 
-void TraceWriter::append(Millis time, const std::string& text) {
+void TraceWriter::append(Millis time, const std::string& text, bool mayBreak) {
   const std::int64_t second = time / 1000;
-  if (file_ && fileBytes_ >= maxFileBytes_ && second > lastSecond_) closeFile();
+  if (file_ && mayBreak && fileBytes_ >= maxFileBytes_ && second > lastSecond_) closeFile();
   if (!file_) {
     const fs::path path = folder_ / traceFileName(time);
     file_ = std::fopen(path.c_str(), "wb");

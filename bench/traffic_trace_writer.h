@@ -9,7 +9,8 @@
 // time (so name order is time order) and its modification time is set to
 // its last line's second.  Since no file ends in the second in which the next
 // one starts, a file's modification time is always earlier than every event
-// of the files after it.
+// of the files after it.  The caller also says where a file may not end (see
+// the generator).
 #pragma once
 
 #include <cstdint>
@@ -38,10 +39,10 @@ class TraceWriter {
   TraceWriter(const TraceWriter&) = delete;
   TraceWriter& operator=(const TraceWriter&) = delete;
 
-  // An event of a gateway line.
-  void writeEvent(Millis time, int line, std::string_view text);
+  // An event of a gateway line; mayBreak false keeps it in the current file.
+  void writeEvent(Millis time, int line, std::string_view text, bool mayBreak = true);
   // A gateway notice that belongs to no line (the parser skips it).
-  void writeNotice(Millis time, std::string_view text);
+  void writeNotice(Millis time, std::string_view text, bool mayBreak = true);
   // Closes the last file and sets its modification time.
   void finish();
 
@@ -49,7 +50,7 @@ class TraceWriter {
   std::uint64_t lines() const { return lines_; }
 
  private:
-  void append(Millis time, const std::string& text);
+  void append(Millis time, const std::string& text, bool mayBreak);
   void closeFile();
   const std::string& stamp(Millis time);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -229,6 +230,32 @@ TEST(TrafficGenerator, EventTimesAreUniqueOrderedAndInsideTheSpan) {
     lastOfLine[events[i].line] = events[i].time;
   }
   EXPECT_EQ(lastOfLine.size(), 12u);
+}
+
+// An event whose successor the call machines look at: a digit string or the
+// wake-up tone that only the next event confirms.
+bool looksAhead(const std::string& text) {
+  for (const char* prefix : {"Received ", "Playing "}) {
+    const std::size_t n = std::strlen(prefix);
+    if (text.rfind(prefix, 0) == 0 && text.size() > n + 1 && digitsAt(text, n, text.size() - n)) return true;
+  }
+  return text == "Playing BD";
+}
+
+TEST(TrafficGenerator, NoFileEndsWhereAMachineLooksAtTheNextEvent) {
+  TempFolder temp;
+  TrafficOptions options = smallGateway(temp.path());
+  options.maxFileBytes = 5000;
+  generateTraffic(options);
+  const auto files = traceFiles(temp.path());
+  ASSERT_GT(files.size(), 50u);
+  std::map<int, std::string> lastOfLine;
+  for (const auto& file : files) {
+    for (const auto& raw : linesOf(file))
+      if (auto event = parseTraceLine(raw)) lastOfLine[event->line] = event->text;
+    for (const auto& [line, text] : lastOfLine)
+      EXPECT_FALSE(looksAhead(text)) << file << " line " << line << ": " << text;
+  }
 }
 
 TEST(TrafficGenerator, FilesRollOverBySizeAtASecondBoundaryWithNameOrderAsTimeOrder) {
