@@ -19,7 +19,7 @@ namespace travik::traffic {
 
 using SummaryRow = std::map<std::string, std::string>;
 
-// The rows of a summary file, keyed by column name.
+// The rows of a summary file, keyed by column name (for small summaries).
 std::vector<SummaryRow> readSummary(const std::filesystem::path& file);
 
 struct CallComparison {
@@ -31,7 +31,9 @@ struct CallComparison {
   bool allMatch() const { return matching == expected && actual == expected; }
 };
 
-CallComparison compareCalls(db::Connection& database, const std::vector<SummaryRow>& expected,
+// Reads the summary file row by row, so a summary of weeks of traffic costs
+// no more memory than the set of its call ids.
+CallComparison compareCalls(db::Connection& database, const std::filesystem::path& summaryFile,
                             std::size_t maxDifferences = 20);
 
 }  // namespace travik::traffic

@@ -85,7 +85,7 @@ class CompareCallsTest : public ::testing::Test {
 };
 
 TEST_F(CompareCallsTest, AFaithfulReconstructionMatchesEveryCall) {
-  const CallComparison result = compareCalls(program->db, summary);
+  const CallComparison result = compareCalls(program->db, program.traceFolder() / "traffic-summary.csv");
   EXPECT_TRUE(result.allMatch());
   EXPECT_EQ(result.matching, summary.size());
   EXPECT_TRUE(result.differences.empty()) << result.differences.front();
@@ -104,7 +104,7 @@ TEST_F(CompareCallsTest, NamesEveryKindOfDifference) {
   program->db.prepare("delete from calls where callid = ?1").bind(1, missing).run();
   program->db.exec("insert into calls (callid, line, exitcode) values ('01011900.000000.000.001.001', 1, 'OK')");
 
-  const CallComparison result = compareCalls(program->db, summary);
+  const CallComparison result = compareCalls(program->db, program.traceFolder() / "traffic-summary.csv");
   EXPECT_FALSE(result.allMatch());
   EXPECT_EQ(result.matching, summary.size() - 2);
   EXPECT_EQ(result.actual, summary.size());
