@@ -85,7 +85,7 @@ struct Gateway {
   std::string corvaneSerial;
   std::vector<std::string> octelNodes;
 
-  static Gateway make(std::uint64_t seed, int lines);
+  static Gateway make(std::uint64_t seed);
 };
 
 // Writes the events of one chunk and keeps the expected record of the call

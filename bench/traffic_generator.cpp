@@ -88,9 +88,9 @@ class LineStream {
   bool finished_ = false;
 };
 
-std::string hoursText(double hours) {
+std::string numberText(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%g", hours);
+  std::snprintf(text, sizeof text, "%g", value);
   return text;
 }
 
@@ -104,9 +104,9 @@ void writeTotals(const fs::path& file, const TrafficOptions& options, const Gene
   };
   out << "seed: " << options.seed << '\n'
       << "lines: " << options.lines << '\n'
-      << "hours: " << hoursText(options.hours) << '\n'
+      << "hours: " << numberText(options.hours) << '\n'
       << "end: " << options.end.toStored() << '\n'
-      << "calls per hour per line: " << hoursText(options.callsPerHour) << '\n'
+      << "calls per hour per line: " << numberText(options.callsPerHour) << '\n'
       << "max file bytes: " << options.maxFileBytes << '\n'
       << "failure percent: " << options.failurePercent << '\n'
       << "first event: " << (result.events ? stamp(result.firstEvent) : "") << '\n'
@@ -154,7 +154,7 @@ GenerationResult generateTraffic(const TrafficOptions& options, const std::funct
 
   const Millis end = options.end.serialSeconds() * 1000;
   const Millis start = end - static_cast<Millis>(std::llround(options.hours * 3600000.0));
-  const Gateway gateway = Gateway::make(options.seed, options.lines);
+  const Gateway gateway = Gateway::make(options.seed);
 
   std::vector<LineStream> streams;
   streams.reserve(static_cast<std::size_t>(options.lines));

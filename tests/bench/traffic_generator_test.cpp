@@ -388,18 +388,18 @@ TEST(TrafficGenerator, FailureShareFollowsTheOption) {
 }
 
 TEST(TrafficGenerator, AddingLinesLeavesTheTrafficOfTheOtherLinesAlone) {
-  TempFolder two, three;
+  TempFolder two, more;
   TrafficOptions options = smallGateway(two.path());
   options.lines = 2;
-  std::vector<std::string> twoLines, threeLines;
+  std::vector<std::string> twoLines, moreLines;
   generateTraffic(options,
                   [&](const TraceEvent& e) { twoLines.push_back(std::to_string(e.time) + std::string(e.text)); });
-  options.folder = three.path();
-  options.lines = 3;
+  options.folder = more.path();
+  options.lines = 9;
   generateTraffic(options, [&](const TraceEvent& e) {
-    if (e.line <= 2) threeLines.push_back(std::to_string(e.time) + std::string(e.text));
+    if (e.line <= 2) moreLines.push_back(std::to_string(e.time) + std::string(e.text));
   });
-  EXPECT_EQ(twoLines, threeLines);
+  EXPECT_EQ(twoLines, moreLines);
 }
 
 TEST(TrafficGenerator, AccentedNamesReachTheFileInTheGatewayCodePage) {
