@@ -56,7 +56,7 @@ Gateway Gateway::make(std::uint64_t seed) {
 }
 
 CallBuilder::CallBuilder(Random& random, const Gateway& gateway, int line, Chunk& chunk, Millis time)
-    : random(random), gateway(gateway), line(line), chunk_(chunk), time_(slotAtOrAfter(time)) {}
+    : random(random), gateway(gateway), line(line), chunk_(chunk), time_(slotAtOrAfter(time)), eventTime_(time_) {}
 
 Millis CallBuilder::slotAtOrAfter(Millis t) const { return t + ((line - t % 100) % 100 + 100) % 100; }
 
@@ -64,6 +64,7 @@ void CallBuilder::place(const std::string& text, int minDelay, int maxDelay, boo
   if (started_) time_ = slotAtOrAfter(time_ + random.between(std::max(1, minDelay), std::max(1, maxDelay)));
   started_ = true;
   chunk_.events.push_back({time_, text, -1, tight});
+  eventTime_ = time_;
   if (!tight && random.chance(kInCallNoiseShare)) {
     time_ = slotAtOrAfter(time_ + random.between(20, 400));
     chunk_.events.push_back({time_, random.pick(kInCallNoiseTexts), -1, false});
@@ -89,6 +90,8 @@ void CallBuilder::emitTight(const std::string& text, int minDelay, int maxDelay)
   place(text, minDelay, maxDelay, true);
 }
 
+void CallBuilder::endAtLastLine() { call().end = time_; }
+
 void CallBuilder::nextSecond(int minDelay, int maxDelay) {
   const Millis target = std::max(time_ + random.between(minDelay, maxDelay), (time_ / 1000 + 1) * 1000);
   time_ = slotAtOrAfter(target);
@@ -96,19 +99,19 @@ void CallBuilder::nextSecond(int minDelay, int maxDelay) {
 }
 
 void CallBuilder::endOk() {
-  call().end = time_;
+  call().end = eventTime_;
   call().exitcode = "OK";
 }
 
 void CallBuilder::endNoInit() {
-  call().end = time_;
+  call().end = eventTime_;
   call().exitcode = "OK (NO INIT)";
 }
 
 void CallBuilder::abandon(int stage, int reason, const std::string& expectedDigits, const std::string& receivedDigits,
                           int expectedCount, int receivedCount) {
   ExpectedCall& c = call();
-  c.end = time_;
+  c.end = eventTime_;
   c.exitcode = failureCode(stage, reason);
   c.errorState = stage;
   c.errorReason = reason;

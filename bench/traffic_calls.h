@@ -113,12 +113,17 @@ class CallBuilder {
   ExpectedCall& call() { return chunk_.calls.back(); }
   Millis now() const { return time_; }
 
-  // The call ends at the last event with "OK" / "OK (NO INIT)".
+  // The call ends at the last event the scenario wrote (not at a line notice
+  // after it) with "OK" / "OK (NO INIT)".
   void endOk();
   void endNoInit();
-  // The call is abandoned at the last event.
+  // The call is abandoned at the last event the scenario wrote.
   void abandon(int stage, int reason, const std::string& expectedDigits = "", const std::string& receivedDigits = "",
                int expectedCount = 0, int receivedCount = 0);
+
+  // Moves the end to the last line of the trace so far, notice or not: a
+  // call ended by the next call's dial result ends at the line before it.
+  void endAtLastLine();
 
   std::string mailbox() { return std::to_string(random.between(1000, 9899)); }
   std::string personName();
@@ -133,7 +138,8 @@ class CallBuilder {
   Millis slotAtOrAfter(Millis t) const;
 
   Chunk& chunk_;
-  Millis time_;
+  Millis time_;       // the last line written, notices included
+  Millis eventTime_;  // the last event the scenario wrote
   bool started_ = false;
 };
 

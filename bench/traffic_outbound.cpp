@@ -423,6 +423,7 @@ const std::vector<std::pair<const char*, FailureBuilder>>& failures() {
          // to a new call, which ends the first at the event before it.
          setUp(b, s);
          b.abandon(9, 5, "", "", 6, 0);
+         b.endAtLastLine();
          b.nextSecond(5000, 30000);
          b.open("Call Status = Answer", false, "out.redial");
          answered(b, b.node());

@@ -335,6 +335,19 @@ TEST(TrafficGenerator, SummaryDescribesEveryCallFromItsOpeningEvent) {
     }
     previousEnd[line] = row.at("timestampend");
     EXPECT_LE(row.at("timestampbegin"), row.at("timestampend"));
+    // A successful call ends on the event that closes it, not on a notice.
+    const std::string& exit = row.at("exitcode");
+    if (exit.rfind("OK", 0) == 0) {
+      const bool closed = std::any_of(opening, events.end(), [&](const ParsedLine& e) {
+        const bool closing = exit == "OK (NO INIT)"
+                                 ? e.text == "No messages to deliver" || e.text == "No names to retrieve"
+                                 : e.text == "Incoming Call Completed." || e.text == "Call Out Completed." ||
+                                       (e.text.rfind("Processing messages from node:", 0) == 0 &&
+                                        e.text.find("Done") != std::string::npos);
+        return closing && DateTime::fromSerialSeconds(e.time / 1000).toStored() == row.at("timestampend");
+      });
+      EXPECT_TRUE(closed) << row.at("callid") << " does not end on its closing event";
+    }
     const auto begin = DateTime::parseStored(row.at("timestampbegin")),
                end = DateTime::parseStored(row.at("timestampend"));
     EXPECT_EQ(std::to_string(begin->secondsUntil(*end)), row.at("durationInSeconds"));
