@@ -55,6 +55,7 @@ struct Options {
   double hours = 24;
   std::uint64_t seed = 1;
   double callsPerHour = 23;
+  int failurePercent = 8;
   DateTime end = DateTime(2005, 6, 15, 12, 0, 0);
   fs::path work;
   bool keep = false;
@@ -62,7 +63,7 @@ struct Options {
 };
 
 const char* kUsage =
-    "usage: throughput_benchmark [--lines N] [--hours H] [--seed S] [--calls-per-hour R]\n"
+    "usage: throughput_benchmark [--lines N] [--hours H] [--seed S] [--calls-per-hour R] [--failures PERCENT]\n"
     "                            [--end \"YYYY-MM-DD HH:MM:SS\"] [--work FOLDER] [--keep] [--schema FILE]\n"
     "\n"
     "Generates the traffic of N gateway lines (default 24) over H hours (default 24),\n"
@@ -280,6 +281,7 @@ int benchmark(const Options& options, const std::string& self) {
   generation.end = options.end;
   generation.seed = options.seed;
   generation.callsPerHour = options.callsPerHour;
+  generation.failurePercent = options.failurePercent;
   generation.summaryFile = work / "traffic-summary.csv";
   auto start = Clock::now();
   std::string lastStamp;
@@ -468,6 +470,8 @@ int main(int argc, char** argv) {
         options.seed = std::stoull(value);
       } else if (name == "--calls-per-hour") {
         options.callsPerHour = std::stod(value);
+      } else if (name == "--failures") {
+        options.failurePercent = std::stoi(value);
       } else if (name == "--end" || name == "--now") {
         const auto when = DateTime::parseStored(value);
         if (!when) throw std::invalid_argument(name + " must be \"YYYY-MM-DD HH:MM:SS\"");
