@@ -153,8 +153,8 @@ TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm
   ASSERT_TRUE(fs::exists(folder.program() / "TRAVIKservice")) << "build TRAVIKservice first";
   const fs::path generator = fs::path(TRAVIK_BINARY_DIR) / "tools" / "generate_traffic";
   if (fs::exists(generator)) {
-    const pid_t generating = spawn({generator.string(), "--out", folder.traces().string(), "--lines", "3000", "--hours",
-                                    "2", "--end", "now", "--seed", "7"},
+    const pid_t generating = spawn({generator.string(), "--out", folder.traces().string(), "--lines", "2", "--hours",
+                                    "2", "--end", "now", "--seed", "7", "--calls-per-hour", "10"},
                                    folder.temp.path() / "generator.txt");
     ASSERT_GT(generating, 0);
     const auto status = waitForExit(generating, 120s);
