@@ -29,7 +29,6 @@ void FrmWait::showWaiting(const QString& caption, const QString& text) {
   lblWait_->resize(std::max(lblWait_->width(), std::min(needed.width(), width() - lblWait_->x())),
                    std::max(lblWait_->height(), needed.height()));
   show();
-  raise();
   QCoreApplication::processEvents();
 }
 
