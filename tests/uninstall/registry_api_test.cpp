@@ -57,29 +57,5 @@ TEST_F(KeyTree, ASubKeyThatCannotBeRemovedKeepsItsParentsAndEndsTheRemoval) {
   EXPECT_TRUE(exists("Software\\TravikAdmin"));
 }
 
-TEST_F(KeyTree, EnumeratedValuesCarryTheirDataByType) {
-  addKey("Software\\Key");
-  platform::RegValue number;
-  number.type = platform::RegType::Dword;
-  number.number = -7;
-  platform::RegValue bytes;
-  bytes.type = platform::RegType::Binary;
-  bytes.bytes = {0x00, 0xff, 0x10};
-  ASSERT_TRUE(registry.setValue(kHkeyLocalMachine, "Software\\Key", "Number", number));
-  ASSERT_TRUE(registry.setValue(kHkeyLocalMachine, "Software\\Key", "Bytes", bytes));
-  ASSERT_TRUE(registry.setValue(kHkeyLocalMachine, "Software\\Key", "Text", text("hello")));
-
-  auto values = uninstall::regEnumValues(registry, kHkeyLocalMachine, "Software\\Key");
-  ASSERT_EQ(values.size(), 3u);
-  std::sort(values.begin(), values.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-  EXPECT_EQ(values[0].data.bytes, bytes.bytes);
-  EXPECT_EQ(values[1].data.number, -7);
-  EXPECT_EQ(values[2].data.text, "hello");
-
-  EXPECT_TRUE(uninstall::regEnumValues(registry, kHkeyLocalMachine, "Software\\Missing").empty());
-  EXPECT_TRUE(uninstall::regEnumSubKeys(registry, kHkeyLocalMachine, "Software\\Key").empty());
-  EXPECT_EQ(uninstall::regEnumSubKeys(registry, kHkeyLocalMachine, ""), std::vector<std::string>{"Software"});
-}
-
 }  // namespace
 }  // namespace travik
