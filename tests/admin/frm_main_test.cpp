@@ -2,6 +2,7 @@
 // the exits and the help page.
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QGroupBox>
@@ -11,7 +12,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTextBrowser>
 
+#include "admin/frm_event_viewer.h"
+#include "admin/frm_help.h"
+#include "admin/frm_reset_error_counts.h"
+#include "admin/frm_test_calls.h"
+#include "processing/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {
@@ -101,6 +108,125 @@ TEST_F(ConsoleFixture, EveryControlOfTheMainWindowCarriesItsNameAndCaption) {
       EXPECT_EQ(a->text().toStdString(), caption);
     }
   }
+}
+
+class MainWindowTest : public ConsoleFixture {
+ protected:
+  MainWindowTest() { connect(); }
+  void store(const char* property, const std::string& value) {
+    auto update = program().db.prepare("update applicationparameters set value = ?1 where property = ?2");
+    update.bind(1, value).bind(2, property).run();
+    getApplicationParameter(program());
+  }
+};
+
+TEST_F(MainWindowTest, LoadingShowsTheSettingsInTheOperatorsUnits) {
+  store("PROCESSINTERVALINSECONDS", "90");
+  store("TESTCALLINTERVALINMINUTES", "20160");
+  store("DATARETENTIONINHOURS", "120");
+  store("AUTOTEST", "True");
+  FrmMain& w = frmMain();
+  w.formLoad();
+  EXPECT_EQ(w.cmbInterval->currentText().toStdString(), "1.5");
+  EXPECT_EQ(w.cmbTestInterval->currentText().toStdString(), "336");
+  EXPECT_EQ(w.cmbRetention->currentText().toStdString(), "120");
+  EXPECT_TRUE(w.chkTestCalls->isChecked());
+  EXPECT_EQ(w.txtLogLocation->text().toStdString(), test.traceFolder().string());
+  EXPECT_EQ(w.txtOutputPath->text().toStdString(), test.outputFolder().string());
+  // Both ranges start one day before now and end now.
+  EXPECT_EQ(w.shownRangeStart, clock.addHours(-24));
+  EXPECT_EQ(w.errorsRangeStart, clock.addHours(-24));
+  EXPECT_EQ(w.shownRangeEnd, clock);
+  EXPECT_EQ(w.errorsRangeEnd, clock);
+  EXPECT_EQ(w.dtpStartRange->dateTime(), QDateTime(QDate(2024, 3, 4), QTime(10, 0, 0)));
+  EXPECT_EQ(w.dtpEndRange->dateTime(), QDateTime(QDate(2024, 3, 5), QTime(10, 0, 0)));
+  EXPECT_EQ(w.dtpStartRange->displayFormat().toStdString(), "MM/dd/yyyy hh:mm:ss AP");
+}
+
+TEST_F(MainWindowTest, AFolderThatNoLongerExistsLeavesItsBoxEmpty) {
+  store("DEFAULTMVLOGPATH", (test.folder() / "gone").string());
+  store("DEFAULTOUTPUTPATH", (test.folder() / "gone too").string());
+  store("AUTOTEST", "False");
+  frmMain().formLoad();
+  EXPECT_TRUE(frmMain().txtLogLocation->text().isEmpty());
+  EXPECT_TRUE(frmMain().txtOutputPath->text().isEmpty());
+  EXPECT_FALSE(frmMain().chkTestCalls->isChecked());
+}
+
+TEST_F(MainWindowTest, AWindowMadeTooSmallSnapsBackAndTheGridsShareTheSelectionFrame) {
+  FrmMain& w = frmMain();
+  w.show();
+  w.resize(400, 300);
+  QCoreApplication::processEvents();
+  EXPECT_GE(w.width() * kTwipsPerPixel, kMinimumWindowWidthTwips - kTwipsPerPixel);
+  EXPECT_GE(w.height() * kTwipsPerPixel, kMinimumWindowHeightTwips - kTwipsPerPixel);
+
+  w.resize(1200, 900);
+  QCoreApplication::processEvents();
+  const int heightTwips = w.height() * kTwipsPerPixel;
+  EXPECT_EQ(w.frmSelection->height(), (heightTwips - 4020) / kTwipsPerPixel);
+  EXPECT_EQ(w.frmSelection->width(), (w.width() * kTwipsPerPixel - 100) / kTwipsPerPixel);
+  const int gridTwips = (heightTwips - 4020 - 1400) / 2;
+  EXPECT_EQ(w.flxCalls->height(), gridTwips / kTwipsPerPixel);
+  EXPECT_EQ(w.flxErrors->height(), gridTwips / kTwipsPerPixel);
+  EXPECT_EQ(w.lblErrors->y(), (gridTwips + 780) / kTwipsPerPixel);
+  EXPECT_EQ(w.cmdSaveErrorsGrid->y(), (gridTwips + 780) / kTwipsPerPixel);
+  // The calls grid keeps its place; the errors grid sits below its label.
+  EXPECT_EQ(w.flxCalls->y(), 480 / kTwipsPerPixel);
+  EXPECT_GT(w.flxErrors->y(), w.lblErrors->y());
+  EXPECT_GE(w.flxErrors->y() + w.flxErrors->height(), w.flxCalls->y() + w.flxCalls->height());
+  EXPECT_LE(w.flxErrors->y() + w.flxErrors->height(), w.frmSelection->height());
+  EXPECT_EQ(program().handledErrorCount, 0);
+}
+
+TEST_F(MainWindowTest, TheCloseBoxTheExitButtonAndTheFileMenuEndTheProgramInOrder) {
+  test.openLog();
+  setApplicationParameter(program(), parameter::kAdminRunning, "True");
+  QCloseEvent close;
+  EXPECT_THROW(QCoreApplication::sendEvent(&frmMain(), &close), ProgramEnded);
+  EXPECT_FALSE(program().db.isOpen());
+  EXPECT_TRUE(program().shuttingDown);
+  // The exit runs once; the other paths end the process all the same.
+  EXPECT_THROW(frmMain().cmdExit->click(), ProgramEnded);
+  EXPECT_THROW(frmMain().mnuFileExit->trigger(), ProgramEnded);
+  db::Connection db;
+  db.open(program().databasePath().string());
+  auto query = db.prepare("select value from applicationparameters where property = 'ADMINRUNNING'");
+  ASSERT_TRUE(query.step());
+  EXPECT_EQ(query.getText(0), "False");
+}
+
+TEST_F(MainWindowTest, ViewHelpOpensThePageBesideTheProgramsInAWindowOfItsOwn) {
+  test::writeFile(test.folder() / "TRAVIK.htm", "<html><body><h2>Console help</h2></body></html>");
+  frmMain().mnuHelpViewHelp->trigger();
+  FrmHelp& help = console->frmHelp();
+  EXPECT_TRUE(help.isVisible());
+  EXPECT_EQ(help.width(), 420);
+  EXPECT_EQ(help.height(), 360);
+  EXPECT_EQ(help.brwHelp->source().toLocalFile().toStdString(), (test.folder() / "TRAVIK.htm").string());
+  EXPECT_NE(help.brwHelp->toPlainText().toStdString().find("Console help"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ViewHelpWithoutThePageSaysSoInTheWindow) {
+  frmMain().mnuHelpViewHelp->trigger();
+  EXPECT_NE(console->frmHelp().brwHelp->toPlainText().toStdString().find("could not be found"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, TheDeliveredHelpPageDescribesTheConsole) {
+  const std::string page = test::readFile(std::filesystem::path(TRAVIK_SOURCE_DIR) / "data" / "files" / "TRAVIK.htm");
+  for (const char* topic : {"File Locations", "Service", "Database retention", "Process Call Data", "Purge"})
+    EXPECT_NE(page.find(topic), std::string::npos) << topic;
+}
+
+TEST_F(MainWindowTest, TheMenusOpenTheirWindowsTheAboutBoxModal) {
+  frmMain().mnuOptionsTestCalls->trigger();
+  EXPECT_TRUE(console->frmTestCalls().isVisible());
+  frmMain().mnuOptionsEventViewer->trigger();
+  EXPECT_TRUE(console->frmEventViewer().isVisible());
+  frmMain().mnuOptionsResetErrorCounts->trigger();
+  EXPECT_TRUE(console->frmResetErrorCounts().isVisible());
+  frmMain().mnuHelpAbout->trigger();
+  EXPECT_EQ(modalWindows, std::vector<std::string>{"frmAbout"});
 }
 
 }  // namespace
