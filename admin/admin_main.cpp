@@ -1,0 +1,41 @@
+// The program TRAVIKadmin: the operator's console.
+//
+// The start-up window runs the start-up sequence; the program then lives in
+// the event loop until an exit path ends it through shutDownApplication.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "admin/console.h"
+#include "admin/console_host.h"
+#include "admin/frm_admin_startup.h"
+#include "platform/event_log.h"
+#include "processing/program.h"
+#include "processing/start_up.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  // Every exit path ends in shutDownApplication, not in the last window closing.
+  application.setQuitOnLastWindowClosed(false);
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) {
+    std::fprintf(stderr, "TRAVIKadmin: cannot find the program folder: %s\n", error.message().c_str());
+    return 1;
+  }
+  travik::ConsoleHost host;
+  travik::platform::SyslogEventLog events;
+  travik::Program program(executable.parent_path(), "TRAVIKadmin", false, host, events);
+  // The orderly exit has closed the log and the database; the windows and the
+  // event loop are left to the process's end, as they may be on the stack.
+  program.exitProcess = [](int code) {
+    std::fflush(nullptr);
+    std::_Exit(code);
+  };
+  travik::Console console(program, host);
+  travik::FrmAdminStartup startup(console);
+  if (!startup.formLoad()) return 0;
+  application.exec();
+  travik::shutDownApplication(program);
+}

@@ -1,0 +1,62 @@
+#include "admin/frm_admin_startup.h"
+
+#include <QTimer>
+
+#include "admin/console.h"
+#include "admin/frm_auto_shutdown.h"
+#include "admin/frm_main.h"
+#include "admin/frm_service_monitor_timer.h"
+#include "admin/service_api.h"
+#include "processing/application_parameters.h"
+#include "processing/console_interlock.h"
+#include "processing/error_handling.h"
+#include "processing/start_up.h"
+
+namespace travik {
+
+FrmAdminStartup::FrmAdminStartup(Console& console) : console_(console) {
+  setObjectName(QStringLiteral("frmAdminStartup"));
+  setWindowTitle(QStringLiteral("TRAVIKadmin startup"));
+}
+
+bool FrmAdminStartup::formLoad() {
+  Program& program = console_.program;
+  // One console per machine: the lock file stands for the main window that a
+  // running console shows.  Probing and taking it are one step, so two
+  // consoles started together cannot both go on.
+  if (travikAdminIsRunning(program) || !console_.instanceLock.acquire()) {
+    program.host.messageBox(kAlreadyRunningMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Exclamation);
+    return false;
+  }
+  if (getAdminIsRunningFlag(program) &&
+      program.host.messageBox(kRunningElsewhereMessage, kApplicationTitle, MessageButtons::OkCancel,
+                              MessageIcon::Exclamation) != MessageResult::Ok) {
+    console_.instanceLock.release();
+    return false;
+  }
+  program.gatewayNotInstalled = false;
+  if (getServiceState(console_, "", kGatewayServiceName) == service_state::kNotInstalled) {
+    if (program.host.messageBox(kGatewayMissingMessage, kApplicationTitle, MessageButtons::OkCancel,
+                                MessageIcon::Exclamation) != MessageResult::Ok) {
+      console_.instanceLock.release();
+      return false;
+    }
+    program.gatewayNotInstalled = true;
+  }
+  // runningAsService is false for the console from its construction.
+  resetIdleDeadline(program);
+  console_.frmAutoShutdown().tmrCheckForIdleTimeout->start();
+  program.handledErrorCount = 0;
+  main(program);
+  setApplicationParameter(program, parameter::kAdminRunning, "True");
+  // A registry that cannot be written is reported, not fatal: the console
+  // runs, and only the warning of the next start is lost.
+  guard(program, "Form_Load() of Form frmAdminStartup", [&] { setAdminIsRunningFlag(program, true); });
+  console_.frmServiceMonitorTimer().tmrServiceTimer->start();
+  FrmMain& frmMain = console_.frmMain();
+  frmMain.formLoad();
+  frmMain.show();
+  return true;
+}
+
+}  // namespace travik

@@ -1,0 +1,21 @@
+#include "admin/frm_log_flush_timer.h"
+
+#include <QTimer>
+
+#include "admin/console.h"
+#include "processing/activity_log.h"
+
+namespace travik {
+
+FrmLogFlushTimer::FrmLogFlushTimer(Console& console) : console_(console) {
+  setObjectName(QStringLiteral("frmLogFlushTimer"));
+  setWindowTitle(QStringLiteral("Log Flush Timer"));
+  tmrLogFlushTimer = new QTimer(this);
+  tmrLogFlushTimer->setObjectName(QStringLiteral("tmrLogFlushTimer"));
+  tmrLogFlushTimer->setInterval(kLogFlushIntervalMs);
+  connect(tmrLogFlushTimer, &QTimer::timeout, this, [this] { tmrLogFlushTimer_Timer(); });
+}
+
+void FrmLogFlushTimer::tmrLogFlushTimer_Timer() { flushActivityLog(console_.program); }
+
+}  // namespace travik

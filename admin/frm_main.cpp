@@ -1,0 +1,421 @@
+#include "admin/frm_main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <cmath>
+
+#include "admin/console.h"
+#include "admin/frm_about.h"
+#include "admin/frm_event_viewer.h"
+#include "admin/frm_help.h"
+#include "admin/frm_reset_error_counts.h"
+#include "admin/frm_test_calls.h"
+#include "admin/update_check.h"
+#include "processing/application_parameters.h"
+#include "processing/start_up.h"
+
+namespace travik {
+
+namespace {
+
+// The design's positions are in twips; Qt places in pixels.
+void place(QWidget* widget, int left, int top, int width, int height) {
+  widget->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
+}
+
+template <class Widget>
+Widget* named(Widget* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QLabel* label(QWidget* parent, const char* name, const char* caption) {
+  return named(new QLabel(QString::fromUtf8(caption), parent), name);
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption) {
+  return named(new QPushButton(QString::fromUtf8(caption), parent), name);
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const char* caption) {
+  return named(new QGroupBox(QString::fromUtf8(caption), parent), name);
+}
+
+QComboBox* comboBox(QWidget* parent, const char* name, const QStringList& presets) {
+  auto* box = named(new QComboBox(parent), name);
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  box->addItems(presets);
+  box->setCurrentIndex(-1);
+  return box;
+}
+
+QDateTimeEdit* datePicker(QWidget* parent, const char* name) {
+  auto* picker = named(new QDateTimeEdit(parent), name);
+  // Month/day/full year, 12-hour time with AM/PM.
+  picker->setDisplayFormat(QStringLiteral("MM/dd/yyyy hh:mm:ss AP"));
+  picker->setCalendarPopup(true);
+  return picker;
+}
+
+QTableView* grid(QWidget* parent, const char* name) {
+  auto* view = named(new QTableView(parent), name);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  return view;
+}
+
+// A number of the settings as the boxes show it: whole, or with its decimals.
+QString decimalText(double value) { return QString::number(value, 'g', 15); }
+
+QDateTime toQDateTime(const DateTime& value) {
+  return QDateTime(QDate(value.year(), value.month(), value.day()),
+                   QTime(value.hour(), value.minute(), value.second()));
+}
+
+}  // namespace
+
+int keyAsciiOf(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Escape: return 27;
+    default: break;
+  }
+  const int key = event.key();
+  if ((event.modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) return key - Qt::Key_A + 1;
+  const QString text = event.text();
+  if (text.isEmpty()) return -1;
+  const char16_t code = text.at(0).unicode();
+  if (code < 32 && code != 8 && code != 9 && code != 10 && code != 13) return -1;
+  return code;
+}
+
+FrmMain::FrmMain(Console& console) : console_(console) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QString::fromUtf8(kProductFullName));
+  createControls();
+  createMenus();
+  connectHandlers();
+  resize(kMinimumWindowWidthTwips / kTwipsPerPixel, kMinimumWindowHeightTwips / kTwipsPerPixel);
+  setMinimumSize(kMinimumWindowWidthTwips / kTwipsPerPixel, kMinimumWindowHeightTwips / kTwipsPerPixel);
+}
+
+FrmMain::~FrmMain() = default;
+
+Program& FrmMain::program() const { return console_.program; }
+
+void FrmMain::createControls() {
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("frmMainClient"));
+  setCentralWidget(client);
+
+  frmFileLocations = frame(client, "frmFileLocations", "File Locations");
+  place(frmFileLocations, 60, 60, 5900, 1140);
+  lblLogLocation = label(frmFileLocations, "lblLogLocation", "Log &Location:");
+  place(lblLogLocation, 120, 330, 1300, 255);
+  txtLogLocation = named(new QLineEdit(frmFileLocations), "txtLogLocation");
+  place(txtLogLocation, 1440, 300, 3300, 315);
+  lblLogLocation->setBuddy(txtLogLocation);
+  cmdBrowseForLog = button(frmFileLocations, "cmdBrowseForLog", "&Browse");
+  place(cmdBrowseForLog, 4800, 285, 990, 345);
+  lblOutputPath = label(frmFileLocations, "lblOutputPath", "&Output folder:");
+  place(lblOutputPath, 120, 750, 1300, 255);
+  txtOutputPath = named(new QLineEdit(frmFileLocations), "txtOutputPath");
+  place(txtOutputPath, 1440, 720, 3300, 315);
+  lblOutputPath->setBuddy(txtOutputPath);
+  cmdBrowseForOutputLocation = button(frmFileLocations, "cmdBrowseForOutputLocation", "Brows&e");
+  place(cmdBrowseForOutputLocation, 4800, 705, 990, 345);
+
+  frmGeneral = frame(client, "frmGeneral", "Database retention");
+  place(frmGeneral, 60, 1230, 5900, 630);
+  lblRetention1 = label(frmGeneral, "lblRetention1", "Hours of data to retain in the database:");
+  place(lblRetention1, 120, 300, 3600, 255);
+  const QStringList hours = {"1", "2", "3", "4", "6", "8", "12", "24", "48", "72", "96", "120"};
+  cmbRetention = comboBox(frmGeneral, "cmbRetention", hours);
+  place(cmbRetention, 3840, 240, 1100, 330);
+
+  frmService = frame(client, "frmService", "Service");
+  place(frmService, 6020, 60, 5920, 1800);
+  lblInterval1 = label(frmService, "lblInterval1", "Process call activity data every");
+  place(lblInterval1, 120, 330, 2800, 255);
+  cmbInterval = comboBox(frmService, "cmbInterval", {"15", "30", "45", "60", "90", "120", "180", "360", "720", "1440"});
+  place(cmbInterval, 2940, 270, 1100, 330);
+  lblInterval2 = label(frmService, "lblInterval2", "minutes.");
+  place(lblInterval2, 4100, 330, 1000, 255);
+  chkTestCalls = named(new QCheckBox(QStringLiteral("Automatically place test call to each Octel node,"), frmService),
+                       "chkTestCalls");
+  place(chkTestCalls, 120, 690, 5000, 285);
+  lblTestInterval1 = label(frmService, "lblTestInterval1", "every");
+  place(lblTestInterval1, 420, 1050, 600, 255);
+  cmbTestInterval = comboBox(frmService, "cmbTestInterval", hours);
+  place(cmbTestInterval, 1020, 990, 1100, 330);
+  lblTestInterval2 = label(frmService, "lblTestInterval2", "hours.");
+  place(lblTestInterval2, 2180, 1050, 1000, 255);
+  cmdInstallService = button(frmService, "cmdInstallService", "&Install Service");
+  place(cmdInstallService, 120, 1380, 1380, 345);
+  cmdUninstallService = button(frmService, "cmdUninstallService", "&Uninstall Service");
+  place(cmdUninstallService, 1560, 1380, 1380, 345);
+  cmdStartService = button(frmService, "cmdStartService", "&Start Service");
+  place(cmdStartService, 3000, 1380, 1380, 345);
+  cmdStopService = button(frmService, "cmdStopService", "Stop Servi&ce");
+  place(cmdStopService, 4440, 1380, 1380, 345);
+
+  frmDataRange = frame(client, "frmDataRange", "Filter Call and Error grids");
+  place(frmDataRange, 60, 1920, 11880, 660);
+  lblRange1 = label(frmDataRange, "lblRange1", "Display data for calls initiated after");
+  place(lblRange1, 120, 300, 2700, 255);
+  dtpStartRange = datePicker(frmDataRange, "dtpStartRange");
+  place(dtpStartRange, 2820, 240, 2400, 330);
+  lblRange2 = label(frmDataRange, "lblRange2", "and ending before");
+  place(lblRange2, 5300, 300, 1300, 255);
+  dtpEndRange = datePicker(frmDataRange, "dtpEndRange");
+  place(dtpEndRange, 6600, 240, 2400, 330);
+  cmdUpdateGridFilters = button(frmDataRange, "cmdUpdateGridFilters", "Appl&y");
+  place(cmdUpdateGridFilters, 9150, 225, 1250, 360);
+  cmdShowAll = button(frmDataRange, "cmdShowAll", "Sho&w All");
+  place(cmdShowAll, 10500, 225, 1250, 360);
+
+  frmProcess = frame(client, "frmProcess", "Process");
+  place(frmProcess, 60, 2640, 10500, 840);
+  cmdLoad = button(frmProcess, "cmdLoad", "Process Call Dat&a");
+  place(cmdLoad, 120, 270, 1800, 435);
+  cmdDumpCsv = button(frmProcess, "cmdDumpCsv", "Dump data to CS&V");
+  place(cmdDumpCsv, 2000, 270, 1800, 435);
+  txtProgress = named(new QLineEdit(frmProcess), "txtProgress");
+  txtProgress->setReadOnly(true);
+  txtProgress->setFocusPolicy(Qt::NoFocus);
+  place(txtProgress, 3900, 225, 6480, 300);
+  ProgressBar = named(new QProgressBar(frmProcess), "ProgressBar");
+  ProgressBar->setTextVisible(false);
+  ProgressBar->setRange(0, 100);
+  ProgressBar->setValue(0);
+  place(ProgressBar, 3900, 570, 6480, 195);
+
+  cmdExit = button(client, "cmdExit", "E&xit");
+  place(cmdExit, 10680, 2760, 1260, 600);
+
+  frmSelection = frame(client, "frmSelection", "Selection");
+  place(frmSelection, 60, 3540, 11880, 4000);
+  lblCalls = label(frmSelection, "lblCalls", "Calls");
+  place(lblCalls, 120, 210, 600, 255);
+  cmdViewCallDetail = button(frmSelection, "cmdViewCallDetail", "View Call Detail fo&r selected call");
+  place(cmdViewCallDetail, 800, 135, 2900, 315);
+  cmdViewTasks = button(frmSelection, "cmdViewTasks", "View Tas&ks for selected call");
+  place(cmdViewTasks, 3780, 135, 2500, 315);
+  cmdViewPerLine = button(frmSelection, "cmdViewPerLine", "View Line &totals");
+  place(cmdViewPerLine, 6360, 135, 1700, 315);
+  cmdViewPerOctel = button(frmSelection, "cmdViewPerOctel", "View &Node totals");
+  place(cmdViewPerOctel, 8140, 135, 1700, 315);
+  cmdSaveCallsGrid = button(frmSelection, "cmdSaveCallsGrid", "Save to file");
+  place(cmdSaveCallsGrid, 10400, 135, 1300, 315);
+  flxCalls = grid(frmSelection, "flxCalls");
+  place(flxCalls, 120, 480, 11460, 1000);
+  lblErrors = label(frmSelection, "lblErrors", "Errors");
+  place(lblErrors, 120, 1780, 600, 240);
+  cmdSaveErrorsGrid = button(frmSelection, "cmdSaveErrorsGrid", "Save to file");
+  place(cmdSaveErrorsGrid, 10400, 1780, 1300, 285);
+  flxErrors = grid(frmSelection, "flxErrors");
+  place(flxErrors, 120, 2080, 11460, 1000);
+}
+
+void FrmMain::createMenus() {
+  auto item = [this](QMenu* menu, const char* name, const char* caption) {
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+  };
+  mnuFile = named(menuBar()->addMenu(QStringLiteral("&File")), "mnuFile");
+  mnuFileExit = item(mnuFile, "mnuFileExit", "Exit");
+  mnuOptions = named(menuBar()->addMenu(QStringLiteral("O&ptions")), "mnuOptions");
+  mnuOptionsEventViewer = item(mnuOptions, "mnuOptionsEventViewer", "Event Viewer Notification");
+  mnuOptionsTestCalls = item(mnuOptions, "mnuOptionsTestCalls", "Test Calls");
+  mnuOptionsResetErrorCounts = item(mnuOptions, "mnuOptionsResetErrorCounts", "Reset communication error counts");
+  mnuOptionsPurgeEventData = item(mnuOptions, "mnuOptionsPurgeEventData", "Purge Event Data");
+  mnuHelp = named(menuBar()->addMenu(QStringLiteral("&Help")), "mnuHelp");
+  mnuHelpViewHelp = item(mnuHelp, "mnuHelpViewHelp", "&View Help");
+  mnuHelpCheckForUpdatedVersion = item(mnuHelp, "mnuHelpCheckForUpdatedVersion", "&Check for updated version");
+  mnuHelpAbout = item(mnuHelp, "mnuHelpAbout", "&About");
+}
+
+void FrmMain::connectHandlers() {
+  auto onClick = [this](QPushButton* control, void (FrmMain::*handler)()) {
+    connect(control, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+  };
+  auto onMenu = [this](QAction* action, void (FrmMain::*handler)()) {
+    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+  };
+  onClick(cmdExit, &FrmMain::cmdExit_Click);
+  onClick(cmdUpdateGridFilters, &FrmMain::cmdUpdateGridFilters_Click);
+  onClick(cmdShowAll, &FrmMain::cmdShowAll_Click);
+  onClick(cmdInstallService, &FrmMain::cmdInstallService_Click);
+  onClick(cmdUninstallService, &FrmMain::cmdUninstallService_Click);
+  onClick(cmdStartService, &FrmMain::cmdStartService_Click);
+  onClick(cmdStopService, &FrmMain::cmdStopService_Click);
+  onClick(cmdSaveCallsGrid, &FrmMain::cmdSaveCallsGrid_Click);
+  onClick(cmdSaveErrorsGrid, &FrmMain::cmdSaveErrorsGrid_Click);
+  onClick(cmdViewCallDetail, &FrmMain::cmdViewCallDetail_Click);
+  onClick(cmdViewTasks, &FrmMain::cmdViewTasks_Click);
+  onClick(cmdViewPerLine, &FrmMain::cmdViewPerLine_Click);
+  onClick(cmdViewPerOctel, &FrmMain::cmdViewPerOctel_Click);
+  onClick(cmdBrowseForLog, &FrmMain::cmdBrowseForLog_Click);
+  onClick(cmdBrowseForOutputLocation, &FrmMain::cmdBrowseForOutputLocation_Click);
+  onClick(cmdLoad, &FrmMain::cmdLoad_Click);
+  onClick(cmdDumpCsv, &FrmMain::cmdDumpCsv_Click);
+  onMenu(mnuFileExit, &FrmMain::mnuFileExit_Click);
+  onMenu(mnuOptionsEventViewer, &FrmMain::mnuOptionsEventViewer_Click);
+  onMenu(mnuOptionsTestCalls, &FrmMain::mnuOptionsTestCalls_Click);
+  onMenu(mnuOptionsResetErrorCounts, &FrmMain::mnuOptionsResetErrorCounts_Click);
+  onMenu(mnuOptionsPurgeEventData, &FrmMain::mnuOptionsPurgeEventData_Click);
+  onMenu(mnuHelpViewHelp, &FrmMain::mnuHelpViewHelp_Click);
+  onMenu(mnuHelpCheckForUpdatedVersion, &FrmMain::mnuHelpCheckForUpdatedVersion_Click);
+  onMenu(mnuHelpAbout, &FrmMain::mnuHelpAbout_Click);
+
+  // The original's Change and Click events fire for changes made by code too.
+  connect(txtLogLocation, &QLineEdit::textChanged, this, [this] { txtLogLocation_Change(); });
+  connect(chkTestCalls, &QCheckBox::stateChanged, this, [this] { chkTestCalls_Click(); });
+  connect(flxCalls, &QTableView::clicked, this, [this] { flxCalls_Click(); });
+  connect(flxErrors, &QTableView::clicked, this, [this] { flxErrors_Click(); });
+
+  for (QWidget* watched : std::initializer_list<QWidget*>{cmbInterval, cmbTestInterval, cmbRetention, txtLogLocation,
+                                                          txtOutputPath, flxCalls, flxErrors})
+    watched->installEventFilter(this);
+}
+
+// Key presses and focus losses of the watched controls go to their handlers.
+// A key press handler that sets the code to 0 drops the key.
+bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    int keyAscii = keyAsciiOf(*static_cast<QKeyEvent*>(event));
+    if (keyAscii < 0) return QMainWindow::eventFilter(watched, event);
+    if (watched == cmbInterval)
+      cmbInterval_KeyPress(keyAscii);
+    else if (watched == cmbTestInterval)
+      cmbTestInterval_KeyPress(keyAscii);
+    else if (watched == cmbRetention)
+      cmbRetention_KeyPress(keyAscii);
+    else if (watched == txtLogLocation)
+      txtLogLocation_KeyPress(keyAscii);
+    else if (watched == txtOutputPath)
+      txtOutputPath_KeyPress(keyAscii);
+    else if (watched == flxCalls)
+      flxCalls_KeyPress(keyAscii);
+    else if (watched == flxErrors)
+      flxErrors_KeyPress(keyAscii);
+    if (keyAscii == 0) return true;
+  } else if (event->type() == QEvent::FocusOut) {
+    // Focus moving to another window (a message box, another program) is no
+    // lost focus of the control, as on the original platform.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      if (watched == cmbInterval)
+        cmbInterval_LostFocus();
+      else if (watched == cmbTestInterval)
+        cmbTestInterval_LostFocus();
+      else if (watched == cmbRetention)
+        cmbRetention_LostFocus();
+      else if (watched == txtOutputPath)
+        txtOutputPath_LostFocus();
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void FrmMain::formLoad() {
+  Program& p = program();
+  const DateTime now = p.host.now();
+  shownRangeStart = errorsRangeStart = now.addHours(-24);
+  shownRangeEnd = errorsRangeEnd = now;
+  dtpStartRange->setDateTime(toQDateTime(shownRangeStart));
+  dtpEndRange->setDateTime(toQDateTime(shownRangeEnd));
+
+  if (folderExists(p.settings.logPath)) txtLogLocation->setText(QString::fromStdString(p.settings.logPath));
+  if (folderExists(p.settings.outputPath)) txtOutputPath->setText(QString::fromStdString(p.settings.outputPath));
+  cmbInterval->setEditText(decimalText(p.settings.processIntervalSeconds / 60.0));
+  if (p.settings.autoTest) chkTestCalls->setChecked(true);
+  cmbTestInterval->setEditText(decimalText(p.settings.testCallIntervalMinutes / 60.0));
+  cmbRetention->setEditText(QString::number(p.settings.dataRetentionHours));
+  showVrndataAll();
+}
+
+void FrmMain::formResize() {
+  if (isMinimized()) return;
+  trap("Form_Resize of Form frmMain", ErrorHandler::BoxAndCount, [&] {
+    int widthTwips = width() * kTwipsPerPixel;
+    int heightTwips = height() * kTwipsPerPixel;
+    if (widthTwips < kMinimumWindowWidthTwips || heightTwips < kMinimumWindowHeightTwips) {
+      widthTwips = std::max(widthTwips, kMinimumWindowWidthTwips);
+      heightTwips = std::max(heightTwips, kMinimumWindowHeightTwips);
+      resize((widthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel, (heightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel);
+    }
+    const int selectionHeight = heightTwips - 4020;
+    const int selectionWidth = widthTwips - 100;
+    frmSelection->resize(selectionWidth / kTwipsPerPixel, selectionHeight / kTwipsPerPixel);
+    const int gridHeight = (selectionHeight - 1400) / 2;
+    const int gridWidth = selectionWidth - 420;
+    flxCalls->resize(gridWidth / kTwipsPerPixel, gridHeight / kTwipsPerPixel);
+    flxErrors->resize(gridWidth / kTwipsPerPixel, gridHeight / kTwipsPerPixel);
+    const int errorsTop = gridHeight + 780;
+    lblErrors->move(lblErrors->x(), errorsTop / kTwipsPerPixel);
+    cmdSaveErrorsGrid->move(cmdSaveErrorsGrid->x(), errorsTop / kTwipsPerPixel);
+    flxErrors->move(flxErrors->x(), (gridHeight + lblErrors->height() * kTwipsPerPixel + 840) / kTwipsPerPixel);
+  });
+}
+
+void FrmMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  formResize();
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  formUnload();
+}
+
+void FrmMain::formUnload() { shutDownApplication(program()); }
+
+void FrmMain::cmdExit_Click() { shutDownApplication(program()); }
+
+void FrmMain::mnuFileExit_Click() { shutDownApplication(program()); }
+
+void FrmMain::mnuOptionsEventViewer_Click() {
+  FrmEventViewer& window = console_.frmEventViewer();
+  window.updateEVForm();
+  window.show();
+}
+
+void FrmMain::mnuOptionsTestCalls_Click() {
+  FrmTestCalls& window = console_.frmTestCalls();
+  window.updateTCForm();
+  window.show();
+}
+
+void FrmMain::mnuOptionsResetErrorCounts_Click() {
+  FrmResetErrorCounts& window = console_.frmResetErrorCounts();
+  window.clearList();
+  window.getLatest();
+  window.show();
+}
+
+void FrmMain::mnuHelpViewHelp_Click() { console_.frmHelp().open(); }
+
+void FrmMain::mnuHelpCheckForUpdatedVersion_Click() { checkForUpdatedVersion(console_); }
+
+void FrmMain::mnuHelpAbout_Click() { console_.showModal(console_.frmAbout()); }
+
+}  // namespace travik

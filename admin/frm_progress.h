@@ -1,0 +1,24 @@
+// frmProgress: the small window that says a grid filter is under way.
+//
+// Placeholder: the window exists with its name and caption so that the rest of
+// the console can open, hide and test it; its controls and handlers are built
+// in this file pair.
+#pragma once
+
+#include <QWidget>
+
+namespace travik {
+
+class Console;
+
+class FrmProgress : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit FrmProgress(Console& console);
+
+ private:
+  Console& console_;
+};
+
+}  // namespace travik

@@ -1,0 +1,37 @@
+#include "admin/frm_service_monitor_timer.h"
+
+#include <QTimer>
+
+#include "admin/console.h"
+#include "admin/control_enabling.h"
+#include "admin/service_api.h"
+#include "processing/error_handling.h"
+
+namespace travik {
+
+FrmServiceMonitorTimer::FrmServiceMonitorTimer(Console& console) : console_(console) {
+  setObjectName(QStringLiteral("frmServiceMonitorTimer"));
+  setWindowTitle(QStringLiteral("Service Monitor Timer"));
+  tmrServiceTimer = new QTimer(this);
+  tmrServiceTimer->setObjectName(QStringLiteral("tmrServiceTimer"));
+  tmrServiceTimer->setInterval(kServiceMonitorIntervalMs);
+  connect(tmrServiceTimer, &QTimer::timeout, this, [this] { tmrServiceTimer_Timer(); });
+}
+
+void FrmServiceMonitorTimer::tmrServiceTimer_Timer() {
+  guard(console_.program, "tmrServiceTimer_Timer of Form frmServiceMonitorTimer()", [&] {
+    switch (getServiceState(console_, "", kMonitoredServiceName)) {
+      case service_state::kNotInstalled: setControlsServiceUninstalled(console_); break;
+      case service_state::kStopped:
+      case service_state::kStartPending:
+      case service_state::kContinuePending:
+      case service_state::kPaused: setControlsServiceInstalledStopped(console_); break;
+      case service_state::kStopPending:
+      case service_state::kRunning:
+      case service_state::kPausePending: setControlsServiceInstalledStarted(console_); break;
+      default: break;
+    }
+  });
+}
+
+}  // namespace travik
