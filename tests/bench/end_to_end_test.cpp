@@ -516,7 +516,9 @@ TEST(EndToEnd, RunsKilledAtRandomPointsLeaveWhatUninterruptedRunsLeave) {
         if (end == ChildEnd::Killed) ++kills;
       }
     }
-    EXPECT_GE(kills, runs - 1);
+    // The first run of a batch parses what the uninterrupted run parsed, so
+    // its kill always comes; later ones may find their phase shorter or gone.
+    EXPECT_GE(kills, static_cast<int>(batches.size()));
 
     killed.connect();
     runAt(killed, batches.back().now);
