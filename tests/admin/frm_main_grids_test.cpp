@@ -10,7 +10,6 @@
 
 #include "admin/bound_grid.h"
 #include "admin/frm_events_for_call.h"
-#include "admin/frm_line_summary.h"
 #include "admin/frm_progress.h"
 #include "admin/frm_recipients_for_task.h"
 #include "admin/frm_tasks_for_call.h"
@@ -285,18 +284,6 @@ TEST(EventsWindow, TheFoundEventStandsThreeRowsBelowTheTopWhereItCan) {
   EXPECT_EQ(topRowShowing(2), 0);
   EXPECT_EQ(topRowShowing(3), 0);
   EXPECT_EQ(topRowShowing(9), 6);
-}
-
-TEST_F(GridsTest, TheTotalsButtonsOpenTheTotalsAsStored) {
-  program().db.exec("insert into linesummary (line, calls, errors) values (2, 7, 1)");
-  program().db.exec("insert into octelsummary (octelserialnumber, calls) values ('Unknown', 3), ('4711', 2)");
-  frmMain().formLoad();
-  frmMain().cmdViewPerLine->click();
-  FrmLineSummary& lines = console->frmLineSummary();
-  ASSERT_TRUE(lines.isVisible());
-  EXPECT_EQ(lines.windowTitle().toStdString(), "Totals per Line");
-  EXPECT_EQ(column(lines.flxLineSummary, 1), std::vector<std::string>{"7"});
-  EXPECT_EQ(boundModel(*lines.flxLineSummary).columnCount(), 16);
 }
 
 TEST_F(GridsTest, SavingAGridWritesItWithItsHeadingsAndLeftColumnAndSaysWhere) {

@@ -146,14 +146,6 @@ TEST_F(ProcessingTest, TheDumpWritesEveryReportEvenOfAnEmptyDatabase) {
   EXPECT_NE(log.find("CSV data file generation complete."), std::string::npos);
 }
 
-TEST_F(ProcessingTest, TheDumpWithoutAnOutputFolderOnlySaysSo) {
-  fs::remove_all(test.outputFolder());
-  frmMain().cmdDumpCsv_Click();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, "Configure Valid Output Folder");
-  EXPECT_FALSE(fs::exists(test.outputFolder()));
-}
-
 TEST_F(ProcessingTest, CancelAtTheFirstQuestionPurgesNothing) {
   fillDatabase();
   answers = {MessageResult::Cancel};
