@@ -1,11 +1,48 @@
 #include "admin/frm_events_for_call.h"
 
+#include <QPushButton>
+#include <QTableView>
+#include <algorithm>
+
 #include "admin/console.h"
+#include "admin/grid_records.h"
+#include "admin/query_model.h"
 
 namespace travik {
 
-FrmEventsForCall::FrmEventsForCall(Console& console) : console_(console) {
-  setObjectName(QStringLiteral("frmEventsForCall"));
-  setWindowTitle(QStringLiteral("Call Events for Line"));
+namespace {
+
+constexpr GridWindowDesign kDesign = {"frmEventsForCall",
+                                      "Call Events for Line",
+                                      "flxEvents",
+                                      "cmdSaveEventsGrid",
+                                      {"CallDetailGrid_", "Call Details grid has been saved as "},
+                                      10755,
+                                      1800};
+
+}  // namespace
+
+int topRowShowing(int foundRow) { return foundRow >= 2 ? std::max(foundRow - 3, 0) : foundRow; }
+
+FrmEventsForCall::FrmEventsForCall(Console& console) : GridWindow(console, kDesign) {
+  flxEvents = grid;
+  cmdSaveEventsGrid = cmdSave;
+  connect(cmdSaveEventsGrid, &QPushButton::clicked, this, [this] { cmdSaveEventsGrid_Click(); });
 }
+
+void FrmEventsForCall::showEventsForCall(std::int64_t line, const QString& beginTime) {
+  db::Statement events = selectEventsOfLine(program().db, line);
+  bindGrid(*flxEvents, events);
+  setWindowTitle(QStringLiteral("Call Events for Line ") + QString::number(line));
+  show();
+  QueryModel& model = boundModel(*flxEvents);
+  const int found = model.findRow(grid_field::kEventTime, beginTime);
+  if (found < 0) return;  // the call's first events are gone: the grid stays at its top
+  flxEvents->setCurrentIndex(model.index(found, grid_field::kEventTime));
+  setTopRow(*flxEvents, topRowShowing(found));
+  model.setBackground(found, 0, grid_field::kEventFields - 1, kFirstEventColour);
+}
+
+void FrmEventsForCall::cmdSaveEventsGrid_Click() { saveToFile(procedureName("cmdSaveEventsGrid_Click()")); }
+
 }  // namespace travik

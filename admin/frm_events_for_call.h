@@ -1,24 +1,38 @@
-// frmEventsForCall: the stored events of the line of the call chosen in frmMain's calls grid.
-//
-// Placeholder: the window exists with its name and caption so that the rest of
-// the console can open, hide and test it; its controls and handlers are built
-// in this file pair.
+// frmEventsForCall: every stored event of the line of the call chosen in
+// frmMain's calls grid, positioned on and marking the call's first event.
 #pragma once
 
-#include <QWidget>
+#include <QColor>
+#include <cstdint>
+
+#include "admin/grid_window.h"
 
 namespace travik {
 
-class Console;
+// The mark of the call's first event.
+inline const QColor kFirstEventColour(255, 255, 0);
 
-class FrmEventsForCall : public QWidget {
+class FrmEventsForCall : public GridWindow {
   Q_OBJECT
 
  public:
   explicit FrmEventsForCall(Console& console);
 
- private:
-  Console& console_;
+  // Fills the grid with the line's events; the first event stamped with the
+  // call's begin time (as the calls grid shows it) becomes the current row,
+  // three rows below the top where it can, and is painted.  Throws when the
+  // events cannot be read; the window then stays as it was.
+  void showEventsForCall(std::int64_t line, const QString& beginTime);
+
+  void cmdSaveEventsGrid_Click();
+
+  QTableView* flxEvents = nullptr;
+  QPushButton* cmdSaveEventsGrid = nullptr;
 };
+
+// The top row that shows a found row (from 0) with up to three rows above it.
+// Rows 0 and 1 are themselves the top; from row 2 on the top is three rows up,
+// and never above the first row.
+int topRowShowing(int foundRow);
 
 }  // namespace travik

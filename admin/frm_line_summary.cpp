@@ -1,11 +1,36 @@
 #include "admin/frm_line_summary.h"
 
+#include <QPushButton>
+
 #include "admin/console.h"
+#include "admin/grid_records.h"
 
 namespace travik {
 
-FrmLineSummary::FrmLineSummary(Console& console) : console_(console) {
-  setObjectName(QStringLiteral("frmLineSummary"));
-  setWindowTitle(QStringLiteral("Totals per Line"));
+namespace {
+
+constexpr GridWindowDesign kDesign = {"frmLineSummary",
+                                      "Totals per Line",
+                                      "flxLineSummary",
+                                      "cmdSaveLineGrid",
+                                      {"LineTotalsGrid_", "Line Totals grid has been saved as "},
+                                      10755,
+                                      1800};
+
+}  // namespace
+
+FrmLineSummary::FrmLineSummary(Console& console) : GridWindow(console, kDesign) {
+  flxLineSummary = grid;
+  cmdSaveLineGrid = cmdSave;
+  connect(cmdSaveLineGrid, &QPushButton::clicked, this, [this] { cmdSaveLineGrid_Click(); });
 }
+
+void FrmLineSummary::showTotals() {
+  db::Statement totals = selectLineSummary(program().db);
+  bindGrid(*flxLineSummary, totals);
+  show();
+}
+
+void FrmLineSummary::cmdSaveLineGrid_Click() { saveToFile(procedureName("cmdSaveLineGrid_Click()")); }
+
 }  // namespace travik

@@ -1,24 +1,25 @@
-// frmLineSummary: the line totals of the last processing run.
-//
-// Placeholder: the window exists with its name and caption so that the rest of
-// the console can open, hide and test it; its controls and handlers are built
-// in this file pair.
+// frmLineSummary: the line totals of the last processing run, one row per
+// gateway line as the summary run left them.
 #pragma once
 
-#include <QWidget>
+#include "admin/grid_window.h"
 
 namespace travik {
 
-class Console;
-
-class FrmLineSummary : public QWidget {
+class FrmLineSummary : public GridWindow {
   Q_OBJECT
 
  public:
   explicit FrmLineSummary(Console& console);
 
- private:
-  Console& console_;
+  // Reads the totals anew and shows them.  Throws when they cannot be read;
+  // the window then stays as it was.
+  void showTotals();
+
+  void cmdSaveLineGrid_Click();
+
+  QTableView* flxLineSummary = nullptr;
+  QPushButton* cmdSaveLineGrid = nullptr;
 };
 
 }  // namespace travik

@@ -1,25 +1,170 @@
 // frmMain: the calls and errors grids, their date filter, the detail and
 // totals buttons and saving a grid to a file.
 //
-// Placeholder bodies: the grids stay empty yet.
+// "Show All" lists every stored call and error; the filter lists the finished
+// calls inside the pickers' range and the errors between the first shown
+// call's begin and the latest shown call's end.  A click in either grid finds
+// the partner row in the other.
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+
+#include "admin/bound_grid.h"
 #include "admin/console.h"
+#include "admin/frm_events_for_call.h"
+#include "admin/frm_line_summary.h"
 #include "admin/frm_main.h"
+#include "admin/frm_octel_summary.h"
+#include "admin/frm_progress.h"
+#include "admin/frm_tasks_for_call.h"
+#include "admin/grid_records.h"
+#include "admin/query_model.h"
+#include "processing/handled_error.h"
 
 namespace travik {
 
-void FrmMain::showVrndataAll() {}
-void FrmMain::filterVrndata() {}
-void FrmMain::cmdShowAll_Click() {}
-void FrmMain::cmdUpdateGridFilters_Click() {}
-void FrmMain::flxCalls_Click() {}
-void FrmMain::flxCalls_KeyPress(int&) {}
-void FrmMain::flxErrors_Click() {}
-void FrmMain::flxErrors_KeyPress(int&) {}
-void FrmMain::cmdViewCallDetail_Click() {}
-void FrmMain::cmdViewTasks_Click() {}
-void FrmMain::cmdViewPerLine_Click() {}
-void FrmMain::cmdViewPerOctel_Click() {}
-void FrmMain::cmdSaveCallsGrid_Click() {}
-void FrmMain::cmdSaveErrorsGrid_Click() {}
+namespace {
+
+constexpr int kEnterKey = 13;
+constexpr GridFile kCallsGridFile = {"CallsGrid_", "Calls grid has been saved as "};
+constexpr GridFile kErrorsGridFile = {"ErrorsGrid_", "Errors grid has been saved as "};
+
+}  // namespace
+
+void FrmMain::showVrndataAll() {
+  constexpr const char* kProcedure = "showVrndataAll()";
+  Program& p = program();
+  // A grid whose query fails shows nothing rather than rows of an earlier view.
+  if (!trap(kProcedure, ErrorHandler::Standard, [&] {
+        db::Statement calls = selectAllCalls(p.db);
+        bindGrid(*flxCalls, calls);
+      }))
+    clearGrid(*flxCalls);
+  if (!trap(kProcedure, ErrorHandler::Standard, [&] {
+        db::Statement errors = selectAllErrors(p.db);
+        bindGrid(*flxErrors, errors);
+      }))
+    clearGrid(*flxErrors);
+  // Without calls the pickers keep what they show.
+  trap(kProcedure, ErrorHandler::Standard, [&] {
+    const auto span = storedCallsBeginSpan(p.db);
+    if (!span) return;
+    shownRangeStart = span->first;
+    shownRangeEnd = span->last;
+    dtpStartRange->setDateTime(toQDateTime(shownRangeStart));
+    dtpEndRange->setDateTime(toQDateTime(shownRangeEnd));
+  });
+}
+
+void FrmMain::filterVrndata() {
+  constexpr const char* kProcedure = "filterVrndata()";
+  Program& p = program();
+  FrmProgress& progress = console_.frmProgress();
+  trap(kProcedure, ErrorHandler::Standard, [&] {
+    p.host.setMousePointer(kPointerHourglass);
+    progress.lblProgress->setText(QStringLiteral("Filtering...this may take a moment..."));
+    progress.show();
+    progress.repaint();
+  });
+
+  const DateTime start = fromQDateTime(dtpStartRange->dateTime());
+  const DateTime end = fromQDateTime(dtpEndRange->dateTime());
+  bool callsInRange = false;
+  trap(kProcedure, ErrorHandler::Standard, [&] {
+    const auto span = callsInRangeSpan(p.db, start, end);
+    if (!span) return;
+    errorsRangeStart = span->first;
+    errorsRangeEnd = span->last;
+    callsInRange = true;
+  });
+  if (!trap(kProcedure, ErrorHandler::Standard, [&] {
+        db::Statement calls = selectCallsInRange(p.db, start, end);
+        bindGrid(*flxCalls, calls);
+      }))
+    clearGrid(*flxCalls);
+  // No call in the range: no error belongs to the view.
+  bool errorsShown = false;
+  if (callsInRange)
+    errorsShown = trap(kProcedure, ErrorHandler::Standard, [&] {
+      db::Statement errors = selectErrorsBetween(p.db, errorsRangeStart, errorsRangeEnd);
+      bindGrid(*flxErrors, errors);
+    });
+  if (!errorsShown) clearGrid(*flxErrors);
+
+  progress.hide();
+  p.host.setMousePointer(kPointerDefault);
+}
+
+void FrmMain::cmdShowAll_Click() { showVrndataAll(); }
+
+void FrmMain::cmdUpdateGridFilters_Click() { filterVrndata(); }
+
+void FrmMain::flxCalls_Click() {
+  cmdViewTasks->setEnabled(true);
+  cmdViewCallDetail->setEnabled(true);
+  // A task chosen for another call is no longer the current one.
+  console_.frmTasksForCall().cmdViewRecipients->setEnabled(false);
+  const int row = currentRow(*flxCalls);
+  if (row < 0) return;
+  const QString callId = selectCell(*flxCalls, row, grid_field::kCallId);
+  const int error = boundModel(*flxErrors).findRow(grid_field::kErrorCallId, callId);
+  if (error >= 0) makeCurrentAtTop(*flxErrors, error);
+}
+
+void FrmMain::flxCalls_KeyPress(int& keyAscii) {
+  if (keyAscii == kEnterKey) flxCalls_Click();
+}
+
+void FrmMain::flxErrors_Click() {
+  const int row = currentRow(*flxErrors);
+  if (row < 0) return;
+  const QString callId = selectCell(*flxErrors, row, grid_field::kErrorCallId);
+  const int call = boundModel(*flxCalls).findRow(grid_field::kCallId, callId);
+  if (call >= 0) makeCurrentAtTop(*flxCalls, call);
+}
+
+void FrmMain::flxErrors_KeyPress(int& keyAscii) {
+  if (keyAscii == kEnterKey) flxErrors_Click();
+}
+
+void FrmMain::cmdViewCallDetail_Click() {
+  trap("cmdViewCallDetail_Click() of Form frmMain", ErrorHandler::Standard, [&] {
+    const int row = currentRow(*flxCalls);
+    if (row < 0) return;
+    const QueryModel& calls = boundModel(*flxCalls);
+    bool isNumber = false;
+    const qlonglong line = calls.text(row, grid_field::kCallLine).toLongLong(&isNumber);
+    if (!isNumber) throw HandledError(error_number::kTypeMismatch, "Type mismatch");
+    console_.frmEventsForCall().showEventsForCall(line, calls.text(row, grid_field::kCallBegin));
+  });
+}
+
+void FrmMain::cmdViewTasks_Click() {
+  trap("cmdViewTasks_Click() of Form frmMain", ErrorHandler::Standard, [&] {
+    const int row = currentRow(*flxCalls);
+    if (row < 0) return;
+    const QString callId = selectCell(*flxCalls, row, grid_field::kCallId);
+    console_.frmTasksForCall().showTasksForCall(callId);
+  });
+}
+
+void FrmMain::cmdViewPerLine_Click() {
+  trap("cmdViewPerLine_Click() of Form frmMain", ErrorHandler::Standard,
+       [&] { console_.frmLineSummary().showTotals(); });
+}
+
+void FrmMain::cmdViewPerOctel_Click() {
+  trap("cmdViewPerOctel_Click() of Form frmMain", ErrorHandler::Standard,
+       [&] { console_.frmOctelSummary().showTotals(); });
+}
+
+void FrmMain::cmdSaveCallsGrid_Click() {
+  saveGrid(program(), *flxCalls, kCallsGridFile, "cmdSaveCallsGrid_Click() of Form frmMain");
+}
+
+void FrmMain::cmdSaveErrorsGrid_Click() {
+  saveGrid(program(), *flxErrors, kErrorsGridFile, "cmdSaveErrorsGrid_Click() of Form frmMain");
+}
 
 }  // namespace travik

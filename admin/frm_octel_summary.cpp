@@ -1,11 +1,36 @@
 #include "admin/frm_octel_summary.h"
 
+#include <QPushButton>
+
 #include "admin/console.h"
+#include "admin/grid_records.h"
 
 namespace travik {
 
-FrmOctelSummary::FrmOctelSummary(Console& console) : console_(console) {
-  setObjectName(QStringLiteral("frmOctelSummary"));
-  setWindowTitle(QStringLiteral("Totals per Octel Node"));
+namespace {
+
+constexpr GridWindowDesign kDesign = {"frmOctelSummary",
+                                      "Totals per Octel Node",
+                                      "flxOctelSummary",
+                                      "cmdSaveOctelGrid",
+                                      {"NodeTotalsGrid_", "Node Totals grid has been saved as "},
+                                      10755,
+                                      1800};
+
+}  // namespace
+
+FrmOctelSummary::FrmOctelSummary(Console& console) : GridWindow(console, kDesign) {
+  flxOctelSummary = grid;
+  cmdSaveOctelGrid = cmdSave;
+  connect(cmdSaveOctelGrid, &QPushButton::clicked, this, [this] { cmdSaveOctelGrid_Click(); });
 }
+
+void FrmOctelSummary::showTotals() {
+  db::Statement totals = selectOctelSummary(program().db);
+  bindGrid(*flxOctelSummary, totals);
+  show();
+}
+
+void FrmOctelSummary::cmdSaveOctelGrid_Click() { saveToFile(procedureName("cmdSaveOctelGrid_Click()")); }
+
 }  // namespace travik

@@ -1,24 +1,25 @@
-// frmOctelSummary: the Octel node totals of the last processing run.
-//
-// Placeholder: the window exists with its name and caption so that the rest of
-// the console can open, hide and test it; its controls and handlers are built
-// in this file pair.
+// frmOctelSummary: the Octel node totals of the last processing run, one row
+// per node serial number as the summary run left them.
 #pragma once
 
-#include <QWidget>
+#include "admin/grid_window.h"
 
 namespace travik {
 
-class Console;
-
-class FrmOctelSummary : public QWidget {
+class FrmOctelSummary : public GridWindow {
   Q_OBJECT
 
  public:
   explicit FrmOctelSummary(Console& console);
 
- private:
-  Console& console_;
+  // Reads the totals anew and shows them.  Throws when they cannot be read;
+  // the window then stays as it was.
+  void showTotals();
+
+  void cmdSaveOctelGrid_Click();
+
+  QTableView* flxOctelSummary = nullptr;
+  QPushButton* cmdSaveOctelGrid = nullptr;
 };
 
 }  // namespace travik

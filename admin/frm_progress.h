@@ -1,11 +1,9 @@
 // frmProgress: the small window that says a grid filter is under way.
-//
-// Placeholder: the window exists with its name and caption so that the rest of
-// the console can open, hide and test it; its controls and handlers are built
-// in this file pair.
 #pragma once
 
 #include <QWidget>
+
+class QLabel;
 
 namespace travik {
 
@@ -16,6 +14,8 @@ class FrmProgress : public QWidget {
 
  public:
   explicit FrmProgress(Console& console);
+
+  QLabel* lblProgress = nullptr;
 
  private:
   Console& console_;

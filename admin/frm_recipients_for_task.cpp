@@ -1,11 +1,37 @@
 #include "admin/frm_recipients_for_task.h"
 
+#include <QPushButton>
+
 #include "admin/console.h"
+#include "admin/grid_records.h"
 
 namespace travik {
 
-FrmRecipientsForTask::FrmRecipientsForTask(Console& console) : console_(console) {
-  setObjectName(QStringLiteral("frmRecipientsForTask"));
-  setWindowTitle(QStringLiteral("Recipients for TaskID"));
+namespace {
+
+constexpr GridWindowDesign kDesign = {"frmRecipientsForTask",
+                                      "Recipients for TaskID",
+                                      "flxRecipients",
+                                      "cmdSaveRecipientsGrid",
+                                      {"RecipientsGrid_", "Recipients grid has been saved as "},
+                                      11235,
+                                      1800};
+
+}  // namespace
+
+FrmRecipientsForTask::FrmRecipientsForTask(Console& console) : GridWindow(console, kDesign) {
+  flxRecipients = grid;
+  cmdSaveRecipientsGrid = cmdSave;
+  connect(cmdSaveRecipientsGrid, &QPushButton::clicked, this, [this] { cmdSaveRecipientsGrid_Click(); });
 }
+
+void FrmRecipientsForTask::showRecipientsForTask(const QString& taskId) {
+  db::Statement recipients = selectRecipientsOfTask(program().db, taskId.toStdString());
+  bindGrid(*flxRecipients, recipients);
+  setWindowTitle(QStringLiteral("Recipients for TaskID ") + taskId);
+  show();
+}
+
+void FrmRecipientsForTask::cmdSaveRecipientsGrid_Click() { saveToFile(procedureName("cmdSaveRecipientsGrid_Click()")); }
+
 }  // namespace travik

@@ -1,24 +1,25 @@
 // frmRecipientsForTask: the recipients of the task chosen in frmTasksForCall.
-//
-// Placeholder: the window exists with its name and caption so that the rest of
-// the console can open, hide and test it; its controls and handlers are built
-// in this file pair.
 #pragma once
 
-#include <QWidget>
+#include "admin/grid_window.h"
 
 namespace travik {
 
-class Console;
-
-class FrmRecipientsForTask : public QWidget {
+class FrmRecipientsForTask : public GridWindow {
   Q_OBJECT
 
  public:
   explicit FrmRecipientsForTask(Console& console);
 
- private:
-  Console& console_;
+  // Fills the grid with the task's recipients, captions the window with the
+  // task id and shows it.  Throws when the rows cannot be read; the window
+  // then stays as it was.
+  void showRecipientsForTask(const QString& taskId);
+
+  void cmdSaveRecipientsGrid_Click();
+
+  QTableView* flxRecipients = nullptr;
+  QPushButton* cmdSaveRecipientsGrid = nullptr;
 };
 
 }  // namespace travik

@@ -1,15 +1,184 @@
 #include "admin/frm_reset_error_counts.h"
 
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <algorithm>
+#include <string>
+
 #include "admin/console.h"
+#include "admin/error_count_reset.h"
+#include "admin/frm_main.h"
+#include "admin/grid_window.h"
+#include "processing/activity_log.h"
+#include "processing/error_handling.h"
+#include "processing/start_up.h"
 
 namespace travik {
 
-FrmResetErrorCounts::FrmResetErrorCounts(Console& console) : console_(console) {
-  setObjectName(QStringLiteral("frmResetErrorCounts"));
-  setWindowTitle(QStringLiteral("Reset Error Counts"));
+namespace {
+
+constexpr int kEnterKey = 13;
+
+QLabel* wrappedLabel(QWidget* parent, const char* name, const char* text) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return label;
 }
 
-void FrmResetErrorCounts::clearList() {}
+QPushButton* button(QWidget* parent, const char* name, const char* caption) {
+  auto* control = new QPushButton(QString::fromUtf8(caption), parent);
+  control->setObjectName(QString::fromLatin1(name));
+  return control;
+}
 
-void FrmResetErrorCounts::getLatest() {}
+}  // namespace
+
+FrmResetErrorCounts::FrmResetErrorCounts(Console& console)
+    : QWidget(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), console_(console) {
+  setObjectName(QStringLiteral("frmResetErrorCounts"));
+  setWindowTitle(QStringLiteral("Reset Error Counts"));
+
+  lblReset = wrappedLabel(this, "lblReset",
+                          "To reset the communication error count for an Octel Node to zero, select the serial number "
+                          "and click the Reset button.  Double-clicking on an entry or pressing the Enter key when an "
+                          "entry is highlighted will also work.");
+  placeTwips(lblReset, 120, 120, 3135, 1215);
+  Label1 = wrappedLabel(this, "Label1",
+                        "To reset the communication error count for all Octel Nodes to zero, click the Reset All "
+                        "button.");
+  placeTwips(Label1, 120, 1500, 3135, 615);
+  lstReset = new QListWidget(this);
+  lstReset->setObjectName(QStringLiteral("lstReset"));
+  lstReset->setSelectionMode(QAbstractItemView::SingleSelection);
+  placeTwips(lstReset, 120, 2340, 1575, 2205);
+  cmdReset = button(this, "cmdReset", "&Reset");
+  placeTwips(cmdReset, 1860, 2340, 1275, 435);
+  cmdResetAll = button(this, "cmdResetAll", "Reset &All");
+  placeTwips(cmdResetAll, 1860, 2940, 1275, 435);
+  cmdClose = button(this, "cmdClose", "&Close");
+  placeTwips(cmdClose, 1860, 4080, 1275, 435);
+
+  connect(cmdReset, &QPushButton::clicked, this, [this] { cmdReset_Click(); });
+  connect(cmdResetAll, &QPushButton::clicked, this, [this] { cmdResetAll_Click(); });
+  connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+  connect(lstReset, &QListWidget::itemDoubleClicked, this, [this] { lstReset_DblClick(); });
+  lstReset->installEventFilter(this);
+
+  const int minimumWidth = kResetWindowMinimumWidthTwips / kTwipsPerPixel;
+  const int minimumHeight = kResetWindowMinimumHeightTwips / kTwipsPerPixel;
+  setMinimumSize(minimumWidth, minimumHeight);
+  resize(minimumWidth, minimumHeight);
+}
+
+Program& FrmResetErrorCounts::program() const { return console_.program; }
+
+void FrmResetErrorCounts::clearList() { lstReset->clear(); }
+
+void FrmResetErrorCounts::getLatest() {
+  Program& p = program();
+  guard(
+      p, "getLatest() of Form frmResetErrorCounts",
+      [&] {
+        const std::vector<std::string> nodes = nodesWithUnresetErrors(p.db);
+        for (const std::string& node : nodes) lstReset->addItem(QString::fromStdString(node));
+        if (nodes.empty()) {
+          p.statusMessage = kNoUnresetErrorsMessage;
+          p.host.messageBox(p.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+        }
+      },
+      ErrorHandler::BoxAndCount);
+}
+
+void FrmResetErrorCounts::resetCountForNode() {
+  const QList<QListWidgetItem*> selected = lstReset->selectedItems();
+  if (selected.isEmpty()) return;
+  Program& p = program();
+  QListWidgetItem* entry = selected.front();
+  const std::string serialNumber = entry->text().toStdString();
+  setCursor(Qt::WaitCursor);
+  // A reset that did not reach the database keeps its entry and claims nothing.
+  const bool reset = guard(
+      p, "resetCountForNode() of Form frmResetErrorCounts", [&] { resetErrorCountForNode(p.db, serialNumber); },
+      ErrorHandler::BoxAndCount);
+  if (reset) delete lstReset->takeItem(lstReset->row(entry));
+  unsetCursor();
+  if (!reset) return;
+  const std::string message = kNodeResetMessage + serialNumber;
+  writeLog(p, message, true);
+  p.host.messageBox(message, kApplicationTitle, MessageButtons::Ok, MessageIcon::None);
+}
+
+void FrmResetErrorCounts::resetCountForAllNodes() {
+  Program& p = program();
+  setCursor(Qt::WaitCursor);
+  const bool reset = guard(
+      p, "resetCountForAllNodes() of Form frmResetErrorCounts", [&] { resetErrorCountsForAllNodes(p.db); },
+      ErrorHandler::BoxAndCount);
+  if (reset) lstReset->clear();
+  unsetCursor();
+  if (!reset) return;
+  writeLog(p, kAllNodesResetMessage, true);
+  p.host.messageBox(kAllNodesResetMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::None);
+}
+
+void FrmResetErrorCounts::cmdReset_Click() { resetCountForNode(); }
+
+void FrmResetErrorCounts::cmdResetAll_Click() { resetCountForAllNodes(); }
+
+void FrmResetErrorCounts::lstReset_DblClick() { resetCountForNode(); }
+
+void FrmResetErrorCounts::lstReset_KeyPress(int keyAscii) {
+  if (keyAscii == kEnterKey) resetCountForNode();
+}
+
+void FrmResetErrorCounts::cmdClose_Click() {
+  hide();
+  console_.frmMain().activateWindow();
+}
+
+void FrmResetErrorCounts::formResize() {
+  if (isMinimized()) return;
+  guard(
+      program(), "Form_Resize of Form frmResetErrorCounts",
+      [&] {
+        int widthTwips = width() * kTwipsPerPixel;
+        int heightTwips = height() * kTwipsPerPixel;
+        if (widthTwips < kResetWindowMinimumWidthTwips || heightTwips < kResetWindowMinimumHeightTwips) {
+          widthTwips = std::max(widthTwips, kResetWindowMinimumWidthTwips);
+          heightTwips = std::max(heightTwips, kResetWindowMinimumHeightTwips);
+          resize((widthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel,
+                 (heightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel);
+        }
+        // fitListToWindow
+        lstReset->resize(lstReset->width(), (heightTwips - kResetListHeightMarginTwips) / kTwipsPerPixel);
+      },
+      ErrorHandler::BoxAndCount);
+}
+
+void FrmResetErrorCounts::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  formResize();
+}
+
+void FrmResetErrorCounts::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  cmdClose_Click();
+}
+
+bool FrmResetErrorCounts::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == lstReset && event->type() == QEvent::KeyPress) {
+    const int keyAscii = keyAsciiOf(*static_cast<QKeyEvent*>(event));
+    if (keyAscii == kEnterKey) {
+      lstReset_KeyPress(keyAscii);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 }  // namespace travik

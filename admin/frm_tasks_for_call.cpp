@@ -1,11 +1,62 @@
 #include "admin/frm_tasks_for_call.h"
 
+#include <QPushButton>
+#include <QTableView>
+
 #include "admin/console.h"
+#include "admin/frm_main.h"
+#include "admin/frm_recipients_for_task.h"
+#include "admin/grid_records.h"
+#include "processing/error_handling.h"
 
 namespace travik {
 
-FrmTasksForCall::FrmTasksForCall(Console& console) : console_(console) {
-  setObjectName(QStringLiteral("frmTasksForCall"));
-  setWindowTitle(QStringLiteral("Tasks for CallID"));
+namespace {
+
+constexpr GridWindowDesign kDesign = {"frmTasksForCall",
+                                      "Tasks for CallID",
+                                      "flxTasks",
+                                      "cmdSaveTasksGrid",
+                                      {"TasksGrid_", "Tasks grid has been saved as "},
+                                      11235,
+                                      3480};
+
+}  // namespace
+
+FrmTasksForCall::FrmTasksForCall(Console& console) : GridWindow(console, kDesign) {
+  flxTasks = grid;
+  cmdSaveTasksGrid = cmdSave;
+  cmdViewRecipients = new QPushButton(QStringLiteral("View &Recipients"), this);
+  cmdViewRecipients->setObjectName(QStringLiteral("cmdViewRecipients"));
+  placeTwips(cmdViewRecipients, 1980, 60, 1395, 375);
+  cmdViewRecipients->setEnabled(false);
+
+  connect(cmdSaveTasksGrid, &QPushButton::clicked, this, [this] { cmdSaveTasksGrid_Click(); });
+  connect(cmdViewRecipients, &QPushButton::clicked, this, [this] { cmdViewRecipients_Click(); });
+  connect(flxTasks, &QTableView::clicked, this, [this] { flxTasks_Click(); });
 }
+
+void FrmTasksForCall::showTasksForCall(const QString& callId) {
+  db::Statement tasks = selectTasksOfCall(program().db, callId.toStdString());
+  bindGrid(*flxTasks, tasks);
+  setWindowTitle(QStringLiteral("Tasks for CallID ") + callId);
+  show();
+}
+
+void FrmTasksForCall::cmdSaveTasksGrid_Click() { saveToFile(procedureName("cmdSaveTasksGrid_Click()")); }
+
+void FrmTasksForCall::flxTasks_Click() { cmdViewRecipients->setEnabled(true); }
+
+void FrmTasksForCall::cmdViewRecipients_Click() {
+  guard(program(), procedureName("cmdViewRecipients_Click()"), [&] {
+    const int row = currentRow(*flxTasks);
+    if (row < 0) return;
+    const QString taskId = selectCell(*flxTasks, row, grid_field::kTaskId);
+    // The main grid's call stays the current one, as the task belongs to it.
+    QTableView& calls = *console_.frmMain().flxCalls;
+    selectCell(calls, currentRow(calls), grid_field::kCallId);
+    console_.frmRecipientsForTask().showRecipientsForTask(taskId);
+  });
+}
+
 }  // namespace travik

@@ -1,24 +1,31 @@
-// frmTasksForCall: the tasks of the call chosen in frmMain's calls grid.
-//
-// Placeholder: the window exists with its name and caption so that the rest of
-// the console can open, hide and test it; its controls and handlers are built
-// in this file pair.
+// frmTasksForCall: the tasks of the call chosen in frmMain's calls grid, and
+// the way on to the recipients of one of them.
 #pragma once
 
-#include <QWidget>
+#include "admin/grid_window.h"
 
 namespace travik {
 
-class Console;
-
-class FrmTasksForCall : public QWidget {
+class FrmTasksForCall : public GridWindow {
   Q_OBJECT
 
  public:
   explicit FrmTasksForCall(Console& console);
 
- private:
-  Console& console_;
+  // Fills the grid with the call's tasks, captions the window with the call
+  // id and shows it.  Throws when the tasks cannot be read; the window then
+  // stays as it was.
+  void showTasksForCall(const QString& callId);
+
+  void cmdSaveTasksGrid_Click();
+  void cmdViewRecipients_Click();
+  // A task chosen: its recipients can be shown.
+  void flxTasks_Click();
+
+  QTableView* flxTasks = nullptr;
+  QPushButton* cmdSaveTasksGrid = nullptr;
+  // Disabled until a task is chosen, and again whenever another call is.
+  QPushButton* cmdViewRecipients = nullptr;
 };
 
 }  // namespace travik

@@ -1,0 +1,93 @@
+#include "admin/grid_window.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QTableView>
+#include <algorithm>
+
+#include "admin/console.h"
+#include "admin/frm_main.h"
+#include "processing/error_handling.h"
+
+namespace travik {
+
+void placeTwips(QWidget* widget, int left, int top, int width, int height) {
+  widget->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
+}
+
+GridWindow::GridWindow(Console& console, const GridWindowDesign& design) : console_(console), design_(design) {
+  setObjectName(QString::fromLatin1(design.formName));
+  setWindowTitle(QString::fromUtf8(design.caption));
+
+  cmdSave = new QPushButton(QStringLiteral("Save to file"), this);
+  cmdSave->setObjectName(QString::fromLatin1(design.saveName));
+  placeTwips(cmdSave, 60, 240, 1335, 255);
+  cmdClose = new QPushButton(QStringLiteral("&Close"), this);
+  cmdClose->setObjectName(QStringLiteral("cmdClose"));
+  placeTwips(cmdClose, design.closeLeftTwips, 60, 1395, 375);
+  grid = new QTableView(this);
+  grid->setObjectName(QString::fromLatin1(design.gridName));
+  grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  placeTwips(grid, 60, 480, design.gridWidthTwips, 2475);
+  boundModel(*grid);
+
+  connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+
+  setMinimumSize(kGridWindowMinimumWidthTwips / kTwipsPerPixel, kGridWindowMinimumHeightTwips / kTwipsPerPixel);
+  resize(kGridWindowMinimumWidthTwips / kTwipsPerPixel, kGridWindowMinimumHeightTwips / kTwipsPerPixel);
+}
+
+Program& GridWindow::program() const { return console_.program; }
+
+std::string GridWindow::procedureName(std::string_view handler) const {
+  std::string name(handler);
+  name += " of Form ";
+  name += design_.formName;
+  return name;
+}
+
+void GridWindow::formResize() {
+  if (isMinimized()) return;
+  guard(
+      program(), procedureName("Form_Resize"),
+      [&] {
+        int widthTwips = width() * kTwipsPerPixel;
+        int heightTwips = height() * kTwipsPerPixel;
+        if (widthTwips < kGridWindowMinimumWidthTwips || heightTwips < kGridWindowMinimumHeightTwips) {
+          widthTwips = std::max(widthTwips, kGridWindowMinimumWidthTwips);
+          heightTwips = std::max(heightTwips, kGridWindowMinimumHeightTwips);
+          resize((widthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel,
+                 (heightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel);
+        }
+        // fitGridToWindow
+        grid->resize((widthTwips - kGridWidthMarginTwips) / kTwipsPerPixel,
+                     (heightTwips - kGridHeightMarginTwips) / kTwipsPerPixel);
+      },
+      ErrorHandler::BoxAndCount);
+}
+
+void GridWindow::cmdClose_Click() {
+  hide();
+  clearGrid(*grid);
+}
+
+void GridWindow::formUnload() {
+  hide();
+  clearGrid(*grid);
+}
+
+void GridWindow::saveToFile(std::string_view procedure) { saveGrid(program(), *grid, design_.file, procedure); }
+
+void GridWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  formResize();
+}
+
+void GridWindow::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  formUnload();
+}
+
+}  // namespace travik
