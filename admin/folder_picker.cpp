@@ -69,7 +69,6 @@ FolderPicker::FolderPicker(Console& console, const char* name, const char* title
 void FolderPicker::open() {
   if (!loaded_) formLoad();
   show();
-  raise();
   activateWindow();
 }
 

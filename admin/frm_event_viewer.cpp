@@ -155,7 +155,6 @@ void FrmEventViewer::cmdCancel_Click() {
 
 void FrmEventViewer::returnToMainWindow() {
   FrmMain& main = console_.frmMain();
-  main.raise();
   main.activateWindow();
 }
 

@@ -124,7 +124,6 @@ void FrmTestCalls::cmdCancel_Click() {
 
 void FrmTestCalls::returnToMainWindow() {
   FrmMain& main = console_.frmMain();
-  main.raise();
   main.activateWindow();
 }
 
