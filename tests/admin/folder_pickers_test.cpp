@@ -180,15 +180,5 @@ TEST_F(FolderPickerTest, APickerHiddenByOkOpensAgainWhereItWas) {
   EXPECT_TRUE(framesEnabled());  // no second load step
 }
 
-TEST_F(FolderPickerTest, APickerKeepsItsMinimumSize) {
-  frmMain().cmdBrowseForLog->click();
-  FrmBrowseMvLogPath& picker = logPicker();
-  picker.resize(50, 40);
-  QCoreApplication::processEvents();
-  EXPECT_GE(picker.frameGeometry().width() * kTwipsPerPixel, 4800);
-  EXPECT_GE(picker.frameGeometry().height() * kTwipsPerPixel, 3600);
-  EXPECT_EQ(program().handledErrorCount, 0);
-}
-
 }  // namespace
 }  // namespace travik

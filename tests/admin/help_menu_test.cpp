@@ -219,15 +219,5 @@ TEST_F(AboutBoxTest, ShowsTheVersionAndTheYearOfItsFirstOpening) {
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(AboutBoxTest, KeepsItsMinimumSize) {
-  FrmAbout& about = console->frmAbout();
-  about.show();
-  about.resize(100, 80);
-  QCoreApplication::processEvents();
-  EXPECT_GE(about.frameGeometry().width() * kTwipsPerPixel, 6180);
-  EXPECT_GE(about.frameGeometry().height() * kTwipsPerPixel, 3660);
-  EXPECT_EQ(program().handledErrorCount, 0);
-}
-
 }  // namespace
 }  // namespace travik
