@@ -177,10 +177,11 @@ NodeListPair::NodeListPair(QTreeWidget* include, QTreeWidget* exclude, QPushButt
   connect(includeButton, &QPushButton::clicked, this, [this] { moveSelectedNodes(*this->exclude, *this->include); });
   connect(excludeAllButton, &QPushButton::clicked, this, [this] { moveAllNodes(*this->include, *this->exclude); });
   connect(includeAllButton, &QPushButton::clicked, this, [this] { moveAllNodes(*this->exclude, *this->include); });
-  for (QTreeWidget* list : {include, exclude}) {
-    list->installEventFilter(this);
-    list->viewport()->installEventFilter(this);
-  }
+  includeViewport_ = include->viewport();
+  excludeViewport_ = exclude->viewport();
+  for (QObject* watched :
+       {static_cast<QObject*>(include), static_cast<QObject*>(exclude), includeViewport_, excludeViewport_})
+    watched->installEventFilter(this);
 }
 
 void NodeListPair::keyPress(QTreeWidget& list, int keyAscii) {
@@ -193,11 +194,17 @@ void NodeListPair::keyPress(QTreeWidget& list, int keyAscii) {
 }
 
 bool NodeListPair::eventFilter(QObject* watched, QEvent* event) {
-  for (QTreeWidget* list : {include, exclude}) {
-    if (watched == list && event->type() == QEvent::KeyPress) {
+  // Only pointers are compared until the event is known to matter: events of
+  // a list that is being destroyed come through here too.
+  if (event->type() == QEvent::KeyPress) {
+    QTreeWidget* list = watched == include ? include : watched == exclude ? exclude : nullptr;
+    if (list) {
       const int keyAscii = keyAsciiOf(*static_cast<QKeyEvent*>(event));
       if (keyAscii > 0) keyPress(*list, keyAscii);
-    } else if (watched == list->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    }
+  } else if (event->type() == QEvent::MouseButtonDblClick) {
+    QTreeWidget* list = watched == includeViewport_ ? include : watched == excludeViewport_ ? exclude : nullptr;
+    if (list) {
       moveCurrentNode(*list, other(*list));
       return true;
     }

@@ -74,6 +74,10 @@ class NodeListPair : public QObject {
 
  private:
   QTreeWidget& other(const QTreeWidget& list) const { return &list == include ? *exclude : *include; }
+
+  // The lists' viewports, which receive their mouse events.
+  QObject* includeViewport_ = nullptr;
+  QObject* excludeViewport_ = nullptr;
 };
 
 }  // namespace travik
