@@ -1,6 +1,8 @@
 #include "admin/console.h"
 
+#include <QDesktopServices>
 #include <QEventLoop>
+#include <QUrl>
 
 #include "admin/frm_about.h"
 #include "admin/frm_auto_shutdown.h"
@@ -31,6 +33,9 @@ ConsolePlatform ConsolePlatform::system() {
     return platform::runCommand(commandLine, programFolder);
   };
   platform.queryServiceState = [](std::string_view serviceName) { return platform::queryServiceState(serviceName); };
+  platform.openUrl = [](const std::string& address) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+  };
   return platform;
 }
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "admin/console_host.h"
@@ -45,6 +46,8 @@ struct ConsolePlatform {
   std::function<int(std::string_view commandLine, const std::filesystem::path& programFolder)> runCommand;
   // The state of a service: 1 to 7, or -1 when it is not installed or cannot be read.
   std::function<int(std::string_view serviceName)> queryServiceState;
+  // Opens a web address in the desktop's default browser.
+  std::function<void(const std::string& address)> openUrl;
 
   // The real ones: posix_spawn and systemctl.
   static ConsolePlatform system();

@@ -1,11 +1,18 @@
 #include "admin/frm_browse_mv_log_path.h"
 
+#include <QLineEdit>
+
 #include "admin/console.h"
+#include "admin/frm_main.h"
 
 namespace travik {
 
-FrmBrowseMvLogPath::FrmBrowseMvLogPath(Console& console) : console_(console) {
-  setObjectName(QStringLiteral("frmBrowseMvLogPath"));
-  setWindowTitle(QStringLiteral("Browse for mervale log folder"));
-}
+FrmBrowseMvLogPath::FrmBrowseMvLogPath(Console& console)
+    : FolderPicker(console, "frmBrowseMvLogPath", "Browse for mervale log folder",
+                   "Form_Resize of Form frmBrowseMvLogPath") {}
+
+std::string FrmBrowseMvLogPath::startingFolder() const { return console_.program.settings.logPath; }
+
+QLineEdit& FrmBrowseMvLogPath::targetPathBox() const { return *console_.frmMain().txtLogLocation; }
+
 }  // namespace travik

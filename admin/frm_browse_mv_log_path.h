@@ -1,25 +1,21 @@
-// frmBrowseMvLogPath: the trace-log folder picker: a drive list and a folder tree; the chosen folder goes
-// into frmMain's txtLogLocation.
-//
-// Placeholder: the window exists with its name and caption so that the rest of
-// the console can open, hide and test it; its controls and handlers are built
-// in this file pair.
+// frmBrowseMvLogPath: the trace-log folder picker.  It starts from the
+// trace-log folder setting; the chosen folder goes into frmMain's
+// txtLogLocation, whose change handler stores it.
 #pragma once
 
-#include <QWidget>
+#include "admin/folder_picker.h"
 
 namespace travik {
 
-class Console;
-
-class FrmBrowseMvLogPath : public QWidget {
+class FrmBrowseMvLogPath : public FolderPicker {
   Q_OBJECT
 
  public:
   explicit FrmBrowseMvLogPath(Console& console);
 
- private:
-  Console& console_;
+ protected:
+  std::string startingFolder() const override;
+  QLineEdit& targetPathBox() const override;
 };
 
 }  // namespace travik

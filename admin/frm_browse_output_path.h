@@ -1,25 +1,22 @@
-// frmBrowseOutputPath: the output-folder picker: a drive list and a folder tree; the chosen folder goes
-// into frmMain's txtOutputPath, then frmMain::outputPathChange runs.
-//
-// Placeholder: the window exists with its name and caption so that the rest of
-// the console can open, hide and test it; its controls and handlers are built
-// in this file pair.
+// frmBrowseOutputPath: the output-folder picker.  It starts from the output
+// folder setting; OK puts the chosen folder into frmMain's txtOutputPath and
+// applies it at once (frmMain::outputPathChange).
 #pragma once
 
-#include <QWidget>
+#include "admin/folder_picker.h"
 
 namespace travik {
 
-class Console;
-
-class FrmBrowseOutputPath : public QWidget {
+class FrmBrowseOutputPath : public FolderPicker {
   Q_OBJECT
 
  public:
   explicit FrmBrowseOutputPath(Console& console);
 
- private:
-  Console& console_;
+ protected:
+  std::string startingFolder() const override;
+  QLineEdit& targetPathBox() const override;
+  void applyChosenFolder() override;
 };
 
 }  // namespace travik

@@ -2,26 +2,223 @@
 // their interval, retention, the trace-log and output folders and their
 // Browse buttons), the numeric key filter and the change of output folder.
 //
-// Placeholder bodies: every key is kept and nothing is stored yet.
+// Every change is stored at once through setApplicationParameter, which also
+// reloads the settings, so the service sees it at its next due tick.  The
+// boxes show minutes and hours; the parameters hold seconds and minutes.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
 #include "admin/console.h"
+#include "admin/frm_browse_mv_log_path.h"
+#include "admin/frm_browse_output_path.h"
 #include "admin/frm_main.h"
+#include "admin/settings_input.h"
+#include "processing/activity_log.h"
+#include "processing/application_parameters.h"
+#include "processing/event_export.h"
+#include "processing/start_up.h"
 
 namespace travik {
 
-void FrmMain::cmbInterval_KeyPress(int&) {}
-void FrmMain::cmbInterval_LostFocus() {}
-void FrmMain::cmbTestInterval_KeyPress(int&) {}
-void FrmMain::cmbTestInterval_LostFocus() {}
-void FrmMain::cmbRetention_KeyPress(int&) {}
-void FrmMain::cmbRetention_LostFocus() {}
-void FrmMain::chkTestCalls_Click() {}
-void FrmMain::txtLogLocation_Change() {}
-void FrmMain::txtLogLocation_KeyPress(int&) {}
-void FrmMain::txtOutputPath_LostFocus() {}
-void FrmMain::txtOutputPath_KeyPress(int&) {}
-void FrmMain::cmdBrowseForLog_Click() {}
-void FrmMain::cmdBrowseForOutputLocation_Click() {}
-int FrmMain::numericOnlyInput(int keyAscii) { return keyAscii; }
-void FrmMain::outputPathChange() {}
+namespace {
+
+// The interval limits as the parameters hold them; the boxes show them divided by 60.
+constexpr int kMinimumProcessIntervalSeconds = 900;
+constexpr int kMaximumProcessIntervalSeconds = 86400;
+constexpr int kMinimumTestCallIntervalMinutes = 60;
+constexpr int kMaximumTestCallIntervalMinutes = 20160;
+constexpr int kMaximumRetentionHours = 336;
+constexpr int kMaximumExtendedRetentionHours = 43800;
+
+// Character code of Ctrl+Q, the key that opens the long retention range.
+constexpr int kCtrlQ = 17;
+
+// A number of the settings as the boxes show it: whole, or with its decimals.
+QString decimalText(double value) { return QString::number(value, 'g', 15); }
+
+std::string textOf(const QComboBox* box) { return box->currentText().toStdString(); }
+
+// The box's text as a number in shown units, times 60, rounded half to even.
+std::string timesSixty(const std::string& text) {
+  const double shown = std::strtod(text.c_str(), nullptr);
+  return std::to_string(static_cast<long long>(std::nearbyint(shown * 60.0)));
+}
+
+void storeRetentionHours(FrmMain& w) {
+  setApplicationParameter(w.program(), parameter::kDataRetentionInHours, textOf(w.cmbRetention));
+  w.extendedRetention = false;
+}
+
+// A lower retention loses data at the next run, so the operator confirms it
+// and may first export the stored trace lines for a later run to read back.
+void confirmRetentionDecrease(FrmMain& w) {
+  Program& p = w.program();
+  const std::string typed = textOf(w.cmbRetention);
+  const std::int32_t requested = toWholeNumber(typed).value_or(0);
+  const std::int32_t current = p.settings.dataRetentionHours;
+  if (requested >= current) {
+    storeRetentionHours(w);
+    return;
+  }
+  const std::string question =
+      "You have chosen to decrease the hours of data to retain in the database from " + std::to_string(current) +
+      " to " + typed + ".  If you choose to continue, data older than " + typed +
+      " hours will be purged from the TRAVIK database before the next processing cycle.\r\n\r\nDo you want to "
+      "continue?";
+  if (p.host.messageBox(question, kApplicationTitle, MessageButtons::OkCancel, MessageIcon::Exclamation) !=
+      MessageResult::Ok) {
+    w.cmbRetention->setEditText(QString::number(current));
+    return;
+  }
+  if (p.host.messageBox("Do you want to export the analog call trace info from the database to make it available "
+                        "for future TRAVIK processing?",
+                        kApplicationTitle, MessageButtons::YesNo, MessageIcon::Question) == MessageResult::Yes) {
+    p.host.setMousePointer(kPointerHourglass);
+    const bool exported = reportMVEvents(p, kExportSelection);
+    p.host.setMousePointer(kPointerDefault);
+    // The export reported its own failure; the data it could not save must
+    // not be purged, so the retention stays as it was.
+    if (!exported) {
+      w.cmbRetention->setEditText(QString::number(current));
+      return;
+    }
+    p.host.messageBox(
+        "Analog call trace info has been written to the most recent MVLOG.TRAVIK.<date>.<time>.log "
+        "file in the " +
+            p.settings.outputPath + " folder.  Be sure to move this file to another folder.",
+        kApplicationTitle, MessageButtons::Ok, MessageIcon::None);
+  }
+  storeRetentionHours(w);
+}
+
+}  // namespace
+
+int FrmMain::numericOnlyInput(int keyAscii) {
+  int kept = keyAscii;
+  trap("numericOnlyInput()", ErrorHandler::Standard, [&] {
+    if (isNumericKey(keyAscii)) return;
+    program().host.messageBox("Enter numeric values only.", kApplicationTitle, MessageButtons::Ok,
+                              MessageIcon::Exclamation);
+    kept = 0;
+  });
+  return kept;
+}
+
+// ---- The two interval boxes ----
+
+void FrmMain::cmbInterval_KeyPress(int& keyAscii) {
+  keyAscii = numericOnlyInput(keyAscii);
+  if (reachedInputLimit(cmbInterval->currentText())) keyAscii = 0;
+}
+
+void FrmMain::cmbTestInterval_KeyPress(int& keyAscii) {
+  keyAscii = numericOnlyInput(keyAscii);
+  if (reachedInputLimit(cmbTestInterval->currentText())) keyAscii = 0;
+}
+
+void FrmMain::cmbInterval_LostFocus() {
+  Program& p = program();
+  if (cmbInterval->currentText().isEmpty())
+    cmbInterval->setEditText(decimalText(p.settings.processIntervalSeconds / 60.0));
+  const std::string text = textOf(cmbInterval);
+  if (!acceptInRange(p, *cmbInterval, text, kMinimumProcessIntervalSeconds / 60, kMaximumProcessIntervalSeconds / 60))
+    return;
+  setApplicationParameter(p, parameter::kProcessIntervalInSeconds, timesSixty(text));
+}
+
+void FrmMain::cmbTestInterval_LostFocus() {
+  Program& p = program();
+  if (cmbTestInterval->currentText().isEmpty())
+    cmbTestInterval->setEditText(decimalText(p.settings.testCallIntervalMinutes / 60.0));
+  const std::string text = textOf(cmbTestInterval);
+  if (!acceptInRange(p, *cmbTestInterval, text, kMinimumTestCallIntervalMinutes / 60,
+                     kMaximumTestCallIntervalMinutes / 60))
+    return;
+  setApplicationParameter(p, parameter::kTestCallIntervalInMinutes, timesSixty(text));
+}
+
+// ---- Retention ----
+
+void FrmMain::cmbRetention_KeyPress(int& keyAscii) {
+  if (keyAscii == kCtrlQ) {
+    extendedRetention = true;
+    keyAscii = 0;
+    return;
+  }
+  extendedRetention = false;
+  keyAscii = numericOnlyInput(keyAscii);
+  if (reachedInputLimit(cmbRetention->currentText())) keyAscii = 0;
+}
+
+void FrmMain::cmbRetention_LostFocus() {
+  Program& p = program();
+  if (cmbRetention->currentText().isEmpty()) cmbRetention->setEditText(QString::number(p.settings.dataRetentionHours));
+  const int upper = extendedRetention ? kMaximumExtendedRetentionHours : kMaximumRetentionHours;
+  if (!acceptInRange(p, *cmbRetention, textOf(cmbRetention), 1, upper)) return;
+  confirmRetentionDecrease(*this);
+}
+
+// ---- Automatic test calls ----
+
+void FrmMain::chkTestCalls_Click() {
+  const Qt::CheckState state = chkTestCalls->checkState();
+  if (state == Qt::Checked)
+    setApplicationParameter(program(), parameter::kAutoTest, "True");
+  else if (state == Qt::Unchecked)
+    setApplicationParameter(program(), parameter::kAutoTest, "False");
+}
+
+// ---- The two folders ----
+
+// The trace folder is stored as typed; it is tested only when a run, the
+// service start or its installation needs it.
+void FrmMain::txtLogLocation_Change() {
+  setApplicationParameter(program(), parameter::kDefaultMvLogPath, txtLogLocation->text().toStdString());
+}
+
+void FrmMain::txtLogLocation_KeyPress(int& keyAscii) {
+  if (keyAscii == 13) cmdBrowseForLog->setFocus(Qt::TabFocusReason);
+}
+
+void FrmMain::txtOutputPath_LostFocus() { outputPathChange(); }
+
+// Enter leaves the box for its Browse button; leaving applies the folder.
+void FrmMain::txtOutputPath_KeyPress(int& keyAscii) {
+  if (keyAscii == 13) cmdBrowseForOutputLocation->setFocus(Qt::TabFocusReason);
+}
+
+// A change of output folder always starts a new activity log: in the new
+// folder when it exists, else back in the old one.
+void FrmMain::outputPathChange() {
+  Program& p = program();
+  const std::string wanted = txtOutputPath->text().toStdString();
+  if (wanted == p.settings.outputPath) return;
+  closeActivityLog(p);
+  const std::string previous = p.settings.outputPath;
+  setApplicationParameter(p, parameter::kDefaultOutputPath, wanted);
+  std::string logFile;
+  if (validateOutputPath(p)) {
+    logFile = GenerateNewLogFileName(p);
+  } else {
+    txtOutputPath->setText(QString::fromStdString(previous));
+    setApplicationParameter(p, parameter::kDefaultOutputPath, previous);
+    logFile = GenerateNewLogFileName(p);
+  }
+  // An empty box stands for the default folder the settings chose; show it,
+  // so the box names the folder in force.
+  if (txtOutputPath->text().toStdString() != p.settings.outputPath)
+    txtOutputPath->setText(QString::fromStdString(p.settings.outputPath));
+  openActivityLog(p, logFile);
+}
+
+void FrmMain::cmdBrowseForLog_Click() { console().frmBrowseMvLogPath().open(); }
+
+void FrmMain::cmdBrowseForOutputLocation_Click() { console().frmBrowseOutputPath().open(); }
 
 }  // namespace travik

@@ -77,6 +77,7 @@ class ConsoleFixture : public ::testing::Test {
       const auto found = serviceStates.find(std::string(name));
       return found == serviceStates.end() ? -1 : found->second;
     };
+    platform.openUrl = [this](const std::string& address) { openedUrls.push_back(address); };
     console = std::make_unique<Console>(p, host, platform);
     console->modalHook = [this](QWidget& window) { modalWindows.push_back(window.objectName().toStdString()); };
   }
@@ -122,6 +123,7 @@ class ConsoleFixture : public ::testing::Test {
   std::vector<std::string> serviceQueries;
   std::map<std::string, int> serviceStates;
   std::vector<std::string> modalWindows;
+  std::vector<std::string> openedUrls;
   std::unique_ptr<Console> console;
 };
 

@@ -8,8 +8,9 @@
 // The SQLite ODBC driver reads the data source through unixODBC's ini reader,
 // which keeps what it read until the process ends.  That memory is theirs, not
 // ours, so LeakSanitizer ignores it; the reader is kept loaded (see below) so
-// its frames can be told apart from ours.
-extern "C" __attribute__((used)) const char* __lsan_default_suppressions() {
+// its frames can be told apart from ours.  Weak, so that a test program with
+// more foreign caches to ignore can give the whole list itself.
+extern "C" __attribute__((used, weak)) const char* __lsan_default_suppressions() {
   return "leak:libodbcinst.so\nleak:libsqlite3odbc.so\n";
 }
 

@@ -1,0 +1,215 @@
+#include "admin/node_lists.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <memory>
+#include <optional>
+
+#include "admin/frm_main.h"
+#include "processing/error_handling.h"
+#include "processing/gateway_database.h"
+#include "processing/start_up.h"
+
+namespace travik {
+
+namespace {
+
+constexpr ErrorHandler kWindowHandler = ErrorHandler::BoxAndCount;
+constexpr const char* kNoNodes = "There are no Octel Nodes configured.";
+
+// Names come from this fixed set only; values are always bound.
+const char* selectExclusions(ExclusionTable table) {
+  return table == ExclusionTable::TestCalls ? "select serialno from excludeFromTestCalls"
+                                            : "select serialno from excludefromeventviewer";
+}
+const char* deleteExclusions(ExclusionTable table) {
+  return table == ExclusionTable::TestCalls ? "delete from excludeFromTestCalls" : "delete from excludefromeventviewer";
+}
+const char* insertExclusion(ExclusionTable table) {
+  return table == ExclusionTable::TestCalls ? "insert into excludeFromTestCalls (serialno) values (?1)"
+                                            : "insert into excludefromeventviewer (serialno) values (?1)";
+}
+
+std::vector<std::string> readGatewayNodes(Program& program, std::string_view procedure) {
+  std::vector<std::string> nodes;
+  std::unique_ptr<odbc::Connection> gateway;
+  if (!guard(
+          program, procedure, [&] { gateway = openGatewayConnection(program); }, kWindowHandler))
+    return nodes;
+  std::optional<odbc::Statement> rows;
+  if (guard(
+          program, procedure, [&] { rows.emplace(gateway->execute("select serialno from octelnode")); },
+          kWindowHandler)) {
+    for (;;) {
+      bool more = false;
+      if (!guard(
+              program, procedure, [&] { more = rows->fetch(); }, kWindowHandler) ||
+          !more)
+        break;
+      // A node without a serial number cannot be listed; the others still are.
+      guard(
+          program, procedure,
+          [&] {
+            std::optional<std::string> serial = rows->getText(0);
+            if (!serial) throw HandledError(94, "Invalid use of Null");
+            nodes.push_back(std::move(*serial));
+          },
+          kWindowHandler);
+    }
+  }
+  rows.reset();
+  gateway->close();
+  return nodes;
+}
+
+}  // namespace
+
+QTreeWidget* createNodeList(QWidget* parent, const char* name, const char* heading) {
+  auto* list = new QTreeWidget(parent);
+  list->setObjectName(QString::fromLatin1(name));
+  list->setColumnCount(1);
+  list->setHeaderLabels({QString::fromUtf8(heading)});
+  list->setRootIsDecorated(false);
+  list->setItemsExpandable(false);
+  list->setSortingEnabled(false);
+  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  return list;
+}
+
+std::vector<std::string> nodesOf(const QTreeWidget& list) {
+  std::vector<std::string> nodes;
+  nodes.reserve(static_cast<std::size_t>(list.topLevelItemCount()));
+  for (int i = 0; i < list.topLevelItemCount(); ++i) nodes.push_back(list.topLevelItem(i)->text(0).toStdString());
+  return nodes;
+}
+
+void appendNode(QTreeWidget& list, const std::string& serialNumber) {
+  list.addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromStdString(serialNumber)}));
+}
+
+void moveSelectedNodes(QTreeWidget& source, QTreeWidget& target) {
+  for (int p = 0; p < source.topLevelItemCount();) {
+    if (source.topLevelItem(p)->isSelected()) {
+      QTreeWidgetItem* item = source.takeTopLevelItem(p);
+      item->setSelected(false);
+      target.addTopLevelItem(item);
+    } else {
+      ++p;
+    }
+  }
+}
+
+void moveAllNodes(QTreeWidget& source, QTreeWidget& target) {
+  while (source.topLevelItemCount() > 0) {
+    QTreeWidgetItem* item = source.takeTopLevelItem(0);
+    item->setSelected(false);
+    target.addTopLevelItem(item);
+  }
+}
+
+void moveCurrentNode(QTreeWidget& source, QTreeWidget& target) {
+  QTreeWidgetItem* current = source.currentItem();
+  if (!current || !current->isSelected()) return;
+  QTreeWidgetItem* item = source.takeTopLevelItem(source.indexOfTopLevelItem(current));
+  item->setSelected(false);
+  target.addTopLevelItem(item);
+}
+
+void fillNodeLists(Program& program, std::string_view procedure, ExclusionTable table, QTreeWidget& include,
+                   QTreeWidget& exclude, const char* extraNode) {
+  include.clear();
+  exclude.clear();
+  const std::vector<std::string> nodes = readGatewayNodes(program, procedure);
+  if (nodes.empty()) {
+    program.statusMessage = kNoNodes;
+    program.host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+    return;
+  }
+  for (const std::string& node : nodes) appendNode(include, node);
+  if (extraNode) appendNode(include, extraNode);
+
+  std::vector<std::string> excluded;
+  guard(
+      program, procedure,
+      [&] {
+        db::Statement rows = program.db.prepare(selectExclusions(table));
+        while (rows.step())
+          if (!rows.isNull(0)) excluded.push_back(rows.getText(0));
+      },
+      kWindowHandler);
+  for (const std::string& serial : excluded) {
+    for (int p = 0; p < include.topLevelItemCount();) {
+      if (include.topLevelItem(p)->text(0).toStdString() == serial) {
+        delete include.takeTopLevelItem(p);
+        appendNode(exclude, serial);
+      } else {
+        ++p;
+      }
+    }
+  }
+}
+
+void rewriteExclusionTable(Program& program, std::string_view procedure, ExclusionTable table,
+                           const std::vector<std::string>& serialNumbers) {
+  program.host.sleep(1000);
+  guard(
+      program, procedure,
+      [&] {
+        db::Transaction transaction(program.db);
+        program.db.exec(deleteExclusions(table));
+        db::Statement insert = program.db.prepare(insertExclusion(table));
+        for (const std::string& serial : serialNumbers) insert.bind(1, serial).run();
+        insert = db::Statement();
+        transaction.commit();
+      },
+      kWindowHandler);
+}
+
+NodeListPair::NodeListPair(QTreeWidget* include, QTreeWidget* exclude, QPushButton* excludeButton,
+                           QPushButton* includeButton, QPushButton* excludeAllButton, QPushButton* includeAllButton,
+                           QObject* parent)
+    : QObject(parent), include(include), exclude(exclude) {
+  connect(excludeButton, &QPushButton::clicked, this, [this] { moveSelectedNodes(*this->include, *this->exclude); });
+  connect(includeButton, &QPushButton::clicked, this, [this] { moveSelectedNodes(*this->exclude, *this->include); });
+  connect(excludeAllButton, &QPushButton::clicked, this, [this] { moveAllNodes(*this->include, *this->exclude); });
+  connect(includeAllButton, &QPushButton::clicked, this, [this] { moveAllNodes(*this->exclude, *this->include); });
+  includeViewport_ = include->viewport();
+  excludeViewport_ = exclude->viewport();
+  for (QObject* watched :
+       {static_cast<QObject*>(include), static_cast<QObject*>(exclude), includeViewport_, excludeViewport_})
+    watched->installEventFilter(this);
+}
+
+void NodeListPair::keyPress(QTreeWidget& list, int keyAscii) {
+  switch (keyAscii) {
+    case 13: moveSelectedNodes(list, other(list)); break;
+    case 1: list.selectAll(); break;
+    case 27: list.clearSelection(); break;
+    default: break;
+  }
+}
+
+bool NodeListPair::eventFilter(QObject* watched, QEvent* event) {
+  // Only pointers are compared until the event is known to matter: events of
+  // a list that is being destroyed come through here too.
+  if (event->type() == QEvent::KeyPress) {
+    QTreeWidget* list = watched == include ? include : watched == exclude ? exclude : nullptr;
+    if (list) {
+      const int keyAscii = keyAsciiOf(*static_cast<QKeyEvent*>(event));
+      if (keyAscii > 0) keyPress(*list, keyAscii);
+    }
+  } else if (event->type() == QEvent::MouseButtonDblClick) {
+    QTreeWidget* list = watched == includeViewport_ ? include : watched == excludeViewport_ ? exclude : nullptr;
+    if (list) {
+      moveCurrentNode(*list, other(*list));
+      return true;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace travik
