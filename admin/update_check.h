@@ -3,9 +3,10 @@
 //
 // The page is read with a blocking request on the user-interface thread, as
 // the operator asked and waits for the answer; a timeout bounds the wait.
-// The site's host is "tools.marrabelcorvane.com" unless the registry value
+// No published site is known, so the default host lies in the reserved
+// ".example" domain and never resolves; the registry value
 // UpdateSiteHost (REG_SZ, under HKEY_LOCAL_MACHINE\Software\TravikAdmin in
-// the program folder's key store) names another, for example a mirror
+// the program folder's key store) names the real one, for example a mirror
 // inside the customer's network.
 #pragma once
 
@@ -16,7 +17,7 @@ namespace travik {
 class Console;
 class Program;
 
-inline constexpr const char* kDefaultUpdateSiteHost = "tools.marrabelcorvane.com";
+inline constexpr const char* kDefaultUpdateSiteHost = "tools.marrabelcorvane.example";
 inline constexpr const char* kUpdateSiteHostValue = "UpdateSiteHost";
 inline constexpr const char* kUpdatePagePath = "/App_TRAVIK.htm";
 

@@ -170,7 +170,7 @@ TEST_F(UpdateCheckTest, AnUnreachablePageGivesTheNoVersionMessage) {
 }
 
 TEST_F(UpdateCheckTest, TheMenuReadsThePageFromTheConfiguredHost) {
-  EXPECT_EQ(updateSite(program()).pageAddress, "http://tools.marrabelcorvane.com/App_TRAVIK.htm");
+  EXPECT_EQ(updateSite(program()).pageAddress, "http://tools.marrabelcorvane.example/App_TRAVIK.htm");
 
   OneShotHttpServer server(productPage("1.01.0002"));
   const std::string host = "127.0.0.1:" + std::to_string(server.port());
