@@ -123,6 +123,17 @@ void CallBuilder::abandon(int stage, int reason, const std::string& expectedDigi
 
 std::string CallBuilder::personName() { return random.pick(kNames); }
 
+std::string quotedName(CallBuilder& b) { return "\"" + b.personName() + "\""; }
+
+void protocolLevel(CallBuilder& b) {
+  if (!b.random.chance(0.9)) return;
+  const std::string level = b.random.chance(0.7) ? "3" : "2";
+  b.emit("Protocol Level = " + level);
+  b.call().protocollevel = level;
+}
+
+void taskCutOff(CallBuilder& b) { ++b.call().incompleteTasks; }
+
 const std::vector<std::string>& idleNoiseTexts() {
   static const std::vector<std::string> texts{"LineMonitor thread is running", "Port is locked", "Alert Status: 0",
                                               "PlayEvent signaled", "Waiting for LineMonitor thread to terminate"};

@@ -143,6 +143,14 @@ class CallBuilder {
   bool started_ = false;
 };
 
+// Steps both call directions share.
+// A person's name in double quotes, as the gateway writes it.
+std::string quotedName(CallBuilder& b);
+// The "Protocol Level = n" line most line syncs bring.
+void protocolLevel(CallBuilder& b);
+// A call that ends while a task is open ends the task incomplete.
+void taskCutOff(CallBuilder& b);
+
 // Builds the next chunk's calls on a builder whose clock stands at the
 // opening moment.  failurePercent is the share of calls built to fail.
 void buildCalls(CallBuilder& builder, int failurePercent);
