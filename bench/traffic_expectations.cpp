@@ -37,6 +37,31 @@ std::vector<std::string> csvFields(const std::string& row) {
   return fields;
 }
 
+// A summary file read row by row: its header's columns, then each non-blank
+// line without its line end.
+class SummaryLines {
+ public:
+  explicit SummaryLines(const std::filesystem::path& file) : in_(file, std::ios::binary) {
+    if (!in_) throw std::runtime_error("cannot read the summary " + file.string());
+    std::string header;
+    std::getline(in_, header);
+    columns = csvFields(header);
+  }
+
+  bool next(std::string& line) {
+    while (std::getline(in_, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) return true;
+    }
+    return false;
+  }
+
+  std::vector<std::string> columns;
+
+ private:
+  std::ifstream in_;
+};
+
 // Columns read as numbers; the rest are text.
 const std::set<std::string>& numberColumns() {
   static const std::set<std::string> columns{"line",
@@ -89,15 +114,10 @@ from calls c left join errors e on e.callid = c.callid
 }  // namespace
 
 std::vector<SummaryRow> readSummary(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read the summary " + file.string());
-  std::string header;
-  std::getline(in, header);
-  const std::vector<std::string> columns = csvFields(header);
+  SummaryLines summary(file);
+  const std::vector<std::string>& columns = summary.columns;
   std::vector<SummaryRow> rows;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
+  for (std::string line; summary.next(line);) {
     const std::vector<std::string> fields = csvFields(line);
     if (fields.size() != columns.size())
       throw std::runtime_error("summary row with " + std::to_string(fields.size()) + " fields: " + line);
@@ -114,19 +134,14 @@ CallComparison compareCalls(db::Connection& database, const std::filesystem::pat
   auto note = [&](const std::string& text) {
     if (result.differences.size() < maxDifferences) result.differences.push_back(text);
   };
-  std::ifstream in(summaryFile, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read the summary " + summaryFile.string());
-  std::string header;
-  std::getline(in, header);
-  const std::vector<std::string> columns = csvFields(header);
+  SummaryLines summary(summaryFile);
+  const std::vector<std::string>& columns = summary.columns;
   if (columns != summaryColumns()) throw std::runtime_error(summaryFile.string() + " is not a traffic summary");
   const std::size_t scenarioAt = 7;  // the one column that is not in the tables
 
   auto actual = database.prepare(std::string(kActualCalls) + " where c.callid = ?1");
   std::unordered_set<std::string> expectedIds;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
+  for (std::string line; summary.next(line);) {
     const std::vector<std::string> want = csvFields(line);
     if (want.size() != columns.size()) throw std::runtime_error("summary row with a wrong field count: " + line);
     ++result.expected;
