@@ -33,6 +33,23 @@ const char* insertExclusion(ExclusionTable table) {
                                             : "insert into excludefromeventviewer (serialno) values (?1)";
 }
 
+// Moves an item taken from its list to the end of target, unselected.
+void moveTaken(QTreeWidgetItem* item, QTreeWidget& target) {
+  item->setSelected(false);
+  target.addTopLevelItem(item);
+}
+
+// Moves every item of source that matches to the end of target, in order.
+template <class Match>
+void moveMatching(QTreeWidget& source, QTreeWidget& target, Match matches) {
+  for (int p = 0; p < source.topLevelItemCount();) {
+    if (matches(*source.topLevelItem(p)))
+      moveTaken(source.takeTopLevelItem(p), target);
+    else
+      ++p;
+  }
+}
+
 std::vector<std::string> readGatewayNodes(Program& program, std::string_view procedure) {
   std::vector<std::string> nodes;
   std::unique_ptr<odbc::Connection> gateway;
@@ -92,31 +109,17 @@ void appendNode(QTreeWidget& list, const std::string& serialNumber) {
 }
 
 void moveSelectedNodes(QTreeWidget& source, QTreeWidget& target) {
-  for (int p = 0; p < source.topLevelItemCount();) {
-    if (source.topLevelItem(p)->isSelected()) {
-      QTreeWidgetItem* item = source.takeTopLevelItem(p);
-      item->setSelected(false);
-      target.addTopLevelItem(item);
-    } else {
-      ++p;
-    }
-  }
+  moveMatching(source, target, [](const QTreeWidgetItem& item) { return item.isSelected(); });
 }
 
 void moveAllNodes(QTreeWidget& source, QTreeWidget& target) {
-  while (source.topLevelItemCount() > 0) {
-    QTreeWidgetItem* item = source.takeTopLevelItem(0);
-    item->setSelected(false);
-    target.addTopLevelItem(item);
-  }
+  while (source.topLevelItemCount() > 0) moveTaken(source.takeTopLevelItem(0), target);
 }
 
 void moveCurrentNode(QTreeWidget& source, QTreeWidget& target) {
   QTreeWidgetItem* current = source.currentItem();
   if (!current || !current->isSelected()) return;
-  QTreeWidgetItem* item = source.takeTopLevelItem(source.indexOfTopLevelItem(current));
-  item->setSelected(false);
-  target.addTopLevelItem(item);
+  moveTaken(source.takeTopLevelItem(source.indexOfTopLevelItem(current)), target);
 }
 
 void fillNodeLists(Program& program, std::string_view procedure, ExclusionTable table, QTreeWidget& include,
@@ -141,16 +144,8 @@ void fillNodeLists(Program& program, std::string_view procedure, ExclusionTable 
           if (!rows.isNull(0)) excluded.push_back(rows.getText(0));
       },
       kWindowHandler);
-  for (const std::string& serial : excluded) {
-    for (int p = 0; p < include.topLevelItemCount();) {
-      if (include.topLevelItem(p)->text(0).toStdString() == serial) {
-        delete include.takeTopLevelItem(p);
-        appendNode(exclude, serial);
-      } else {
-        ++p;
-      }
-    }
-  }
+  for (const std::string& serial : excluded)
+    moveMatching(include, exclude, [&](const QTreeWidgetItem& item) { return item.text(0).toStdString() == serial; });
 }
 
 void rewriteExclusionTable(Program& program, std::string_view procedure, ExclusionTable table,
