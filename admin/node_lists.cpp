@@ -20,17 +20,22 @@ namespace {
 constexpr ErrorHandler kWindowHandler = ErrorHandler::BoxAndCount;
 constexpr const char* kNoNodes = "There are no Octel Nodes configured.";
 
-// Names come from this fixed set only; values are always bound.
-const char* selectExclusions(ExclusionTable table) {
-  return table == ExclusionTable::TestCalls ? "select serialno from excludeFromTestCalls"
-                                            : "select serialno from excludefromeventviewer";
-}
-const char* deleteExclusions(ExclusionTable table) {
-  return table == ExclusionTable::TestCalls ? "delete from excludeFromTestCalls" : "delete from excludefromeventviewer";
-}
-const char* insertExclusion(ExclusionTable table) {
-  return table == ExclusionTable::TestCalls ? "insert into excludeFromTestCalls (serialno) values (?1)"
-                                            : "insert into excludefromeventviewer (serialno) values (?1)";
+// The statements on one exclusion table.  Names come from this fixed set
+// only; values are always bound.
+struct ExclusionStatements {
+  const char* select;
+  const char* deleteAll;
+  const char* insert;
+};
+
+const ExclusionStatements& statementsOf(ExclusionTable table) {
+  static constexpr ExclusionStatements kTestCalls = {"select serialno from excludeFromTestCalls",
+                                                     "delete from excludeFromTestCalls",
+                                                     "insert into excludeFromTestCalls (serialno) values (?1)"};
+  static constexpr ExclusionStatements kEventViewer = {"select serialno from excludefromeventviewer",
+                                                       "delete from excludefromeventviewer",
+                                                       "insert into excludefromeventviewer (serialno) values (?1)"};
+  return table == ExclusionTable::TestCalls ? kTestCalls : kEventViewer;
 }
 
 // Moves an item taken from its list to the end of target, unselected.
@@ -139,7 +144,7 @@ void fillNodeLists(Program& program, std::string_view procedure, ExclusionTable 
   guard(
       program, procedure,
       [&] {
-        db::Statement rows = program.db.prepare(selectExclusions(table));
+        db::Statement rows = program.db.prepare(statementsOf(table).select);
         while (rows.step())
           if (!rows.isNull(0)) excluded.push_back(rows.getText(0));
       },
@@ -155,8 +160,8 @@ void rewriteExclusionTable(Program& program, std::string_view procedure, Exclusi
       program, procedure,
       [&] {
         db::Transaction transaction(program.db);
-        program.db.exec(deleteExclusions(table));
-        db::Statement insert = program.db.prepare(insertExclusion(table));
+        program.db.exec(statementsOf(table).deleteAll);
+        db::Statement insert = program.db.prepare(statementsOf(table).insert);
         for (const std::string& serial : serialNumbers) insert.bind(1, serial).run();
         insert = db::Statement();
         transaction.commit();
