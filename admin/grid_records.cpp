@@ -1,6 +1,7 @@
 #include "admin/grid_records.h"
 
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 #include "admin/query_model.h"
@@ -12,20 +13,22 @@ namespace travik {
 
 namespace {
 
+// Whether the column name is one of the names, without regard to case.
+bool isOneOf(const QString& name, std::initializer_list<const char*> names) {
+  for (const char* candidate : names)
+    if (name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0) return true;
+  return false;
+}
+
 // Columns the schema stores as "YYYY-MM-DD HH:MM:SS" text.
 bool isTimeColumn(const QString& name) {
-  return name.compare(QLatin1String("timestampbegin"), Qt::CaseInsensitive) == 0 ||
-         name.compare(QLatin1String("timestampend"), Qt::CaseInsensitive) == 0 ||
-         name.compare(QLatin1String("timestamperror"), Qt::CaseInsensitive) == 0 ||
-         name.compare(QLatin1String("Timestamp"), Qt::CaseInsensitive) == 0;
+  return isOneOf(name, {"timestampbegin", "timestampend", "timestamperror", "Timestamp"});
 }
 
 // Columns the schema stores as 0/1.
 bool isYesNoColumn(const QString& name) {
-  for (const char* yesNo :
-       {"inbound", "fax", "recordingreceived", "recordingsent", "rejected", "ignoreErrorForIntervalCalculation"})
-    if (name.compare(QLatin1String(yesNo), Qt::CaseInsensitive) == 0) return true;
-  return false;
+  return isOneOf(
+      name, {"inbound", "fax", "recordingreceived", "recordingsent", "rejected", "ignoreErrorForIntervalCalculation"});
 }
 
 db::Statement prepared(db::Connection& db, const std::string& sql) { return db.prepare(sql); }
