@@ -31,8 +31,6 @@ bool isYesNoColumn(const QString& name) {
       name, {"inbound", "fax", "recordingreceived", "recordingsent", "rejected", "ignoreErrorForIntervalCalculation"});
 }
 
-db::Statement prepared(db::Connection& db, const std::string& sql) { return db.prepare(sql); }
-
 DateTime storedTime(const db::Statement& statement, int column) {
   const std::string text = statement.getText(column);
   const auto stamp = DateTime::parseStored(text);
@@ -49,17 +47,17 @@ std::optional<CallSpan> spanOf(db::Statement& statement) {
 }  // namespace
 
 db::Statement selectAllCalls(db::Connection& db) {
-  return prepared(db, std::string("select ") + kCallsGridFields + " from calls order by timestampbegin");
+  return db.prepare(std::string("select ") + kCallsGridFields + " from calls order by timestampbegin");
 }
 
 db::Statement selectAllErrors(db::Connection& db) {
-  return prepared(db, std::string("select ") + kErrorsGridFields + " from errors order by timestamperror");
+  return db.prepare(std::string("select ") + kErrorsGridFields + " from errors order by timestamperror");
 }
 
 db::Statement selectCallsInRange(db::Connection& db, const DateTime& start, const DateTime& end) {
-  db::Statement statement = prepared(db, std::string("select ") + kCallsGridFields +
-                                             " from calls where timestampbegin >= ?1 and timestampend <= ?2 "
-                                             "order by timestampbegin");
+  db::Statement statement = db.prepare(std::string("select ") + kCallsGridFields +
+                                       " from calls where timestampbegin >= ?1 and timestampend <= ?2 "
+                                       "order by timestampbegin");
   statement.bind(1, start.toStored()).bind(2, end.toStored());
   return statement;
 }
@@ -78,9 +76,9 @@ std::optional<CallSpan> callsInRangeSpan(db::Connection& db, const DateTime& sta
 }
 
 db::Statement selectErrorsBetween(db::Connection& db, const DateTime& first, const DateTime& last) {
-  db::Statement statement = prepared(db, std::string("select ") + kErrorsGridFields +
-                                             " from errors where timestamperror >= ?1 and timestamperror <= ?2 "
-                                             "order by timestamperror");
+  db::Statement statement = db.prepare(std::string("select ") + kErrorsGridFields +
+                                       " from errors where timestamperror >= ?1 and timestamperror <= ?2 "
+                                       "order by timestamperror");
   statement.bind(1, first.toStored()).bind(2, last.toStored());
   return statement;
 }
