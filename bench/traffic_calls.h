@@ -21,6 +21,10 @@ namespace travik::traffic {
 // Milliseconds since 1970-01-01 00:00:00 of the civil calendar (no zone).
 using Millis = std::int64_t;
 
+// The first moment at or after t on the line's own millisecond slot: time
+// modulo 100 ms equal to the line number modulo 100.
+Millis slotAtOrAfter(Millis t, int line);
+
 // What call reconstruction must write for one generated call.  Field names
 // follow the columns of `calls`; the last group counts rows of the other tables.
 struct ExpectedCall {
@@ -135,7 +139,6 @@ class CallBuilder {
 
  private:
   void place(const std::string& text, int minDelay, int maxDelay, bool tight);
-  Millis slotAtOrAfter(Millis t) const;
 
   Chunk& chunk_;
   Millis time_;       // the last line written, notices included
