@@ -161,8 +161,7 @@ void FrmEventViewer::returnToMainWindow() {
 // ---- The three settings boxes ----
 
 void FrmEventViewer::thresholdKeyPress(QComboBox& box, int& keyAscii) {
-  keyAscii = console_.frmMain().numericOnlyInput(keyAscii);
-  if (reachedInputLimit(box.currentText())) keyAscii = 0;
+  keyAscii = console_.frmMain().numericBoxInput(box, keyAscii);
 }
 
 void FrmEventViewer::cmbWarningThreshold_KeyPress(int& keyAscii) { thresholdKeyPress(*cmbWarningThreshold, keyAscii); }

@@ -110,17 +110,16 @@ int FrmMain::numericOnlyInput(int keyAscii) {
   return kept;
 }
 
+int FrmMain::numericBoxInput(const QComboBox& box, int keyAscii) {
+  const int kept = numericOnlyInput(keyAscii);
+  return reachedInputLimit(box.currentText()) ? 0 : kept;
+}
+
 // ---- The two interval boxes ----
 
-void FrmMain::cmbInterval_KeyPress(int& keyAscii) {
-  keyAscii = numericOnlyInput(keyAscii);
-  if (reachedInputLimit(cmbInterval->currentText())) keyAscii = 0;
-}
+void FrmMain::cmbInterval_KeyPress(int& keyAscii) { keyAscii = numericBoxInput(*cmbInterval, keyAscii); }
 
-void FrmMain::cmbTestInterval_KeyPress(int& keyAscii) {
-  keyAscii = numericOnlyInput(keyAscii);
-  if (reachedInputLimit(cmbTestInterval->currentText())) keyAscii = 0;
-}
+void FrmMain::cmbTestInterval_KeyPress(int& keyAscii) { keyAscii = numericBoxInput(*cmbTestInterval, keyAscii); }
 
 void FrmMain::cmbInterval_LostFocus() {
   Program& p = program();
@@ -152,8 +151,7 @@ void FrmMain::cmbRetention_KeyPress(int& keyAscii) {
     return;
   }
   extendedRetention = false;
-  keyAscii = numericOnlyInput(keyAscii);
-  if (reachedInputLimit(cmbRetention->currentText())) keyAscii = 0;
+  keyAscii = numericBoxInput(*cmbRetention, keyAscii);
 }
 
 void FrmMain::cmbRetention_LostFocus() {
