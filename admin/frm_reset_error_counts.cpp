@@ -12,6 +12,7 @@
 #include "admin/error_count_reset.h"
 #include "admin/frm_main.h"
 #include "admin/grid_window.h"
+#include "admin/window_geometry.h"
 #include "processing/activity_log.h"
 #include "processing/error_handling.h"
 #include "processing/start_up.h"
@@ -47,21 +48,21 @@ FrmResetErrorCounts::FrmResetErrorCounts(Console& console)
                           "To reset the communication error count for an Octel Node to zero, select the serial number "
                           "and click the Reset button.  Double-clicking on an entry or pressing the Enter key when an "
                           "entry is highlighted will also work.");
-  placeTwips(lblReset, 120, 120, 3135, 1215);
+  placeInTwips(lblReset, 120, 120, 3135, 1215);
   Label1 = wrappedLabel(this, "Label1",
                         "To reset the communication error count for all Octel Nodes to zero, click the Reset All "
                         "button.");
-  placeTwips(Label1, 120, 1500, 3135, 615);
+  placeInTwips(Label1, 120, 1500, 3135, 615);
   lstReset = new QListWidget(this);
   lstReset->setObjectName(QStringLiteral("lstReset"));
   lstReset->setSelectionMode(QAbstractItemView::SingleSelection);
-  placeTwips(lstReset, 120, 2340, 1575, 2205);
+  placeInTwips(lstReset, 120, 2340, 1575, 2205);
   cmdReset = button(this, "cmdReset", "&Reset");
-  placeTwips(cmdReset, 1860, 2340, 1275, 435);
+  placeInTwips(cmdReset, 1860, 2340, 1275, 435);
   cmdResetAll = button(this, "cmdResetAll", "Reset &All");
-  placeTwips(cmdResetAll, 1860, 2940, 1275, 435);
+  placeInTwips(cmdResetAll, 1860, 2940, 1275, 435);
   cmdClose = button(this, "cmdClose", "&Close");
-  placeTwips(cmdClose, 1860, 4080, 1275, 435);
+  placeInTwips(cmdClose, 1860, 4080, 1275, 435);
 
   connect(cmdReset, &QPushButton::clicked, this, [this] { cmdReset_Click(); });
   connect(cmdResetAll, &QPushButton::clicked, this, [this] { cmdResetAll_Click(); });
