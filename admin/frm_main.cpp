@@ -352,15 +352,9 @@ void FrmMain::formLoad() {
 void FrmMain::formResize() {
   if (isMinimized()) return;
   trap("Form_Resize of Form frmMain", ErrorHandler::BoxAndCount, [&] {
-    int widthTwips = width() * kTwipsPerPixel;
-    int heightTwips = height() * kTwipsPerPixel;
-    if (widthTwips < kMinimumWindowWidthTwips || heightTwips < kMinimumWindowHeightTwips) {
-      widthTwips = std::max(widthTwips, kMinimumWindowWidthTwips);
-      heightTwips = std::max(heightTwips, kMinimumWindowHeightTwips);
-      resize((widthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel, (heightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel);
-    }
-    const int selectionHeight = heightTwips - 4020;
-    const int selectionWidth = widthTwips - 100;
+    const QSize client = keepMinimumClientSize(*this, kMinimumWindowWidthTwips, kMinimumWindowHeightTwips);
+    const int selectionHeight = client.height() - 4020;
+    const int selectionWidth = client.width() - 100;
     frmSelection->resize(selectionWidth / kTwipsPerPixel, selectionHeight / kTwipsPerPixel);
     const int gridHeight = (selectionHeight - 1400) / 2;
     const int gridWidth = selectionWidth - 420;

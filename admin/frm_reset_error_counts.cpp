@@ -147,16 +147,10 @@ void FrmResetErrorCounts::formResize() {
   guard(
       program(), "Form_Resize of Form frmResetErrorCounts",
       [&] {
-        int widthTwips = width() * kTwipsPerPixel;
-        int heightTwips = height() * kTwipsPerPixel;
-        if (widthTwips < kResetWindowMinimumWidthTwips || heightTwips < kResetWindowMinimumHeightTwips) {
-          widthTwips = std::max(widthTwips, kResetWindowMinimumWidthTwips);
-          heightTwips = std::max(heightTwips, kResetWindowMinimumHeightTwips);
-          resize((widthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel,
-                 (heightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel);
-        }
+        const QSize client =
+            keepMinimumClientSize(*this, kResetWindowMinimumWidthTwips, kResetWindowMinimumHeightTwips);
         // fitListToWindow
-        lstReset->resize(lstReset->width(), (heightTwips - kResetListHeightMarginTwips) / kTwipsPerPixel);
+        lstReset->resize(lstReset->width(), (client.height() - kResetListHeightMarginTwips) / kTwipsPerPixel);
       },
       ErrorHandler::BoxAndCount);
 }

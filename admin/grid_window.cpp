@@ -50,17 +50,10 @@ void GridWindow::formResize() {
   guard(
       program(), procedureName("Form_Resize"),
       [&] {
-        int widthTwips = width() * kTwipsPerPixel;
-        int heightTwips = height() * kTwipsPerPixel;
-        if (widthTwips < kGridWindowMinimumWidthTwips || heightTwips < kGridWindowMinimumHeightTwips) {
-          widthTwips = std::max(widthTwips, kGridWindowMinimumWidthTwips);
-          heightTwips = std::max(heightTwips, kGridWindowMinimumHeightTwips);
-          resize((widthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel,
-                 (heightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel);
-        }
+        const QSize client = keepMinimumClientSize(*this, kGridWindowMinimumWidthTwips, kGridWindowMinimumHeightTwips);
         // fitGridToWindow
-        grid->resize((widthTwips - kGridWidthMarginTwips) / kTwipsPerPixel,
-                     (heightTwips - kGridHeightMarginTwips) / kTwipsPerPixel);
+        grid->resize((client.width() - kGridWidthMarginTwips) / kTwipsPerPixel,
+                     (client.height() - kGridHeightMarginTwips) / kTwipsPerPixel);
       },
       ErrorHandler::BoxAndCount);
 }
