@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "admin/console.h"
+#include "admin/controls.h"
 #include "processing/activity_log.h"
 #include "processing/console_interlock.h"
 #include "processing/start_up.h"
@@ -20,8 +21,7 @@ namespace travik {
 namespace {
 
 QLabel* centredLabel(QWidget* parent, const char* name, const char* text) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
-  label->setObjectName(QString::fromLatin1(name));
+  QLabel* label = makeLabel(parent, name, text);
   label->setAlignment(Qt::AlignCenter);
   return label;
 }

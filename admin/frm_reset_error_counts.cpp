@@ -9,6 +9,7 @@
 #include <string>
 
 #include "admin/console.h"
+#include "admin/controls.h"
 #include "admin/error_count_reset.h"
 #include "admin/frm_main.h"
 #include "admin/grid_window.h"
@@ -24,17 +25,10 @@ namespace {
 constexpr int kEnterKey = 13;
 
 QLabel* wrappedLabel(QWidget* parent, const char* name, const char* text) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
-  label->setObjectName(QString::fromLatin1(name));
+  QLabel* label = makeLabel(parent, name, text);
   label->setWordWrap(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const char* caption) {
-  auto* control = new QPushButton(QString::fromUtf8(caption), parent);
-  control->setObjectName(QString::fromLatin1(name));
-  return control;
 }
 
 }  // namespace
@@ -57,11 +51,11 @@ FrmResetErrorCounts::FrmResetErrorCounts(Console& console)
   lstReset->setObjectName(QStringLiteral("lstReset"));
   lstReset->setSelectionMode(QAbstractItemView::SingleSelection);
   placeInTwips(lstReset, 120, 2340, 1575, 2205);
-  cmdReset = button(this, "cmdReset", "&Reset");
+  cmdReset = makeButton(this, "cmdReset", "&Reset");
   placeInTwips(cmdReset, 1860, 2340, 1275, 435);
-  cmdResetAll = button(this, "cmdResetAll", "Reset &All");
+  cmdResetAll = makeButton(this, "cmdResetAll", "Reset &All");
   placeInTwips(cmdResetAll, 1860, 2940, 1275, 435);
-  cmdClose = button(this, "cmdClose", "&Close");
+  cmdClose = makeButton(this, "cmdClose", "&Close");
   placeInTwips(cmdClose, 1860, 4080, 1275, 435);
 
   connect(cmdReset, &QPushButton::clicked, this, [this] { cmdReset_Click(); });
