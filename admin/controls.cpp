@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 namespace travik {
 
@@ -26,6 +27,12 @@ QComboBox* makeComboBox(QWidget* parent, const char* name, const QStringList& pr
   box->addItems(presets);
   box->setCurrentIndex(-1);
   return box;
+}
+
+QTimer* makeTimer(QObject* parent, const char* name, int intervalMs) {
+  auto* timer = named(new QTimer(parent), name);
+  timer->setInterval(intervalMs);
+  return timer;
 }
 
 }  // namespace travik

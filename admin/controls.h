@@ -8,7 +8,9 @@
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QObject;
 class QPushButton;
+class QTimer;
 class QWidget;
 
 namespace travik {
@@ -25,5 +27,7 @@ QGroupBox* makeFrame(QWidget* parent, const char* name, const char* caption);
 // An editable box offering the presets, none of them chosen; typed text is
 // not added to the list.
 QComboBox* makeComboBox(QWidget* parent, const char* name, const QStringList& presets);
+// A timer with its interval, not yet started.
+QTimer* makeTimer(QObject* parent, const char* name, int intervalMs);
 
 }  // namespace travik

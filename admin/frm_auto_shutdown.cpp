@@ -26,13 +26,6 @@ QLabel* centredLabel(QWidget* parent, const char* name, const char* text) {
   return label;
 }
 
-QTimer* timer(QObject* parent, const char* name, int intervalMs) {
-  auto* timer = new QTimer(parent);
-  timer->setObjectName(QString::fromLatin1(name));
-  timer->setInterval(intervalMs);
-  return timer;
-}
-
 }  // namespace
 
 FrmAutoShutdown::FrmAutoShutdown(Console& console)
@@ -60,8 +53,8 @@ FrmAutoShutdown::FrmAutoShutdown(Console& console)
     layout->addWidget(control);
   layout->addWidget(cmdResume, 0, Qt::AlignHCenter);
 
-  tmrCheckForIdleTimeout = timer(this, "tmrCheckForIdleTimeout", kIdleCheckIntervalMs);
-  tmrSecondsUntilShutdown = timer(this, "tmrSecondsUntilShutdown", kCountdownIntervalMs);
+  tmrCheckForIdleTimeout = makeTimer(this, "tmrCheckForIdleTimeout", kIdleCheckIntervalMs);
+  tmrSecondsUntilShutdown = makeTimer(this, "tmrSecondsUntilShutdown", kCountdownIntervalMs);
   connect(tmrCheckForIdleTimeout, &QTimer::timeout, this, [this] { tmrCheckForIdleTimeout_Timer(); });
   connect(tmrSecondsUntilShutdown, &QTimer::timeout, this, [this] { tmrSecondsUntilShutdown_Timer(); });
   connect(cmdResume, &QPushButton::clicked, this, [this] { cmdResume_Click(); });
