@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "admin/console.h"
+#include "admin/controls.h"
 #include "admin/frm_main.h"
 #include "admin/window_geometry.h"
 #include "processing/error_handling.h"
@@ -19,12 +20,6 @@ constexpr int kMinimumHeightTwips = 3660;
 
 // The second notice ends with the year the box is loaded in.
 constexpr const char* kNoticeBeforeYear = "All rights reserved.  Copyright (c) 2001-";
-
-QLabel* makeLabel(QWidget* parent, const char* name, const char* text) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
-  label->setObjectName(QString::fromLatin1(name));
-  return label;
-}
 
 // The two picture boxes: the maker's mark and the voice-messaging product's.
 QLabel* makeLogo(QWidget* parent, const char* name, const char* text) {

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "admin/console.h"
+#include "admin/controls.h"
 #include "processing/activity_log.h"
 #include "processing/console_interlock.h"
 #include "processing/start_up.h"
@@ -20,17 +21,9 @@ namespace travik {
 namespace {
 
 QLabel* centredLabel(QWidget* parent, const char* name, const char* text) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
-  label->setObjectName(QString::fromLatin1(name));
+  QLabel* label = makeLabel(parent, name, text);
   label->setAlignment(Qt::AlignCenter);
   return label;
-}
-
-QTimer* timer(QObject* parent, const char* name, int intervalMs) {
-  auto* timer = new QTimer(parent);
-  timer->setObjectName(QString::fromLatin1(name));
-  timer->setInterval(intervalMs);
-  return timer;
 }
 
 }  // namespace
@@ -60,8 +53,8 @@ FrmAutoShutdown::FrmAutoShutdown(Console& console)
     layout->addWidget(control);
   layout->addWidget(cmdResume, 0, Qt::AlignHCenter);
 
-  tmrCheckForIdleTimeout = timer(this, "tmrCheckForIdleTimeout", kIdleCheckIntervalMs);
-  tmrSecondsUntilShutdown = timer(this, "tmrSecondsUntilShutdown", kCountdownIntervalMs);
+  tmrCheckForIdleTimeout = makeTimer(this, "tmrCheckForIdleTimeout", kIdleCheckIntervalMs);
+  tmrSecondsUntilShutdown = makeTimer(this, "tmrSecondsUntilShutdown", kCountdownIntervalMs);
   connect(tmrCheckForIdleTimeout, &QTimer::timeout, this, [this] { tmrCheckForIdleTimeout_Timer(); });
   connect(tmrSecondsUntilShutdown, &QTimer::timeout, this, [this] { tmrSecondsUntilShutdown_Timer(); });
   connect(cmdResume, &QPushButton::clicked, this, [this] { cmdResume_Click(); });

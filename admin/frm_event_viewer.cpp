@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 
 #include "admin/console.h"
+#include "admin/controls.h"
 #include "admin/frm_main.h"
 #include "admin/node_lists.h"
 #include "admin/settings_input.h"
@@ -33,28 +34,6 @@ constexpr const char* kExplanation =
     "left panel will have the applicable Warning or Error message generated in the Windows Event Viewer if "
     "communication errors for this node meet or exceeed the configured threshold each time TRAVIK processes call "
     "data.";
-
-QLabel* makeLabel(QWidget* parent, const char* name, const char* caption) {
-  auto* label = new QLabel(QString::fromUtf8(caption), parent);
-  label->setObjectName(QString::fromLatin1(name));
-  return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const char* caption) {
-  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
-  button->setObjectName(QString::fromLatin1(name));
-  return button;
-}
-
-QComboBox* makeComboBox(QWidget* parent, const char* name, const QStringList& presets) {
-  auto* box = new QComboBox(parent);
-  box->setObjectName(QString::fromLatin1(name));
-  box->setEditable(true);
-  box->setInsertPolicy(QComboBox::NoInsert);
-  box->addItems(presets);
-  box->setCurrentIndex(-1);
-  return box;
-}
 
 }  // namespace
 
@@ -161,8 +140,7 @@ void FrmEventViewer::returnToMainWindow() {
 // ---- The three settings boxes ----
 
 void FrmEventViewer::thresholdKeyPress(QComboBox& box, int& keyAscii) {
-  keyAscii = console_.frmMain().numericOnlyInput(keyAscii);
-  if (reachedInputLimit(box.currentText())) keyAscii = 0;
+  keyAscii = console_.frmMain().numericBoxInput(box, keyAscii);
 }
 
 void FrmEventViewer::cmbWarningThreshold_KeyPress(int& keyAscii) { thresholdKeyPress(*cmbWarningThreshold, keyAscii); }

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "admin/console.h"
+#include "admin/controls.h"
 #include "processing/activity_log.h"
 
 namespace travik {
@@ -10,9 +11,7 @@ namespace travik {
 FrmLogFlushTimer::FrmLogFlushTimer(Console& console) : console_(console) {
   setObjectName(QStringLiteral("frmLogFlushTimer"));
   setWindowTitle(QStringLiteral("Log Flush Timer"));
-  tmrLogFlushTimer = new QTimer(this);
-  tmrLogFlushTimer->setObjectName(QStringLiteral("tmrLogFlushTimer"));
-  tmrLogFlushTimer->setInterval(kLogFlushIntervalMs);
+  tmrLogFlushTimer = makeTimer(this, "tmrLogFlushTimer", kLogFlushIntervalMs);
   connect(tmrLogFlushTimer, &QTimer::timeout, this, [this] { tmrLogFlushTimer_Timer(); });
 }
 

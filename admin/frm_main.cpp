@@ -17,50 +17,20 @@
 #include <cmath>
 
 #include "admin/console.h"
+#include "admin/controls.h"
 #include "admin/frm_about.h"
 #include "admin/frm_event_viewer.h"
 #include "admin/frm_help.h"
 #include "admin/frm_reset_error_counts.h"
 #include "admin/frm_test_calls.h"
 #include "admin/update_check.h"
+#include "admin/window_geometry.h"
 #include "processing/application_parameters.h"
 #include "processing/start_up.h"
 
 namespace travik {
 
 namespace {
-
-// The design's positions are in twips; Qt places in pixels.
-void place(QWidget* widget, int left, int top, int width, int height) {
-  widget->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
-}
-
-template <class Widget>
-Widget* named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* caption) {
-  return named(new QLabel(QString::fromUtf8(caption), parent), name);
-}
-
-QPushButton* button(QWidget* parent, const char* name, const char* caption) {
-  return named(new QPushButton(QString::fromUtf8(caption), parent), name);
-}
-
-QGroupBox* frame(QWidget* parent, const char* name, const char* caption) {
-  return named(new QGroupBox(QString::fromUtf8(caption), parent), name);
-}
-
-QComboBox* comboBox(QWidget* parent, const char* name, const QStringList& presets) {
-  auto* box = named(new QComboBox(parent), name);
-  box->setEditable(true);
-  box->setInsertPolicy(QComboBox::NoInsert);
-  box->addItems(presets);
-  box->setCurrentIndex(-1);
-  return box;
-}
 
 QDateTimeEdit* datePicker(QWidget* parent, const char* name) {
   auto* picker = named(new QDateTimeEdit(parent), name);
@@ -125,113 +95,114 @@ void FrmMain::createControls() {
   client->setObjectName(QStringLiteral("frmMainClient"));
   setCentralWidget(client);
 
-  frmFileLocations = frame(client, "frmFileLocations", "File Locations");
-  place(frmFileLocations, 60, 60, 5900, 1140);
-  lblLogLocation = label(frmFileLocations, "lblLogLocation", "Log &Location:");
-  place(lblLogLocation, 120, 330, 1300, 255);
+  frmFileLocations = makeFrame(client, "frmFileLocations", "File Locations");
+  placeInTwips(frmFileLocations, 60, 60, 5900, 1140);
+  lblLogLocation = makeLabel(frmFileLocations, "lblLogLocation", "Log &Location:");
+  placeInTwips(lblLogLocation, 120, 330, 1300, 255);
   txtLogLocation = named(new QLineEdit(frmFileLocations), "txtLogLocation");
-  place(txtLogLocation, 1440, 300, 3300, 315);
+  placeInTwips(txtLogLocation, 1440, 300, 3300, 315);
   lblLogLocation->setBuddy(txtLogLocation);
-  cmdBrowseForLog = button(frmFileLocations, "cmdBrowseForLog", "&Browse");
-  place(cmdBrowseForLog, 4800, 285, 990, 345);
-  lblOutputPath = label(frmFileLocations, "lblOutputPath", "&Output folder:");
-  place(lblOutputPath, 120, 750, 1300, 255);
+  cmdBrowseForLog = makeButton(frmFileLocations, "cmdBrowseForLog", "&Browse");
+  placeInTwips(cmdBrowseForLog, 4800, 285, 990, 345);
+  lblOutputPath = makeLabel(frmFileLocations, "lblOutputPath", "&Output folder:");
+  placeInTwips(lblOutputPath, 120, 750, 1300, 255);
   txtOutputPath = named(new QLineEdit(frmFileLocations), "txtOutputPath");
-  place(txtOutputPath, 1440, 720, 3300, 315);
+  placeInTwips(txtOutputPath, 1440, 720, 3300, 315);
   lblOutputPath->setBuddy(txtOutputPath);
-  cmdBrowseForOutputLocation = button(frmFileLocations, "cmdBrowseForOutputLocation", "Brows&e");
-  place(cmdBrowseForOutputLocation, 4800, 705, 990, 345);
+  cmdBrowseForOutputLocation = makeButton(frmFileLocations, "cmdBrowseForOutputLocation", "Brows&e");
+  placeInTwips(cmdBrowseForOutputLocation, 4800, 705, 990, 345);
 
-  frmGeneral = frame(client, "frmGeneral", "Database retention");
-  place(frmGeneral, 60, 1230, 5900, 630);
-  lblRetention1 = label(frmGeneral, "lblRetention1", "Hours of data to retain in the database:");
-  place(lblRetention1, 120, 300, 3600, 255);
+  frmGeneral = makeFrame(client, "frmGeneral", "Database retention");
+  placeInTwips(frmGeneral, 60, 1230, 5900, 630);
+  lblRetention1 = makeLabel(frmGeneral, "lblRetention1", "Hours of data to retain in the database:");
+  placeInTwips(lblRetention1, 120, 300, 3600, 255);
   const QStringList hours = {"1", "2", "3", "4", "6", "8", "12", "24", "48", "72", "96", "120"};
-  cmbRetention = comboBox(frmGeneral, "cmbRetention", hours);
-  place(cmbRetention, 3840, 240, 1100, 330);
+  cmbRetention = makeComboBox(frmGeneral, "cmbRetention", hours);
+  placeInTwips(cmbRetention, 3840, 240, 1100, 330);
 
-  frmService = frame(client, "frmService", "Service");
-  place(frmService, 6020, 60, 5920, 1800);
-  lblInterval1 = label(frmService, "lblInterval1", "Process call activity data every");
-  place(lblInterval1, 120, 330, 2800, 255);
-  cmbInterval = comboBox(frmService, "cmbInterval", {"15", "30", "45", "60", "90", "120", "180", "360", "720", "1440"});
-  place(cmbInterval, 2940, 270, 1100, 330);
-  lblInterval2 = label(frmService, "lblInterval2", "minutes.");
-  place(lblInterval2, 4100, 330, 1000, 255);
+  frmService = makeFrame(client, "frmService", "Service");
+  placeInTwips(frmService, 6020, 60, 5920, 1800);
+  lblInterval1 = makeLabel(frmService, "lblInterval1", "Process call activity data every");
+  placeInTwips(lblInterval1, 120, 330, 2800, 255);
+  cmbInterval =
+      makeComboBox(frmService, "cmbInterval", {"15", "30", "45", "60", "90", "120", "180", "360", "720", "1440"});
+  placeInTwips(cmbInterval, 2940, 270, 1100, 330);
+  lblInterval2 = makeLabel(frmService, "lblInterval2", "minutes.");
+  placeInTwips(lblInterval2, 4100, 330, 1000, 255);
   chkTestCalls = named(new QCheckBox(QStringLiteral("Automatically place test call to each Octel node,"), frmService),
                        "chkTestCalls");
-  place(chkTestCalls, 120, 690, 5000, 285);
-  lblTestInterval1 = label(frmService, "lblTestInterval1", "every");
-  place(lblTestInterval1, 420, 1050, 600, 255);
-  cmbTestInterval = comboBox(frmService, "cmbTestInterval", hours);
-  place(cmbTestInterval, 1020, 990, 1100, 330);
-  lblTestInterval2 = label(frmService, "lblTestInterval2", "hours.");
-  place(lblTestInterval2, 2180, 1050, 1000, 255);
-  cmdInstallService = button(frmService, "cmdInstallService", "&Install Service");
-  place(cmdInstallService, 120, 1380, 1380, 345);
-  cmdUninstallService = button(frmService, "cmdUninstallService", "&Uninstall Service");
-  place(cmdUninstallService, 1560, 1380, 1380, 345);
-  cmdStartService = button(frmService, "cmdStartService", "&Start Service");
-  place(cmdStartService, 3000, 1380, 1380, 345);
-  cmdStopService = button(frmService, "cmdStopService", "Stop Servi&ce");
-  place(cmdStopService, 4440, 1380, 1380, 345);
+  placeInTwips(chkTestCalls, 120, 690, 5000, 285);
+  lblTestInterval1 = makeLabel(frmService, "lblTestInterval1", "every");
+  placeInTwips(lblTestInterval1, 420, 1050, 600, 255);
+  cmbTestInterval = makeComboBox(frmService, "cmbTestInterval", hours);
+  placeInTwips(cmbTestInterval, 1020, 990, 1100, 330);
+  lblTestInterval2 = makeLabel(frmService, "lblTestInterval2", "hours.");
+  placeInTwips(lblTestInterval2, 2180, 1050, 1000, 255);
+  cmdInstallService = makeButton(frmService, "cmdInstallService", "&Install Service");
+  placeInTwips(cmdInstallService, 120, 1380, 1380, 345);
+  cmdUninstallService = makeButton(frmService, "cmdUninstallService", "&Uninstall Service");
+  placeInTwips(cmdUninstallService, 1560, 1380, 1380, 345);
+  cmdStartService = makeButton(frmService, "cmdStartService", "&Start Service");
+  placeInTwips(cmdStartService, 3000, 1380, 1380, 345);
+  cmdStopService = makeButton(frmService, "cmdStopService", "Stop Servi&ce");
+  placeInTwips(cmdStopService, 4440, 1380, 1380, 345);
 
-  frmDataRange = frame(client, "frmDataRange", "Filter Call and Error grids");
-  place(frmDataRange, 60, 1920, 11880, 660);
-  lblRange1 = label(frmDataRange, "lblRange1", "Display data for calls initiated after");
-  place(lblRange1, 120, 300, 2700, 255);
+  frmDataRange = makeFrame(client, "frmDataRange", "Filter Call and Error grids");
+  placeInTwips(frmDataRange, 60, 1920, 11880, 660);
+  lblRange1 = makeLabel(frmDataRange, "lblRange1", "Display data for calls initiated after");
+  placeInTwips(lblRange1, 120, 300, 2700, 255);
   dtpStartRange = datePicker(frmDataRange, "dtpStartRange");
-  place(dtpStartRange, 2820, 240, 2400, 330);
-  lblRange2 = label(frmDataRange, "lblRange2", "and ending before");
-  place(lblRange2, 5300, 300, 1300, 255);
+  placeInTwips(dtpStartRange, 2820, 240, 2400, 330);
+  lblRange2 = makeLabel(frmDataRange, "lblRange2", "and ending before");
+  placeInTwips(lblRange2, 5300, 300, 1300, 255);
   dtpEndRange = datePicker(frmDataRange, "dtpEndRange");
-  place(dtpEndRange, 6600, 240, 2400, 330);
-  cmdUpdateGridFilters = button(frmDataRange, "cmdUpdateGridFilters", "Appl&y");
-  place(cmdUpdateGridFilters, 9150, 225, 1250, 360);
-  cmdShowAll = button(frmDataRange, "cmdShowAll", "Sho&w All");
-  place(cmdShowAll, 10500, 225, 1250, 360);
+  placeInTwips(dtpEndRange, 6600, 240, 2400, 330);
+  cmdUpdateGridFilters = makeButton(frmDataRange, "cmdUpdateGridFilters", "Appl&y");
+  placeInTwips(cmdUpdateGridFilters, 9150, 225, 1250, 360);
+  cmdShowAll = makeButton(frmDataRange, "cmdShowAll", "Sho&w All");
+  placeInTwips(cmdShowAll, 10500, 225, 1250, 360);
 
-  frmProcess = frame(client, "frmProcess", "Process");
-  place(frmProcess, 60, 2640, 10500, 840);
-  cmdLoad = button(frmProcess, "cmdLoad", "Process Call Dat&a");
-  place(cmdLoad, 120, 270, 1800, 435);
-  cmdDumpCsv = button(frmProcess, "cmdDumpCsv", "Dump data to CS&V");
-  place(cmdDumpCsv, 2000, 270, 1800, 435);
+  frmProcess = makeFrame(client, "frmProcess", "Process");
+  placeInTwips(frmProcess, 60, 2640, 10500, 840);
+  cmdLoad = makeButton(frmProcess, "cmdLoad", "Process Call Dat&a");
+  placeInTwips(cmdLoad, 120, 270, 1800, 435);
+  cmdDumpCsv = makeButton(frmProcess, "cmdDumpCsv", "Dump data to CS&V");
+  placeInTwips(cmdDumpCsv, 2000, 270, 1800, 435);
   txtProgress = named(new QLineEdit(frmProcess), "txtProgress");
   txtProgress->setReadOnly(true);
   txtProgress->setFocusPolicy(Qt::NoFocus);
-  place(txtProgress, 3900, 225, 6480, 300);
+  placeInTwips(txtProgress, 3900, 225, 6480, 300);
   ProgressBar = named(new QProgressBar(frmProcess), "ProgressBar");
   ProgressBar->setTextVisible(false);
   ProgressBar->setRange(0, 100);
   ProgressBar->setValue(0);
-  place(ProgressBar, 3900, 570, 6480, 195);
+  placeInTwips(ProgressBar, 3900, 570, 6480, 195);
 
-  cmdExit = button(client, "cmdExit", "E&xit");
-  place(cmdExit, 10680, 2760, 1260, 600);
+  cmdExit = makeButton(client, "cmdExit", "E&xit");
+  placeInTwips(cmdExit, 10680, 2760, 1260, 600);
 
-  frmSelection = frame(client, "frmSelection", "Selection");
-  place(frmSelection, 60, 3540, 11880, 4000);
-  lblCalls = label(frmSelection, "lblCalls", "Calls");
-  place(lblCalls, 120, 210, 600, 255);
-  cmdViewCallDetail = button(frmSelection, "cmdViewCallDetail", "View Call Detail fo&r selected call");
-  place(cmdViewCallDetail, 800, 135, 2900, 315);
-  cmdViewTasks = button(frmSelection, "cmdViewTasks", "View Tas&ks for selected call");
-  place(cmdViewTasks, 3780, 135, 2500, 315);
-  cmdViewPerLine = button(frmSelection, "cmdViewPerLine", "View Line &totals");
-  place(cmdViewPerLine, 6360, 135, 1700, 315);
-  cmdViewPerOctel = button(frmSelection, "cmdViewPerOctel", "View &Node totals");
-  place(cmdViewPerOctel, 8140, 135, 1700, 315);
-  cmdSaveCallsGrid = button(frmSelection, "cmdSaveCallsGrid", "Save to file");
-  place(cmdSaveCallsGrid, 10400, 135, 1300, 315);
+  frmSelection = makeFrame(client, "frmSelection", "Selection");
+  placeInTwips(frmSelection, 60, 3540, 11880, 4000);
+  lblCalls = makeLabel(frmSelection, "lblCalls", "Calls");
+  placeInTwips(lblCalls, 120, 210, 600, 255);
+  cmdViewCallDetail = makeButton(frmSelection, "cmdViewCallDetail", "View Call Detail fo&r selected call");
+  placeInTwips(cmdViewCallDetail, 800, 135, 2900, 315);
+  cmdViewTasks = makeButton(frmSelection, "cmdViewTasks", "View Tas&ks for selected call");
+  placeInTwips(cmdViewTasks, 3780, 135, 2500, 315);
+  cmdViewPerLine = makeButton(frmSelection, "cmdViewPerLine", "View Line &totals");
+  placeInTwips(cmdViewPerLine, 6360, 135, 1700, 315);
+  cmdViewPerOctel = makeButton(frmSelection, "cmdViewPerOctel", "View &Node totals");
+  placeInTwips(cmdViewPerOctel, 8140, 135, 1700, 315);
+  cmdSaveCallsGrid = makeButton(frmSelection, "cmdSaveCallsGrid", "Save to file");
+  placeInTwips(cmdSaveCallsGrid, 10400, 135, 1300, 315);
   flxCalls = grid(frmSelection, "flxCalls");
-  place(flxCalls, 120, 480, 11460, 1000);
-  lblErrors = label(frmSelection, "lblErrors", "Errors");
-  place(lblErrors, 120, 1780, 600, 240);
-  cmdSaveErrorsGrid = button(frmSelection, "cmdSaveErrorsGrid", "Save to file");
-  place(cmdSaveErrorsGrid, 10400, 1780, 1300, 285);
+  placeInTwips(flxCalls, 120, 480, 11460, 1000);
+  lblErrors = makeLabel(frmSelection, "lblErrors", "Errors");
+  placeInTwips(lblErrors, 120, 1780, 600, 240);
+  cmdSaveErrorsGrid = makeButton(frmSelection, "cmdSaveErrorsGrid", "Save to file");
+  placeInTwips(cmdSaveErrorsGrid, 10400, 1780, 1300, 285);
   flxErrors = grid(frmSelection, "flxErrors");
-  place(flxErrors, 120, 2080, 11460, 1000);
+  placeInTwips(flxErrors, 120, 2080, 11460, 1000);
 }
 
 void FrmMain::createMenus() {
@@ -356,15 +327,9 @@ void FrmMain::formLoad() {
 void FrmMain::formResize() {
   if (isMinimized()) return;
   trap("Form_Resize of Form frmMain", ErrorHandler::BoxAndCount, [&] {
-    int widthTwips = width() * kTwipsPerPixel;
-    int heightTwips = height() * kTwipsPerPixel;
-    if (widthTwips < kMinimumWindowWidthTwips || heightTwips < kMinimumWindowHeightTwips) {
-      widthTwips = std::max(widthTwips, kMinimumWindowWidthTwips);
-      heightTwips = std::max(heightTwips, kMinimumWindowHeightTwips);
-      resize((widthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel, (heightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel);
-    }
-    const int selectionHeight = heightTwips - 4020;
-    const int selectionWidth = widthTwips - 100;
+    const QSize client = keepMinimumClientSize(*this, kMinimumWindowWidthTwips, kMinimumWindowHeightTwips);
+    const int selectionHeight = client.height() - 4020;
+    const int selectionWidth = client.width() - 100;
     frmSelection->resize(selectionWidth / kTwipsPerPixel, selectionHeight / kTwipsPerPixel);
     const int gridHeight = (selectionHeight - 1400) / 2;
     const int gridWidth = selectionWidth - 420;

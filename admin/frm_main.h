@@ -99,6 +99,9 @@ class FrmMain : public QMainWindow {
   void cmdBrowseForOutputLocation_Click();
   // The key filter of the numeric boxes: the code to keep, 0 to drop the key.
   int numericOnlyInput(int keyAscii);
+  // A key typed into a numeric box: numericOnlyInput, then 0 once the box
+  // holds as many characters as it takes.
+  int numericBoxInput(const QComboBox& box, int keyAscii);
   // Applies a changed output folder and starts a new activity log.
   void outputPathChange();
 

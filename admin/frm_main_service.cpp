@@ -40,6 +40,67 @@ std::string inProgramFolder(const Program& program, const char* fileName) {
   return program.programFolder.string() + "\\" + fileName;
 }
 
+// A start or stop of the service through net, which exits 0 on success.
+struct NetCommand {
+  const char* procedure;
+  const char* requested;  // the activity log line before the command
+  const char* commandLine;
+  const char* succeeded;   // information box on success
+  const char* successLog;  // activity log line on success
+  const char* failed;      // warning box on failure, followed by the exit code
+  const char* failureLog;  // activity log line on failure, followed by the exit code
+};
+
+constexpr NetCommand kStartService = {
+    "cmdStartService_Click() of Form frmMain",
+    "TRAVIKservice.exe start requested.",
+    "net start TRAVIKservice.exe",
+    // The service skips its cycles while a console runs.
+    "TRAVIKservice.exe started successfully.\n"
+    "Please exit TRAVIK administration to activate the automatic processing of call data.",
+    "TRAVIKservice.exe start successful.",
+    "TRAVIKservice.exe failed to start.  Verify in the Windows Services Control Panel that the service is not "
+    "already running, and that the service is not disabled.  Return Code ",
+    "(error): TRAVIKservice.exe failed to start.  Return Code=",
+};
+
+constexpr NetCommand kStopService = {
+    "cmdStopService_Click() of Form frmMain",
+    "TRAVIKservice.exe stop requested.",
+    "net stop TRAVIKservice.exe",
+    "TRAVIKservice.exe stopped successfully.",
+    "TRAVIKservice.exe stop successful.",
+    "TRAVIKservice.exe failed to stop.  Verify in the Windows Services Control Panel that the service is not "
+    "already stopped.  Return Code ",
+    "(error): TRAVIKservice.exe failed to stop.  Return Code=",
+};
+
+void runNetCommand(Console& console, Program& p, const NetCommand& command) {
+  constexpr ErrorHandler kHandler = ErrorHandler::LogAndCount;
+  int code = -1;
+  guard(
+      p, command.procedure,
+      [&] {
+        writeLog(p, command.requested, true);
+        p.host.setMousePointer(kPointerHourglass);
+        code = ExecCmd(console, command.commandLine);
+      },
+      kHandler);
+  guard(
+      p, command.procedure,
+      [&] {
+        if (code == 0) {
+          informationBox(p, command.succeeded);
+          writeLog(p, command.successLog, true);
+        } else {
+          warningBox(p, command.failed + std::to_string(code));
+          writeLog(p, command.failureLog + std::to_string(code), true);
+        }
+      },
+      kHandler);
+  p.host.setMousePointer(kPointerDefault);
+}
+
 }  // namespace
 
 void FrmMain::cmdInstallService_Click() {
@@ -121,59 +182,12 @@ void FrmMain::cmdUninstallService_Click() {
 }
 
 void FrmMain::cmdStartService_Click() {
-  constexpr const char* kProcedure = "cmdStartService_Click() of Form frmMain";
-  constexpr ErrorHandler kHandler = ErrorHandler::LogAndCount;
   Program& p = program();
   bool go = false;
-  trap(kProcedure, kHandler, [&] { go = validateLogPath(p) && validateOutputPath(p); });
-  if (!go) return;
-  int code = -1;
-  trap(kProcedure, kHandler, [&] {
-    writeLog(p, "TRAVIKservice.exe start requested.", true);
-    p.host.setMousePointer(kPointerHourglass);
-    code = ExecCmd(console_, "net start TRAVIKservice.exe");
-  });
-  trap(kProcedure, kHandler, [&] {
-    if (code == 0) {
-      // The service skips its cycles while a console runs.
-      informationBox(p,
-                     "TRAVIKservice.exe started successfully.\n"
-                     "Please exit TRAVIK administration to activate the automatic processing of call data.");
-      writeLog(p, "TRAVIKservice.exe start successful.", true);
-    } else {
-      warningBox(p,
-                 "TRAVIKservice.exe failed to start.  Verify in the Windows Services Control Panel that the service "
-                 "is not already running, and that the service is not disabled.  Return Code " +
-                     std::to_string(code));
-      writeLog(p, "(error): TRAVIKservice.exe failed to start.  Return Code=" + std::to_string(code), true);
-    }
-  });
-  p.host.setMousePointer(kPointerDefault);
+  trap(kStartService.procedure, ErrorHandler::LogAndCount, [&] { go = validateLogPath(p) && validateOutputPath(p); });
+  if (go) runNetCommand(console_, p, kStartService);
 }
 
-void FrmMain::cmdStopService_Click() {
-  constexpr const char* kProcedure = "cmdStopService_Click() of Form frmMain";
-  constexpr ErrorHandler kHandler = ErrorHandler::LogAndCount;
-  Program& p = program();
-  int code = -1;
-  trap(kProcedure, kHandler, [&] {
-    writeLog(p, "TRAVIKservice.exe stop requested.", true);
-    p.host.setMousePointer(kPointerHourglass);
-    code = ExecCmd(console_, "net stop TRAVIKservice.exe");
-  });
-  trap(kProcedure, kHandler, [&] {
-    if (code == 0) {
-      informationBox(p, "TRAVIKservice.exe stopped successfully.");
-      writeLog(p, "TRAVIKservice.exe stop successful.", true);
-    } else {
-      warningBox(p,
-                 "TRAVIKservice.exe failed to stop.  Verify in the Windows Services Control Panel that the service "
-                 "is not already stopped.  Return Code " +
-                     std::to_string(code));
-      writeLog(p, "(error): TRAVIKservice.exe failed to stop.  Return Code=" + std::to_string(code), true);
-    }
-  });
-  p.host.setMousePointer(kPointerDefault);
-}
+void FrmMain::cmdStopService_Click() { runNetCommand(console_, program(), kStopService); }
 
 }  // namespace travik

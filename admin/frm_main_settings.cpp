@@ -50,6 +50,16 @@ std::string timesSixty(const std::string& text) {
   return std::to_string(static_cast<long long>(std::nearbyint(shown * 60.0)));
 }
 
+// An interval box left: an empty box shows the setting again; a value
+// within the limits is stored in the parameter's units.  The setting and the
+// limits are in the parameter's units, the box in sixty times larger ones.
+void storeInterval(Program& p, QComboBox& box, int parameterIndex, std::int32_t setting, int minimum, int maximum) {
+  if (box.currentText().isEmpty()) box.setEditText(decimalText(setting / 60.0));
+  const std::string text = textOf(&box);
+  if (!acceptInRange(p, box, text, minimum / 60, maximum / 60)) return;
+  setApplicationParameter(p, parameterIndex, timesSixty(text));
+}
+
 void storeRetentionHours(FrmMain& w) {
   setApplicationParameter(w.program(), parameter::kDataRetentionInHours, textOf(w.cmbRetention));
   w.extendedRetention = false;
@@ -110,37 +120,27 @@ int FrmMain::numericOnlyInput(int keyAscii) {
   return kept;
 }
 
+int FrmMain::numericBoxInput(const QComboBox& box, int keyAscii) {
+  const int kept = numericOnlyInput(keyAscii);
+  return reachedInputLimit(box.currentText()) ? 0 : kept;
+}
+
 // ---- The two interval boxes ----
 
-void FrmMain::cmbInterval_KeyPress(int& keyAscii) {
-  keyAscii = numericOnlyInput(keyAscii);
-  if (reachedInputLimit(cmbInterval->currentText())) keyAscii = 0;
-}
+void FrmMain::cmbInterval_KeyPress(int& keyAscii) { keyAscii = numericBoxInput(*cmbInterval, keyAscii); }
 
-void FrmMain::cmbTestInterval_KeyPress(int& keyAscii) {
-  keyAscii = numericOnlyInput(keyAscii);
-  if (reachedInputLimit(cmbTestInterval->currentText())) keyAscii = 0;
-}
+void FrmMain::cmbTestInterval_KeyPress(int& keyAscii) { keyAscii = numericBoxInput(*cmbTestInterval, keyAscii); }
 
 void FrmMain::cmbInterval_LostFocus() {
-  Program& p = program();
-  if (cmbInterval->currentText().isEmpty())
-    cmbInterval->setEditText(decimalText(p.settings.processIntervalSeconds / 60.0));
-  const std::string text = textOf(cmbInterval);
-  if (!acceptInRange(p, *cmbInterval, text, kMinimumProcessIntervalSeconds / 60, kMaximumProcessIntervalSeconds / 60))
-    return;
-  setApplicationParameter(p, parameter::kProcessIntervalInSeconds, timesSixty(text));
+  storeInterval(program(), *cmbInterval, parameter::kProcessIntervalInSeconds,
+                program().settings.processIntervalSeconds, kMinimumProcessIntervalSeconds,
+                kMaximumProcessIntervalSeconds);
 }
 
 void FrmMain::cmbTestInterval_LostFocus() {
-  Program& p = program();
-  if (cmbTestInterval->currentText().isEmpty())
-    cmbTestInterval->setEditText(decimalText(p.settings.testCallIntervalMinutes / 60.0));
-  const std::string text = textOf(cmbTestInterval);
-  if (!acceptInRange(p, *cmbTestInterval, text, kMinimumTestCallIntervalMinutes / 60,
-                     kMaximumTestCallIntervalMinutes / 60))
-    return;
-  setApplicationParameter(p, parameter::kTestCallIntervalInMinutes, timesSixty(text));
+  storeInterval(program(), *cmbTestInterval, parameter::kTestCallIntervalInMinutes,
+                program().settings.testCallIntervalMinutes, kMinimumTestCallIntervalMinutes,
+                kMaximumTestCallIntervalMinutes);
 }
 
 // ---- Retention ----
@@ -152,8 +152,7 @@ void FrmMain::cmbRetention_KeyPress(int& keyAscii) {
     return;
   }
   extendedRetention = false;
-  keyAscii = numericOnlyInput(keyAscii);
-  if (reachedInputLimit(cmbRetention->currentText())) keyAscii = 0;
+  keyAscii = numericBoxInput(*cmbRetention, keyAscii);
 }
 
 void FrmMain::cmbRetention_LostFocus() {

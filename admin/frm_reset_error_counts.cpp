@@ -9,9 +9,11 @@
 #include <string>
 
 #include "admin/console.h"
+#include "admin/controls.h"
 #include "admin/error_count_reset.h"
 #include "admin/frm_main.h"
 #include "admin/grid_window.h"
+#include "admin/window_geometry.h"
 #include "processing/activity_log.h"
 #include "processing/error_handling.h"
 #include "processing/start_up.h"
@@ -23,17 +25,10 @@ namespace {
 constexpr int kEnterKey = 13;
 
 QLabel* wrappedLabel(QWidget* parent, const char* name, const char* text) {
-  auto* label = new QLabel(QString::fromUtf8(text), parent);
-  label->setObjectName(QString::fromLatin1(name));
+  QLabel* label = makeLabel(parent, name, text);
   label->setWordWrap(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const char* caption) {
-  auto* control = new QPushButton(QString::fromUtf8(caption), parent);
-  control->setObjectName(QString::fromLatin1(name));
-  return control;
 }
 
 }  // namespace
@@ -47,21 +42,21 @@ FrmResetErrorCounts::FrmResetErrorCounts(Console& console)
                           "To reset the communication error count for an Octel Node to zero, select the serial number "
                           "and click the Reset button.  Double-clicking on an entry or pressing the Enter key when an "
                           "entry is highlighted will also work.");
-  placeTwips(lblReset, 120, 120, 3135, 1215);
+  placeInTwips(lblReset, 120, 120, 3135, 1215);
   Label1 = wrappedLabel(this, "Label1",
                         "To reset the communication error count for all Octel Nodes to zero, click the Reset All "
                         "button.");
-  placeTwips(Label1, 120, 1500, 3135, 615);
+  placeInTwips(Label1, 120, 1500, 3135, 615);
   lstReset = new QListWidget(this);
   lstReset->setObjectName(QStringLiteral("lstReset"));
   lstReset->setSelectionMode(QAbstractItemView::SingleSelection);
-  placeTwips(lstReset, 120, 2340, 1575, 2205);
-  cmdReset = button(this, "cmdReset", "&Reset");
-  placeTwips(cmdReset, 1860, 2340, 1275, 435);
-  cmdResetAll = button(this, "cmdResetAll", "Reset &All");
-  placeTwips(cmdResetAll, 1860, 2940, 1275, 435);
-  cmdClose = button(this, "cmdClose", "&Close");
-  placeTwips(cmdClose, 1860, 4080, 1275, 435);
+  placeInTwips(lstReset, 120, 2340, 1575, 2205);
+  cmdReset = makeButton(this, "cmdReset", "&Reset");
+  placeInTwips(cmdReset, 1860, 2340, 1275, 435);
+  cmdResetAll = makeButton(this, "cmdResetAll", "Reset &All");
+  placeInTwips(cmdResetAll, 1860, 2940, 1275, 435);
+  cmdClose = makeButton(this, "cmdClose", "&Close");
+  placeInTwips(cmdClose, 1860, 4080, 1275, 435);
 
   connect(cmdReset, &QPushButton::clicked, this, [this] { cmdReset_Click(); });
   connect(cmdResetAll, &QPushButton::clicked, this, [this] { cmdResetAll_Click(); });
@@ -146,16 +141,10 @@ void FrmResetErrorCounts::formResize() {
   guard(
       program(), "Form_Resize of Form frmResetErrorCounts",
       [&] {
-        int widthTwips = width() * kTwipsPerPixel;
-        int heightTwips = height() * kTwipsPerPixel;
-        if (widthTwips < kResetWindowMinimumWidthTwips || heightTwips < kResetWindowMinimumHeightTwips) {
-          widthTwips = std::max(widthTwips, kResetWindowMinimumWidthTwips);
-          heightTwips = std::max(heightTwips, kResetWindowMinimumHeightTwips);
-          resize((widthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel,
-                 (heightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel);
-        }
+        const QSize client =
+            keepMinimumClientSize(*this, kResetWindowMinimumWidthTwips, kResetWindowMinimumHeightTwips);
         // fitListToWindow
-        lstReset->resize(lstReset->width(), (heightTwips - kResetListHeightMarginTwips) / kTwipsPerPixel);
+        lstReset->resize(lstReset->width(), (client.height() - kResetListHeightMarginTwips) / kTwipsPerPixel);
       },
       ErrorHandler::BoxAndCount);
 }

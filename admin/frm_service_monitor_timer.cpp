@@ -4,6 +4,7 @@
 
 #include "admin/console.h"
 #include "admin/control_enabling.h"
+#include "admin/controls.h"
 #include "admin/service_api.h"
 #include "processing/error_handling.h"
 
@@ -12,9 +13,7 @@ namespace travik {
 FrmServiceMonitorTimer::FrmServiceMonitorTimer(Console& console) : console_(console) {
   setObjectName(QStringLiteral("frmServiceMonitorTimer"));
   setWindowTitle(QStringLiteral("Service Monitor Timer"));
-  tmrServiceTimer = new QTimer(this);
-  tmrServiceTimer->setObjectName(QStringLiteral("tmrServiceTimer"));
-  tmrServiceTimer->setInterval(kServiceMonitorIntervalMs);
+  tmrServiceTimer = makeTimer(this, "tmrServiceTimer", kServiceMonitorIntervalMs);
   connect(tmrServiceTimer, &QTimer::timeout, this, [this] { tmrServiceTimer_Timer(); });
 }
 

@@ -7,6 +7,7 @@
 #include "admin/frm_main.h"
 #include "admin/frm_recipients_for_task.h"
 #include "admin/grid_records.h"
+#include "admin/window_geometry.h"
 #include "processing/error_handling.h"
 
 namespace travik {
@@ -28,7 +29,7 @@ FrmTasksForCall::FrmTasksForCall(Console& console) : GridWindow(console, kDesign
   cmdSaveTasksGrid = cmdSave;
   cmdViewRecipients = new QPushButton(QStringLiteral("View &Recipients"), this);
   cmdViewRecipients->setObjectName(QStringLiteral("cmdViewRecipients"));
-  placeTwips(cmdViewRecipients, 1980, 60, 1395, 375);
+  placeInTwips(cmdViewRecipients, 1980, 60, 1395, 375);
   cmdViewRecipients->setEnabled(false);
 
   connect(cmdSaveTasksGrid, &QPushButton::clicked, this, [this] { cmdSaveTasksGrid_Click(); });

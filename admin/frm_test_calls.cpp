@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 #include "admin/console.h"
+#include "admin/controls.h"
 #include "admin/frm_main.h"
 #include "admin/node_lists.h"
 #include "admin/window_geometry.h"
@@ -27,12 +28,6 @@ constexpr int kMinimumHeightTwips = 3750;
 constexpr const char* kExplanation =
     "Octel Nodes for the serial numbers listed below are configured on the Varnel server.  Those displayed in the "
     "left panel will be included in the generation of test calls when executed.";
-
-QPushButton* makeButton(QWidget* parent, const char* name, const char* caption) {
-  auto* button = new QPushButton(QString::fromUtf8(caption), parent);
-  button->setObjectName(QString::fromLatin1(name));
-  return button;
-}
 
 // The pointer of one window, while its work runs.
 void setHourglass(QWidget& window, bool on) {

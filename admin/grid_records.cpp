@@ -1,6 +1,7 @@
 #include "admin/grid_records.h"
 
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 #include "admin/query_model.h"
@@ -12,23 +13,23 @@ namespace travik {
 
 namespace {
 
+// Whether the column name is one of the names, without regard to case.
+bool isOneOf(const QString& name, std::initializer_list<const char*> names) {
+  for (const char* candidate : names)
+    if (name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0) return true;
+  return false;
+}
+
 // Columns the schema stores as "YYYY-MM-DD HH:MM:SS" text.
 bool isTimeColumn(const QString& name) {
-  return name.compare(QLatin1String("timestampbegin"), Qt::CaseInsensitive) == 0 ||
-         name.compare(QLatin1String("timestampend"), Qt::CaseInsensitive) == 0 ||
-         name.compare(QLatin1String("timestamperror"), Qt::CaseInsensitive) == 0 ||
-         name.compare(QLatin1String("Timestamp"), Qt::CaseInsensitive) == 0;
+  return isOneOf(name, {"timestampbegin", "timestampend", "timestamperror", "Timestamp"});
 }
 
 // Columns the schema stores as 0/1.
 bool isYesNoColumn(const QString& name) {
-  for (const char* yesNo :
-       {"inbound", "fax", "recordingreceived", "recordingsent", "rejected", "ignoreErrorForIntervalCalculation"})
-    if (name.compare(QLatin1String(yesNo), Qt::CaseInsensitive) == 0) return true;
-  return false;
+  return isOneOf(
+      name, {"inbound", "fax", "recordingreceived", "recordingsent", "rejected", "ignoreErrorForIntervalCalculation"});
 }
-
-db::Statement prepared(db::Connection& db, const std::string& sql) { return db.prepare(sql); }
 
 DateTime storedTime(const db::Statement& statement, int column) {
   const std::string text = statement.getText(column);
@@ -46,17 +47,17 @@ std::optional<CallSpan> spanOf(db::Statement& statement) {
 }  // namespace
 
 db::Statement selectAllCalls(db::Connection& db) {
-  return prepared(db, std::string("select ") + kCallsGridFields + " from calls order by timestampbegin");
+  return db.prepare(std::string("select ") + kCallsGridFields + " from calls order by timestampbegin");
 }
 
 db::Statement selectAllErrors(db::Connection& db) {
-  return prepared(db, std::string("select ") + kErrorsGridFields + " from errors order by timestamperror");
+  return db.prepare(std::string("select ") + kErrorsGridFields + " from errors order by timestamperror");
 }
 
 db::Statement selectCallsInRange(db::Connection& db, const DateTime& start, const DateTime& end) {
-  db::Statement statement = prepared(db, std::string("select ") + kCallsGridFields +
-                                             " from calls where timestampbegin >= ?1 and timestampend <= ?2 "
-                                             "order by timestampbegin");
+  db::Statement statement = db.prepare(std::string("select ") + kCallsGridFields +
+                                       " from calls where timestampbegin >= ?1 and timestampend <= ?2 "
+                                       "order by timestampbegin");
   statement.bind(1, start.toStored()).bind(2, end.toStored());
   return statement;
 }
@@ -75,9 +76,9 @@ std::optional<CallSpan> callsInRangeSpan(db::Connection& db, const DateTime& sta
 }
 
 db::Statement selectErrorsBetween(db::Connection& db, const DateTime& first, const DateTime& last) {
-  db::Statement statement = prepared(db, std::string("select ") + kErrorsGridFields +
-                                             " from errors where timestamperror >= ?1 and timestamperror <= ?2 "
-                                             "order by timestamperror");
+  db::Statement statement = db.prepare(std::string("select ") + kErrorsGridFields +
+                                       " from errors where timestamperror >= ?1 and timestamperror <= ?2 "
+                                       "order by timestamperror");
   statement.bind(1, first.toStored()).bind(2, last.toStored());
   return statement;
 }

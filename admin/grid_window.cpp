@@ -7,13 +7,10 @@
 
 #include "admin/console.h"
 #include "admin/frm_main.h"
+#include "admin/window_geometry.h"
 #include "processing/error_handling.h"
 
 namespace travik {
-
-void placeTwips(QWidget* widget, int left, int top, int width, int height) {
-  widget->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
-}
 
 GridWindow::GridWindow(Console& console, const GridWindowDesign& design) : console_(console), design_(design) {
   setObjectName(QString::fromLatin1(design.formName));
@@ -21,16 +18,16 @@ GridWindow::GridWindow(Console& console, const GridWindowDesign& design) : conso
 
   cmdSave = new QPushButton(QStringLiteral("Save to file"), this);
   cmdSave->setObjectName(QString::fromLatin1(design.saveName));
-  placeTwips(cmdSave, 60, 240, 1335, 255);
+  placeInTwips(cmdSave, 60, 240, 1335, 255);
   cmdClose = new QPushButton(QStringLiteral("&Close"), this);
   cmdClose->setObjectName(QStringLiteral("cmdClose"));
-  placeTwips(cmdClose, design.closeLeftTwips, 60, 1395, 375);
+  placeInTwips(cmdClose, design.closeLeftTwips, 60, 1395, 375);
   grid = new QTableView(this);
   grid->setObjectName(QString::fromLatin1(design.gridName));
   grid->setSelectionBehavior(QAbstractItemView::SelectRows);
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  placeTwips(grid, 60, 480, design.gridWidthTwips, 2475);
+  placeInTwips(grid, 60, 480, design.gridWidthTwips, 2475);
   boundModel(*grid);
 
   connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
@@ -53,17 +50,10 @@ void GridWindow::formResize() {
   guard(
       program(), procedureName("Form_Resize"),
       [&] {
-        int widthTwips = width() * kTwipsPerPixel;
-        int heightTwips = height() * kTwipsPerPixel;
-        if (widthTwips < kGridWindowMinimumWidthTwips || heightTwips < kGridWindowMinimumHeightTwips) {
-          widthTwips = std::max(widthTwips, kGridWindowMinimumWidthTwips);
-          heightTwips = std::max(heightTwips, kGridWindowMinimumHeightTwips);
-          resize((widthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel,
-                 (heightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel);
-        }
+        const QSize client = keepMinimumClientSize(*this, kGridWindowMinimumWidthTwips, kGridWindowMinimumHeightTwips);
         // fitGridToWindow
-        grid->resize((widthTwips - kGridWidthMarginTwips) / kTwipsPerPixel,
-                     (heightTwips - kGridHeightMarginTwips) / kTwipsPerPixel);
+        grid->resize((client.width() - kGridWidthMarginTwips) / kTwipsPerPixel,
+                     (client.height() - kGridHeightMarginTwips) / kTwipsPerPixel);
       },
       ErrorHandler::BoxAndCount);
 }

@@ -68,7 +68,4 @@ class GridWindow : public QWidget {
   GridWindowDesign design_;
 };
 
-// Places a control at a designed position given in twips.
-void placeTwips(QWidget* widget, int left, int top, int width, int height);
-
 }  // namespace travik

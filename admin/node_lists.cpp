@@ -20,17 +20,39 @@ namespace {
 constexpr ErrorHandler kWindowHandler = ErrorHandler::BoxAndCount;
 constexpr const char* kNoNodes = "There are no Octel Nodes configured.";
 
-// Names come from this fixed set only; values are always bound.
-const char* selectExclusions(ExclusionTable table) {
-  return table == ExclusionTable::TestCalls ? "select serialno from excludeFromTestCalls"
-                                            : "select serialno from excludefromeventviewer";
+// The statements on one exclusion table.  Names come from this fixed set
+// only; values are always bound.
+struct ExclusionStatements {
+  const char* select;
+  const char* deleteAll;
+  const char* insert;
+};
+
+const ExclusionStatements& statementsOf(ExclusionTable table) {
+  static constexpr ExclusionStatements kTestCalls = {"select serialno from excludeFromTestCalls",
+                                                     "delete from excludeFromTestCalls",
+                                                     "insert into excludeFromTestCalls (serialno) values (?1)"};
+  static constexpr ExclusionStatements kEventViewer = {"select serialno from excludefromeventviewer",
+                                                       "delete from excludefromeventviewer",
+                                                       "insert into excludefromeventviewer (serialno) values (?1)"};
+  return table == ExclusionTable::TestCalls ? kTestCalls : kEventViewer;
 }
-const char* deleteExclusions(ExclusionTable table) {
-  return table == ExclusionTable::TestCalls ? "delete from excludeFromTestCalls" : "delete from excludefromeventviewer";
+
+// Moves an item taken from its list to the end of target, unselected.
+void moveTaken(QTreeWidgetItem* item, QTreeWidget& target) {
+  item->setSelected(false);
+  target.addTopLevelItem(item);
 }
-const char* insertExclusion(ExclusionTable table) {
-  return table == ExclusionTable::TestCalls ? "insert into excludeFromTestCalls (serialno) values (?1)"
-                                            : "insert into excludefromeventviewer (serialno) values (?1)";
+
+// Moves every item of source that matches to the end of target, in order.
+template <class Match>
+void moveMatching(QTreeWidget& source, QTreeWidget& target, Match matches) {
+  for (int p = 0; p < source.topLevelItemCount();) {
+    if (matches(*source.topLevelItem(p)))
+      moveTaken(source.takeTopLevelItem(p), target);
+    else
+      ++p;
+  }
 }
 
 std::vector<std::string> readGatewayNodes(Program& program, std::string_view procedure) {
@@ -92,31 +114,17 @@ void appendNode(QTreeWidget& list, const std::string& serialNumber) {
 }
 
 void moveSelectedNodes(QTreeWidget& source, QTreeWidget& target) {
-  for (int p = 0; p < source.topLevelItemCount();) {
-    if (source.topLevelItem(p)->isSelected()) {
-      QTreeWidgetItem* item = source.takeTopLevelItem(p);
-      item->setSelected(false);
-      target.addTopLevelItem(item);
-    } else {
-      ++p;
-    }
-  }
+  moveMatching(source, target, [](const QTreeWidgetItem& item) { return item.isSelected(); });
 }
 
 void moveAllNodes(QTreeWidget& source, QTreeWidget& target) {
-  while (source.topLevelItemCount() > 0) {
-    QTreeWidgetItem* item = source.takeTopLevelItem(0);
-    item->setSelected(false);
-    target.addTopLevelItem(item);
-  }
+  while (source.topLevelItemCount() > 0) moveTaken(source.takeTopLevelItem(0), target);
 }
 
 void moveCurrentNode(QTreeWidget& source, QTreeWidget& target) {
   QTreeWidgetItem* current = source.currentItem();
   if (!current || !current->isSelected()) return;
-  QTreeWidgetItem* item = source.takeTopLevelItem(source.indexOfTopLevelItem(current));
-  item->setSelected(false);
-  target.addTopLevelItem(item);
+  moveTaken(source.takeTopLevelItem(source.indexOfTopLevelItem(current)), target);
 }
 
 void fillNodeLists(Program& program, std::string_view procedure, ExclusionTable table, QTreeWidget& include,
@@ -136,21 +144,13 @@ void fillNodeLists(Program& program, std::string_view procedure, ExclusionTable 
   guard(
       program, procedure,
       [&] {
-        db::Statement rows = program.db.prepare(selectExclusions(table));
+        db::Statement rows = program.db.prepare(statementsOf(table).select);
         while (rows.step())
           if (!rows.isNull(0)) excluded.push_back(rows.getText(0));
       },
       kWindowHandler);
-  for (const std::string& serial : excluded) {
-    for (int p = 0; p < include.topLevelItemCount();) {
-      if (include.topLevelItem(p)->text(0).toStdString() == serial) {
-        delete include.takeTopLevelItem(p);
-        appendNode(exclude, serial);
-      } else {
-        ++p;
-      }
-    }
-  }
+  for (const std::string& serial : excluded)
+    moveMatching(include, exclude, [&](const QTreeWidgetItem& item) { return item.text(0).toStdString() == serial; });
 }
 
 void rewriteExclusionTable(Program& program, std::string_view procedure, ExclusionTable table,
@@ -160,8 +160,8 @@ void rewriteExclusionTable(Program& program, std::string_view procedure, Exclusi
       program, procedure,
       [&] {
         db::Transaction transaction(program.db);
-        program.db.exec(deleteExclusions(table));
-        db::Statement insert = program.db.prepare(insertExclusion(table));
+        program.db.exec(statementsOf(table).deleteAll);
+        db::Statement insert = program.db.prepare(statementsOf(table).insert);
         for (const std::string& serial : serialNumbers) insert.bind(1, serial).run();
         insert = db::Statement();
         transaction.commit();

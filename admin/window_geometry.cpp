@@ -1,6 +1,7 @@
 #include "admin/window_geometry.h"
 
 #include <QWidget>
+#include <algorithm>
 
 #include "admin/frm_main.h"
 
@@ -25,6 +26,17 @@ QSize keepMinimumOuterSize(QWidget& window, int minimumWidthTwips, int minimumHe
   if (outer.height() * kTwipsPerPixel < minimumHeightTwips) wanted.setHeight(toPixels(minimumHeightTwips));
   if (wanted != outer) window.resize(wanted - frame);
   return wanted * kTwipsPerPixel;
+}
+
+QSize keepMinimumClientSize(QWidget& window, int minimumWidthTwips, int minimumHeightTwips) {
+  int widthTwips = window.width() * kTwipsPerPixel;
+  int heightTwips = window.height() * kTwipsPerPixel;
+  if (widthTwips < minimumWidthTwips || heightTwips < minimumHeightTwips) {
+    widthTwips = std::max(widthTwips, minimumWidthTwips);
+    heightTwips = std::max(heightTwips, minimumHeightTwips);
+    window.resize(toPixels(widthTwips), toPixels(heightTwips));
+  }
+  return {widthTwips, heightTwips};
 }
 
 }  // namespace travik

@@ -35,6 +35,8 @@ std::string ExpectedCall::callid() const {
   return when.toMMDDYYYY() + "." + when.toHHMMSS() + "." + pad(begin % 1000, 3) + ".001." + pad(line, 3);
 }
 
+Millis slotAtOrAfter(Millis t, int line) { return t + ((line - t % 100) % 100 + 100) % 100; }
+
 std::string failureCode(int stage, int reason) { return "E" + pad(stage, 4) + pad(reason, 4); }
 
 Gateway Gateway::make(std::uint64_t seed) {
@@ -56,17 +58,20 @@ Gateway Gateway::make(std::uint64_t seed) {
 }
 
 CallBuilder::CallBuilder(Random& random, const Gateway& gateway, int line, Chunk& chunk, Millis time)
-    : random(random), gateway(gateway), line(line), chunk_(chunk), time_(slotAtOrAfter(time)), eventTime_(time_) {}
-
-Millis CallBuilder::slotAtOrAfter(Millis t) const { return t + ((line - t % 100) % 100 + 100) % 100; }
+    : random(random),
+      gateway(gateway),
+      line(line),
+      chunk_(chunk),
+      time_(slotAtOrAfter(time, line)),
+      eventTime_(time_) {}
 
 void CallBuilder::place(const std::string& text, int minDelay, int maxDelay, bool tight) {
-  if (started_) time_ = slotAtOrAfter(time_ + random.between(std::max(1, minDelay), std::max(1, maxDelay)));
+  if (started_) time_ = slotAtOrAfter(time_ + random.between(std::max(1, minDelay), std::max(1, maxDelay)), line);
   started_ = true;
   chunk_.events.push_back({time_, text, -1, tight});
   eventTime_ = time_;
   if (!tight && random.chance(kInCallNoiseShare)) {
-    time_ = slotAtOrAfter(time_ + random.between(20, 400));
+    time_ = slotAtOrAfter(time_ + random.between(20, 400), line);
     chunk_.events.push_back({time_, random.pick(kInCallNoiseTexts), -1, false});
   }
 }
@@ -94,7 +99,7 @@ void CallBuilder::endAtLastLine() { call().end = time_; }
 
 void CallBuilder::nextSecond(int minDelay, int maxDelay) {
   const Millis target = std::max(time_ + random.between(minDelay, maxDelay), (time_ / 1000 + 1) * 1000);
-  time_ = slotAtOrAfter(target);
+  time_ = slotAtOrAfter(target, line);
   started_ = false;  // the next event lands exactly here
 }
 
@@ -122,6 +127,17 @@ void CallBuilder::abandon(int stage, int reason, const std::string& expectedDigi
 }
 
 std::string CallBuilder::personName() { return random.pick(kNames); }
+
+std::string quotedName(CallBuilder& b) { return "\"" + b.personName() + "\""; }
+
+void protocolLevel(CallBuilder& b) {
+  if (!b.random.chance(0.9)) return;
+  const std::string level = b.random.chance(0.7) ? "3" : "2";
+  b.emit("Protocol Level = " + level);
+  b.call().protocollevel = level;
+}
+
+void taskCutOff(CallBuilder& b) { ++b.call().incompleteTasks; }
 
 const std::vector<std::string>& idleNoiseTexts() {
   static const std::vector<std::string> texts{"LineMonitor thread is running", "Port is locked", "Alert Status: 0",

@@ -21,6 +21,10 @@ namespace travik::traffic {
 // Milliseconds since 1970-01-01 00:00:00 of the civil calendar (no zone).
 using Millis = std::int64_t;
 
+// The first moment at or after t on the line's own millisecond slot: time
+// modulo 100 ms equal to the line number modulo 100.
+Millis slotAtOrAfter(Millis t, int line);
+
 // What call reconstruction must write for one generated call.  Field names
 // follow the columns of `calls`; the last group counts rows of the other tables.
 struct ExpectedCall {
@@ -135,13 +139,20 @@ class CallBuilder {
 
  private:
   void place(const std::string& text, int minDelay, int maxDelay, bool tight);
-  Millis slotAtOrAfter(Millis t) const;
 
   Chunk& chunk_;
   Millis time_;       // the last line written, notices included
   Millis eventTime_;  // the last event the scenario wrote
   bool started_ = false;
 };
+
+// Steps both call directions share.
+// A person's name in double quotes, as the gateway writes it.
+std::string quotedName(CallBuilder& b);
+// The "Protocol Level = n" line most line syncs bring.
+void protocolLevel(CallBuilder& b);
+// A call that ends while a task is open ends the task incomplete.
+void taskCutOff(CallBuilder& b);
 
 // Builds the next chunk's calls on a builder whose clock stands at the
 // opening moment.  failurePercent is the share of calls built to fail.

@@ -37,31 +37,37 @@ std::vector<std::string> csvFields(const std::string& row) {
   return fields;
 }
 
-// Columns read as numbers; the rest are text.
-const std::set<std::string>& numberColumns() {
-  static const std::set<std::string> columns{"line",
-                                             "inbound",
-                                             "durationInSeconds",
-                                             "msgsendattempt",
-                                             "msgsendsuccess",
-                                             "msgreceiveattempt",
-                                             "msgreceivesuccess",
-                                             "numberrecipientssent",
-                                             "adminnamesrequested",
-                                             "textnamesreceived",
-                                             "voicenamesreceived",
-                                             "adminnamerequestsrecd",
-                                             "textnamessent",
-                                             "voicenamessent",
-                                             "tasks",
-                                             "incompletetasks",
-                                             "faxtasks",
-                                             "recipients",
-                                             "rejectedrecipients",
-                                             "state",
-                                             "reason",
-                                             "expectednumberdigits",
-                                             "receivednumberdigits"};
+// A summary file read row by row: its header's columns, then each non-blank
+// line without its line end.
+class SummaryLines {
+ public:
+  explicit SummaryLines(const std::filesystem::path& file) : in_(file, std::ios::binary) {
+    if (!in_) throw std::runtime_error("cannot read the summary " + file.string());
+    std::string header;
+    std::getline(in_, header);
+    columns = csvFields(header);
+  }
+
+  bool next(std::string& line) {
+    while (std::getline(in_, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) return true;
+    }
+    return false;
+  }
+
+  std::vector<std::string> columns;
+
+ private:
+  std::ifstream in_;
+};
+
+// Summary columns that hold text; every other one is a number.
+const std::set<std::string>& textColumns() {
+  static const std::set<std::string> columns{
+      "callid",         "timestampbegin",    "timestampend",        "exitcode",
+      "scenario",       "octelserialnumber", "corvaneserialnumber", "protocollevel",
+      "expecteddigits", "receiveddigits"};
   return columns;
 }
 
@@ -89,15 +95,10 @@ from calls c left join errors e on e.callid = c.callid
 }  // namespace
 
 std::vector<SummaryRow> readSummary(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read the summary " + file.string());
-  std::string header;
-  std::getline(in, header);
-  const std::vector<std::string> columns = csvFields(header);
+  SummaryLines summary(file);
+  const std::vector<std::string>& columns = summary.columns;
   std::vector<SummaryRow> rows;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
+  for (std::string line; summary.next(line);) {
     const std::vector<std::string> fields = csvFields(line);
     if (fields.size() != columns.size())
       throw std::runtime_error("summary row with " + std::to_string(fields.size()) + " fields: " + line);
@@ -114,19 +115,14 @@ CallComparison compareCalls(db::Connection& database, const std::filesystem::pat
   auto note = [&](const std::string& text) {
     if (result.differences.size() < maxDifferences) result.differences.push_back(text);
   };
-  std::ifstream in(summaryFile, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read the summary " + summaryFile.string());
-  std::string header;
-  std::getline(in, header);
-  const std::vector<std::string> columns = csvFields(header);
+  SummaryLines summary(summaryFile);
+  const std::vector<std::string>& columns = summary.columns;
   if (columns != summaryColumns()) throw std::runtime_error(summaryFile.string() + " is not a traffic summary");
   const std::size_t scenarioAt = 7;  // the one column that is not in the tables
 
   auto actual = database.prepare(std::string(kActualCalls) + " where c.callid = ?1");
   std::unordered_set<std::string> expectedIds;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
+  for (std::string line; summary.next(line);) {
     const std::vector<std::string> want = csvFields(line);
     if (want.size() != columns.size()) throw std::runtime_error("summary row with a wrong field count: " + line);
     ++result.expected;
@@ -143,7 +139,7 @@ CallComparison compareCalls(db::Connection& database, const std::filesystem::pat
     for (std::size_t i = 1, column = 1; i < columns.size(); ++i) {
       if (i == scenarioAt) continue;
       const int at = static_cast<int>(column++);
-      const std::string got = actual.isNull(at) ? (numberColumns().count(columns[i]) ? "0" : "") : actual.getText(at);
+      const std::string got = actual.isNull(at) ? (textColumns().count(columns[i]) ? "" : "0") : actual.getText(at);
       if (got != want[i]) {
         same = false;
         note(label + ": " + columns[i] + " is \"" + got + "\", expected \"" + want[i] + "\"");

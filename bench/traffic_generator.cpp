@@ -24,8 +24,6 @@ constexpr double kGatewayNoticeMeanMs = 600000;
 const std::vector<std::string> kGatewayNotices{"Varnel trace heartbeat", "Analog call tracing level is Verbose",
                                                "Directory synchronisation complete"};
 
-Millis slotOf(Millis t, int line) { return t + ((line - t % 100) % 100 + 100) % 100; }
-
 // One gateway line: its calls, chunk by chunk, with the idle notices between.
 class LineStream {
  public:
@@ -60,7 +58,7 @@ class LineStream {
     const Millis open = std::max(arrival_, (last_ / 1000 + 1) * 1000);
     Millis t = last_;
     for (;;) {
-      t = slotOf(std::max(t + static_cast<Millis>(random_.exponential(kIdleNoticeMeanMs)), t + 1), line_);
+      t = slotAtOrAfter(std::max(t + static_cast<Millis>(random_.exponential(kIdleNoticeMeanMs)), t + 1), line_);
       if (t / 1000 >= open / 1000 || t > end_) break;
       chunk_.events.push_back({t, random_.pick(idleNoiseTexts()), -1, false});
     }
@@ -169,7 +167,7 @@ GenerationResult generateTraffic(const TrafficOptions& options, const std::funct
   // Gateway notices on their own clock (millisecond slot 0, which no line uses).
   Random noticeRandom(streamSeed(options.seed, 100));
   auto nextNotice = [&](Millis after) {
-    return slotOf(after + 1 + static_cast<Millis>(noticeRandom.exponential(kGatewayNoticeMeanMs)), 100);
+    return slotAtOrAfter(after + 1 + static_cast<Millis>(noticeRandom.exponential(kGatewayNoticeMeanMs)), 100);
   };
   Millis notice = nextNotice(start);
 

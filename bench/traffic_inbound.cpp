@@ -20,8 +20,6 @@ enum class Between {
 
 void hangUp(CallBuilder& b) { b.emit("Incoming Call Completed.", 300, 3000); }
 
-std::string quoted(const std::string& name) { return "\"" + name + "\""; }
-
 // State 1 to 2: the wake-up tone.
 void wakeUp(CallBuilder& b) {
   if (b.random.chance(0.1)) {
@@ -49,11 +47,10 @@ void wakeUpDigits(CallBuilder& b) {
   }
 }
 
-void protocolLevel(CallBuilder& b) {
-  if (!b.random.chance(0.9)) return;
-  const std::string level = b.random.chance(0.7) ? "3" : "2";
-  b.emit("Protocol Level = " + level);
-  b.call().protocollevel = level;
+// "Call Received." and the wake-up tone: state 2.
+void wokenUp(CallBuilder& b, const std::string& scenario) {
+  b.open("Call Received.", true, scenario);
+  wakeUp(b);
 }
 
 // State 3 to 4.
@@ -69,13 +66,17 @@ void callerSerial(CallBuilder& b, const std::string& node) {
   b.call().corvaneserialnumber = b.gateway.corvaneSerial;
 }
 
-// "Call Received." through the first message header: state 5.
-void setUp(CallBuilder& b, const std::string& scenario) {
-  b.open("Call Received.", true, scenario);
-  wakeUp(b);
+// "Call Received." through the caller's serial: state 4.
+void identified(CallBuilder& b, const std::string& scenario) {
+  wokenUp(b, scenario);
   wakeUpDigits(b);
   lineSync(b);
   callerSerial(b, b.node());
+}
+
+// "Call Received." through the first message header: state 5.
+void setUp(CallBuilder& b, const std::string& scenario) {
+  identified(b, scenario);
   b.received(36);
 }
 
@@ -101,13 +102,24 @@ void recording(CallBuilder& b) {
   b.emit(b.random.chance(0.1) ? "Received ##" : "Received #", 100, 600);
 }
 
-// States 8 and 9: a fax instead of (after) the voice part.
-void faxPart(CallBuilder& b) {
+// State 8 to 9: the fax begins.
+void faxStart(CallBuilder& b) {
   b.emit("Playing 7");
   ++b.call().faxTasks;
   b.emit("Receiving Fax", 500, 2000);
+}
+
+// States 8 and 9: a fax instead of (after) the voice part.
+void faxPart(CallBuilder& b) {
+  faxStart(b);
   if (b.random.chance(0.5)) b.emit("Receiving Fax C:\\Varnel\\Fax\\In" + b.random.digits(6) + ".tif", 200, 800);
   b.emit("Receiving Fax complete", 15000, 120000);
+}
+
+// State 9 to 10: the message is saved.
+void saved(CallBuilder& b) {
+  b.emit("Received 9");
+  ++b.call().msgreceivesuccess;
 }
 
 int additionalRecipientCount(Random& random) {
@@ -129,8 +141,7 @@ Between message(CallBuilder& b, bool fax) {
   }
   recording(b);
   if (fax) faxPart(b);
-  b.emit("Received 9");
-  ++b.call().msgreceivesuccess;
+  saved(b);
   const int extra = additionalRecipientCount(b.random);
   for (int i = 0; i < extra; ++i) {
     b.received(24);  // state 10 or 11 to 11
@@ -147,33 +158,56 @@ Between message(CallBuilder& b, bool fax) {
   return Between::SessionHeader;
 }
 
+// State 12 to 22: the node asks for a mailbox's name.
+void nameRequest(CallBuilder& b, const std::string& mailbox) {
+  b.emit("Processing Name Request for mailbox " + mailbox);
+  ++b.call().tasks;
+  ++b.call().adminnamerequestsrecd;
+}
+
+// State 22 to 23: the text name found for the mailbox.
+void readName(CallBuilder& b, const std::string& mailbox) {
+  b.emit("Read Name from DB. Name for mailbox " + mailbox + " is " + quotedName(b));
+  ++b.call().textnamessent;
+}
+
+// States 23 to 25: the spoken name and its terminator.
+void spokenName(CallBuilder& b, const std::string& mailbox) {
+  b.emit("Playing Spoken Name for mailbox " + mailbox, 300, 1500);  // state 24
+  ++b.call().voicenamessent;
+  b.emit("Playing #", 1500, 6000);  // state 25
+}
+
+// State 5 through 12 to 13: the node offers a name of its own.
+std::string pushRequest(CallBuilder& b) {
+  b.received(22);  // state 12
+  const std::string mailbox = b.mailbox();
+  b.emit("Processing Name Push for mailbox " + mailbox);  // state 13
+  ++b.call().tasks;
+  ++b.call().adminnamerequestsrecd;
+  return mailbox;
+}
+
 // One to three name retrievals in one admin block.  Starts and ends in state 5.
 void nameRetrievals(CallBuilder& b, int count) {
   b.received(22);  // state 12
   for (int i = 0; i < count; ++i) {
     const bool last = i == count - 1;
     const std::string mailbox = b.mailbox();
-    b.emit("Processing Name Request for mailbox " + mailbox);  // state 22
-    ++b.call().tasks;
-    ++b.call().adminnamerequestsrecd;
+    nameRequest(b, mailbox);
     const double r = b.random.unit();
     if (r < 0.6) {
-      b.emit("Read Name from DB. Name for mailbox " + mailbox + " is " + quoted(b.personName()));  // state 23
-      ++b.call().textnamessent;
+      readName(b, mailbox);
       if (b.random.chance(0.3)) b.played(48);
-      b.emit("Playing Spoken Name for mailbox " + mailbox, 300, 1500);  // state 24
-      ++b.call().voicenamessent;
-      b.emit("Playing #", 1500, 6000);  // state 25
-      b.received(8);                    // state 5
+      spokenName(b, mailbox);
+      b.received(8);  // state 5
     } else if (r < 0.8 || (r >= 0.9 && last)) {
-      b.emit("Read Name from DB. Name for mailbox " + mailbox + " is " + quoted(b.personName()));
-      ++b.call().textnamessent;
+      readName(b, mailbox);
       b.played(8);  // no spoken name: state 5
     } else if (r < 0.9) {
       b.played(b.random.chance(0.5) ? 48 : 18);  // state 5 at once
     } else {
-      b.emit("Read Name from DB. Name for mailbox " + mailbox + " is " + quoted(b.personName()));
-      ++b.call().textnamessent;
+      readName(b, mailbox);
       b.received(22);  // the next request follows directly: state 12
       continue;
     }
@@ -183,11 +217,7 @@ void nameRetrievals(CallBuilder& b, int count) {
 
 // A name push, rejected or taken.  Starts and ends in state 5.
 void namePush(CallBuilder& b) {
-  b.received(22);  // state 12
-  const std::string mailbox = b.mailbox();
-  b.emit("Processing Name Push for mailbox " + mailbox);  // state 13
-  ++b.call().tasks;
-  ++b.call().adminnamerequestsrecd;
+  const std::string mailbox = pushRequest(b);
   if (b.random.chance(0.3)) {
     b.emit("Reject Name Push for mailbox " + mailbox);
     return;
@@ -197,7 +227,7 @@ void namePush(CallBuilder& b) {
   const bool textOnly = b.random.chance(0.4);
   b.emit("Receive alias response for mailbox " + mailbox + (textOnly ? " alias=no" : " alias=yes"));  // state 16
   b.received(48);                                                                                     // state 17
-  b.emit("Receive text name for mailbox " + mailbox + " " + quoted(b.personName()));
+  b.emit("Receive text name for mailbox " + mailbox + " " + quotedName(b));
   ++b.call().textnamesreceived;
   if (textOnly) {
     b.emit("Send admin response with nFlag=1");  // state 18 to 5
@@ -227,12 +257,23 @@ void toSave(CallBuilder& b, const std::string& scenario) {
   b.emit("Received #", 100, 600);
 }
 
-// A call that ends while a task is open ends the task incomplete (in states
-// 6 to 9 the message recipient is marked as well).
-void taskCutOff(CallBuilder& b) { ++b.call().incompleteTasks; }
+using FailureBuilder = std::function<void(CallBuilder&, const std::string&)>;
 
-const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const std::string&)>>>& failures() {
-  static const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const std::string&)>>> list{
+// The wake-up digits arrive in a wrong count drawn from [fewest, most].
+FailureBuilder wakeUpDigitsFailure(int fewest, int most, int reason) {
+  return [fewest, most, reason](CallBuilder& b, const std::string& s) {
+    wokenUp(b, s);
+    const int n = b.random.between(fewest, most);
+    b.received(n);
+    b.abandon(4, reason, "", "", 18, n);
+    hangUp(b);
+  };
+}
+
+// A call that ends while a task is open ends the task incomplete (taskCutOff);
+// in states 6 to 9 the message recipient is marked as well.
+const std::vector<std::pair<const char*, FailureBuilder>>& failures() {
+  static const std::vector<std::pair<const char*, FailureBuilder>> list{
       {"in.fail.no-wakeup",
        [](CallBuilder& b, const std::string& s) {
          b.open("Call Received.", true, s);
@@ -248,33 +289,15 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        }},
       {"in.fail.wakeup-hangup",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
+         wokenUp(b, s);
          hangUp(b);
          b.abandon(4, 5, "", "", 18, 0);
        }},
-      {"in.fail.wakeup-short",
-       [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
-         const int n = b.random.between(10, 17);
-         b.received(n);
-         b.abandon(4, 7, "", "", 18, n);
-         hangUp(b);
-       }},
-      {"in.fail.wakeup-long",
-       [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
-         const int n = b.random.between(20, 24);
-         b.received(n);
-         b.abandon(4, 6, "", "", 18, n);
-         hangUp(b);
-       }},
+      {"in.fail.wakeup-short", wakeUpDigitsFailure(10, 17, 7)},
+      {"in.fail.wakeup-long", wakeUpDigitsFailure(20, 24, 6)},
       {"in.fail.812-hangup",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
+         wokenUp(b, s);
          b.emitTight("Received 812" + b.random.digits(16));
          protocolLevel(b);
          hangUp(b);
@@ -282,8 +305,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        }},
       {"in.fail.handshake",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
+         wokenUp(b, s);
          b.received(18);
          b.emit("Initial handshake failed. Received either bad data or no data from the caller");
          b.abandon(4, 13);
@@ -291,8 +313,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        }},
       {"in.fail.linesync-timeout",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
+         wokenUp(b, s);
          wakeUpDigits(b);
          const int n = b.random.between(8, 15);
          b.received(n);
@@ -302,8 +323,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        }},
       {"in.fail.linesync-short",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
+         wokenUp(b, s);
          wakeUpDigits(b);
          protocolLevel(b);
          const int n = b.random.between(8, 15);
@@ -313,8 +333,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        }},
       {"in.fail.linesync-invalid",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
+         wokenUp(b, s);
          wakeUpDigits(b);
          b.received(16);
          b.abandon(6, 8, "", "", 16, 16);
@@ -323,8 +342,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        }},
       {"in.fail.linesync-hangup",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
+         wokenUp(b, s);
          b.received(18);
          protocolLevel(b);
          hangUp(b);
@@ -332,8 +350,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        }},
       {"in.fail.unknown-node",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
+         wokenUp(b, s);
          wakeUpDigits(b);
          lineSync(b);
          const std::string stranger = std::to_string(b.random.between(60000, 69999));
@@ -345,11 +362,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        }},
       {"in.fail.header-short",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
-         wakeUpDigits(b);
-         lineSync(b);
-         callerSerial(b, b.node());
+         identified(b, s);
          const int n = b.random.between(30, 35);
          b.received(n);
          b.abandon(8, 7, "", "", 36, n);
@@ -357,22 +370,14 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        }},
       {"in.fail.push-refused",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
-         wakeUpDigits(b);
-         lineSync(b);
-         callerSerial(b, b.node());
+         identified(b, s);
          b.received(18);
          b.abandon(22, 11, "", "", 0, 18);
          hangUp(b);
        }},
       {"in.fail.header-hangup",
        [](CallBuilder& b, const std::string& s) {
-         b.open("Call Received.", true, s);
-         wakeUp(b);
-         wakeUpDigits(b);
-         lineSync(b);
-         callerSerial(b, b.node());
+         identified(b, s);
          hangUp(b);
          b.abandon(8, 5, "", "", 36, 0);
        }},
@@ -401,9 +406,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
       {"in.fail.fax-cut",
        [](CallBuilder& b, const std::string& s) {
          toSave(b, s);
-         b.emit("Playing 7");
-         ++b.call().faxTasks;
-         b.emit("Receiving Fax", 500, 2000);
+         faxStart(b);
          hangUp(b);
          taskCutOff(b);
          b.abandon(16, 10);
@@ -411,8 +414,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
       {"in.fail.saved-hangup",
        [](CallBuilder& b, const std::string& s) {
          toSave(b, s);
-         b.emit("Received 9");
-         ++b.call().msgreceivesuccess;
+         saved(b);
          hangUp(b);
          taskCutOff(b);
          b.abandon(19, 999);
@@ -420,8 +422,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
       {"in.fail.recipient-short",
        [](CallBuilder& b, const std::string& s) {
          toSave(b, s);
-         b.emit("Received 9");
-         ++b.call().msgreceivesuccess;
+         saved(b);
          const int n = b.random.between(10, 23);
          b.received(n);
          taskCutOff(b);
@@ -439,9 +440,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
        [](CallBuilder& b, const std::string& s) {
          setUp(b, s);
          b.received(22);
-         b.emit("Processing Name Request for mailbox " + b.mailbox());
-         ++b.call().tasks;
-         ++b.call().adminnamerequestsrecd;
+         nameRequest(b, b.mailbox());
          b.played(b.random.between(20, 30));
          taskCutOff(b);
          b.abandon(24, 999);
@@ -452,14 +451,9 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
          setUp(b, s);
          b.received(22);
          const std::string mailbox = b.mailbox();
-         b.emit("Processing Name Request for mailbox " + mailbox);
-         ++b.call().tasks;
-         ++b.call().adminnamerequestsrecd;
-         b.emit("Read Name from DB. Name for mailbox " + mailbox + " is " + quoted(b.personName()));
-         ++b.call().textnamessent;
-         b.emit("Playing Spoken Name for mailbox " + mailbox, 300, 1500);
-         ++b.call().voicenamessent;
-         b.emit("Playing #", 1500, 6000);
+         nameRequest(b, mailbox);
+         readName(b, mailbox);
+         spokenName(b, mailbox);
          const int n = b.random.between(4, 7);
          b.received(n);
          taskCutOff(b);
@@ -469,11 +463,7 @@ const std::vector<std::pair<const char*, std::function<void(CallBuilder&, const 
       {"in.fail.alias-hangup",
        [](CallBuilder& b, const std::string& s) {
          setUp(b, s);
-         b.received(22);
-         const std::string mailbox = b.mailbox();
-         b.emit("Processing Name Push for mailbox " + mailbox);
-         ++b.call().tasks;
-         ++b.call().adminnamerequestsrecd;
+         const std::string mailbox = pushRequest(b);
          b.emit("Accept Name Push for mailbox " + mailbox);
          hangUp(b);
          taskCutOff(b);

@@ -31,8 +31,6 @@ struct Outbound {
   std::string node;
 };
 
-std::string quoted(const std::string& name) { return "\"" + name + "\""; }
-
 // A serial read as a whole number, the way a pending callout's serial is read.
 std::string asNumber(const std::string& serial) {
   const auto first = serial.find_first_not_of('0');
@@ -87,13 +85,6 @@ void wakeUpResponse(CallBuilder& b) {
   } else {
     b.received(14);
   }
-}
-
-void protocolLevel(CallBuilder& b) {
-  if (!b.random.chance(0.9)) return;
-  const std::string level = b.random.chance(0.7) ? "3" : "2";
-  b.emit("Protocol Level = " + level);
-  b.call().protocollevel = level;
 }
 
 // State 5 to 6: both sides named.
@@ -163,14 +154,19 @@ int additionalRecipientCount(Random& random) {
   return r < 0.6 ? 0 : r < 0.82 ? 1 : r < 0.94 ? 2 : 3;
 }
 
+// State 11 to 18: the node asks for the fax.
+void faxStart(CallBuilder& b) {
+  b.emit("Received 7");  // state 17
+  ++b.call().faxTasks;
+  b.emit("Sending Fax", 500, 2000);  // state 18
+}
+
 // The voice part from "Playing #" (state 10 to 11) through the save request.
 void playAndSave(CallBuilder& b, bool fax) {
   b.emit("Playing Voice", 200, 800);
   b.emit("Playing #", 5000, 60000);  // state 11
   if (fax) {
-    b.emit("Received 7");  // state 17
-    ++b.call().faxTasks;
-    b.emit("Sending Fax", 500, 2000);  // state 18
+    faxStart(b);
     if (b.random.chance(0.5)) b.emit("Sending Fax C:\\Varnel\\Fax\\Out" + b.random.digits(6) + ".tif", 200, 800);
     b.emit("Sending Fax completed", 15000, 120000);  // state 11
   }
@@ -227,16 +223,21 @@ int messageCount(Random& random) {
   return r < 0.45 ? 1 : r < 0.75 ? 2 : r < 0.9 ? 3 : 4;
 }
 
+// State 7 to 23: the gateway asks for a mailbox's name.
+void retrievingName(CallBuilder& b, const std::string& mailbox) {
+  b.emit("Retrieving Name for mailbox " + mailbox);
+  ++b.call().tasks;
+  ++b.call().adminnamesrequested;
+}
+
 // Fetches one to three names; ends in state 30.
 void retrieveNames(CallBuilder& b, int count) {
   nextHeader(b);  // state 7
   for (int i = 0; i < count; ++i) {
     const std::string mailbox = b.mailbox();
-    b.emit("Retrieving Name for mailbox " + mailbox);  // state 23
-    ++b.call().tasks;
-    ++b.call().adminnamesrequested;
-    b.received(48);                                                                     // state 24
-    b.emit("Name for mailbox " + mailbox + " is " + quoted(b.personName()), 200, 900);  // state 25
+    retrievingName(b, mailbox);                                                // state 23
+    b.received(48);                                                            // state 24
+    b.emit("Name for mailbox " + mailbox + " is " + quotedName(b), 200, 900);  // state 25
     ++b.call().textnamesreceived;
     if (b.random.chance(0.6)) {
       b.played(8);                                               // state 26
@@ -248,11 +249,17 @@ void retrieveNames(CallBuilder& b, int count) {
   b.emit("Completed Retrieving Names");  // state 30
 }
 
-// Messages until the gateway has none left: ends in state 29.
-void deliverAll(CallBuilder& b, const std::string& node) {
+// A run of messages; returns where the last one left the machine.
+Between deliverMessages(CallBuilder& b, const std::string& node) {
   Between where = Between::HeaderResponse;
   const int messages = messageCount(b.random);
   for (int i = 0; i < messages; ++i) where = deliverMessage(b, node);
+  return where;
+}
+
+// Messages until the gateway has none left: ends in state 29.
+void deliverAll(CallBuilder& b, const std::string& node) {
+  const Between where = deliverMessages(b, node);
   if (where == Between::CouldNotSend) b.emit("Message NOT Delivered");
   b.emit("Completed delivering Messages");
 }
@@ -263,8 +270,6 @@ void toSending(CallBuilder& b, const Outbound& call) {
   sendingMessage(b, call.node);
 }
 
-void taskCutOff(CallBuilder& b) { ++b.call().incompleteTasks; }
-
 using FailureBuilder = std::function<void(CallBuilder&, const std::string&)>;
 
 FailureBuilder dialFailure(const char* result, int reason) {
@@ -272,6 +277,19 @@ FailureBuilder dialFailure(const char* result, int reason) {
     open(b, s);
     dialled(b, result);
     b.abandon(1, reason);
+    callOutCompleted(b);
+  };
+}
+
+// The wake-up response arrives in a wrong count drawn from [fewest, most].
+FailureBuilder wakeUpResponseFailure(int fewest, int most, int reason) {
+  return [fewest, most, reason](CallBuilder& b, const std::string& s) {
+    open(b, s);
+    dialled(b, "Answer");
+    b.emit("Received CDD", 500, 2500);
+    const int n = b.random.between(fewest, most);
+    b.received(n);
+    b.abandon(5, reason, "", "", 14, n);
     callOutCompleted(b);
   };
 }
@@ -295,26 +313,8 @@ const std::vector<std::pair<const char*, FailureBuilder>>& failures() {
          b.emit("Call Out Completed.", 3000, 10000);
          b.abandon(3, 5, "CDD", "", 3, 0);
        }},
-      {"out.fail.wakeup-long",
-       [](CallBuilder& b, const std::string& s) {
-         open(b, s);
-         dialled(b, "Answer");
-         b.emit("Received CDD", 500, 2500);
-         const int n = b.random.between(15, 18);
-         b.received(n);
-         b.abandon(5, 6, "", "", 14, n);
-         callOutCompleted(b);
-       }},
-      {"out.fail.wakeup-short",
-       [](CallBuilder& b, const std::string& s) {
-         open(b, s);
-         dialled(b, "Answer");
-         b.emit("Received CDD", 500, 2500);
-         const int n = b.random.between(6, 13);
-         b.received(n);
-         b.abandon(5, 7, "", "", 14, n);
-         callOutCompleted(b);
-       }},
+      {"out.fail.wakeup-long", wakeUpResponseFailure(15, 18, 6)},
+      {"out.fail.wakeup-short", wakeUpResponseFailure(6, 13, 7)},
       {"out.fail.linesync-short",
        [](CallBuilder& b, const std::string& s) {
          open(b, s);
@@ -397,9 +397,7 @@ const std::vector<std::pair<const char*, FailureBuilder>>& failures() {
          toSending(b, call);
          b.emit("Playing Voice", 200, 800);
          b.emit("Playing #", 5000, 60000);
-         b.emit("Received 7");
-         ++b.call().faxTasks;
-         b.emit("Sending Fax", 500, 2000);
+         faxStart(b);
          b.emit("Call Out Completed.", 10000, 60000);
          taskCutOff(b);
          b.abandon(16, 10);
@@ -408,9 +406,7 @@ const std::vector<std::pair<const char*, FailureBuilder>>& failures() {
        [](CallBuilder& b, const std::string& s) {
          setUp(b, s, false);
          nextHeader(b);
-         b.emit("Retrieving Name for mailbox " + b.mailbox());
-         ++b.call().tasks;
-         ++b.call().adminnamesrequested;
+         retrievingName(b, b.mailbox());
          const int n = b.random.between(40, 47);
          b.received(n);
          taskCutOff(b);
@@ -467,10 +463,8 @@ void buildOutboundCall(CallBuilder& b) {
   const bool alsoNames = r < 0.32;
   const Outbound call = setUp(b, alsoNames ? "out.deliver+names" : "out.deliver");
   if (alsoNames) {
-    Between where = Between::HeaderResponse;
-    const int messages = messageCount(b.random);
-    for (int i = 0; i < messages; ++i) where = deliverMessage(b, call.node);
-    (void)where;  // the names' header leads from any of these states to state 6
+    // The names' header leads from any state the messages end in to state 6.
+    deliverMessages(b, call.node);
     retrieveNames(b, b.random.between(1, 2));
   } else {
     deliverAll(b, call.node);

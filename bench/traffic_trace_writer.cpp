@@ -30,8 +30,11 @@ std::string threadField(int line) {
   return text;
 }
 
-void appendMilliseconds(std::string& out, Millis time) {
+// Starts a line anew with its prefix and its time stamp to the millisecond.
+void startLine(std::string& out, std::string_view stamp, Millis time) {
   const int ms = static_cast<int>(time % 1000);
+  out.assign(kPrefix);
+  out += stamp;
   out += '.';
   out += static_cast<char>('0' + ms / 100);
   out += static_cast<char>('0' + ms / 10 % 10);
@@ -39,9 +42,7 @@ void appendMilliseconds(std::string& out, Millis time) {
 }
 
 void appendEventLine(std::string& out, std::string_view stamp, Millis time, int line, std::string_view text) {
-  out.assign(kPrefix);
-  out += stamp;
-  appendMilliseconds(out, time);
+  startLine(out, stamp, time);
   out += ' ';
   out += threadField(line);
   out += " Line ";
@@ -105,9 +106,7 @@ void TraceWriter::writeEvent(Millis time, int line, std::string_view text, bool 
 }
 
 void TraceWriter::writeNotice(Millis time, std::string_view text, bool mayBreak) {
-  line_.assign(kPrefix);
-  line_ += stamp(time);
-  appendMilliseconds(line_, time);
+  startLine(line_, stamp(time), time);
   line_ += " 00000F2C ";
   line_ += text;
   line_ += " \r\n";

@@ -1,6 +1,9 @@
 #include "processing/call_reports.h"
 
+#include <array>
+#include <cstddef>
 #include <iterator>
+#include <span>
 
 #include "processing/reports.h"
 
@@ -8,61 +11,52 @@ namespace travik {
 
 namespace {
 
-// Columns 11-21 of AllCalls and the tails of both totals reports are the
-// eleven per-call counters in their fixed order.
-constexpr ReportColumn kAllCallsColumns[] = {
-    {"octelserialnumber", ValueKind::Text},
-    {"timestampbegin", ValueKind::DateTime},
-    {"timestampend", ValueKind::DateTime},
-    {"callid", ValueKind::Text},
-    {"inbound", ValueKind::Boolean},
-    {"line", ValueKind::Number},
-    {"durationInSeconds", ValueKind::Number},
-    {"exitcode", ValueKind::Text},
-    {"corvaneserialnumber", ValueKind::Text},
-    {"protocollevel", ValueKind::Text},
-    {"msgsendattempt", ValueKind::Number},
-    {"msgsendsuccess", ValueKind::Number},
-    {"msgreceiveattempt", ValueKind::Number},
-    {"msgreceivesuccess", ValueKind::Number},
-    {"numberrecipientssent", ValueKind::Number},
-    {"adminnamesrequested", ValueKind::Number},
-    {"textnamesreceived", ValueKind::Number},
-    {"voicenamesreceived", ValueKind::Number},
-    {"adminnamerequestsrecd", ValueKind::Number},
-    {"textnamessent", ValueKind::Number},
+// The eleven per-call counters in their fixed order: columns 11-21 of
+// AllCalls and the tails of both totals reports.
+constexpr ReportColumn kCallCounters[] = {
+    {"msgsendattempt", ValueKind::Number},        {"msgsendsuccess", ValueKind::Number},
+    {"msgreceiveattempt", ValueKind::Number},     {"msgreceivesuccess", ValueKind::Number},
+    {"numberrecipientssent", ValueKind::Number},  {"adminnamesrequested", ValueKind::Number},
+    {"textnamesreceived", ValueKind::Number},     {"voicenamesreceived", ValueKind::Number},
+    {"adminnamerequestsrecd", ValueKind::Number}, {"textnamessent", ValueKind::Number},
     {"voicenamessent", ValueKind::Number},
-    {"timestamperror", ValueKind::DateTime},
-    {"state", ValueKind::Number},
-    {"statetext", ValueKind::Text, true},
-    {"reason", ValueKind::Number},
-    {"reasontext", ValueKind::Text, true},
-    {"expecteddigits", ValueKind::Text},
-    {"receiveddigits", ValueKind::Text},
-    {"expectednumberdigits", ValueKind::Number},
+};
+
+// One column list made of several, in the order given.
+template <std::size_t... N>
+constexpr auto joined(const ReportColumn (&... parts)[N]) {
+  std::array<ReportColumn, (N + ...)> all{};
+  std::size_t at = 0;
+  for (const std::span<const ReportColumn> part : {std::span<const ReportColumn>(parts)...})
+    for (const ReportColumn& column : part) all[at++] = column;
+  return all;
+}
+
+constexpr ReportColumn kCallHead[] = {
+    {"octelserialnumber", ValueKind::Text},   {"timestampbegin", ValueKind::DateTime},
+    {"timestampend", ValueKind::DateTime},    {"callid", ValueKind::Text},
+    {"inbound", ValueKind::Boolean},          {"line", ValueKind::Number},
+    {"durationInSeconds", ValueKind::Number}, {"exitcode", ValueKind::Text},
+    {"corvaneserialnumber", ValueKind::Text}, {"protocollevel", ValueKind::Text},
+};
+
+constexpr ReportColumn kErrorTail[] = {
+    {"timestamperror", ValueKind::DateTime},     {"state", ValueKind::Number},
+    {"statetext", ValueKind::Text, true},        {"reason", ValueKind::Number},
+    {"reasontext", ValueKind::Text, true},       {"expecteddigits", ValueKind::Text},
+    {"receiveddigits", ValueKind::Text},         {"expectednumberdigits", ValueKind::Number},
     {"receivednumberdigits", ValueKind::Number},
 };
 
-constexpr ReportColumn kLineSummaryColumns[] = {
+constexpr ReportColumn kLineHead[] = {
     {"line", ValueKind::Number},
     {"calls", ValueKind::Number},
     {"errors", ValueKind::Number},
     {"errorpercent", ValueKind::Number},
     {"timeinuseInSeconds", ValueKind::Number},
-    {"msgsendattempt", ValueKind::Number},
-    {"msgsendsuccess", ValueKind::Number},
-    {"msgreceiveattempt", ValueKind::Number},
-    {"msgreceivesuccess", ValueKind::Number},
-    {"numberrecipientssent", ValueKind::Number},
-    {"adminnamesrequested", ValueKind::Number},
-    {"textnamesreceived", ValueKind::Number},
-    {"voicenamesreceived", ValueKind::Number},
-    {"adminnamerequestsrecd", ValueKind::Number},
-    {"textnamessent", ValueKind::Number},
-    {"voicenamessent", ValueKind::Number},
 };
 
-constexpr ReportColumn kOctelSummaryColumns[] = {
+constexpr ReportColumn kOctelHead[] = {
     {"octelserialnumber", ValueKind::Text},
     {"calls", ValueKind::Number},
     {"errors", ValueKind::Number},
@@ -71,18 +65,11 @@ constexpr ReportColumn kOctelSummaryColumns[] = {
     {"errorswithininterval", ValueKind::Number},
     {"errorpercentwithininterval", ValueKind::Number},
     {"timeinuseInSeconds", ValueKind::Number},
-    {"msgsendattempt", ValueKind::Number},
-    {"msgsendsuccess", ValueKind::Number},
-    {"msgreceiveattempt", ValueKind::Number},
-    {"msgreceivesuccess", ValueKind::Number},
-    {"numberrecipientssent", ValueKind::Number},
-    {"adminnamesrequested", ValueKind::Number},
-    {"textnamesreceived", ValueKind::Number},
-    {"voicenamesreceived", ValueKind::Number},
-    {"adminnamerequestsrecd", ValueKind::Number},
-    {"textnamessent", ValueKind::Number},
-    {"voicenamessent", ValueKind::Number},
 };
+
+constexpr auto kAllCallsColumns = joined(kCallHead, kCallCounters, kErrorTail);
+constexpr auto kLineSummaryColumns = joined(kLineHead, kCallCounters);
+constexpr auto kOctelSummaryColumns = joined(kOctelHead, kCallCounters);
 
 static_assert(std::size(kAllCallsColumns) == 30);
 static_assert(std::size(kLineSummaryColumns) == 16);

@@ -15,15 +15,6 @@ namespace {
 constexpr const char* kProcedure = "reportMVEvents()";
 constexpr long kInvalidUseOfNull = 94;
 
-int requireColumn(const db::Statement& records, const char* name) {
-  const int index = records.columnIndex(name);
-  if (index < 0)
-    throw HandledError(
-        error_number::kItemNotFound,
-        std::string("Item cannot be found in the collection corresponding to the requested name or ordinal: ") + name);
-  return index;
-}
-
 }  // namespace
 
 fs::path exportFileName(const Program& program, const DateTime& now) {
@@ -70,37 +61,15 @@ bool reportMVEvents(Program& program, std::string_view selection) {
       }))
     return false;
 
-  bool complete = true;
-  std::string line;
-  for (;;) {
-    bool more = false;
-    if (!guard(program, kProcedure, [&] { more = records.step(); })) {
-      complete = false;
-      break;
-    }
-    if (!more) break;
-    line.clear();
-    const bool converted = guard(program, kProcedure, [&] {
-      if (records.isNull(timestamp) || records.isNull(milliseconds) || records.isNull(lineNumber))
-        throw HandledError(kInvalidUseOfNull, "Invalid use of Null");
-      const auto stamp = DateTime::parseStored(records.getText(timestamp));
-      if (!stamp) throw HandledError(error_number::kTypeMismatch, "Type mismatch");
-      appendTraceLine(line, *stamp, static_cast<long>(records.getInt(milliseconds)),
-                      static_cast<long>(records.getInt(lineNumber)), records.getText(data));
-      line += "\r\n";
-    });
-    if (!converted) {
-      complete = false;  // this event's line is lost; the others still come
-      continue;
-    }
-    if (!guard(program, kProcedure, [&] { writeOutputText(out, line, file); })) {
-      complete = false;
-      break;
-    }
-  }
-
-  if (!guard(program, kProcedure, [&] { closeOutputFile(out, file); })) complete = false;
-  return complete;
+  return writeRowLines(program, kProcedure, records, out, file, [&](std::string& line) {
+    if (records.isNull(timestamp) || records.isNull(milliseconds) || records.isNull(lineNumber))
+      throw HandledError(kInvalidUseOfNull, "Invalid use of Null");
+    const auto stamp = DateTime::parseStored(records.getText(timestamp));
+    if (!stamp) throw HandledError(error_number::kTypeMismatch, "Type mismatch");
+    appendTraceLine(line, *stamp, static_cast<long>(records.getInt(milliseconds)),
+                    static_cast<long>(records.getInt(lineNumber)), records.getText(data));
+    line += "\r\n";
+  });
 }
 
 }  // namespace travik

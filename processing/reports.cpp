@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "processing/csv.h"
@@ -155,6 +156,42 @@ void closeOutputFile(std::ofstream& out, const fs::path& file) {
   if (!out) throwFileError(errno, file);
 }
 
+int requireColumn(const db::Statement& records, const char* name) {
+  const int index = records.columnIndex(name);
+  if (index < 0)
+    throw HandledError(
+        error_number::kItemNotFound,
+        std::string("Item cannot be found in the collection corresponding to the requested name or ordinal: ") + name);
+  return index;
+}
+
+bool writeRowLines(Program& program, std::string_view procedure, db::Statement& records, std::ofstream& out,
+                   const fs::path& file, const std::function<void(std::string&)>& formatRow) {
+  bool complete = true;
+  std::string line;
+  for (;;) {
+    bool more = false;
+    // A selection that cannot be read further would fail the same way at every row.
+    if (!guard(program, procedure, [&] { more = records.step(); })) {
+      complete = false;
+      break;
+    }
+    if (!more) break;
+    line.clear();
+    if (!guard(program, procedure, [&] { formatRow(line); })) {
+      complete = false;  // this row's line is lost; the others still come
+      continue;
+    }
+    if (!guard(program, procedure, [&] { writeOutputText(out, line, file); })) {
+      complete = false;
+      break;
+    }
+  }
+
+  if (!guard(program, procedure, [&] { closeOutputFile(out, file); })) complete = false;
+  return complete;
+}
+
 bool writeReport(Program& program, const ReportLayout& layout, std::string_view selection) {
   const std::string_view procedure = layout.procedure;
   db::Statement records;
@@ -165,15 +202,7 @@ bool writeReport(Program& program, const ReportLayout& layout, std::string_view 
   // that a failing selection leaves nothing behind.
   if (!guard(program, procedure, [&] {
         records = program.db.prepare(selection);
-        for (const ReportColumn& column : layout.columns) {
-          const int index = records.columnIndex(column.name);
-          if (index < 0)
-            throw HandledError(error_number::kItemNotFound,
-                               std::string("Item cannot be found in the collection corresponding to the requested "
-                                           "name or ordinal: ") +
-                                   column.name);
-          columns.push_back(index);
-        }
+        for (const ReportColumn& column : layout.columns) columns.push_back(requireColumn(records, column.name));
       }))
     return false;
 
@@ -196,36 +225,14 @@ bool writeReport(Program& program, const ReportLayout& layout, std::string_view 
       }))
     return false;
 
-  bool complete = true;
-  for (;;) {
-    bool more = false;
-    // A selection that cannot be read further would fail the same way at every row.
-    if (!guard(program, procedure, [&] { more = records.step(); })) {
-      complete = false;
-      break;
+  return writeRowLines(program, procedure, records, out, file, [&](std::string& rowLine) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (i) rowLine += ',';
+      const ReportColumn& column = layout.columns[i];
+      appendCsvField(rowLine, valueText(records, columns[i], column.kind), column.quoted);
     }
-    if (!more) break;
-    line.clear();
-    const bool converted = guard(program, procedure, [&] {
-      for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (i) line += ',';
-        const ReportColumn& column = layout.columns[i];
-        appendCsvField(line, valueText(records, columns[i], column.kind), column.quoted);
-      }
-      line += "\r\n";
-    });
-    if (!converted) {
-      complete = false;  // this row's line is lost; the others still come
-      continue;
-    }
-    if (!guard(program, procedure, [&] { writeOutputText(out, line, file); })) {
-      complete = false;
-      break;
-    }
-  }
-
-  if (!guard(program, procedure, [&] { closeOutputFile(out, file); })) complete = false;
-  return complete;
+    rowLine += "\r\n";
+  });
 }
 
 bool reportTasks(Program& program, std::string_view selection) {

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -63,6 +64,18 @@ void createOutputFile(std::ofstream& out, const std::filesystem::path& file);
 void writeOutputText(std::ofstream& out, std::string_view text, const std::filesystem::path& file);
 // Closes an output file; throws a HandledError when the last write fails.
 void closeOutputFile(std::ofstream& out, const std::filesystem::path& file);
+
+// The index of the named column in the selection's result; throws a
+// HandledError when the selection has no such column.
+int requireColumn(const db::Statement& records, const char* name);
+
+// Writes a line for every remaining row of records to an open output file,
+// then closes it.  formatRow appends the current row's line, line end
+// included; a row it cannot convert loses its line only, while a failing read
+// or write ends the file there.  Each failure is reported under procedure.
+// True when every row's line is in the file.
+bool writeRowLines(Program& program, std::string_view procedure, db::Statement& records, std::ofstream& out,
+                   const std::filesystem::path& file, const std::function<void(std::string&)>& formatRow);
 
 // Writes one report of the layout from the selection.  True when the file
 // holds the header and a line for every row.

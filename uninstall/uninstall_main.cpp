@@ -164,6 +164,24 @@ bool runServiceCommand(Uninstaller& uninstaller, const ServiceCommand& command) 
   return succeeded;
 }
 
+// Asks the question; a refusal is answered with the cancellation notice.
+bool agreed(Uninstaller& uninstaller, const char* question) {
+  if (uninstaller.messageBox(question, Buttons::OkCancel, Icon::Warning) == Answer::Ok) return true;
+  uninstaller.messageBox(kCanceled, Buttons::Ok, Icon::None);
+  return false;
+}
+
+// Runs one service command; after a success the service manager is given
+// time to settle, after a failure the operator learns that nothing was removed.
+bool serviceCommandDone(Uninstaller& uninstaller, bool (*command)(Uninstaller&)) {
+  if (!command(uninstaller)) {
+    uninstaller.messageBox(kNotUninstalled, Buttons::Ok, Icon::None);
+    return false;
+  }
+  pause(uninstaller, kPauseAfterServiceCommand);
+  return true;
+}
+
 }  // namespace
 
 Answer showMessageBox(const std::string& text, Buttons buttons, Icon icon) {
@@ -207,30 +225,11 @@ void Main(Uninstaller& u) {
 
   const int state = getServiceState("", kServiceName);
   if (state == service_state::kStopped) {
-    if (u.messageBox(kUninstallQuestion, Buttons::OkCancel, Icon::Warning) != Answer::Ok) {
-      u.messageBox(kCanceled, Buttons::Ok, Icon::None);
-      return;
-    }
-    if (!cmdUninstallService(u)) {
-      u.messageBox(kNotUninstalled, Buttons::Ok, Icon::None);
-      return;
-    }
-    pause(u, kPauseAfterServiceCommand);
+    if (!agreed(u, kUninstallQuestion) || !serviceCommandDone(u, cmdUninstallService)) return;
   } else if (state >= service_state::kStartPending && state <= service_state::kPaused) {
-    if (u.messageBox(kStopAndUninstallQuestion, Buttons::OkCancel, Icon::Warning) != Answer::Ok) {
-      u.messageBox(kCanceled, Buttons::Ok, Icon::None);
+    if (!agreed(u, kStopAndUninstallQuestion) || !serviceCommandDone(u, cmdStopService) ||
+        !serviceCommandDone(u, cmdUninstallService))
       return;
-    }
-    if (!cmdStopService(u)) {
-      u.messageBox(kNotUninstalled, Buttons::Ok, Icon::None);
-      return;
-    }
-    pause(u, kPauseAfterServiceCommand);
-    if (!cmdUninstallService(u)) {
-      u.messageBox(kNotUninstalled, Buttons::Ok, Icon::None);
-      return;
-    }
-    pause(u, kPauseAfterServiceCommand);
   }
   // Not installed (or not readable): nothing to do for the service.
 
