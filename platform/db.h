@@ -61,6 +61,8 @@ class Statement {
   void run();
   // Makes the statement ready to run again with new bindings.
   void reset();
+  // The rowid of the row the connection's last successful insert added.
+  std::int64_t lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
 
   int columnCount() const;
   std::string columnName(int column) const;

@@ -94,9 +94,10 @@ void saveRow(db::Statement& insert, db::Statement& update, int columnCount, cons
   if (rowid == 0) {
     insert.reset();
     bind(insert, row);
-    if (!insert.step()) throw db::DbError(1, "The row was not added.");
-    rowid = insert.getInt(0);
-    insert.reset();
+    // Not "returning rowid": a RETURNING clause runs as a trigger, and every
+    // statement with one opens a statement journal inside the line's transaction.
+    insert.run();
+    rowid = insert.lastInsertRowid();
   } else {
     update.reset();
     bind(update, row);
@@ -118,13 +119,13 @@ void CallRecords::prepare(db::Connection& connection) {
   lastCall_ = connection.prepare(
       "select timestampend from calls where line = ?1 order by timestampbegin desc, rowid desc limit 1");
   insertCall_ = connection.prepare("insert into calls (" + std::string(kCallColumns) + ") values (" +
-                                   placeholders(kCallColumnCount) + ") returning rowid");
+                                   placeholders(kCallColumnCount) + ")");
   updateCall_ = connection.prepare(updateStatement("calls", kCallColumns));
   insertTask_ = connection.prepare("insert into tasks (" + std::string(kTaskColumns) + ") values (" +
-                                   placeholders(kTaskColumnCount) + ") returning rowid");
+                                   placeholders(kTaskColumnCount) + ")");
   updateTask_ = connection.prepare(updateStatement("tasks", kTaskColumns));
   insertRecipient_ = connection.prepare("insert into recipients (" + std::string(kRecipientColumns) + ") values (" +
-                                        placeholders(kRecipientColumnCount) + ") returning rowid");
+                                        placeholders(kRecipientColumnCount) + ")");
   updateRecipient_ = connection.prepare(updateStatement("recipients", kRecipientColumns));
   insertError_ = connection.prepare("insert into errors (" + std::string(kErrorColumns) + ") values (" +
                                     placeholders(kErrorColumnCount) + ")");
