@@ -61,6 +61,11 @@ Statement& Statement::bind(int index, std::string_view value) {
   return *this;
 }
 
+Statement& Statement::bindStatic(int index, std::string_view value) {
+  check(sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()), SQLITE_STATIC));
+  return *this;
+}
+
 bool Statement::step() {
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;

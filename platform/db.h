@@ -50,6 +50,13 @@ class Statement {
   Statement& bind(int index, std::string_view value);
   Statement& bind(int index, const char* value) { return bind(index, std::string_view(value)); }
   Statement& bind(int index, const std::string& value) { return bind(index, std::string_view(value)); }
+  // Binds text without copying it: the text must stay in place, unchanged,
+  // until the statement is reset (run() resets it).  For hot insert paths.
+  Statement& bindStatic(int index, std::string_view value);
+  template <class T>
+  Statement& bindStatic(int index, const std::optional<T>& value) {
+    return value ? bindStatic(index, std::string_view(*value)) : bindNull(index);
+  }
   template <class T>
   Statement& bind(int index, const std::optional<T>& value) {
     return value ? bind(index, *value) : bindNull(index);

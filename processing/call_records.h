@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/db.h"
 #include "processing/date_time.h"
@@ -150,15 +151,23 @@ class CallRecords {
   };
 
   db::Statement lastCall_;
-  db::Statement insertCall_, updateCall_;
-  db::Statement insertTask_, updateTask_;
-  db::Statement insertRecipient_, updateRecipient_;
+  // Updates come in variants by the index keys they rewrite: only those that changed.
+  db::Statement insertCall_;
+  std::vector<db::Statement> updateCall_;
+  db::Statement insertTask_;
+  std::vector<db::Statement> updateTask_;
+  db::Statement insertRecipient_;
+  std::vector<db::Statement> updateRecipient_;
   db::Statement insertError_;
 
   CallRow call_;
   TaskRow task_;
   RecipientRow recipient_;
   Saved callSaved_, taskSaved_, recipientSaved_;
+  // The index key columns of each row as its last save wrote them (other fields unused).
+  CallRow savedCallKeys_;
+  TaskRow savedTaskKeys_;
+  RecipientRow savedRecipientKeys_;
   TaskRow scratchTask_;
   RecipientRow scratchRecipient_;
   // Rows belong together by number: each new call, task or recipient takes the next.
