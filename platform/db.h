@@ -80,6 +80,8 @@ class Statement {
   std::int64_t getInt(int column) const;
   double getDouble(int column) const;
   std::string getText(int column) const;
+  // The text without a copy; valid until the statement steps again or is reset.
+  std::string_view getTextView(int column) const;
 
   bool isNull(std::string_view name) const { return isNull(requireColumn(name)); }
   std::int64_t getInt(std::string_view name) const { return getInt(requireColumn(name)); }

@@ -60,6 +60,17 @@ void EventCursor::movePrevious() {
   --position_;
 }
 
+int EventCursor::classify(std::string_view data) const {
+  if (position_ >= base_ && position_ < base_ + static_cast<std::int64_t>(rowCount_)) {
+    const EventRow& row = slot(position_);
+    if (data.data() == row.data.data() && data.size() == row.data.size()) {
+      if (row.code == EventRow::kNotClassified) row.code = classifyEvent(data);
+      return row.code;
+    }
+  }
+  return classifyEvent(data);
+}
+
 void EventCursor::fetchBatch() {
   // Keep the last rows behind the window's end so a step back still finds them.
   const std::size_t keep = std::min(kKeptRows, rowCount_);
@@ -86,15 +97,25 @@ void EventCursor::fetchBatch() {
   }
   std::size_t fetched = 0;
   try {
+    // Rows are reused: their strings keep their storage from batch to batch.
+    // Consecutive events mostly share their second, so a stamp is parsed
+    // only when its text changes.
     while (statement->step()) {
       EventRow& row = window_[rowCount_];
+      const EventRow* previous = rowCount_ > 0 ? &window_[rowCount_ - 1] : nullptr;
       row.rowid = statement->getInt(0);
-      row.timestampText = statement->getText(1);
-      row.timestamp = DateTime::parseStored(row.timestampText).value_or(DateTime());
+      const std::string_view stamp = statement->getTextView(1);
+      if (previous && previous->timestampText == stamp) {
+        row.timestamp = previous->timestamp;
+      } else {
+        row.timestamp = DateTime::parseStored(stamp).value_or(DateTime());
+      }
+      row.timestampText.assign(stamp);
       row.milliseconds = statement->getInt(2);
       row.sequence = statement->getInt(3);
       row.line = static_cast<int>(statement->getInt(4));
-      row.data = statement->getText(5);
+      row.data.assign(statement->getTextView(5));
+      row.code = EventRow::kNotClassified;
       ++rowCount_;
       ++fetched;
     }

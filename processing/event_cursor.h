@@ -25,13 +25,16 @@ namespace travik {
 
 // One row of Events.
 struct EventRow {
-  DateTime timestamp;             // to the second
-  std::int64_t milliseconds = 0;  // 0 to 999
-  std::int64_t sequence = 0;      // order among events of one instant
-  int line = 0;                   // the gateway line
-  std::string data;               // the event text
-  std::string timestampText;      // timestamp as stored, the key of the next batch
-  std::int64_t rowid = 0;         // insertion order, the last part of that key
+  DateTime timestamp;                 // to the second
+  std::int64_t milliseconds = 0;      // 0 to 999
+  std::int64_t sequence = 0;          // order among events of one instant
+  int line = 0;                       // the gateway line
+  std::string data;                   // the event text
+  std::string timestampText;          // timestamp as stored, the key of the next batch
+  std::int64_t rowid = 0;             // insertion order, the last part of that key
+  mutable int code = kNotClassified;  // classifyEvent(data), once asked for
+
+  static constexpr int kNotClassified = -1;
 };
 
 class EventCursor {
@@ -64,6 +67,11 @@ class EventCursor {
   // One row back; from eof to the last row, from the first row to bof.
   // Stepping back further than the kept rows throws.
   void movePrevious();
+
+  // classifyEvent(data), from the current row's remembered code when `data`
+  // is that row's text: the walk and the machines classify a row several
+  // times as they look ahead and step back.
+  int classify(std::string_view data) const;
 
  private:
   EventRow& slot(std::int64_t position) { return window_[static_cast<std::size_t>(position - base_)]; }
