@@ -133,7 +133,20 @@ Connection& Connection::operator=(Connection&& other) noexcept {
 }
 Connection::~Connection() { close(); }
 
+namespace {
+// Before SQLite's first use in the process: no memory statistics.  Nothing
+// reads them, and keeping them takes a global mutex on every allocation.
+void configureLibrary() {
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);  // refused once SQLite is initialised: then it stays on
+    return true;
+  }();
+  (void)configured;
+}
+}  // namespace
+
 void Connection::open(const std::string& path, int busyTimeoutMs) {
+  configureLibrary();
   close();
   const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
@@ -163,6 +176,7 @@ void Connection::open(const std::string& path, int busyTimeoutMs) {
 }
 
 void Connection::create(const std::string& path) {
+  configureLibrary();
   close();
   const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) {
