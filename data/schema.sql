@@ -10,7 +10,9 @@ CREATE TABLE Events (
   Data         TEXT
 );
 CREATE INDEX EventsByTime ON Events (Timestamp, Milliseconds, Sequence);
-CREATE INDEX EventsByLine ON Events (Line, Timestamp, Milliseconds, Sequence);
+-- Carries Data: the call reconstruction reads each line's events from this
+-- index alone, one contiguous range per line, never the table's pages.
+CREATE INDEX EventsByLine ON Events (Line, Timestamp, Milliseconds, Sequence, Data);
 
 CREATE TABLE calls (
   timestampbegin        TEXT,

@@ -1,5 +1,6 @@
 #include "processing/event_cursor.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "processing/call_module.h"
@@ -10,17 +11,27 @@ namespace travik {
 
 namespace {
 
+// A line's events come in the order of the index EventsByLine, which carries
+// every column the walk reads: the rows come from the index alone, without a
+// look-up in the table per row.  Events of one instant (the same timestamp,
+// milliseconds and sequence, which only files stored in different runs can
+// give) come from the index ordered by their text; the cursor puts them back
+// into insertion order itself (sortInstants).
 constexpr std::string_view kColumns = "select rowid, Timestamp, Milliseconds, Sequence, Line, Data from Events ";
-constexpr std::string_view kOrder = " order by Timestamp, Milliseconds, Sequence, rowid limit ?";
+constexpr std::string_view kOrder = " order by Timestamp, Milliseconds, Sequence";
+
+bool sameInstant(const EventRow& a, const EventRow& b) {
+  return a.milliseconds == b.milliseconds && a.sequence == b.sequence && a.timestampText == b.timestampText;
+}
 
 }  // namespace
 
 void EventCursor::prepare(db::Connection& connection) {
   first_ = connection.prepare(std::string(kColumns) + "where Line = ? and Timestamp > ?" + std::string(kOrder));
-  next_ = connection.prepare(std::string(kColumns) +
-                             "where Line = ? and (Timestamp, Milliseconds, Sequence, rowid) > (?, ?, ?, ?)" +
-                             std::string(kOrder));
-  window_.resize(kKeptRows + kBatchRows);
+  next_ =
+      connection.prepare(std::string(kColumns) + "where Line = ? and (Timestamp, Milliseconds, Sequence) > (?, ?, ?)" +
+                         std::string(kOrder));
+  window_.resize(kKeptRows + kBatchRows + 1);
 }
 
 void EventCursor::finalize() noexcept {
@@ -82,25 +93,24 @@ void EventCursor::fetchBatch() {
   if (!started_) {
     statement = &first_;
     first_.reset();
-    first_.bind(1, line_).bind(2, after_).bind(3, static_cast<std::int64_t>(kBatchRows));
+    first_.bind(1, line_).bind(2, after_);
     started_ = true;
   } else {
+    // A batch ends with a whole instant, so the next one starts after it.
     const EventRow& last = window_[rowCount_ - 1];
     statement = &next_;
     next_.reset();
-    next_.bind(1, line_)
-        .bind(2, last.timestampText)
-        .bind(3, last.milliseconds)
-        .bind(4, last.sequence)
-        .bind(5, last.rowid)
-        .bind(6, static_cast<std::int64_t>(kBatchRows));
+    next_.bind(1, line_).bind(2, last.timestampText).bind(3, last.milliseconds).bind(4, last.sequence);
   }
+  const std::size_t first = rowCount_;
   std::size_t fetched = 0;
+  bool more = false;  // a row of the next batch was read, and is dropped
   try {
     // Rows are reused: their strings keep their storage from batch to batch.
     // Consecutive events mostly share their second, so a stamp is parsed
     // only when its text changes.
     while (statement->step()) {
+      if (rowCount_ == window_.size()) window_.resize(window_.size() + kBatchRows);
       EventRow& row = window_[rowCount_];
       const EventRow* previous = rowCount_ > 0 ? &window_[rowCount_ - 1] : nullptr;
       row.rowid = statement->getInt(0);
@@ -113,6 +123,10 @@ void EventCursor::fetchBatch() {
       row.timestampText.assign(stamp);
       row.milliseconds = statement->getInt(2);
       row.sequence = statement->getInt(3);
+      if (fetched >= kBatchRows && !sameInstant(row, *previous)) {
+        more = true;
+        break;
+      }
       row.line = static_cast<int>(statement->getInt(4));
       row.data.assign(statement->getTextView(5));
       row.code = EventRow::kNotClassified;
@@ -126,7 +140,20 @@ void EventCursor::fetchBatch() {
     throw;
   }
   statement->reset();
-  if (fetched < kBatchRows) exhausted_ = true;
+  if (!more) exhausted_ = true;
+  sortInstants(first);
+}
+
+void EventCursor::sortInstants(std::size_t from) {
+  for (std::size_t begin = from; begin < rowCount_;) {
+    std::size_t end = begin + 1;
+    while (end < rowCount_ && sameInstant(window_[begin], window_[end])) ++end;
+    if (end - begin > 1)
+      std::sort(window_.begin() + static_cast<std::ptrdiff_t>(begin),
+                window_.begin() + static_cast<std::ptrdiff_t>(end),
+                [](const EventRow& a, const EventRow& b) { return a.rowid < b.rowid; });
+    begin = end;
+  }
 }
 
 void nextEvent(CallModule& module) {

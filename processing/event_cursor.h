@@ -41,7 +41,8 @@ class EventCursor {
  public:
   // Rows kept behind the current one, so a look ahead can always step back.
   static constexpr std::size_t kKeptRows = 4;
-  // Rows read from the database at a time.
+  // Rows read from the database at a time (a batch runs on to the end of
+  // its last instant).
   static constexpr std::size_t kBatchRows = 512;
 
   // Prepares the cursor's statements; once per run.
@@ -77,6 +78,8 @@ class EventCursor {
   EventRow& slot(std::int64_t position) { return window_[static_cast<std::size_t>(position - base_)]; }
   const EventRow& slot(std::int64_t position) const { return window_[static_cast<std::size_t>(position - base_)]; }
   void fetchBatch();
+  // Puts the rows of each instant from window_[from] on into insertion order.
+  void sortInstants(std::size_t from);
 
   db::Statement first_;  // the first batch of a line: after the cut-off
   db::Statement next_;   // every further batch: after the last row read
