@@ -236,6 +236,7 @@ std::int32_t secondsBetween(const DateTime& begin, const DateTime& end) {
 }  // namespace
 
 void CallRecords::prepare(db::Connection& connection) {
+  connection_ = &connection;
   lastCall_ = connection.prepare(
       "select timestampend from calls where line = ?1 order by timestampbegin desc, rowid desc limit 1");
   insertCall_ = connection.prepare(insertStatement("calls", kCallColumns));
@@ -250,6 +251,7 @@ void CallRecords::prepare(db::Connection& connection) {
 void CallRecords::finalize() noexcept {
   for (db::Statement* statement : {&lastCall_, &insertCall_, &insertTask_, &insertRecipient_, &insertError_})
     *statement = db::Statement();
+  connection_ = nullptr;
   for (std::vector<db::Statement>* updates : {&updateCall_, &updateTask_, &updateRecipient_}) updates->clear();
   forgetRows();
 }
@@ -293,7 +295,23 @@ RecipientRow& CallRecords::recipient() {
   return recipient_;
 }
 
+namespace {
+
+// Only after a failed save can a row still wait for its insert when the next
+// row of its table starts; it is tried once more (that failure was reported
+// where it happened).
+template <class Write>
+void tryOnce(Write&& write) noexcept {
+  try {
+    write();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 CallRow& CallRecords::newCall() {
+  if (callNumber_ != 0 && callSaved_.pending) tryOnce([&] { writeCall(waitingCall_); });
   call_ = CallRow();
   callSaved_ = Saved{0, true};
   ++callNumber_;
@@ -301,6 +319,7 @@ CallRow& CallRecords::newCall() {
 }
 
 TaskRow& CallRecords::newTask() {
+  if (taskNumber_ != 0 && taskSaved_.pending) tryOnce([&] { writeTask(waitingTask_); });
   task_ = TaskRow();
   taskSaved_ = Saved{0, true};
   ++taskNumber_;
@@ -309,35 +328,79 @@ TaskRow& CallRecords::newTask() {
 }
 
 RecipientRow& CallRecords::newRecipient() {
+  if (recipientTask_ != 0 && recipientSaved_.pending) tryOnce([&] { writeRecipient(waitingRecipient_); });
   recipient_ = RecipientRow();
   recipientSaved_ = Saved{0, true};
   recipientTask_ = taskNumber_;
   return recipient_;
 }
 
+namespace {
+
+// A row's first save inside a transaction: the row waits, as it is now, for
+// its insert.  Without a transaction every save is written at once.
+template <class Row>
+bool firstSaveWaits(const db::Connection* connection, CallRecords::Saved& saved, const Row& row, Row& waiting) {
+  if (saved.rowid != 0 || saved.pending || !connection || !connection->inTransaction()) return false;
+  if (saved.changed) {
+    waiting = row;
+    saved.pending = true;
+    saved.changed = false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void CallRecords::writeCall(const CallRow& values) {
+  saveRow(insertCall_, updateCall_, kCallColumns.size(), values, savedCallKeys_, callSaved_.rowid, bindCall);
+  callSaved_.pending = false;
+  // Written as it waited: changes made since are still to be saved.
+  if (&values == &call_) callSaved_.changed = false;
+}
+
+void CallRecords::writeTask(const TaskRow& values) {
+  saveRow(insertTask_, updateTask_, kTaskColumns.size(), values, savedTaskKeys_, taskSaved_.rowid, bindTask);
+  taskSaved_.pending = false;
+  if (&values == &task_) taskSaved_.changed = false;
+}
+
+void CallRecords::writeRecipient(const RecipientRow& values) {
+  saveRow(insertRecipient_, updateRecipient_, kRecipientColumns.size(), values, savedRecipientKeys_,
+          recipientSaved_.rowid, bindRecipient);
+  recipientSaved_.pending = false;
+  if (&values == &recipient_) recipientSaved_.changed = false;
+}
+
 void CallRecords::saveCall() {
-  if (!callSaved_.changed || callNumber_ == 0) return;
-  saveRow(insertCall_, updateCall_, kCallColumns.size(), call_, savedCallKeys_, callSaved_.rowid, bindCall);
-  callSaved_.changed = false;
+  if (callNumber_ == 0 || firstSaveWaits(connection_, callSaved_, call_, waitingCall_)) return;
+  if (callSaved_.pending || callSaved_.changed) writeCall(call_);
 }
 
 void CallRecords::saveTask() {
-  if (!taskSaved_.changed || taskNumber_ == 0) return;
-  saveRow(insertTask_, updateTask_, kTaskColumns.size(), task_, savedTaskKeys_, taskSaved_.rowid, bindTask);
-  taskSaved_.changed = false;
+  if (taskNumber_ == 0 || firstSaveWaits(connection_, taskSaved_, task_, waitingTask_)) return;
+  if (taskSaved_.pending || taskSaved_.changed) writeTask(task_);
 }
 
 void CallRecords::saveRecipient() {
-  if (!recipientSaved_.changed || recipientTask_ == 0) return;
-  saveRow(insertRecipient_, updateRecipient_, kRecipientColumns.size(), recipient_, savedRecipientKeys_,
-          recipientSaved_.rowid, bindRecipient);
-  recipientSaved_.changed = false;
+  if (recipientTask_ == 0 || firstSaveWaits(connection_, recipientSaved_, recipient_, waitingRecipient_)) return;
+  if (recipientSaved_.pending || recipientSaved_.changed) writeRecipient(recipient_);
 }
 
 void CallRecords::savePending() {
   saveCall();
   saveTask();
   saveRecipient();
+  // A first save just made waits no longer; the row is as it waited.
+  if (callNumber_ != 0 && callSaved_.pending) writeCall(call_);
+  if (taskNumber_ != 0 && taskSaved_.pending) writeTask(task_);
+  if (recipientTask_ != 0 && recipientSaved_.pending) writeRecipient(recipient_);
+}
+
+void CallRecords::flushPending() {
+  if (callNumber_ != 0 && callSaved_.pending) writeCall(waitingCall_);
+  if (taskNumber_ != 0 && taskSaved_.pending) writeTask(waitingTask_);
+  if (recipientTask_ != 0 && recipientSaved_.pending) writeRecipient(waitingRecipient_);
 }
 
 void CallRecords::forgetRows() {
