@@ -17,7 +17,8 @@ namespace {
 // milliseconds and sequence, which only files stored in different runs can
 // give) come from the index ordered by their text; the cursor puts them back
 // into insertion order itself (sortInstants).
-constexpr std::string_view kColumns = "select rowid, Timestamp, Milliseconds, Sequence, Line, Data from Events ";
+// The line is the one asked for: it is not read back.
+constexpr std::string_view kColumns = "select rowid, Timestamp, Milliseconds, Sequence, Data from Events ";
 constexpr std::string_view kOrder = " order by Timestamp, Milliseconds, Sequence";
 
 bool sameInstant(const EventRow& a, const EventRow& b) {
@@ -127,8 +128,8 @@ void EventCursor::fetchBatch() {
         more = true;
         break;
       }
-      row.line = static_cast<int>(statement->getInt(4));
-      row.data.assign(statement->getTextView(5));
+      row.line = line_;
+      row.data.assign(statement->getTextView(4));
       row.code = EventRow::kNotClassified;
       ++rowCount_;
       ++fetched;
