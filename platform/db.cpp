@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <string>
 #include <utility>
 
 namespace travik::db {
@@ -166,10 +168,15 @@ void Connection::open(const std::string& path, int busyTimeoutMs) {
     // pages into the WAL before the commit; a fixed bound, whatever the size
     // of the database.
     exec("PRAGMA cache_size=-8192");
-    // Checkpoints every 16 MB of WAL rather than 4 MB: a pass over a backlog
-    // then copies a page that several commits changed once, with a quarter
-    // of the syncs.
-    exec("PRAGMA wal_autocheckpoint=4000");
+    // Checkpoints every 16 MB of WAL rather than every 1000 pages: a pass
+    // over a backlog then copies a page that several commits changed once,
+    // with fewer syncs.
+    int pageSize = 4096;
+    {
+      Statement query(db_, "PRAGMA page_size");
+      if (query.step()) pageSize = static_cast<int>(query.getInt(0));
+    }
+    exec("PRAGMA wal_autocheckpoint=" + std::to_string((16 << 20) / std::max(pageSize, 512)));
   } catch (const DbError&) {
     // A read-only file or a locked database still opens; the first write reports it.
   }
