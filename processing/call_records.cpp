@@ -197,7 +197,7 @@ void rememberKeys(const Row& row, Row& saved) {
   saved.taskid = row.taskid;
 }
 
-// Adds the row (first save) or writes it over its earlier save.
+// Adds the row (its first write) or writes it over the earlier one.
 template <class Row, class Bind>
 void saveRow(db::Statement& insert, std::vector<db::Statement>& updates, int columnCount, const Row& row,
              Row& savedKeys, std::int64_t& rowid, Bind bind) {
@@ -335,13 +335,10 @@ RecipientRow& CallRecords::newRecipient() {
   return recipient_;
 }
 
-namespace {
-
-// A row's first save inside a transaction: the row waits, as it is now, for
-// its insert.  Without a transaction every save is written at once.
 template <class Row>
-bool firstSaveWaits(const db::Connection* connection, CallRecords::Saved& saved, const Row& row, Row& waiting) {
-  if (saved.rowid != 0 || saved.pending || !connection || !connection->inTransaction()) return false;
+bool CallRecords::firstSaveWaits(Saved& saved, const Row& row, Row& waiting) {
+  // Without a transaction every save is written at once.
+  if (saved.rowid != 0 || saved.pending || !connection_ || !connection_->inTransaction()) return false;
   if (saved.changed) {
     waiting = row;
     saved.pending = true;
@@ -349,8 +346,6 @@ bool firstSaveWaits(const db::Connection* connection, CallRecords::Saved& saved,
   }
   return true;
 }
-
-}  // namespace
 
 void CallRecords::writeCall(const CallRow& values) {
   saveRow(insertCall_, updateCall_, kCallColumns.size(), values, savedCallKeys_, callSaved_.rowid, bindCall);
@@ -373,17 +368,17 @@ void CallRecords::writeRecipient(const RecipientRow& values) {
 }
 
 void CallRecords::saveCall() {
-  if (callNumber_ == 0 || firstSaveWaits(connection_, callSaved_, call_, waitingCall_)) return;
+  if (callNumber_ == 0 || firstSaveWaits(callSaved_, call_, waitingCall_)) return;
   if (callSaved_.pending || callSaved_.changed) writeCall(call_);
 }
 
 void CallRecords::saveTask() {
-  if (taskNumber_ == 0 || firstSaveWaits(connection_, taskSaved_, task_, waitingTask_)) return;
+  if (taskNumber_ == 0 || firstSaveWaits(taskSaved_, task_, waitingTask_)) return;
   if (taskSaved_.pending || taskSaved_.changed) writeTask(task_);
 }
 
 void CallRecords::saveRecipient() {
-  if (recipientTask_ == 0 || firstSaveWaits(connection_, recipientSaved_, recipient_, waitingRecipient_)) return;
+  if (recipientTask_ == 0 || firstSaveWaits(recipientSaved_, recipient_, waitingRecipient_)) return;
   if (recipientSaved_.pending || recipientSaved_.changed) writeRecipient(recipient_);
 }
 

@@ -115,13 +115,6 @@ struct ErrorRow {
 // The current rows and the statements that save them, for one processing run.
 class CallRecords {
  public:
-  // How far a current row has reached its table.
-  struct Saved {
-    std::int64_t rowid = 0;  // 0 until the row is added
-    bool changed = false;    // assigned since the last save
-    bool pending = false;    // saved once, waiting for its insert
-  };
-
   // Prepares every statement; once per run.
   void prepare(db::Connection& connection);
   // Drops the statements (before the database closes); pending rows are dropped too.
@@ -141,11 +134,12 @@ class CallRecords {
   RecipientRow& recipient();
   bool hasRecipient() const { return hasTask() && recipientTask_ == taskNumber_; }
 
-  // Starts a new call row (the pending one is saved first).
+  // Starts a new call row (the pending one is saved first; a row still
+  // waiting for its insert goes in first).
   CallRow& newCall();
-  // Starts a new task row of the current call (the pending one is saved first).
+  // Starts a new task row of the current call (likewise).
   TaskRow& newTask();
-  // Starts a new recipient row of the current task (the pending one is saved first).
+  // Starts a new recipient row of the current task (likewise).
   RecipientRow& newRecipient();
 
   // Saves a row when it changed since its last save (the first save only
@@ -166,6 +160,18 @@ class CallRecords {
   void addError(const ErrorRow& row);
 
  private:
+  // How far a current row has reached its table.
+  struct Saved {
+    std::int64_t rowid = 0;  // 0 until the row is added
+    bool changed = false;    // assigned since the last save
+    bool pending = false;    // saved once, waiting for its insert
+  };
+
+  // True for a row's first save inside a transaction, which only marks the
+  // row (a copy of it as it is now waits in `waiting`).
+  template <class Row>
+  bool firstSaveWaits(Saved& saved, const Row& row, Row& waiting);
+
   // Rows' first saves wait in copies, as they were saved, until their insert.
   CallRow waitingCall_;
   TaskRow waitingTask_;
