@@ -180,7 +180,14 @@ std::string upperCase(std::string_view text) {
 }
 
 bool containsIgnoringCase(std::string_view text, std::string_view phrase) {
-  return upperCase(text).find(upperCase(phrase)) != std::string::npos;
+  // As upperCase(text).find(upperCase(phrase)), without the copies.
+  if (phrase.size() > text.size()) return false;
+  for (std::size_t at = 0; at + phrase.size() <= text.size(); ++at) {
+    std::size_t i = 0;
+    while (i < phrase.size() && upperAscii(text[at + i]) == upperAscii(phrase[i])) ++i;
+    if (i == phrase.size()) return true;
+  }
+  return false;
 }
 
 int classifyEvent(std::string_view data) {

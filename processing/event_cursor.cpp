@@ -160,8 +160,13 @@ void EventCursor::sortInstants(std::size_t from) {
 void nextEvent(CallModule& module) {
   EventCursor& events = module.events;
   if (events.eof()) return;
-  guardCall(module, "nextEvent()",
-            [&] { module.previousStateData = events.bof() ? std::string() : events.current().data; });
+  guardCall(module, "nextEvent()", [&] {
+    // Assigned in place: the text keeps its storage from event to event.
+    if (events.bof())
+      module.previousStateData.clear();
+    else
+      module.previousStateData.assign(events.current().data);
+  });
   guardCall(module, "nextEvent()", [&] { events.moveNext(); });
 }
 
@@ -181,9 +186,15 @@ std::optional<std::string> getAdditionalDtmf(CallModule& module, std::string_vie
   std::optional<std::string> joined;
   guardCall(module, "getAdditionalDtmf()", [&] {
     if (lookAtNextEvent(module) && module.dataType == event_code::kReceivedDigits) {
-      std::vector<std::string> words;
-      splitInto(words, module.events.current().data, ' ');
-      joined = std::string(digits) + (words.size() > 1 ? words[1] : std::string());
+      // Word 1 of the text split at single blanks, without splitting it all.
+      const std::string_view text = module.events.current().data;
+      std::string_view second;
+      if (const std::size_t blank = text.find(' '); blank != std::string_view::npos) {
+        second = text.substr(blank + 1);
+        second = second.substr(0, second.find(' '));
+      }
+      joined.emplace(digits);
+      joined->append(second);
       return;
     }
     module.events.movePrevious();
