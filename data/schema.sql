@@ -2,6 +2,12 @@
 -- application parameters.  Dates are text "YYYY-MM-DD HH:MM:SS" (local time),
 -- Booleans are 0/1.  Column order matters: reports and grids read "select *".
 
+-- 16 KB pages: a day of trace events is written and checkpointed in a
+-- quarter of the WAL frames and system calls that 4 KB pages take, and the
+-- per-line index of events splits a quarter as often.  Takes effect only on
+-- a new, empty database.
+PRAGMA page_size = 16384;
+
 CREATE TABLE Events (
   Timestamp    TEXT NOT NULL,
   Milliseconds INTEGER NOT NULL,
@@ -10,7 +16,9 @@ CREATE TABLE Events (
   Data         TEXT
 );
 CREATE INDEX EventsByTime ON Events (Timestamp, Milliseconds, Sequence);
-CREATE INDEX EventsByLine ON Events (Line, Timestamp, Milliseconds, Sequence);
+-- Carries Data: the call reconstruction reads each line's events from this
+-- index alone, one contiguous range per line, never the table's pages.
+CREATE INDEX EventsByLine ON Events (Line, Timestamp, Milliseconds, Sequence, Data);
 
 CREATE TABLE calls (
   timestampbegin        TEXT,

@@ -50,6 +50,13 @@ class Statement {
   Statement& bind(int index, std::string_view value);
   Statement& bind(int index, const char* value) { return bind(index, std::string_view(value)); }
   Statement& bind(int index, const std::string& value) { return bind(index, std::string_view(value)); }
+  // Binds text without copying it: the text must stay in place, unchanged,
+  // until the statement is reset (run() resets it).  For hot insert paths.
+  Statement& bindStatic(int index, std::string_view value);
+  template <class T>
+  Statement& bindStatic(int index, const std::optional<T>& value) {
+    return value ? bindStatic(index, std::string_view(*value)) : bindNull(index);
+  }
   template <class T>
   Statement& bind(int index, const std::optional<T>& value) {
     return value ? bind(index, *value) : bindNull(index);
@@ -61,6 +68,8 @@ class Statement {
   void run();
   // Makes the statement ready to run again with new bindings.
   void reset();
+  // The rowid of the row the connection's last successful insert added.
+  std::int64_t lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
 
   int columnCount() const;
   std::string columnName(int column) const;
@@ -71,6 +80,8 @@ class Statement {
   std::int64_t getInt(int column) const;
   double getDouble(int column) const;
   std::string getText(int column) const;
+  // The text without a copy; valid until the statement steps again or is reset.
+  std::string_view getTextView(int column) const;
 
   bool isNull(std::string_view name) const { return isNull(requireColumn(name)); }
   std::int64_t getInt(std::string_view name) const { return getInt(requireColumn(name)); }

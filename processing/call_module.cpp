@@ -23,6 +23,7 @@ void commitLineTransaction(CallModule& module) {
   if (!module.transaction) return;
   // Whatever happens the transaction is over afterwards; an uncommitted one rolls back.
   try {
+    module.records.flushPending();
     module.transaction->commit();
   } catch (...) {
     module.transaction.reset();

@@ -77,7 +77,9 @@ struct CallModule {
 };
 
 // Classifies `data` into module.dataType.
-inline void determineDatatype(CallModule& module, std::string_view data) { module.dataType = classifyEvent(data); }
+inline void determineDatatype(CallModule& module, std::string_view data) {
+  module.dataType = module.events.classify(data);
+}
 
 // The text of the current event ("" when the cursor is off the rows).
 std::string_view currentData(const CallModule& module);

@@ -1,6 +1,8 @@
 #include "processing/call_records.h"
 
+#include <array>
 #include <limits>
+#include <vector>
 
 #include "processing/call_ids.h"
 #include "processing/call_module.h"
@@ -11,98 +13,217 @@ namespace {
 
 constexpr long kInvalidUseOfNull = 94;
 
-constexpr std::string_view kCallColumns =
-    "timestampbegin, timestampend, callid, inbound, line, durationInSeconds, exitcode, corvaneserialnumber, "
-    "octelserialnumber, protocollevel, msgsendattempt, msgsendsuccess, msgreceiveattempt, msgreceivesuccess, "
-    "numberrecipientssent, adminnamesrequested, textnamesreceived, voicenamesreceived, adminnamerequestsrecd, "
-    "textnamessent, voicenamessent";
-constexpr int kCallColumnCount = 21;
-constexpr std::string_view kTaskColumns =
-    "callid, taskid, timestampbegin, timestampend, durationInSeconds, tasktype, fax, sender, numberofrecipients, "
-    "namerequestfor, textnamereceived, recordingreceived, textnamesent, recordingsent";
-constexpr int kTaskColumnCount = 14;
-constexpr std::string_view kRecipientColumns =
-    "callid, taskid, recipient, octelserialnumber, corvaneserialnumber, rejected, recipientinfo";
-constexpr int kRecipientColumnCount = 7;
-constexpr std::string_view kErrorColumns =
-    "callid, timestamperror, state, statetext, reason, reasontext, exitcode, expecteddigits, receiveddigits, "
-    "expectednumberdigits, receivednumberdigits, previousstatedata";
-constexpr int kErrorColumnCount = 12;
+// A column of a saved table, and the indexes it is part of as a group bit:
+// an update leaves out the key columns whose group did not change since the
+// row's last save, so SQLite need not rewrite those index entries.  Columns
+// outside every index (group 0) are always written.
+struct Column {
+  std::string_view name;
+  unsigned group;
+};
 
-std::string placeholders(int count) {
-  std::string text;
-  for (int i = 0; i < count; ++i) text += i == 0 ? "?" : ", ?";
-  return text;
+// calls: callsByLine and callsByBegin, callsOpen, callsById, callsByNode.
+constexpr unsigned kBeginGroup = 1, kEndGroup = 2, kIdGroup = 4, kNodeGroup = 8;
+constexpr unsigned kCallGroups = 16;
+constexpr std::array<Column, 21> kCallColumns{{
+    {"timestampbegin", kBeginGroup},
+    {"timestampend", kEndGroup},
+    {"callid", kIdGroup},
+    {"inbound", 0},
+    {"line", kBeginGroup},
+    {"durationInSeconds", 0},
+    {"exitcode", 0},
+    {"corvaneserialnumber", 0},
+    {"octelserialnumber", kNodeGroup},
+    {"protocollevel", 0},
+    {"msgsendattempt", 0},
+    {"msgsendsuccess", 0},
+    {"msgreceiveattempt", 0},
+    {"msgreceivesuccess", 0},
+    {"numberrecipientssent", 0},
+    {"adminnamesrequested", 0},
+    {"textnamesreceived", 0},
+    {"voicenamesreceived", 0},
+    {"adminnamerequestsrecd", 0},
+    {"textnamessent", 0},
+    {"voicenamessent", 0},
+}};
+// tasks and recipients: tasksByCall, recipientsByCall.
+constexpr unsigned kCallTaskGroup = 1;
+constexpr unsigned kTaskGroups = 2;
+constexpr std::array<Column, 14> kTaskColumns{{
+    {"callid", kCallTaskGroup},
+    {"taskid", kCallTaskGroup},
+    {"timestampbegin", 0},
+    {"timestampend", 0},
+    {"durationInSeconds", 0},
+    {"tasktype", 0},
+    {"fax", 0},
+    {"sender", 0},
+    {"numberofrecipients", 0},
+    {"namerequestfor", 0},
+    {"textnamereceived", 0},
+    {"recordingreceived", 0},
+    {"textnamesent", 0},
+    {"recordingsent", 0},
+}};
+constexpr std::array<Column, 7> kRecipientColumns{{
+    {"callid", kCallTaskGroup},
+    {"taskid", kCallTaskGroup},
+    {"recipient", 0},
+    {"octelserialnumber", 0},
+    {"corvaneserialnumber", 0},
+    {"rejected", 0},
+    {"recipientinfo", 0},
+}};
+constexpr std::array<Column, 12> kErrorColumns{{
+    {"callid", 0},
+    {"timestamperror", 0},
+    {"state", 0},
+    {"statetext", 0},
+    {"reason", 0},
+    {"reasontext", 0},
+    {"exitcode", 0},
+    {"expecteddigits", 0},
+    {"receiveddigits", 0},
+    {"expectednumberdigits", 0},
+    {"receivednumberdigits", 0},
+    {"previousstatedata", 0},
+}};
+
+// "insert into <table> (a, b ...) values (?1, ?2 ...)"
+template <std::size_t N>
+std::string insertStatement(std::string_view table, const std::array<Column, N>& columns) {
+  std::string names, values;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (i > 0) {
+      names += ", ";
+      values += ", ";
+    }
+    names += columns[i].name;
+    values += "?" + std::to_string(i + 1);
+  }
+  return "insert into " + std::string(table) + " (" + names + ") values (" + values + ")";
 }
 
-// "update <table> set a = ?1, b = ?2 ... where rowid = ?<n+1>"
-std::string updateStatement(std::string_view table, std::string_view columns) {
+// "update <table> set a = ?1, c = ?3 ... where rowid = ?<N+1>": every column
+// outside the indexes and the key columns of the groups in `changed`.  The
+// parameters keep their numbers, so one bind function serves every variant.
+template <std::size_t N>
+std::string updateStatement(std::string_view table, const std::array<Column, N>& columns, unsigned changed) {
   std::string sql = "update " + std::string(table) + " set ";
-  int index = 1;
-  std::size_t start = 0;
-  while (start < columns.size()) {
-    std::size_t end = columns.find(',', start);
-    if (end == std::string_view::npos) end = columns.size();
-    std::string_view column = columns.substr(start, end - start);
-    while (!column.empty() && column.front() == ' ') column.remove_prefix(1);
-    if (index > 1) sql += ", ";
-    sql += std::string(column) + " = ?" + std::to_string(index++);
-    start = end + 1;
+  bool first = true;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (columns[i].group != 0 && (columns[i].group & changed) == 0) continue;
+    if (!first) sql += ", ";
+    first = false;
+    sql += std::string(columns[i].name) + " = ?" + std::to_string(i + 1);
   }
-  sql += " where rowid = ?" + std::to_string(index);
+  sql += " where rowid = ?" + std::to_string(N + 1);
   return sql;
 }
 
-void bindDate(db::Statement& statement, int index, const std::optional<DateTime>& value) {
+// Stamps bound as text without a copy live here until the statement has run.
+using StampText = std::array<char, 32>;
+struct StampTexts {
+  StampText begin, end;
+};
+
+void bindDate(db::Statement& statement, int index, const std::optional<DateTime>& value, StampText& text) {
   if (value)
-    statement.bind(index, value->toStored());
+    statement.bindStatic(index, value->toStored(text));
   else
     statement.bindNull(index);
 }
 
-void bindCall(db::Statement& s, const CallRow& row) {
-  s.bind(1, row.timestampbegin.toStored());
-  bindDate(s, 2, row.timestampend);
-  s.bind(3, row.callid).bind(4, row.inbound).bind(5, row.line);
+void bindCall(db::Statement& s, const CallRow& row, StampTexts& stamps) {
+  s.bindStatic(1, row.timestampbegin.toStored(stamps.begin));
+  bindDate(s, 2, row.timestampend, stamps.end);
+  s.bindStatic(3, row.callid).bind(4, row.inbound).bind(5, row.line);
   s.bind(6, row.durationInSeconds ? std::optional<std::int64_t>(*row.durationInSeconds) : std::nullopt);
-  s.bind(7, row.exitcode).bind(8, row.corvaneserialnumber).bind(9, row.octelserialnumber).bind(10, row.protocollevel);
+  s.bindStatic(7, row.exitcode)
+      .bindStatic(8, row.corvaneserialnumber)
+      .bindStatic(9, row.octelserialnumber)
+      .bindStatic(10, row.protocollevel);
   for (std::size_t i = 0; i < kCallCounterCount; ++i)
     s.bind(11 + static_cast<int>(i), static_cast<std::int64_t>(row.counters[i]));
 }
 
-void bindTask(db::Statement& s, const TaskRow& row) {
-  s.bind(1, row.callid).bind(2, row.taskid).bind(3, row.timestampbegin.toStored());
-  bindDate(s, 4, row.timestampend);
+void bindTask(db::Statement& s, const TaskRow& row, StampTexts& stamps) {
+  s.bindStatic(1, row.callid).bindStatic(2, row.taskid).bindStatic(3, row.timestampbegin.toStored(stamps.begin));
+  bindDate(s, 4, row.timestampend, stamps.end);
   s.bind(5, row.durationInSeconds ? std::optional<std::int64_t>(*row.durationInSeconds) : std::nullopt);
-  s.bind(6, row.tasktype)
+  s.bindStatic(6, row.tasktype)
       .bind(7, row.fax)
-      .bind(8, row.sender)
+      .bindStatic(8, row.sender)
       .bind(9, static_cast<std::int64_t>(row.numberofrecipients));
-  s.bind(10, row.namerequestfor).bind(11, row.textnamereceived).bind(12, row.recordingreceived);
-  s.bind(13, row.textnamesent).bind(14, row.recordingsent);
+  s.bindStatic(10, row.namerequestfor).bindStatic(11, row.textnamereceived).bind(12, row.recordingreceived);
+  s.bindStatic(13, row.textnamesent).bind(14, row.recordingsent);
 }
 
-void bindRecipient(db::Statement& s, const RecipientRow& row) {
-  s.bind(1, row.callid).bind(2, row.taskid).bind(3, row.recipient).bind(4, row.octelserialnumber);
-  s.bind(5, row.corvaneserialnumber).bind(6, row.rejected).bind(7, row.recipientinfo);
+void bindRecipient(db::Statement& s, const RecipientRow& row, StampTexts&) {
+  s.bindStatic(1, row.callid)
+      .bindStatic(2, row.taskid)
+      .bindStatic(3, row.recipient)
+      .bindStatic(4, row.octelserialnumber);
+  s.bindStatic(5, row.corvaneserialnumber).bind(6, row.rejected).bindStatic(7, row.recipientinfo);
 }
 
-// Adds the row (first save) or writes it over its earlier save.
+// The groups of key columns whose values differ from the row's last save.
+unsigned changedGroups(const CallRow& row, const CallRow& saved) {
+  unsigned changed = 0;
+  if (row.timestampbegin != saved.timestampbegin || row.line != saved.line) changed |= kBeginGroup;
+  if (row.timestampend != saved.timestampend) changed |= kEndGroup;
+  if (row.callid != saved.callid) changed |= kIdGroup;
+  if (row.octelserialnumber != saved.octelserialnumber) changed |= kNodeGroup;
+  return changed;
+}
+template <class Row>
+unsigned changedGroups(const Row& row, const Row& saved) {
+  return row.callid != saved.callid || row.taskid != saved.taskid ? kCallTaskGroup : 0;
+}
+
+// What the last save wrote into the key columns.
+void rememberKeys(const CallRow& row, CallRow& saved) {
+  saved.timestampbegin = row.timestampbegin;
+  saved.line = row.line;
+  saved.timestampend = row.timestampend;
+  saved.callid = row.callid;
+  saved.octelserialnumber = row.octelserialnumber;
+}
+template <class Row>
+void rememberKeys(const Row& row, Row& saved) {
+  saved.callid = row.callid;
+  saved.taskid = row.taskid;
+}
+
+// Adds the row (its first write) or writes it over the earlier one.
 template <class Row, class Bind>
-void saveRow(db::Statement& insert, db::Statement& update, int columnCount, const Row& row, std::int64_t& rowid,
-             Bind bind) {
+void saveRow(db::Statement& insert, std::vector<db::Statement>& updates, int columnCount, const Row& row,
+             Row& savedKeys, std::int64_t& rowid, Bind bind) {
+  StampTexts stamps;
   if (rowid == 0) {
     insert.reset();
-    bind(insert, row);
-    if (!insert.step()) throw db::DbError(1, "The row was not added.");
-    rowid = insert.getInt(0);
-    insert.reset();
+    bind(insert, row, stamps);
+    insert.run();
+    rowid = insert.lastInsertRowid();
   } else {
+    db::Statement& update = updates[changedGroups(row, savedKeys)];
     update.reset();
-    bind(update, row);
+    bind(update, row, stamps);
     update.bind(columnCount + 1, rowid);
     update.run();
   }
+  rememberKeys(row, savedKeys);
+}
+
+template <std::size_t N>
+std::vector<db::Statement> prepareUpdates(db::Connection& connection, std::string_view table,
+                                          const std::array<Column, N>& columns, unsigned variants) {
+  std::vector<db::Statement> updates;
+  for (unsigned changed = 0; changed < variants; ++changed)
+    updates.push_back(connection.prepare(updateStatement(table, columns, changed)));
+  return updates;
 }
 
 std::int32_t secondsBetween(const DateTime& begin, const DateTime& end) {
@@ -115,25 +236,23 @@ std::int32_t secondsBetween(const DateTime& begin, const DateTime& end) {
 }  // namespace
 
 void CallRecords::prepare(db::Connection& connection) {
+  connection_ = &connection;
   lastCall_ = connection.prepare(
       "select timestampend from calls where line = ?1 order by timestampbegin desc, rowid desc limit 1");
-  insertCall_ = connection.prepare("insert into calls (" + std::string(kCallColumns) + ") values (" +
-                                   placeholders(kCallColumnCount) + ") returning rowid");
-  updateCall_ = connection.prepare(updateStatement("calls", kCallColumns));
-  insertTask_ = connection.prepare("insert into tasks (" + std::string(kTaskColumns) + ") values (" +
-                                   placeholders(kTaskColumnCount) + ") returning rowid");
-  updateTask_ = connection.prepare(updateStatement("tasks", kTaskColumns));
-  insertRecipient_ = connection.prepare("insert into recipients (" + std::string(kRecipientColumns) + ") values (" +
-                                        placeholders(kRecipientColumnCount) + ") returning rowid");
-  updateRecipient_ = connection.prepare(updateStatement("recipients", kRecipientColumns));
-  insertError_ = connection.prepare("insert into errors (" + std::string(kErrorColumns) + ") values (" +
-                                    placeholders(kErrorColumnCount) + ")");
+  insertCall_ = connection.prepare(insertStatement("calls", kCallColumns));
+  updateCall_ = prepareUpdates(connection, "calls", kCallColumns, kCallGroups);
+  insertTask_ = connection.prepare(insertStatement("tasks", kTaskColumns));
+  updateTask_ = prepareUpdates(connection, "tasks", kTaskColumns, kTaskGroups);
+  insertRecipient_ = connection.prepare(insertStatement("recipients", kRecipientColumns));
+  updateRecipient_ = prepareUpdates(connection, "recipients", kRecipientColumns, kTaskGroups);
+  insertError_ = connection.prepare(insertStatement("errors", kErrorColumns));
 }
 
 void CallRecords::finalize() noexcept {
-  for (db::Statement* statement : {&lastCall_, &insertCall_, &updateCall_, &insertTask_, &updateTask_,
-                                   &insertRecipient_, &updateRecipient_, &insertError_})
+  for (db::Statement* statement : {&lastCall_, &insertCall_, &insertTask_, &insertRecipient_, &insertError_})
     *statement = db::Statement();
+  connection_ = nullptr;
+  for (std::vector<db::Statement>* updates : {&updateCall_, &updateTask_, &updateRecipient_}) updates->clear();
   forgetRows();
 }
 
@@ -176,7 +295,23 @@ RecipientRow& CallRecords::recipient() {
   return recipient_;
 }
 
+namespace {
+
+// Only after a failed save can a row still wait for its insert when the next
+// row of its table starts; it is tried once more (that failure was reported
+// where it happened).
+template <class Write>
+void tryOnce(Write&& write) noexcept {
+  try {
+    write();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 CallRow& CallRecords::newCall() {
+  if (callNumber_ != 0 && callSaved_.pending) tryOnce([&] { writeCall(waitingCall_); });
   call_ = CallRow();
   callSaved_ = Saved{0, true};
   ++callNumber_;
@@ -184,6 +319,7 @@ CallRow& CallRecords::newCall() {
 }
 
 TaskRow& CallRecords::newTask() {
+  if (taskNumber_ != 0 && taskSaved_.pending) tryOnce([&] { writeTask(waitingTask_); });
   task_ = TaskRow();
   taskSaved_ = Saved{0, true};
   ++taskNumber_;
@@ -192,34 +328,74 @@ TaskRow& CallRecords::newTask() {
 }
 
 RecipientRow& CallRecords::newRecipient() {
+  if (recipientTask_ != 0 && recipientSaved_.pending) tryOnce([&] { writeRecipient(waitingRecipient_); });
   recipient_ = RecipientRow();
   recipientSaved_ = Saved{0, true};
   recipientTask_ = taskNumber_;
   return recipient_;
 }
 
+template <class Row>
+bool CallRecords::firstSaveWaits(Saved& saved, const Row& row, Row& waiting) {
+  // Without a transaction every save is written at once.
+  if (saved.rowid != 0 || saved.pending || !connection_ || !connection_->inTransaction()) return false;
+  if (saved.changed) {
+    waiting = row;
+    saved.pending = true;
+    saved.changed = false;
+  }
+  return true;
+}
+
+void CallRecords::writeCall(const CallRow& values) {
+  saveRow(insertCall_, updateCall_, kCallColumns.size(), values, savedCallKeys_, callSaved_.rowid, bindCall);
+  callSaved_.pending = false;
+  // Written as it waited: changes made since are still to be saved.
+  if (&values == &call_) callSaved_.changed = false;
+}
+
+void CallRecords::writeTask(const TaskRow& values) {
+  saveRow(insertTask_, updateTask_, kTaskColumns.size(), values, savedTaskKeys_, taskSaved_.rowid, bindTask);
+  taskSaved_.pending = false;
+  if (&values == &task_) taskSaved_.changed = false;
+}
+
+void CallRecords::writeRecipient(const RecipientRow& values) {
+  saveRow(insertRecipient_, updateRecipient_, kRecipientColumns.size(), values, savedRecipientKeys_,
+          recipientSaved_.rowid, bindRecipient);
+  recipientSaved_.pending = false;
+  if (&values == &recipient_) recipientSaved_.changed = false;
+}
+
 void CallRecords::saveCall() {
-  if (!callSaved_.changed || callNumber_ == 0) return;
-  saveRow(insertCall_, updateCall_, kCallColumnCount, call_, callSaved_.rowid, bindCall);
-  callSaved_.changed = false;
+  if (callNumber_ == 0 || firstSaveWaits(callSaved_, call_, waitingCall_)) return;
+  if (callSaved_.pending || callSaved_.changed) writeCall(call_);
 }
 
 void CallRecords::saveTask() {
-  if (!taskSaved_.changed || taskNumber_ == 0) return;
-  saveRow(insertTask_, updateTask_, kTaskColumnCount, task_, taskSaved_.rowid, bindTask);
-  taskSaved_.changed = false;
+  if (taskNumber_ == 0 || firstSaveWaits(taskSaved_, task_, waitingTask_)) return;
+  if (taskSaved_.pending || taskSaved_.changed) writeTask(task_);
 }
 
 void CallRecords::saveRecipient() {
-  if (!recipientSaved_.changed || recipientTask_ == 0) return;
-  saveRow(insertRecipient_, updateRecipient_, kRecipientColumnCount, recipient_, recipientSaved_.rowid, bindRecipient);
-  recipientSaved_.changed = false;
+  if (recipientTask_ == 0 || firstSaveWaits(recipientSaved_, recipient_, waitingRecipient_)) return;
+  if (recipientSaved_.pending || recipientSaved_.changed) writeRecipient(recipient_);
 }
 
 void CallRecords::savePending() {
   saveCall();
   saveTask();
   saveRecipient();
+  // A first save just made waits no longer; the row is as it waited.
+  if (callNumber_ != 0 && callSaved_.pending) writeCall(call_);
+  if (taskNumber_ != 0 && taskSaved_.pending) writeTask(task_);
+  if (recipientTask_ != 0 && recipientSaved_.pending) writeRecipient(recipient_);
+}
+
+void CallRecords::flushPending() {
+  if (callNumber_ != 0 && callSaved_.pending) writeCall(waitingCall_);
+  if (taskNumber_ != 0 && taskSaved_.pending) writeTask(waitingTask_);
+  if (recipientTask_ != 0 && recipientSaved_.pending) writeRecipient(waitingRecipient_);
 }
 
 void CallRecords::forgetRows() {
@@ -231,11 +407,16 @@ void CallRecords::forgetRows() {
 }
 
 void CallRecords::addError(const ErrorRow& row) {
+  StampText stamp;
   insertError_.reset();
-  insertError_.bind(1, row.callid).bind(2, row.timestamperror.toStored()).bind(3, row.state).bind(4, row.statetext);
-  insertError_.bind(5, row.reason).bind(6, row.reasontext).bind(7, row.exitcode).bind(8, row.expecteddigits);
-  insertError_.bind(9, row.receiveddigits).bind(10, static_cast<std::int64_t>(row.expectednumberdigits));
-  insertError_.bind(11, static_cast<std::int64_t>(row.receivednumberdigits)).bind(12, row.previousstatedata);
+  insertError_.bindStatic(1, row.callid)
+      .bindStatic(2, row.timestamperror.toStored(stamp))
+      .bind(3, row.state)
+      .bindStatic(4, row.statetext);
+  insertError_.bind(5, row.reason).bindStatic(6, row.reasontext).bindStatic(7, row.exitcode);
+  insertError_.bindStatic(8, row.expecteddigits).bindStatic(9, row.receiveddigits);
+  insertError_.bind(10, static_cast<std::int64_t>(row.expectednumberdigits));
+  insertError_.bind(11, static_cast<std::int64_t>(row.receivednumberdigits)).bindStatic(12, row.previousstatedata);
   insertError_.run();
 }
 

@@ -10,6 +10,14 @@
 // next one; adding the next row of a table saves the pending one first, and
 // the line walk saves whatever is still pending at the end of each line.
 //
+// Inside a transaction a row's first save only marks it: the row goes into
+// its table with its next save, before the next row of its table, or before
+// the transaction commits, whichever comes first.  Most rows are saved twice a
+// few events apart (a call when it opens and when it ends, a task when its
+// first recipient is added and when it ends) and so reach their table with
+// one insert instead of an insert and an update.  Nothing reads these tables
+// between a line's saves and its commit, and rows keep their insertion order.
+//
 // A writer only ever changes rows of the call being rebuilt: the task and
 // recipient accessors hand out a scratch row (whose writes go nowhere) while
 // the current call has no task or the current task no recipient.
@@ -20,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/db.h"
 #include "processing/date_time.h"
@@ -125,18 +134,25 @@ class CallRecords {
   RecipientRow& recipient();
   bool hasRecipient() const { return hasTask() && recipientTask_ == taskNumber_; }
 
-  // Starts a new call row (the pending one is saved first).
+  // Starts a new call row (the pending one is saved first; a row still
+  // waiting for its insert goes in first).
   CallRow& newCall();
-  // Starts a new task row of the current call (the pending one is saved first).
+  // Starts a new task row of the current call (likewise).
   TaskRow& newTask();
-  // Starts a new recipient row of the current task (the pending one is saved first).
+  // Starts a new recipient row of the current task (likewise).
   RecipientRow& newRecipient();
 
-  // Saves a row when it changed since its last save; the first save adds it.
+  // Saves a row when it changed since its last save (the first save only
+  // marks it: see above).
   void saveCall();
   void saveTask();
   void saveRecipient();
+  // Saves every row with changes, first saves included: afterwards the
+  // tables hold every current row.
   void savePending();
+  // Inserts the rows whose first save still waits, as they were saved; before
+  // every commit, so a commit holds what the saves made.
+  void flushPending();
   // Forgets the current rows once the line's rows are all saved, so nothing
   // of an earlier line can be written again.
   void forgetRows();
@@ -144,21 +160,48 @@ class CallRecords {
   void addError(const ErrorRow& row);
 
  private:
+  // How far a current row has reached its table.
   struct Saved {
     std::int64_t rowid = 0;  // 0 until the row is added
     bool changed = false;    // assigned since the last save
+    bool pending = false;    // saved once, waiting for its insert
   };
 
+  // True for a row's first save inside a transaction, which only marks the
+  // row (a copy of it as it is now waits in `waiting`).
+  template <class Row>
+  bool firstSaveWaits(Saved& saved, const Row& row, Row& waiting);
+
+  // Rows' first saves wait in copies, as they were saved, until their insert.
+  CallRow waitingCall_;
+  TaskRow waitingTask_;
+  RecipientRow waitingRecipient_;
+
+  // Adds or updates a table's current row from `values` (the row itself or
+  // its waiting copy).
+  void writeCall(const CallRow& values);
+  void writeTask(const TaskRow& values);
+  void writeRecipient(const RecipientRow& values);
+
+  const db::Connection* connection_ = nullptr;
   db::Statement lastCall_;
-  db::Statement insertCall_, updateCall_;
-  db::Statement insertTask_, updateTask_;
-  db::Statement insertRecipient_, updateRecipient_;
+  // Updates come in variants by the index keys they rewrite: only those that changed.
+  db::Statement insertCall_;
+  std::vector<db::Statement> updateCall_;
+  db::Statement insertTask_;
+  std::vector<db::Statement> updateTask_;
+  db::Statement insertRecipient_;
+  std::vector<db::Statement> updateRecipient_;
   db::Statement insertError_;
 
   CallRow call_;
   TaskRow task_;
   RecipientRow recipient_;
   Saved callSaved_, taskSaved_, recipientSaved_;
+  // The index key columns of each row as its last save wrote them (other fields unused).
+  CallRow savedCallKeys_;
+  TaskRow savedTaskKeys_;
+  RecipientRow savedRecipientKeys_;
   TaskRow scratchTask_;
   RecipientRow scratchRecipient_;
   // Rows belong together by number: each new call, task or recipient takes the next.

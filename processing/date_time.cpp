@@ -1,5 +1,6 @@
 #include "processing/date_time.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace travik {
@@ -112,10 +113,43 @@ DateTime DateTime::fromSerialSeconds(std::int64_t seconds) {
   return result;
 }
 
+namespace {
+
+// Digits of `value` into out[0 .. width), zero-padded; only for 0 <= value < 10^width.
+void putDigits(char* out, int value, int width) {
+  for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+}
+
+bool twoDigits(int value) { return value >= 0 && value <= 99; }
+
+}  // namespace
+
+std::string_view DateTime::toStored(std::array<char, 32>& buffer) const {
+  // Stored stamps are written for every event and call row: no formatted printing on that path.
+  if (year_ >= 0 && year_ <= 9999 && twoDigits(month_) && twoDigits(day_) && twoDigits(hour_) && twoDigits(minute_) &&
+      twoDigits(second_)) {
+    char* out = buffer.data();
+    putDigits(out, year_, 4);
+    out[4] = '-';
+    putDigits(out + 5, month_, 2);
+    out[7] = '-';
+    putDigits(out + 8, day_, 2);
+    out[10] = ' ';
+    putDigits(out + 11, hour_, 2);
+    out[13] = ':';
+    putDigits(out + 14, minute_, 2);
+    out[16] = ':';
+    putDigits(out + 17, second_, 2);
+    return std::string_view(out, 19);
+  }
+  const int length = std::snprintf(buffer.data(), buffer.size(), "%04d-%02d-%02d %02d:%02d:%02d", year_, month_, day_,
+                                   hour_, minute_, second_);
+  return std::string_view(buffer.data(), std::min(static_cast<std::size_t>(length), buffer.size() - 1));
+}
+
 std::string DateTime::toStored() const {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year_, month_, day_, hour_, minute_, second_);
-  return buffer;
+  std::array<char, 32> buffer;
+  return std::string(toStored(buffer));
 }
 
 std::string DateTime::toGeneral() const {
@@ -131,12 +165,26 @@ std::string DateTime::toGeneral() const {
 }
 
 std::string DateTime::toMMDDYYYY() const {
+  if (twoDigits(month_) && twoDigits(day_) && year_ >= 0 && year_ <= 9999) {
+    std::string text(8, '0');
+    putDigits(text.data(), month_, 2);
+    putDigits(text.data() + 2, day_, 2);
+    putDigits(text.data() + 4, year_, 4);
+    return text;
+  }
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%02d%02d%04d", month_, day_, year_);
   return buffer;
 }
 
 std::string DateTime::toHHMMSS() const {
+  if (twoDigits(hour_) && twoDigits(minute_) && twoDigits(second_)) {
+    std::string text(6, '0');
+    putDigits(text.data(), hour_, 2);
+    putDigits(text.data() + 2, minute_, 2);
+    putDigits(text.data() + 4, second_, 2);
+    return text;
+  }
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%02d%02d%02d", hour_, minute_, second_);
   return buffer;

@@ -7,6 +7,7 @@
 // logs, reports and grids agree.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -58,6 +59,8 @@ class DateTime {
 
   // "YYYY-MM-DD HH:MM:SS": the database form.
   std::string toStored() const;
+  // The same into the caller's buffer, without an allocation; the view points into `buffer`.
+  std::string_view toStored(std::array<char, 32>& buffer) const;
   // The general date form of a US setting: "M/D/YYYY h:mm:ss AM" ("M/D/YYYY"
   // alone at midnight, as the platform's general date showed it).
   std::string toGeneral() const;

@@ -1,6 +1,7 @@
 #include "processing/event_classification.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace travik {
@@ -122,6 +123,21 @@ static_assert(kRules.size() == 89);
 
 constexpr char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// One bit per byte value modulo 64: a text can hold a phrase only when it
+// holds every bit of the phrase's mask.  Most texts fail most rules on that
+// test alone, before any search.
+constexpr std::uint64_t byteMask(std::string_view text) {
+  std::uint64_t mask = 0;
+  for (const char c : text) mask |= std::uint64_t{1} << (static_cast<unsigned char>(c) & 63);
+  return mask;
+}
+
+constexpr std::array<std::uint64_t, kRules.size()> kPhraseMasks = [] {
+  std::array<std::uint64_t, kRules.size()> masks{};
+  for (std::size_t i = 0; i < kRules.size(); ++i) masks[i] = byteMask(kRules[i].phrase);
+  return masks;
+}();
+
 bool holds(const Rule& rule, std::string_view upper) {
   switch (rule.test) {
     case Test::Contains: return upper.find(rule.phrase) != std::string_view::npos;
@@ -164,7 +180,14 @@ std::string upperCase(std::string_view text) {
 }
 
 bool containsIgnoringCase(std::string_view text, std::string_view phrase) {
-  return upperCase(text).find(upperCase(phrase)) != std::string::npos;
+  // As upperCase(text).find(upperCase(phrase)), without the copies.
+  if (phrase.size() > text.size()) return false;
+  for (std::size_t at = 0; at + phrase.size() <= text.size(); ++at) {
+    std::size_t i = 0;
+    while (i < phrase.size() && upperAscii(text[at + i]) == upperAscii(phrase[i])) ++i;
+    if (i == phrase.size()) return true;
+  }
+  return false;
 }
 
 int classifyEvent(std::string_view data) {
@@ -179,8 +202,11 @@ int classifyEvent(std::string_view data) {
   for (std::size_t i = 0; i < data.size(); ++i) buffer[i] = upperAscii(data[i]);
   const std::string_view upper(buffer, data.size());
 
-  for (const Rule& rule : kRules)
-    if (holds(rule, upper)) return subTestCode(rule, upper);
+  const std::uint64_t textMask = byteMask(upper);
+  for (std::size_t i = 0; i < kRules.size(); ++i) {
+    if ((kPhraseMasks[i] & ~textMask) != 0) continue;
+    if (holds(kRules[i], upper)) return subTestCode(kRules[i], upper);
+  }
   return event_code::kUnrecognised;
 }
 

@@ -1,5 +1,6 @@
 #include "processing/event_cursor.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "processing/call_module.h"
@@ -10,17 +11,28 @@ namespace travik {
 
 namespace {
 
-constexpr std::string_view kColumns = "select rowid, Timestamp, Milliseconds, Sequence, Line, Data from Events ";
-constexpr std::string_view kOrder = " order by Timestamp, Milliseconds, Sequence, rowid limit ?";
+// A line's events come in the order of the index EventsByLine, which carries
+// every column the walk reads: the rows come from the index alone, without a
+// look-up in the table per row.  Events of one instant (the same timestamp,
+// milliseconds and sequence, which only files stored in different runs can
+// give) come from the index ordered by their text; the cursor puts them back
+// into insertion order itself (sortInstants).
+// The line is the one asked for: it is not read back.
+constexpr std::string_view kColumns = "select rowid, Timestamp, Milliseconds, Sequence, Data from Events ";
+constexpr std::string_view kOrder = " order by Timestamp, Milliseconds, Sequence";
+
+bool sameInstant(const EventRow& a, const EventRow& b) {
+  return a.milliseconds == b.milliseconds && a.sequence == b.sequence && a.timestampText == b.timestampText;
+}
 
 }  // namespace
 
 void EventCursor::prepare(db::Connection& connection) {
   first_ = connection.prepare(std::string(kColumns) + "where Line = ? and Timestamp > ?" + std::string(kOrder));
-  next_ = connection.prepare(std::string(kColumns) +
-                             "where Line = ? and (Timestamp, Milliseconds, Sequence, rowid) > (?, ?, ?, ?)" +
-                             std::string(kOrder));
-  window_.resize(kKeptRows + kBatchRows);
+  next_ =
+      connection.prepare(std::string(kColumns) + "where Line = ? and (Timestamp, Milliseconds, Sequence) > (?, ?, ?)" +
+                         std::string(kOrder));
+  window_.resize(kKeptRows + kBatchRows + 1);
 }
 
 void EventCursor::finalize() noexcept {
@@ -60,6 +72,17 @@ void EventCursor::movePrevious() {
   --position_;
 }
 
+int EventCursor::classify(std::string_view data) const {
+  if (position_ >= base_ && position_ < base_ + static_cast<std::int64_t>(rowCount_)) {
+    const EventRow& row = slot(position_);
+    if (data.data() == row.data.data() && data.size() == row.data.size()) {
+      if (row.code == EventRow::kNotClassified) row.code = classifyEvent(data);
+      return row.code;
+    }
+  }
+  return classifyEvent(data);
+}
+
 void EventCursor::fetchBatch() {
   // Keep the last rows behind the window's end so a step back still finds them.
   const std::size_t keep = std::min(kKeptRows, rowCount_);
@@ -71,30 +94,43 @@ void EventCursor::fetchBatch() {
   if (!started_) {
     statement = &first_;
     first_.reset();
-    first_.bind(1, line_).bind(2, after_).bind(3, static_cast<std::int64_t>(kBatchRows));
+    first_.bind(1, line_).bind(2, after_);
     started_ = true;
   } else {
+    // A batch ends with a whole instant, so the next one starts after it.
     const EventRow& last = window_[rowCount_ - 1];
     statement = &next_;
     next_.reset();
-    next_.bind(1, line_)
-        .bind(2, last.timestampText)
-        .bind(3, last.milliseconds)
-        .bind(4, last.sequence)
-        .bind(5, last.rowid)
-        .bind(6, static_cast<std::int64_t>(kBatchRows));
+    next_.bind(1, line_).bind(2, last.timestampText).bind(3, last.milliseconds).bind(4, last.sequence);
   }
+  const std::size_t first = rowCount_;
   std::size_t fetched = 0;
+  bool more = false;  // a row of the next batch was read, and is dropped
   try {
+    // Rows are reused: their strings keep their storage from batch to batch.
+    // Consecutive events mostly share their second, so a stamp is parsed
+    // only when its text changes.
     while (statement->step()) {
+      if (rowCount_ == window_.size()) window_.resize(window_.size() + kBatchRows);
       EventRow& row = window_[rowCount_];
+      const EventRow* previous = rowCount_ > 0 ? &window_[rowCount_ - 1] : nullptr;
       row.rowid = statement->getInt(0);
-      row.timestampText = statement->getText(1);
-      row.timestamp = DateTime::parseStored(row.timestampText).value_or(DateTime());
+      const std::string_view stamp = statement->getTextView(1);
+      if (previous && previous->timestampText == stamp) {
+        row.timestamp = previous->timestamp;
+      } else {
+        row.timestamp = DateTime::parseStored(stamp).value_or(DateTime());
+      }
+      row.timestampText.assign(stamp);
       row.milliseconds = statement->getInt(2);
       row.sequence = statement->getInt(3);
-      row.line = static_cast<int>(statement->getInt(4));
-      row.data = statement->getText(5);
+      if (fetched >= kBatchRows && !sameInstant(row, *previous)) {
+        more = true;
+        break;
+      }
+      row.line = line_;
+      row.data.assign(statement->getTextView(4));
+      row.code = EventRow::kNotClassified;
       ++rowCount_;
       ++fetched;
     }
@@ -105,14 +141,32 @@ void EventCursor::fetchBatch() {
     throw;
   }
   statement->reset();
-  if (fetched < kBatchRows) exhausted_ = true;
+  if (!more) exhausted_ = true;
+  sortInstants(first);
+}
+
+void EventCursor::sortInstants(std::size_t from) {
+  for (std::size_t begin = from; begin < rowCount_;) {
+    std::size_t end = begin + 1;
+    while (end < rowCount_ && sameInstant(window_[begin], window_[end])) ++end;
+    if (end - begin > 1)
+      std::sort(window_.begin() + static_cast<std::ptrdiff_t>(begin),
+                window_.begin() + static_cast<std::ptrdiff_t>(end),
+                [](const EventRow& a, const EventRow& b) { return a.rowid < b.rowid; });
+    begin = end;
+  }
 }
 
 void nextEvent(CallModule& module) {
   EventCursor& events = module.events;
   if (events.eof()) return;
-  guardCall(module, "nextEvent()",
-            [&] { module.previousStateData = events.bof() ? std::string() : events.current().data; });
+  guardCall(module, "nextEvent()", [&] {
+    // Assigned in place: the text keeps its storage from event to event.
+    if (events.bof())
+      module.previousStateData.clear();
+    else
+      module.previousStateData.assign(events.current().data);
+  });
   guardCall(module, "nextEvent()", [&] { events.moveNext(); });
 }
 
@@ -132,9 +186,15 @@ std::optional<std::string> getAdditionalDtmf(CallModule& module, std::string_vie
   std::optional<std::string> joined;
   guardCall(module, "getAdditionalDtmf()", [&] {
     if (lookAtNextEvent(module) && module.dataType == event_code::kReceivedDigits) {
-      std::vector<std::string> words;
-      splitInto(words, module.events.current().data, ' ');
-      joined = std::string(digits) + (words.size() > 1 ? words[1] : std::string());
+      // Word 1 of the text split at single blanks, without splitting it all.
+      const std::string_view text = module.events.current().data;
+      std::string_view second;
+      if (const std::size_t blank = text.find(' '); blank != std::string_view::npos) {
+        second = text.substr(blank + 1);
+        second = second.substr(0, second.find(' '));
+      }
+      joined.emplace(digits);
+      joined->append(second);
       return;
     }
     module.events.movePrevious();

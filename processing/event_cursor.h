@@ -25,20 +25,24 @@ namespace travik {
 
 // One row of Events.
 struct EventRow {
-  DateTime timestamp;             // to the second
-  std::int64_t milliseconds = 0;  // 0 to 999
-  std::int64_t sequence = 0;      // order among events of one instant
-  int line = 0;                   // the gateway line
-  std::string data;               // the event text
-  std::string timestampText;      // timestamp as stored, the key of the next batch
-  std::int64_t rowid = 0;         // insertion order, the last part of that key
+  DateTime timestamp;                 // to the second
+  std::int64_t milliseconds = 0;      // 0 to 999
+  std::int64_t sequence = 0;          // order among events of one instant
+  int line = 0;                       // the gateway line
+  std::string data;                   // the event text
+  std::string timestampText;          // timestamp as stored, the key of the next batch
+  std::int64_t rowid = 0;             // insertion order, the last part of that key
+  mutable int code = kNotClassified;  // classifyEvent(data), once asked for
+
+  static constexpr int kNotClassified = -1;
 };
 
 class EventCursor {
  public:
   // Rows kept behind the current one, so a look ahead can always step back.
   static constexpr std::size_t kKeptRows = 4;
-  // Rows read from the database at a time.
+  // Rows read from the database at a time (a batch runs on to the end of
+  // its last instant).
   static constexpr std::size_t kBatchRows = 512;
 
   // Prepares the cursor's statements; once per run.
@@ -65,10 +69,17 @@ class EventCursor {
   // Stepping back further than the kept rows throws.
   void movePrevious();
 
+  // classifyEvent(data), from the current row's remembered code when `data`
+  // is that row's text: the walk and the machines classify a row several
+  // times as they look ahead and step back.
+  int classify(std::string_view data) const;
+
  private:
   EventRow& slot(std::int64_t position) { return window_[static_cast<std::size_t>(position - base_)]; }
   const EventRow& slot(std::int64_t position) const { return window_[static_cast<std::size_t>(position - base_)]; }
   void fetchBatch();
+  // Puts the rows of each instant from window_[from] on into insertion order.
+  void sortInstants(std::size_t from);
 
   db::Statement first_;  // the first batch of a line: after the cut-off
   db::Statement next_;   // every further batch: after the last row read

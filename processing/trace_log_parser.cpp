@@ -322,11 +322,12 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
       previousSet = true;
       previousTime = current.dateTimeStamp;
       previousMilliseconds = current.intMilliseconds;
-      run.insertEvent.bind(1, storedForm(current.dateTimeStamp, stamp))
+      // Both texts stay in place until run() has reset the statement.
+      run.insertEvent.bindStatic(1, storedForm(current.dateTimeStamp, stamp))
           .bind(2, current.intMilliseconds)
           .bind(3, static_cast<std::int64_t>(current.lngSequence))
           .bind(4, current.intLine)
-          .bind(5, std::string_view(current.strData))
+          .bindStatic(5, std::string_view(current.strData))
           .run();
       ++stored;
     });
