@@ -220,4 +220,10 @@ bool decryptOk(CallModule& module) {
   return ok;
 }
 
+std::optional<Reason> digitCountFailure(CallModule& module, std::int32_t length, std::int32_t expected) {
+  if (length == expected) return decryptOk(module) ? std::nullopt : std::optional<Reason>(Reason::InvalidData);
+  if (length > expected) return Reason::DtmfLongerThanExpected;
+  return checkForAdditionalDtmf(module) ? Reason::InterdigitTimeout : Reason::DtmfShorterThanExpected;
+}
+
 }  // namespace travik

@@ -20,6 +20,7 @@
 
 #include "platform/db.h"
 #include "processing/date_time.h"
+#include "processing/failure_codes.h"
 
 namespace travik {
 
@@ -112,5 +113,9 @@ bool checkForAdditionalDtmf(CallModule& module);
 // False only when the next row is exactly "Received" (the far side could not
 // decrypt); true at eof.  The cursor does not move.
 bool decryptOk(CallModule& module);
+// Judges a digit string of `length` digits where `expected` were due: nothing
+// when it is complete and decrypts, otherwise why it failed (too long, cut by
+// the inter-digit timeout, too short, or not decryptable).
+std::optional<Reason> digitCountFailure(CallModule& module, std::int32_t length, std::int32_t expected);
 
 }  // namespace travik

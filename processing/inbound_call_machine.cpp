@@ -42,15 +42,10 @@ State abandonTask(Call& call, Stage stage, Reason reason, std::string_view expec
 bool digitCountCheck(Call& call, std::string_view state, std::int32_t expected, Stage stage, bool endTaskFirst) {
   CallModule& module = call.module;
   const std::int32_t length = splitDigits(call, state);
-  Reason reason = Reason::DtmfLongerThanExpected;
-  if (length == expected) {
-    if (decryptOk(module)) return true;
-    reason = Reason::InvalidData;
-  } else if (length < expected) {
-    reason = checkForAdditionalDtmf(module) ? Reason::InterdigitTimeout : Reason::DtmfShorterThanExpected;
-  }
+  const std::optional<Reason> reason = digitCountFailure(module, length, expected);
+  if (!reason) return true;
   if (endTaskFirst) endTask(module, false);
-  abandon(call, stage, reason, "", "", expected, length);
+  abandon(call, stage, *reason, "", "", expected, length);
   return false;
 }
 

@@ -111,15 +111,10 @@ State abandonMessage(CallModule& module, Stage stage, Reason reason, std::string
 bool digitCountCheck(CallModule& module, std::string_view state, std::int32_t expected, Stage stage,
                      bool endTaskFirst) {
   const std::int32_t length = splitDigits(module, state);
-  Reason reason = Reason::DtmfLongerThanExpected;
-  if (length == expected) {
-    if (decryptOk(module)) return true;
-    reason = Reason::InvalidData;
-  } else if (length < expected) {
-    reason = checkForAdditionalDtmf(module) ? Reason::InterdigitTimeout : Reason::DtmfShorterThanExpected;
-  }
+  const std::optional<Reason> reason = digitCountFailure(module, length, expected);
+  if (!reason) return true;
   if (endTaskFirst) endOpenTask(module, false);
-  abandon(module, stage, reason, "", "", expected, length);
+  abandon(module, stage, *reason, "", "", expected, length);
   return false;
 }
 
