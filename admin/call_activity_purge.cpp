@@ -1,11 +1,16 @@
 #include "admin/call_activity_purge.h"
 
+#include "processing/trace_read_positions.h"
+
 namespace travik {
 
 void purgeCallActivity(db::Connection& db) {
   db::Transaction transaction(db);
   for (const char* table : {"Events", "calls", "errors", "tasks", "recipients", "linesummary", "octelsummary"})
     db.exec(std::string("delete from ") + table);
+  // Without their events the trace files are read again from their start.
+  ensureTraceReadPositions(db);
+  clearTraceReadPositions(db);
   transaction.commit();
 }
 

@@ -1,6 +1,8 @@
 // Deleting all call activity from the program database: the stored trace
 // events, the rebuilt calls with their tasks, recipients and errors, and the
-// totals.  The settings and the two exclusion lists stay.
+// totals, and how far each trace file was read, so the next run reads the
+// trace files within the retention again.  The settings and the two
+// exclusion lists stay.
 #pragma once
 
 #include "platform/db.h"

@@ -20,6 +20,24 @@ CREATE INDEX EventsByTime ON Events (Timestamp, Milliseconds, Sequence);
 -- index alone, one contiguous range per line, never the table's pages.
 CREATE INDEX EventsByLine ON Events (Line, Timestamp, Milliseconds, Sequence, Data);
 
+-- How far each trace file has been read: the byte just after its last
+-- complete line read, committed with that file's events, the file's first
+-- bytes (a different file under the same name is read from its start), and
+-- the parser's state there, so a file read in pieces stores what one read
+-- stores.  Processing creates it in a database from before it existed.
+CREATE TABLE tracereadpositions (
+  path                  TEXT PRIMARY KEY,
+  head                  BLOB,
+  position              INTEGER NOT NULL,
+  modified              TEXT,
+  sequence              INTEGER,
+  storedtimestamp       TEXT,
+  storedmilliseconds    INTEGER,
+  lasttimestamp         TEXT,
+  lastmilliseconds      INTEGER,
+  lastmillisecondevents TEXT
+);
+
 CREATE TABLE calls (
   timestampbegin        TEXT,
   timestampend          TEXT,

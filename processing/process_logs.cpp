@@ -15,6 +15,7 @@
 #include "processing/stale_data.h"
 #include "processing/start_up.h"
 #include "processing/trace_log_parser.h"
+#include "processing/trace_read_positions.h"
 
 namespace travik {
 
@@ -74,6 +75,114 @@ std::vector<TraceFile> selectTraceFiles(const fs::path& folder, const DateTime& 
   return files;
 }
 
+namespace {
+
+std::vector<TraceFile> unreadTraceFiles(Program& program, std::vector<TraceFile> files) {
+  std::vector<TraceFile> unread;
+  for (TraceFile& file : files) {
+    file.lastLineComplete = file.modified < files.back().modified;
+    if (hasUnreadTraceLines(program, file.path, file.lastLineComplete)) unread.push_back(std::move(file));
+  }
+  return unread;
+}
+
+// Steps from the newest stored event to the last parsed file: finds the files
+// with lines not read yet and parses them.  The notice of a run without new
+// lines is left to the caller.
+TraceParseResult parseNewTraceFiles(Program& program) {
+  Host& host = program.host;
+  auto step = [&](auto&& action) { return guard(program, kProcedure, action); };
+  TraceParseResult result;
+
+  TraceLogRun run;
+  run.currentEvent.lngSequence = 1;
+  host.setMousePointer(kPointerHourglass);
+
+  const std::int32_t retentionHours = program.settings.dataRetentionHours;
+  // Without the newest stored event no file is parsed: the run could not
+  // tell which events are stored already.
+  step([&] {
+    ensureTraceReadPositions(program.db);
+    db::Statement newest = program.db.prepare(
+        "select Timestamp, Milliseconds from Events order by Timestamp desc, Milliseconds desc, Sequence desc "
+        "limit 1");
+    if (!newest.step()) {
+      run.lastEventTime = host.now().addHours(-retentionHours);
+      run.lastEventMilliseconds = 0;
+    } else {
+      const auto stamp = DateTime::parseStored(newest.getText(0));
+      if (!stamp)
+        throw HandledError(error_number::kTypeMismatch, "Type mismatch: stored event time " + newest.getText(0));
+      run.lastEventTime = *stamp;
+      run.lastEventMilliseconds = static_cast<std::int32_t>(newest.getInt(1));
+    }
+    result.newestKnown = true;
+  });
+
+  step([&] {
+    showStatusLine(program, "Deleting events more than " + std::to_string(retentionHours) + " hours old...");
+    db::Statement remove = program.db.prepare("delete from Events where Timestamp < ?1");
+    remove.bind(1, host.now().addHours(-retentionHours).toStored()).run();
+  });
+
+  step([&] { showStatusLine(program, "Locating new activity since last processing..."); });
+
+  // Files are read within the retention, each from its read position; the
+  // newest stored event bars none of them.
+  const fs::path folder = program.settings.logPath;
+  const DateTime now = host.now();
+  const DateTime cutoff = now.addHours(-retentionHours);
+  run.retentionCutoff = cutoff;
+  run.futureLimit = now.addHours(24);
+  std::vector<TraceFile> inRetention;
+  if (!result.newestKnown || !step([&] { inRetention = selectTraceFiles(folder, cutoff); })) return result;
+  step([&] {
+    std::vector<std::string> listed;
+    for (const TraceFile& file : inRetention) listed.push_back(traceReadPositionKey(file.path));
+    pruneTraceReadPositions(program.db, folder, listed, cutoff);
+  });
+  step([&] { result.filesSelected = unreadTraceFiles(program, std::move(inRetention)).size(); });
+  if (result.filesSelected == 0) return result;
+
+  step([&] {
+    host.setProgressMin(0);
+    host.setProgressMax(static_cast<double>(result.filesSelected));
+    host.setProgressValue(0);
+    host.yield();
+  });
+  // Listed again: files that changed since the count are parsed too.
+  std::vector<TraceFile> files;
+  step([&] { files = unreadTraceFiles(program, selectTraceFiles(folder, cutoff)); });
+  std::int32_t parsed = 0;
+  for (const TraceFile& file : files) {
+    step([&] {
+      showStatusLine(program, "Parsing " + file.name + "...");
+      host.yield();
+    });
+    LogFileResult outcome = LogFileResult::NotRead;
+    step([&] { outcome = ProcessLogFile(program, file.path, run, file.lastLineComplete); });
+    host.sleep(700);
+    ++parsed;
+    step([&] {
+      const double maximum = host.progressMax();
+      host.setProgressValue(maximum < parsed ? maximum : parsed);
+    });
+    // The database refused the file: later files wait for the next run rather
+    // than meet the same failure.
+    if (outcome == LogFileResult::NotStored) break;
+  }
+  step([&] { host.setProgressValue(0); });
+  result.filesRead = run.filesRead;
+  result.eventsStored = run.storedEvents;
+  return result;
+}
+
+}  // namespace
+
+std::vector<TraceFile> selectUnreadTraceFiles(Program& program, const fs::path& folder, const DateTime& after) {
+  return unreadTraceFiles(program, selectTraceFiles(folder, after));
+}
+
 void processLogs(Program& program) {
   // A yield inside a run can deliver the command or the timer tick that starts
   // another; running it nested would parse the same files twice.
@@ -112,44 +221,12 @@ void processLogs(Program& program) {
   step([&] { program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs); });
   host.sleep(1000);
 
-  TraceLogRun run;
-  run.currentEvent.lngSequence = 1;
-  host.setMousePointer(kPointerHourglass);
+  const TraceParseResult parsed = parseNewTraceFiles(program);
 
-  const std::int32_t retentionHours = program.settings.dataRetentionHours;
-  // Without the newest stored event no file may be parsed: every event would
-  // count as new and be stored a second time.
-  bool newestKnown = false;
-  step([&] {
-    db::Statement newest = program.db.prepare(
-        "select Timestamp, Milliseconds from Events order by Timestamp desc, Milliseconds desc, Sequence desc "
-        "limit 1");
-    if (!newest.step()) {
-      run.lastEventTime = host.now().addHours(-retentionHours);
-      run.lastEventMilliseconds = 0;
-    } else {
-      const auto stamp = DateTime::parseStored(newest.getText(0));
-      if (!stamp)
-        throw HandledError(error_number::kTypeMismatch, "Type mismatch: stored event time " + newest.getText(0));
-      run.lastEventTime = *stamp;
-      run.lastEventMilliseconds = static_cast<std::int32_t>(newest.getInt(1));
-    }
-    newestKnown = true;
-  });
-
-  step([&] {
-    showStatusLine(program, "Deleting events more than " + std::to_string(retentionHours) + " hours old...");
-    db::Statement remove = program.db.prepare("delete from Events where Timestamp < ?1");
-    remove.bind(1, host.now().addHours(-retentionHours).toStored()).run();
-  });
-
-  step([&] { showStatusLine(program, "Locating new activity since last processing..."); });
-
-  const fs::path folder = program.settings.logPath;
-  std::size_t selected = 0;
-  if (newestKnown) step([&] { selected = selectTraceFiles(folder, run.lastEventTime).size(); });
-
-  if (selected == 0) {
+  if (!parsed.newestKnown) {
+    // The failure to read the newest stored event is reported; the notice
+    // would blame the trace folder for it.
+  } else if (parsed.filesSelected == 0) {
     program.statusMessage = kNoNewTraceFiles;
     step([&] {
       if (program.runningAsService)
@@ -159,34 +236,6 @@ void processLogs(Program& program) {
     });
     step([&] { writeLog(program, program.statusMessage, true); });
   } else {
-    step([&] {
-      host.setProgressMin(0);
-      host.setProgressMax(static_cast<double>(selected));
-      host.setProgressValue(0);
-      host.yield();
-    });
-    // Listed again: files that changed since the count are parsed too.
-    std::vector<TraceFile> files;
-    step([&] { files = selectTraceFiles(folder, run.lastEventTime); });
-    std::int32_t parsed = 0;
-    for (const TraceFile& file : files) {
-      step([&] {
-        showStatusLine(program, "Parsing " + file.name + "...");
-        host.yield();
-      });
-      LogFileResult result = LogFileResult::NotRead;
-      step([&] { result = ProcessLogFile(program, file.path, run); });
-      host.sleep(700);
-      ++parsed;
-      step([&] {
-        const double maximum = host.progressMax();
-        host.setProgressValue(maximum < parsed ? maximum : parsed);
-      });
-      // Later files would store newer events in front of this file's, and
-      // the next run would never reach its events again.
-      if (result == LogFileResult::NotStored) break;
-    }
-    step([&] { host.setProgressValue(0); });
     step([&] { processCalls(program); });
     step([&] { processSummaryData(program); });
   }

@@ -2,6 +2,7 @@
 // totals and reports after.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -26,6 +27,9 @@ struct TraceFile {
   DateTime modified;  // local time, whole seconds
   std::string name;
   std::filesystem::path path;
+  // A later-modified trace file exists: the gateway has moved on, so a last
+  // line without its line end is as complete as it will get.
+  bool lastLineComplete = false;
 };
 
 // The files directly in folder whose names begin "MVLOG." (any case) and
@@ -33,5 +37,18 @@ struct TraceFile {
 // parsed in that order, a run cut short never leaves an older file behind a
 // newer stored event.  Throws when the folder cannot be listed.
 std::vector<TraceFile> selectTraceFiles(const std::filesystem::path& folder, const DateTime& after);
+
+// Of the trace files that selectTraceFiles gives, those that hold lines not
+// read yet (see hasUnreadTraceLines), in the same order.
+std::vector<TraceFile> selectUnreadTraceFiles(Program& program, const std::filesystem::path& folder,
+                                              const DateTime& after);
+
+// What the parsing part of a run found; the steps after it decide from it.
+struct TraceParseResult {
+  bool newestKnown = false;       // the newest stored event was read; without it nothing is parsed
+  std::size_t filesSelected = 0;  // trace files with unread lines when the run looked
+  std::int32_t filesRead = 0;     // files of which the run read complete lines
+  std::int64_t eventsStored = 0;  // events the run stored
+};
 
 }  // namespace travik

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "platform/db.h"
@@ -85,6 +86,11 @@ class Program {
   int highestLineNumber = 0;
   // A processing run is under way; a second one entered through a yield is refused.
   bool processingLogs = false;
+  // Trace files that could not be read: each is reported once, until it is read.
+  std::set<std::string> unreadableTraceFiles;
+  // Opens a trace file (path, open flags), as open(2) does; when empty, open(2)
+  // itself.  Tests make an open fail with it where file modes cannot (as root).
+  std::function<int(const std::filesystem::path&, int)> openTraceFile;
 
   ActivityLogState activityLog;
   std::string eventSource;    // "TRAVIK Admin" or "TRAVIK Service"

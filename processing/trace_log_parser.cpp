@@ -3,15 +3,20 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <fcntl.h>
 #include <pcre2.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <system_error>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "processing/error_handling.h"
+#include "processing/trace_read_positions.h"
 #include "processing/trace_text.h"
 
 namespace travik {
@@ -100,59 +105,78 @@ std::string countOf(std::int64_t count, const char* singular, const char* plural
   return std::to_string(count) + " " + (count == 1 ? singular : plural);
 }
 
-// Reads a trace file line by line through one bounded buffer.  A line ends at
-// CR LF, LF or a lone CR.  A line longer than kMaximumTraceLineBytes keeps its
-// last kMaximumTraceLineBytes bytes.
+// Reads a trace file line by line through one bounded buffer, from a given
+// offset.  A line ends at CR LF, LF or a lone CR; a CR that is the file's last
+// byte ends no line yet, since its LF may follow.  A line longer than
+// kMaximumTraceLineBytes keeps its last kMaximumTraceLineBytes bytes.
 class LineReader {
  public:
-  LineReader(int fd, std::vector<char>& buffer) : fd_(fd), buffer_(buffer) {}
+  LineReader(int fd, std::int64_t offset, std::vector<char>& buffer) : fd_(fd), consumed_(offset), buffer_(buffer) {}
 
-  // Calls onLine(std::string_view line, bool cut) for every line.
+  // Calls onLine(std::string_view line, bool cut) for every complete line;
+  // for a last line without its line end only when lastLineComplete.
   template <class OnLine>
-  void forEachLine(OnLine&& onLine) {
-    bool skipLineFeed = false;  // a CR ended the previous chunk's last line
+  void forEachLine(bool lastLineComplete, OnLine&& onLine) {
+    if (::lseek(fd_, consumed_, SEEK_SET) < 0) fail();
+    std::int64_t chunkStart = consumed_;
+    bool afterCr = false;  // the line in pending_ ended at a CR that closed the previous chunk
     for (;;) {
       const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
       if (got < 0) {
         if (errno == EINTR) continue;
-        throw std::system_error(errno, std::generic_category(), "cannot read the trace file");
+        fail();
       }
       if (got == 0) break;
       const char* p = buffer_.data();
       const char* end = p + got;
-      if (skipLineFeed && *p == '\n') ++p;
-      skipLineFeed = false;
+      auto offsetOf = [&](const char* at) { return chunkStart + (at - buffer_.data()); };
+      if (afterCr) {
+        afterCr = false;
+        if (*p == '\n') ++p;
+        deliver(std::string_view(), offsetOf(p), onLine);
+      }
       while (p < end) {
         const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
         const char* stop = lf ? lf : end;
         const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(stop - p)));
         const char* lineEnd = cr ? cr : lf;
-        if (!lineEnd) {
-          carry(std::string_view(p, static_cast<std::size_t>(end - p)));
+        if (!lineEnd || (*lineEnd == '\r' && lineEnd + 1 == end)) {
+          // The line runs past the chunk, or its CR closes it: the next read tells.
+          afterCr = lineEnd != nullptr;
+          carry(std::string_view(p, static_cast<std::size_t>((lineEnd ? lineEnd : end) - p)));
           break;
         }
         const std::string_view piece(p, static_cast<std::size_t>(lineEnd - p));
-        if (pending_.empty() && !cut_) {
-          onLine(piece, false);
-        } else {
-          carry(piece);
-          onLine(std::string_view(pending_), cut_);
-          pending_.clear();
-          cut_ = false;
-        }
         p = lineEnd + 1;
-        if (*lineEnd == '\r') {
-          if (p < end && *p == '\n')
-            ++p;
-          else if (p == end)
-            skipLineFeed = true;
-        }
+        if (*lineEnd == '\r' && *p == '\n') ++p;
+        deliver(piece, offsetOf(p), onLine);
       }
+      chunkStart += got;
     }
-    if (!pending_.empty() || cut_) onLine(std::string_view(pending_), cut_);
+    if (lastLineComplete && (afterCr || !pending_.empty() || cut_)) deliver(std::string_view(), chunkStart, onLine);
   }
 
+  // The offset just after the last line given to onLine.
+  std::int64_t consumed() const { return consumed_; }
+
  private:
+  [[noreturn]] static void fail() {
+    throw std::system_error(errno, std::generic_category(), "cannot read the trace file");
+  }
+
+  template <class OnLine>
+  void deliver(std::string_view piece, std::int64_t endOffset, OnLine& onLine) {
+    if (pending_.empty() && !cut_) {
+      onLine(piece, false);
+    } else {
+      carry(piece);
+      onLine(std::string_view(pending_), cut_);
+      pending_.clear();
+      cut_ = false;
+    }
+    consumed_ = endOffset;
+  }
+
   void carry(std::string_view piece) {
     if (pending_.size() + piece.size() <= kMaximumTraceLineBytes) {
       pending_.append(piece);
@@ -168,6 +192,7 @@ class LineReader {
   }
 
   int fd_;
+  std::int64_t consumed_;
   std::vector<char>& buffer_;
   std::string pending_;  // the start of a line that runs past the chunk
   bool cut_ = false;     // the pending line lost its start
@@ -179,6 +204,28 @@ struct FileDescriptor {
     if (fd >= 0) ::close(fd);
   }
 };
+
+// What a run learns of a file before reading its lines.
+struct FileStart {
+  std::int64_t size = -1;  // -1: the file could not be examined
+  DateTime modified;
+  std::string head;  // the first kTraceFileHeadBytes bytes, or fewer
+};
+
+FileStart readFileStart(int fd) {
+  FileStart start;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return start;
+  start.head.resize(kTraceFileHeadBytes);
+  ssize_t got;
+  do got = ::pread(fd, start.head.data(), start.head.size(), 0);
+  while (got < 0 && errno == EINTR);
+  if (got < 0) return start;
+  start.head.resize(static_cast<std::size_t>(got));
+  start.size = info.st_size;
+  start.modified = DateTime::fromTimeT(info.st_mtim.tv_sec);
+  return start;
+}
 
 }  // namespace
 
@@ -274,26 +321,86 @@ bool parseTraceLine(std::string_view line, CCallEvent& event) {
   return cutter.cut(line, event) == TraceLineCut::Event;
 }
 
-LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun& run) {
+int openTraceFile(Program& program, const fs::path& path) {
+  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
   FileDescriptor file;
-  if (!guard(program, kProcedure, [&] {
-        file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (file.fd < 0)
-          throw fs::filesystem_error("cannot open the trace file", path,
-                                     std::error_code(errno, std::generic_category()));
-      }))
+  file.fd = program.openTraceFile ? program.openTraceFile(path, kFlags) : ::open(path.c_str(), kFlags);
+  if (file.fd < 0)
+    throw fs::filesystem_error("cannot open the trace file", path, std::error_code(errno, std::generic_category()));
+  struct stat info {};
+  if (::fstat(file.fd, &info) != 0)
+    throw fs::filesystem_error("cannot examine the trace file", path, std::error_code(errno, std::generic_category()));
+  if (!S_ISREG(info.st_mode))
+    throw HandledError(error_number::kPathFileAccess, path.filename().string() + " is not a regular file, not read");
+  return std::exchange(file.fd, -1);
+}
+
+bool hasUnreadTraceLines(Program& program, const fs::path& path, bool lastLineComplete) {
+  FileDescriptor file;
+  try {
+    file.fd = openTraceFile(program, path);
+  } catch (const std::exception&) {
+    return true;
+  }
+  const FileStart start = readFileStart(file.fd);
+  if (start.size < 0) return true;
+  const std::int64_t from =
+      resumeOffset(loadTraceReadPosition(program.db, traceReadPositionKey(path)), start.head, start.size);
+  if (from >= start.size) return false;
+  if (lastLineComplete) return true;
+  // A line end, other than a CR that is the last byte, completes a line.
+  char buffer[1 << 16];
+  for (std::int64_t at = from; at < start.size;) {
+    const ssize_t got = ::pread(file.fd, buffer, sizeof buffer, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return got < 0;
+    const std::int64_t last = start.size - 1 - at;  // index of the file's last byte in buffer
+    for (ssize_t i = 0; i < got; ++i)
+      if (buffer[i] == '\n' || (buffer[i] == '\r' && i != last)) return true;
+    at += got;
+  }
+  return false;
+}
+
+LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun& run, bool lastLineComplete) {
+  const std::string key = traceReadPositionKey(path);
+  // An unreadable file is reported once, not again by every run until it can be read.
+  auto unreadable = [&](const HandledError& error) {
+    if (program.unreadableTraceFiles.insert(key).second) handleError(program, error, kProcedure);
     return LogFileResult::NotRead;
+  };
+  FileDescriptor file;
+  FileStart start;
+  try {
+    file.fd = openTraceFile(program, path);
+    start = readFileStart(file.fd);
+    if (start.size < 0)
+      throw fs::filesystem_error("cannot read the trace file", path, std::error_code(errno, std::generic_category()));
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    return unreadable(currentHandledError());
+  }
 
   std::int64_t notConverted = 0;
   std::int64_t cutLines = 0;
+  std::int64_t future = 0;
   std::int64_t stored = 0;
+  bool read = false;
   bool databaseFailed = false;
   std::optional<HandledError> failure;
   try {
     db::Transaction transaction(program.db);
-    if (!run.insertEvent.valid())
+    if (!run.insertEvent.valid()) {
       run.insertEvent = program.db.prepare(
           "insert into Events (Timestamp, Milliseconds, Sequence, Line, Data) values (?1, ?2, ?3, ?4, ?5)");
+      run.countEvent = program.db.prepare(
+          "select count(*) from Events where Line = ?1 and Timestamp = ?2 and Milliseconds = ?3 and Data = ?4");
+    }
+
+    const std::optional<TraceReadPosition> recorded = loadTraceReadPosition(program.db, key);
+    const std::int64_t from = resumeOffset(recorded, start.head, start.size);
+    const bool resumed = from > 0;
 
     std::vector<char> buffer(1 << 16);
     CCallEvent& current = run.currentEvent;
@@ -301,9 +408,26 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
     bool previousSet = false;
     DateTime previousTime;
     int previousMilliseconds = 0;
+    // The events read so far in the millisecond of the last trace line.
+    DateTime millisecondTime;
+    int millisecond = -1;
+    std::size_t millisecondCount = 0;
+    auto& millisecondEvents = run.millisecondEvents;
+    if (resumed) {
+      current.lngSequence = recorded->sequence;
+      if (recorded->lastStored) {
+        previousSet = true;
+        std::tie(previousTime, previousMilliseconds) = *recorded->lastStored;
+      }
+      millisecondTime = recorded->lastTime;
+      millisecond = recorded->lastMilliseconds;
+      millisecondEvents.resize(std::max(millisecondEvents.size(), recorded->lastMillisecondEvents.size()));
+      for (const auto& event : recorded->lastMillisecondEvents) millisecondEvents[millisecondCount++] = event;
+    }
     char stamp[19];
 
-    LineReader(file.fd, buffer).forEachLine([&](std::string_view line, bool cut) {
+    LineReader reader(file.fd, from, buffer);
+    reader.forEachLine(lastLineComplete, [&](std::string_view line, bool cut) {
       if (cut) ++cutLines;
       switch (run.cutter.cut(line, current)) {
         case TraceLineCut::NoEvent: return;
@@ -315,15 +439,52 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
       else
         current.lngSequence = 1;
       if (current.intLine > program.highestLineNumber) program.highestLineNumber = current.intLine;
+
+      // How often this file held the event before, in its millisecond.
+      if (current.intMilliseconds != millisecond || current.dateTimeStamp != millisecondTime) {
+        millisecondTime = current.dateTimeStamp;
+        millisecond = current.intMilliseconds;
+        millisecondCount = 0;
+      }
+      std::int64_t occurrences = 1;
+      for (std::size_t i = 0; i < millisecondCount; ++i)
+        if (millisecondEvents[i].first == current.intLine && millisecondEvents[i].second == current.strData)
+          ++occurrences;
+      if (millisecondCount == millisecondEvents.size()) millisecondEvents.emplace_back();
+      millisecondEvents[millisecondCount].first = current.intLine;
+      millisecondEvents[millisecondCount++].second.assign(current.strData);
+
+      if (run.futureLimit && current.dateTimeStamp > *run.futureLimit) {
+        ++future;
+        return;
+      }
+      if (current.dateTimeStamp < run.retentionCutoff ||
+          (current.dateTimeStamp == run.retentionCutoff && current.intMilliseconds == 0))
+        return;
+      const std::string_view stampText = storedForm(current.dateTimeStamp, stamp);
       const bool newer =
           current.dateTimeStamp > run.lastEventTime ||
           (current.dateTimeStamp == run.lastEventTime && current.intMilliseconds > run.lastEventMilliseconds);
-      if (!newer) return;
+      if (newer) {
+        run.lastEventTime = current.dateTimeStamp;
+        run.lastEventMilliseconds = current.intMilliseconds;
+      } else {
+        // Not later than the newest stored event: stored already as often as
+        // this file holds it (a copy, an export, a tie with the last run)?
+        run.countEvent.bind(1, current.intLine)
+            .bindStatic(2, stampText)
+            .bind(3, current.intMilliseconds)
+            .bindStatic(4, std::string_view(current.strData));
+        run.countEvent.step();
+        const std::int64_t storedAlready = run.countEvent.getInt(0);
+        run.countEvent.reset();
+        if (storedAlready >= occurrences) return;
+      }
       previousSet = true;
       previousTime = current.dateTimeStamp;
       previousMilliseconds = current.intMilliseconds;
       // Both texts stay in place until run() has reset the statement.
-      run.insertEvent.bindStatic(1, storedForm(current.dateTimeStamp, stamp))
+      run.insertEvent.bindStatic(1, stampText)
           .bind(2, current.intMilliseconds)
           .bind(3, static_cast<std::int64_t>(current.lngSequence))
           .bind(4, current.intLine)
@@ -331,6 +492,25 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
           .run();
       ++stored;
     });
+
+    const std::int64_t consumed = reader.consumed();
+    read = consumed > from;
+    if (read) {
+      TraceReadPosition position;
+      position.head =
+          start.head.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(consumed, kTraceFileHeadBytes)));
+      position.offset = consumed;
+      position.modified = start.modified;
+      position.sequence = current.lngSequence;
+      if (previousSet) position.lastStored.emplace(previousTime, previousMilliseconds);
+      position.lastTime = millisecondTime;
+      position.lastMilliseconds = millisecond;
+      position.lastMillisecondEvents.assign(millisecondEvents.begin(),
+                                            millisecondEvents.begin() + static_cast<std::ptrdiff_t>(millisecondCount));
+      saveTraceReadPosition(program.db, key, position);
+    } else if (recorded && !resumed) {
+      forgetTraceReadPosition(program.db, key);  // replaced by a file without a complete line yet
+    }
     transaction.commit();
   } catch (const ProgramEnded&) {
     throw;
@@ -342,13 +522,16 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
   }
   if (failure) {
     // The transaction is rolled back by now; reporting may yield.
+    if (!databaseFailed) return unreadable(*failure);
     handleError(program, *failure, kProcedure);
-    return databaseFailed ? LogFileResult::NotStored : LogFileResult::NotRead;
+    return LogFileResult::NotStored;
   }
+  program.unreadableTraceFiles.erase(key);
   run.storedEvents += stored;
+  if (read) ++run.filesRead;
 
+  const std::string name = path.filename().string();
   if (notConverted > 0 || cutLines > 0) {
-    const std::string name = path.filename().string();
     std::string description;
     if (notConverted > 0)
       description = "Type mismatch: " + countOf(notConverted, "trace line", "trace lines") + " of " + name +
@@ -363,6 +546,14 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
     }
     handleError(program, HandledError(error_number::kTypeMismatch, description), kProcedure);
   }
+  if (future > 0)
+    handleError(
+        program,
+        HandledError(error_number::kInvalidProcedureCall,
+                     countOf(future, "trace line", "trace lines") + " of " + name + (future == 1 ? " is" : " are") +
+                         " stamped more than a day after the program's clock and " + (future == 1 ? "was" : "were") +
+                         " not stored"),
+        kProcedure);
   return LogFileResult::Parsed;
 }
 

@@ -181,30 +181,41 @@ TEST_F(ParseFile, NumbersEventsOfOneMillisecondInSequenceAndStartsEveryFileAtOne
   EXPECT_EQ(run.storedEvents, 5);
 }
 
-TEST_F(ParseFile, StoresOnlyEventsLaterThanTheNewestStoredOneButCountsEveryLine) {
+TEST_F(ParseFile, StoresEveryEventNotStoredYetWithinTheRetentionButCountsEveryLine) {
+  tp->db.exec("insert into Events values ('2005-04-01 10:00:00', 500, 1, 1, 'same')");
   run.lastEventTime = DateTime(2005, 4, 1, 10, 0, 0);
   run.lastEventMilliseconds = 500;
-  parse(write("MVLOG.001", line("10:00:00.500", 40, "same") + "\n" + line("09:59:59.999", 2, "older") + "\n" +
+  run.retentionCutoff = DateTime(2005, 4, 1, 9, 0, 0);
+  parse(write("MVLOG.001", line("10:00:00.500", 1, "same") + "\n" + line("10:00:00.500", 40, "tie") + "\n" +
+                               line("09:59:59.999", 2, "older") + "\n" + line("08:59:59.999", 5, "too old") + "\n" +
                                line("10:00:00.501", 3, "later ms") + "\n" + line("10:00:01.000", 4, "later s") + "\n"));
+  // The stored event is not stored twice; an event of the same millisecond on
+  // another line, and one stamped earlier, are stored.
   EXPECT_EQ(events(),
-            (std::vector<std::string>{"2005-04-01 10:00:00|501|1|3|later ms", "2005-04-01 10:00:01|0|1|4|later s"}));
-  // Line 40 was too old to be stored, yet bounds the line walk.
+            (std::vector<std::string>{"2005-04-01 10:00:00|500|1|1|same", "2005-04-01 10:00:00|500|1|40|tie",
+                                      "2005-04-01 09:59:59|999|1|2|older", "2005-04-01 10:00:00|501|1|3|later ms",
+                                      "2005-04-01 10:00:01|0|1|4|later s"}));
+  // Line 5 was too old to be stored, yet bounds the line walk.
   EXPECT_EQ(tp->highestLineNumber, 40);
   EXPECT_EQ(tp->handledErrorCount, 0);
 }
 
-TEST_F(ParseFile, ReadsCrLfLfAndLoneCrLineEndsAndALastLineWithoutOne) {
-  parse(write("MVLOG.001", line("10:00:00.001", 1, "crlf") + "\r\n" + line("10:00:00.002", 1, "lf") + "\n" +
-                               line("10:00:00.003", 1, "cr") + "\r" + line("10:00:00.004", 1, "last")));
+TEST_F(ParseFile, ReadsCrLfLfAndLoneCrLineEndsAndALastLineWithoutOneOnlyOnceTheGatewayMovedOn) {
+  const auto path = write("MVLOG.001", line("10:00:00.001", 1, "crlf") + "\r\n" + line("10:00:00.002", 1, "lf") + "\n" +
+                                           line("10:00:00.003", 1, "cr") + "\r" + line("10:00:00.004", 1, "last"));
+  parse(path);
   EXPECT_EQ(events(), (std::vector<std::string>{"2005-04-01 10:00:00|1|1|1|crlf", "2005-04-01 10:00:00|2|1|1|lf",
-                                                "2005-04-01 10:00:00|3|1|1|cr", "2005-04-01 10:00:00|4|1|1|last"}));
+                                                "2005-04-01 10:00:00|3|1|1|cr"}));
+  ASSERT_EQ(ProcessLogFile(*tp, path, run, true), LogFileResult::Parsed);
+  EXPECT_EQ(events().back(), "2005-04-01 10:00:00|4|1|1|last");
+  EXPECT_EQ(events().size(), 4u);
 }
 
 TEST_F(ParseFile, LinesThatDoNotConvertAreSkippedAndReportedOncePerFile) {
   tp.openLog();
   parse(write("MVLOG.007",
               line("10:00:00.001", 1, "good") + "\n" + "2005/02/30-10:00:00.002 00000000 Line 1: bad date\n" +
-                  "2005/04/01-10:00:00.003 0000000 Line 1: bad line\n" + line("10:00:00.004", 2, "good too")));
+                  "2005/04/01-10:00:00.003 0000000 Line 1: bad line\n" + line("10:00:00.004", 2, "good too") + "\n"));
   EXPECT_EQ(events(),
             (std::vector<std::string>{"2005-04-01 10:00:00|1|1|1|good", "2005-04-01 10:00:00|4|1|2|good too"}));
   EXPECT_EQ(tp->handledErrorCount, 1);
