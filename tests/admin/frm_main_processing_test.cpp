@@ -180,6 +180,17 @@ TEST_F(ProcessingTest, APurgeWithoutExportDeletesAllCallActivityAndKeepsTheSetti
   EXPECT_EQ(host.mousePointer(), kPointerDefault);
 }
 
+TEST_F(ProcessingTest, AfterAPurgeTheNextRunReadsTheTraceFilesAgain) {
+  frmMain().cmdLoad->click();
+  ASSERT_EQ(count("Events"), 3);
+  answers = {MessageResult::Ok, MessageResult::No};
+  frmMain().mnuOptionsPurgeEventData_Click();
+  EXPECT_EQ(count("Events"), 0);
+  EXPECT_EQ(count("tracereadpositions"), 0);
+  frmMain().cmdLoad->click();
+  EXPECT_EQ(count("Events"), 3);
+}
+
 TEST_F(ProcessingTest, APurgeWithExportWritesTheTraceEventsFirst) {
   fillDatabase();
   answers = {MessageResult::Ok, MessageResult::Yes};
