@@ -35,7 +35,8 @@ CREATE TABLE tracereadpositions (
   storedmilliseconds    INTEGER,
   lasttimestamp         TEXT,
   lastmilliseconds      INTEGER,
-  lastmillisecondevents TEXT
+  lastmillisecondevents TEXT,
+  steppedback           INTEGER NOT NULL DEFAULT 0
 );
 
 CREATE TABLE calls (

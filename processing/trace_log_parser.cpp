@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <system_error>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -111,17 +113,21 @@ std::string countOf(std::int64_t count, const char* singular, const char* plural
 // kMaximumTraceLineBytes keeps its last kMaximumTraceLineBytes bytes.
 class LineReader {
  public:
-  LineReader(int fd, std::int64_t offset, std::vector<char>& buffer) : fd_(fd), consumed_(offset), buffer_(buffer) {}
+  // Reads from offset up to limit, which must be a line's start.
+  LineReader(int fd, std::int64_t offset, std::vector<char>& buffer,
+             std::int64_t limit = std::numeric_limits<std::int64_t>::max())
+      : fd_(fd), consumed_(offset), limit_(limit), buffer_(buffer) {}
 
   // Calls onLine(std::string_view line, bool cut) for every complete line;
   // for a last line without its line end only when lastLineComplete.
   template <class OnLine>
   void forEachLine(bool lastLineComplete, OnLine&& onLine) {
-    if (::lseek(fd_, consumed_, SEEK_SET) < 0) fail();
     std::int64_t chunkStart = consumed_;
     bool afterCr = false;  // the line in pending_ ended at a CR that closed the previous chunk
     for (;;) {
-      const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+      const auto wanted = static_cast<std::size_t>(
+          std::min<std::int64_t>(static_cast<std::int64_t>(buffer_.size()), limit_ - chunkStart));
+      const ssize_t got = wanted == 0 ? 0 : ::pread(fd_, buffer_.data(), wanted, chunkStart);
       if (got < 0) {
         if (errno == EINTR) continue;
         fail();
@@ -193,6 +199,7 @@ class LineReader {
 
   int fd_;
   std::int64_t consumed_;
+  std::int64_t limit_;
   std::vector<char>& buffer_;
   std::string pending_;  // the start of a line that runs past the chunk
   bool cut_ = false;     // the pending line lost its start
@@ -425,8 +432,29 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
       for (const auto& event : recorded->lastMillisecondEvents) millisecondEvents[millisecondCount++] = event;
     }
     char stamp[19];
-
+    bool steppedBack = resumed && recorded->steppedBack;
+    // Once needed in a file that stepped back: every event of the file read
+    // so far, counted by its time, milliseconds, line and text.
+    std::unordered_map<std::string, std::int64_t> fileCounts;
+    bool counted = false;
+    std::string counting;
+    char countingStamp[19];
+    auto eventKey = [&](const CCallEvent& event) -> const std::string& {
+      counting.assign(storedForm(event.dateTimeStamp, countingStamp));
+      counting += '.' + std::to_string(event.intMilliseconds) + ' ' + std::to_string(event.intLine) + ' ';
+      counting += event.strData;
+      return counting;
+    };
     LineReader reader(file.fd, from, buffer);
+    auto countEvents = [&](std::int64_t upTo) {
+      std::vector<char> scanBuffer(1 << 16);
+      CCallEvent event;
+      LineReader(file.fd, 0, scanBuffer, upTo).forEachLine(true, [&](std::string_view line, bool) {
+        if (run.cutter.cut(line, event) == TraceLineCut::Event) ++fileCounts[eventKey(event)];
+      });
+      counted = true;
+    };
+
     reader.forEachLine(lastLineComplete, [&](std::string_view line, bool cut) {
       if (cut) ++cutLines;
       switch (run.cutter.cut(line, current)) {
@@ -440,7 +468,12 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
         current.lngSequence = 1;
       if (current.intLine > program.highestLineNumber) program.highestLineNumber = current.intLine;
 
-      // How often this file held the event before, in its millisecond.
+      // How often this file held the event, up to this line: in a file whose
+      // stamps never step back, its earlier occurrences are in the run of
+      // lines of its millisecond.
+      if (millisecond >= 0 && (current.dateTimeStamp < millisecondTime ||
+                               (current.dateTimeStamp == millisecondTime && current.intMilliseconds < millisecond)))
+        steppedBack = true;
       if (current.intMilliseconds != millisecond || current.dateTimeStamp != millisecondTime) {
         millisecondTime = current.dateTimeStamp;
         millisecond = current.intMilliseconds;
@@ -453,6 +486,7 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
       if (millisecondCount == millisecondEvents.size()) millisecondEvents.emplace_back();
       millisecondEvents[millisecondCount].first = current.intLine;
       millisecondEvents[millisecondCount++].second.assign(current.strData);
+      if (counted) occurrences = ++fileCounts[eventKey(current)];
 
       if (run.futureLimit && current.dateTimeStamp > *run.futureLimit) {
         ++future;
@@ -471,6 +505,10 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
       } else {
         // Not later than the newest stored event: stored already as often as
         // this file holds it (a copy, an export, a tie with the last run)?
+        if (steppedBack && !counted) {
+          countEvents(reader.consumed());
+          occurrences = ++fileCounts[eventKey(current)];
+        }
         run.countEvent.bind(1, current.intLine)
             .bindStatic(2, stampText)
             .bind(3, current.intMilliseconds)
@@ -505,6 +543,7 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
       if (previousSet) position.lastStored.emplace(previousTime, previousMilliseconds);
       position.lastTime = millisecondTime;
       position.lastMilliseconds = millisecond;
+      position.steppedBack = steppedBack;
       position.lastMillisecondEvents.assign(millisecondEvents.begin(),
                                             millisecondEvents.begin() + static_cast<std::ptrdiff_t>(millisecondCount));
       saveTraceReadPosition(program.db, key, position);

@@ -14,7 +14,7 @@ constexpr const char* kCreateTable =
     "create table if not exists tracereadpositions ("
     "path text primary key, head blob, position integer not null, modified text, sequence integer, "
     "storedtimestamp text, storedmilliseconds integer, lasttimestamp text, lastmilliseconds integer, "
-    "lastmillisecondevents text)";
+    "lastmillisecondevents text, steppedback integer not null default 0)";
 
 // Each event as its line in decimal, a blank and its text, ended by LF; an
 // event text never holds a line end.
@@ -62,7 +62,7 @@ void ensureTraceReadPositions(db::Connection& db) { db.exec(kCreateTable); }
 std::optional<TraceReadPosition> loadTraceReadPosition(db::Connection& db, const std::string& key) {
   db::Statement row = db.prepare(
       "select head, position, modified, sequence, storedtimestamp, storedmilliseconds, lasttimestamp, "
-      "lastmilliseconds, lastmillisecondevents from tracereadpositions where path = ?1");
+      "lastmilliseconds, lastmillisecondevents, steppedback from tracereadpositions where path = ?1");
   row.bind(1, key);
   if (!row.step()) return std::nullopt;
   TraceReadPosition position;
@@ -74,14 +74,15 @@ std::optional<TraceReadPosition> loadTraceReadPosition(db::Connection& db, const
   position.lastTime = storedTime(row, 6);
   position.lastMilliseconds = static_cast<int>(row.getInt(7));
   position.lastMillisecondEvents = splitEvents(row.getTextView(8));
+  position.steppedBack = row.getInt(9) != 0;
   return position;
 }
 
 void saveTraceReadPosition(db::Connection& db, const std::string& key, const TraceReadPosition& position) {
   db::Statement save = db.prepare(
       "insert or replace into tracereadpositions (path, head, position, modified, sequence, storedtimestamp, "
-      "storedmilliseconds, lasttimestamp, lastmilliseconds, lastmillisecondevents) "
-      "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+      "storedmilliseconds, lasttimestamp, lastmilliseconds, lastmillisecondevents, steppedback) "
+      "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
   save.bind(1, key)
       .bind(2, position.head)
       .bind(3, position.offset)
@@ -94,6 +95,7 @@ void saveTraceReadPosition(db::Connection& db, const std::string& key, const Tra
   save.bind(8, position.lastTime.toStored())
       .bind(9, position.lastMilliseconds)
       .bind(10, joinEvents(position.lastMillisecondEvents))
+      .bind(11, position.steppedBack)
       .run();
 }
 

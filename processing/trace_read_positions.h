@@ -41,6 +41,10 @@ struct TraceReadPosition {
   DateTime lastTime;
   int lastMilliseconds = 0;
   std::vector<MillisecondEvent> lastMillisecondEvents;
+  // Some trace line read was stamped earlier than the one before it (a clock
+  // set back): an event's earlier occurrences in the file need not lie in
+  // its millisecond's run of lines.
+  bool steppedBack = false;
 };
 
 // Where a file is read from: its recorded position when its first bytes are
