@@ -211,6 +211,27 @@ TEST_F(ParseFile, ReadsCrLfLfAndLoneCrLineEndsAndALastLineWithoutOneOnlyOnceTheG
   EXPECT_EQ(events().size(), 4u);
 }
 
+TEST_F(ParseFile, AFileHoldsUnreadLinesOnlyPastItsPositionAndUpToALineEnd) {
+  const auto path = write("MVLOG.001", line("10:00:00.001", 1, "a") + "\r\n" + line("10:00:00.002", 1, "half"));
+  EXPECT_TRUE(hasUnreadTraceLines(*tp, path, false));
+  parse(path);
+  EXPECT_FALSE(hasUnreadTraceLines(*tp, path, false));
+  EXPECT_TRUE(hasUnreadTraceLines(*tp, path, true));  // a newer file exists
+  write("MVLOG.001", test::readFile(path) + "\r");
+  EXPECT_FALSE(hasUnreadTraceLines(*tp, path, false));  // the LF may follow
+  write("MVLOG.001", test::readFile(path) + "\n");
+  EXPECT_TRUE(hasUnreadTraceLines(*tp, path, false));
+  parse(path);
+  EXPECT_FALSE(hasUnreadTraceLines(*tp, path, false));
+  // Another file under the name, even a longer one, is read from its start.
+  write("MVLOG.001", line("11:00:00.001", 1, "b") + "\r\n" + line("11:00:00.002", 1, "c") + "\r\n" +
+                         line("11:00:00.003", 1, "d") + "\r\n");
+  EXPECT_TRUE(hasUnreadTraceLines(*tp, path, false));
+  parse(path);
+  EXPECT_EQ(tp.rows("select Data from Events order by rowid"), (std::vector<std::string>{"a", "half", "b", "c", "d"}));
+  EXPECT_TRUE(hasUnreadTraceLines(*tp, tp.traceFolder() / "MVLOG.missing", false));  // the parse says why
+}
+
 TEST_F(ParseFile, LinesThatDoNotConvertAreSkippedAndReportedOncePerFile) {
   tp.openLog();
   parse(write("MVLOG.007",
