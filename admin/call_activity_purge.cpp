@@ -1,11 +1,16 @@
 #include "admin/call_activity_purge.h"
 
+#include "processing/line_walk.h"
+
 namespace travik {
 
 void purgeCallActivity(db::Connection& db) {
   db::Transaction transaction(db);
   for (const char* table : {"Events", "calls", "errors", "tasks", "recipients", "linesummary", "octelsummary"})
     db.exec(std::string("delete from ") + table);
+  // Without events the walk has read nothing: events stored again are walked again.
+  createLineWalkTable(db);
+  db.exec("delete from linewalk");
   transaction.commit();
 }
 

@@ -65,8 +65,10 @@ class LineTrace {
 
 // A call module with its statements prepared, as processCalls leaves it.
 inline void prepareModule(CallModule& module) {
+  createLineWalkTable(module.program.db);
   module.records.prepare(module.program.db);
   module.events.prepare(module.program.db);
+  module.walks.prepare(module.program.db);
 }
 
 // Opens the cursor on all events of `line` and stands on the first.
