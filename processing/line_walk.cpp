@@ -115,7 +115,9 @@ std::int64_t LineWalkTable::removeCallsAfter(int line, const std::optional<Event
   };
   std::vector<Removed> removed;
   callsFrom_.reset();
-  callsFrom_.bind(1, line).bind(2, restart ? std::string_view(restart->timestamp) : std::string_view());
+  // Without a restart point every call of the line goes ("" sorts before every time).
+  const std::string from = restart ? restart->timestamp : std::string();
+  callsFrom_.bind(1, line).bind(2, from);
   while (callsFrom_.step()) {
     std::string callid = callsFrom_.getText(1);
     if (restart) {
