@@ -63,6 +63,13 @@ class LineTrace {
   int sequence_ = 0;
 };
 
+// "Received " and n digits (never starting "812").
+inline std::string received(int n) {
+  std::string digits;
+  for (int i = 0; i < n; ++i) digits += static_cast<char>('0' + (i + 5) % 10);
+  return "Received " + digits;
+}
+
 // A call module with its statements prepared, as processCalls leaves it.
 inline void prepareModule(CallModule& module) {
   createLineWalkTable(module.program.db);

@@ -19,12 +19,7 @@ using Texts = std::vector<std::string>;
 
 const DateTime kStart(2024, 3, 1, 10, 0, 0);
 
-// "Received " and n digits (never starting "812").
-std::string received(int n) {
-  std::string digits;
-  for (int i = 0; i < n; ++i) digits += static_cast<char>('0' + (i + 5) % 10);
-  return "Received " + digits;
-}
+using test::received;
 std::string playing(int n) { return "Playing " + received(n).substr(9); }
 
 Texts concat(std::initializer_list<Texts> parts) {
