@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/db.h"
 #include "processing/call_module.h"
 #include "processing/process_calls.h"
 #include "processing/stale_data.h"
@@ -53,13 +54,16 @@ class Runs {
  public:
   Runs() { program.host.clock = kStart.addHours(1); }
 
-  void run(const Piece& piece) {
+  void store(const Piece& piece) {
     for (const Event& event : piece) {
       auto found = traces.find(event.line);
       if (found == traces.end())
         found = traces.emplace(event.line, test::LineTrace(*program, event.line, kStart)).first;
       found->second(event.text, event.stepMs);
     }
+  }
+  void run(const Piece& piece) {
+    store(piece);
     ClearDatabases(*program);
     rebuilt.push_back(processCalls(*program));
   }
@@ -174,12 +178,7 @@ TEST(LineWalk, AFailedCommitInAnErrorReportGivesTheLineUpWholeForTheRun) {
   reference.run(events);
 
   Runs runs;
-  for (const Event& event : events) {
-    auto found = runs.traces.find(event.line);
-    if (found == runs.traces.end())
-      found = runs.traces.emplace(event.line, test::LineTrace(*runs.program, event.line, kStart)).first;
-    found->second(event.text, event.stepMs);
-  }
+  runs.store(events);
   createLineWalkTable(runs.program->db);
   {
     FailingCommit failing(*runs.program, 0);
@@ -190,6 +189,35 @@ TEST(LineWalk, AFailedCommitInAnErrorReportGivesTheLineUpWholeForTheRun) {
   EXPECT_EQ(runs.program.rows("select line from linewalk"), Rows{"2"});
   EXPECT_EQ(runs.program->handledErrorCount, 2);  // the missing word, then the commit
   // The next run makes the line whole.
+  EXPECT_TRUE(processCalls(*runs.program));
+  EXPECT_EQ(runs.tables(), reference.tables());
+}
+
+TEST(LineWalk, ALineThatCannotGoOnInATransactionAfterAnErrorReportIsTakenBack) {
+  Piece line1 = inboundCall(1);
+  line1[3].text = "Protocol Level =";
+  const Piece events = concat({line1, inboundCall(1)});
+  Runs reference;
+  reference.run(events);
+
+  Runs runs;
+  runs.program.openLog();
+  runs.store(events);
+  runs.program->db.setBusyTimeout(20);
+  // The other program takes the database while the report is written (the
+  // line's rows so far are committed) and lets it go at the next report.
+  db::Connection other;
+  other.open(runs.program->databasePath().string());
+  runs.program.host.onYield = [&] {
+    if (runs.program.host.boxes.size() == 1 && !other.inTransaction()) other.exec("BEGIN IMMEDIATE");
+    if (runs.program.host.boxes.size() == 2 && other.inTransaction()) other.exec("ROLLBACK");
+  };
+  EXPECT_TRUE(processCalls(*runs.program));
+  runs.program.host.onYield = nullptr;
+  ASSERT_EQ(runs.program.host.boxes.size(), 2u);
+  EXPECT_EQ(runs.program->handledErrorCount, 2);  // the missing word, then the locked database
+  EXPECT_TRUE(runs.program.rows("select * from calls").empty());
+  EXPECT_TRUE(runs.program.rows("select * from linewalk").empty());
   EXPECT_TRUE(processCalls(*runs.program));
   EXPECT_EQ(runs.tables(), reference.tables());
 }
