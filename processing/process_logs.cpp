@@ -195,8 +195,10 @@ void processLogs(Program& program) {
       if (result == LogFileResult::NotStored) break;
     }
     step([&] { host.setProgressValue(0); });
-    step([&] { processCalls(program); });
-    step([&] { processSummaryData(program); });
+    bool rebuilt = false;
+    step([&] { rebuilt = processCalls(program); });
+    // Files that held only events stored before change nothing, like no file at all.
+    if (rebuilt || obsoleteCalls > 0 || run.storedEvents > 0) step([&] { processSummaryData(program); });
   }
 
   if (program.runningAsService) step([&] { setApplicationParameter(program, parameter::kServiceProcessing, "False"); });
