@@ -1,5 +1,6 @@
 #include "admin/call_activity_purge.h"
 
+#include "processing/line_walk.h"
 #include "processing/trace_read_positions.h"
 
 namespace travik {
@@ -11,6 +12,9 @@ void purgeCallActivity(db::Connection& db) {
   // Without their events the trace files are read again from their start.
   ensureTraceReadPositions(db);
   clearTraceReadPositions(db);
+  // Without events the walk has read nothing: events stored again are walked again.
+  createLineWalkTable(db);
+  db.exec("delete from linewalk");
   transaction.commit();
 }
 

@@ -35,6 +35,7 @@
 #include "processing/activity_log.h"
 #include "processing/application_parameters.h"
 #include "processing/handled_error.h"
+#include "processing/line_walk.h"
 #include "processing/process_calls.h"
 #include "processing/process_logs.h"
 #include "processing/process_summary.h"
@@ -191,7 +192,9 @@ int runStage(const std::string& stage, const fs::path& programFolder, const Date
     } else if (stage == "calls") {
       {
         db::Transaction transaction(program.db);
-        for (const char* table : {"errors", "recipients", "tasks", "calls"})
+        // The walk's marks go with the calls: without them every line is walked from its first event.
+        createLineWalkTable(program.db);
+        for (const char* table : {"errors", "recipients", "tasks", "calls", "linewalk"})
           program.db.exec(std::string("delete from ") + table);
         transaction.commit();
       }

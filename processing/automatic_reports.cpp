@@ -29,9 +29,12 @@ bool isReportOfKind(std::string_view fileName, std::string_view kind) {
 
 }  // namespace
 
-void deleteOldReports(Program& program) {
+void deleteOldReports(Program& program, SummaryReports replaced) {
   const fs::path folder(program.settings.outputPath);
   for (const char* kind : kAutomaticKinds) {
+    if ((!replaced.lines && std::string_view(kind) == "LineSummary") ||
+        (!replaced.nodes && std::string_view(kind) == "OctelSummary"))
+      continue;
     // The matches are gathered first so that no deletion disturbs the listing.
     std::vector<fs::path> matches;
     std::error_code ec;
@@ -46,11 +49,11 @@ void deleteOldReports(Program& program) {
   }
 }
 
-void generateAutoReports(Program& program) {
+void generateAutoReports(Program& program, SummaryReports replaced) {
   constexpr const char* kProcedure = "generateAutoReports()";
   guard(program, kProcedure, [&] { reportAllCallsErrors(program); });
-  guard(program, kProcedure, [&] { reportLineSummary(program, kLineSummarySelection); });
-  guard(program, kProcedure, [&] { reportOctelSummary(program, kOctelSummarySelection); });
+  if (replaced.lines) guard(program, kProcedure, [&] { reportLineSummary(program, kLineSummarySelection); });
+  if (replaced.nodes) guard(program, kProcedure, [&] { reportOctelSummary(program, kOctelSummarySelection); });
   guard(program, kProcedure, [&] { reportRejectedRecipients(program, kAutomaticRejectedRecipientsSelection); });
 }
 

@@ -14,10 +14,18 @@ inline constexpr const char* kAutomaticRejectedRecipientsSelection =
     "select * from recipients where recipientinfo <> '' and recipientinfo <> 'Extended Absence greeting is "
     "enabled' order by callid";
 
+// Which of the two totals reports a run replaces: those whose totals it computed.
+struct SummaryReports {
+  bool lines = true;  // LineSummary
+  bool nodes = true;  // OctelSummary
+};
+
 // Deletes the earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients
-// reports of the output folder.  Silent: a file that cannot be deleted stays.
-void deleteOldReports(Program& program);
-// Writes the four automatic reports; a failing report does not stop the others.
-void generateAutoReports(Program& program);
+// reports of the output folder (of the totals reports only those `replaced`
+// names).  Silent: a file that cannot be deleted stays.
+void deleteOldReports(Program& program, SummaryReports replaced = {});
+// Writes the automatic reports (of the totals reports only those `replaced`
+// names); a failing report does not stop the others.
+void generateAutoReports(Program& program, SummaryReports replaced = {});
 
 }  // namespace travik

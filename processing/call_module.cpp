@@ -32,22 +32,42 @@ void commitLineTransaction(CallModule& module) {
   module.transaction.reset();
 }
 
+void abandonLine(CallModule& module) {
+  module.lineAbandoned = true;
+  module.transaction.reset();
+  module.records.discardLine();
+  module.events.abandon();
+}
+
 void reportCallError(CallModule& module, const HandledError& error, std::string_view procedure) {
+  if (module.lineAbandoned) return;
   const bool wasOpen = module.transaction.has_value();
   // Keep what was written so far: the report may yield or show a box.
-  if (wasOpen) {
+  std::optional<HandledError> commitFailure;
+  if (wasOpen && module.records.writeFailed()) {
+    abandonLine(module);
+  } else if (wasOpen) {
     try {
       commitLineTransaction(module);
+      module.linePartCommitted = true;
+    } catch (const ProgramEnded&) {
+      throw;
     } catch (...) {
-      // The rows of this line are lost; the next run rebuilds them from the events.
+      commitFailure = currentHandledError();
+      abandonLine(module);
     }
   }
   handleError(module.program, error, procedure);
-  if (wasOpen) {
+  if (commitFailure) handleError(module.program, *commitFailure, procedure);
+  if (wasOpen && !module.lineAbandoned) {
     try {
       beginLineTransaction(module);
+    } catch (const ProgramEnded&) {
+      throw;
     } catch (...) {
-      // Writes go on one statement at a time.
+      const HandledError beginFailure = currentHandledError();
+      abandonLine(module);
+      handleError(module.program, beginFailure, procedure);
     }
   }
 }

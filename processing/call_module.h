@@ -39,6 +39,7 @@
 #include "processing/event_classification.h"
 #include "processing/event_cursor.h"
 #include "processing/handled_error.h"
+#include "processing/line_walk.h"
 #include "processing/program.h"
 
 namespace travik {
@@ -55,6 +56,8 @@ struct CallModule {
   EventCursor events;
   // The call being rebuilt, its task and recipient rows, and their statements.
   CallRecords records;
+  // Where the walk stands on each line.
+  LineWalkTable walks;
   // The line's write transaction while one is open.
   std::optional<db::Transaction> transaction;
 
@@ -74,6 +77,14 @@ struct CallModule {
   std::string pendingRecipientInfo;
   // The alias response of the current name push said "=no".
   bool aliasResponseNo = false;
+  // The last look ahead of the event cursor found the end of the stored events.
+  bool lookAheadRanOut = false;
+  // The line's rows could not be committed: nothing more of the line is
+  // written in this run, and the next run walks it again.
+  bool lineAbandoned = false;
+  // Part of the line was committed before an error report (and may have to
+  // be taken back when the line is abandoned).
+  bool linePartCommitted = false;
 };
 
 // Classifies `data` into module.dataType.
@@ -87,9 +98,15 @@ std::string_view currentData(const CallModule& module);
 // Opens the line's write transaction; commits it (and on failure rolls it back).
 void beginLineTransaction(CallModule& module);
 void commitLineTransaction(CallModule& module);
+// Gives the line up for this run: its transaction rolls back, the cursor goes
+// to eof (so the machine leaves at its next event) and no row is written any more.
+void abandonLine(CallModule& module);
 
 // Reports one handled error of `procedure` (error report line, count), with
-// the line's transaction committed around the report.
+// the line's transaction committed around the report.  When that commit or
+// the transaction after it cannot be had, the line is abandoned: written one
+// statement at a time it would be left half-made.  Nothing is reported for an
+// abandoned line: the next run walks it again and reports what it finds.
 void reportCallError(CallModule& module, const HandledError& error, std::string_view procedure);
 
 // Runs one step of `procedure`; a failure is reported and false returned.

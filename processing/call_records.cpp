@@ -11,8 +11,6 @@ namespace travik {
 
 namespace {
 
-constexpr long kInvalidUseOfNull = 94;
-
 // A column of a saved table, and the indexes it is part of as a group bit:
 // an update leaves out the key columns whose group did not change since the
 // row's last save, so SQLite need not rewrite those index entries.  Columns
@@ -238,7 +236,8 @@ std::int32_t secondsBetween(const DateTime& begin, const DateTime& end) {
 void CallRecords::prepare(db::Connection& connection) {
   connection_ = &connection;
   lastCall_ = connection.prepare(
-      "select timestampend from calls where line = ?1 order by timestampbegin desc, rowid desc limit 1");
+      "select timestampend from calls where line = ?1 and timestampend is not null "
+      "order by timestampbegin desc, rowid desc limit 1");
   insertCall_ = connection.prepare(insertStatement("calls", kCallColumns));
   updateCall_ = prepareUpdates(connection, "calls", kCallColumns, kCallGroups);
   insertTask_ = connection.prepare(insertStatement("tasks", kTaskColumns));
@@ -263,10 +262,8 @@ std::optional<DateTime> CallRecords::lastCallEnd(int line) {
     lastCall_.reset();
     return std::nullopt;
   }
-  const bool open = lastCall_.isNull(0);
-  const std::string text = open ? std::string() : lastCall_.getText(0);
+  const std::string text = lastCall_.getText(0);
   lastCall_.reset();
-  if (open) throw HandledError(kInvalidUseOfNull, "Invalid use of Null");
   const std::optional<DateTime> end = DateTime::parseStored(text);
   if (!end) throw HandledError(error_number::kTypeMismatch, "Type mismatch");
   return end;
@@ -348,21 +345,30 @@ bool CallRecords::firstSaveWaits(Saved& saved, const Row& row, Row& waiting) {
 }
 
 void CallRecords::writeCall(const CallRow& values) {
-  saveRow(insertCall_, updateCall_, kCallColumns.size(), values, savedCallKeys_, callSaved_.rowid, bindCall);
+  if (discarding_) return;
+  tracked([&] {
+    saveRow(insertCall_, updateCall_, kCallColumns.size(), values, savedCallKeys_, callSaved_.rowid, bindCall);
+  });
   callSaved_.pending = false;
   // Written as it waited: changes made since are still to be saved.
   if (&values == &call_) callSaved_.changed = false;
 }
 
 void CallRecords::writeTask(const TaskRow& values) {
-  saveRow(insertTask_, updateTask_, kTaskColumns.size(), values, savedTaskKeys_, taskSaved_.rowid, bindTask);
+  if (discarding_) return;
+  tracked([&] {
+    saveRow(insertTask_, updateTask_, kTaskColumns.size(), values, savedTaskKeys_, taskSaved_.rowid, bindTask);
+  });
   taskSaved_.pending = false;
   if (&values == &task_) taskSaved_.changed = false;
 }
 
 void CallRecords::writeRecipient(const RecipientRow& values) {
-  saveRow(insertRecipient_, updateRecipient_, kRecipientColumns.size(), values, savedRecipientKeys_,
-          recipientSaved_.rowid, bindRecipient);
+  if (discarding_) return;
+  tracked([&] {
+    saveRow(insertRecipient_, updateRecipient_, kRecipientColumns.size(), values, savedRecipientKeys_,
+            recipientSaved_.rowid, bindRecipient);
+  });
   recipientSaved_.pending = false;
   if (&values == &recipient_) recipientSaved_.changed = false;
 }
@@ -406,7 +412,13 @@ void CallRecords::forgetRows() {
   callNumber_ = taskNumber_ = taskCall_ = recipientTask_ = 0;
 }
 
+void CallRecords::discardLine() {
+  forgetRows();
+  discarding_ = true;
+}
+
 void CallRecords::addError(const ErrorRow& row) {
+  if (discarding_) return;
   StampText stamp;
   insertError_.reset();
   insertError_.bindStatic(1, row.callid)
@@ -417,7 +429,7 @@ void CallRecords::addError(const ErrorRow& row) {
   insertError_.bindStatic(8, row.expecteddigits).bindStatic(9, row.receiveddigits);
   insertError_.bind(10, static_cast<std::int64_t>(row.expectednumberdigits));
   insertError_.bind(11, static_cast<std::int64_t>(row.receivednumberdigits)).bindStatic(12, row.previousstatedata);
-  insertError_.run();
+  tracked([&] { insertError_.run(); });
 }
 
 // ---- the writers ----

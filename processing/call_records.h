@@ -120,8 +120,8 @@ class CallRecords {
   // Drops the statements (before the database closes); pending rows are dropped too.
   void finalize() noexcept;
 
-  // The end of the line's last call by timestampbegin, then insertion order.
-  // No call on the line: nullopt.  The last call still open: throws.
+  // The end of the line's last finished call by timestampbegin, then
+  // insertion order.  No finished call on the line: nullopt.
   std::optional<DateTime> lastCallEnd(int line);
 
   // The call being rebuilt.  Using it marks the row changed.
@@ -156,6 +156,14 @@ class CallRecords {
   // Forgets the current rows once the line's rows are all saved, so nothing
   // of an earlier line can be written again.
   void forgetRows();
+  // The line's transaction is gone: its rows and their row ids are forgotten,
+  // and nothing is written until the next line starts (startLine).
+  void discardLine();
+  void startLine() { discarding_ = writeFailed_ = false; }
+  // A write of the line failed: what the line's transaction holds is not the line.
+  bool writeFailed() const { return writeFailed_; }
+  // The current call has its end.
+  bool callEnded() const { return callNumber_ != 0 && call_.timestampend.has_value(); }
   // Adds an errors row at once.
   void addError(const ErrorRow& row);
 
@@ -207,6 +215,18 @@ class CallRecords {
   // Rows belong together by number: each new call, task or recipient takes the next.
   std::uint64_t callNumber_ = 0, taskNumber_ = 0;
   std::uint64_t taskCall_ = 0, recipientTask_ = 0;
+  bool discarding_ = false;
+  bool writeFailed_ = false;
+  // Runs one write of the line, noting its failure.
+  template <class Write>
+  void tracked(Write&& write) {
+    try {
+      write();
+    } catch (...) {
+      writeFailed_ = true;
+      throw;
+    }
+  }
 };
 
 struct CallModule;

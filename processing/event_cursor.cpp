@@ -32,23 +32,59 @@ void EventCursor::prepare(db::Connection& connection) {
   next_ =
       connection.prepare(std::string(kColumns) + "where Line = ? and (Timestamp, Milliseconds, Sequence) > (?, ?, ?)" +
                          std::string(kOrder));
+  from_ =
+      connection.prepare(std::string(kColumns) + "where Line = ? and (Timestamp, Milliseconds, Sequence) >= (?, ?, ?)" +
+                         std::string(kOrder));
   window_.resize(kKeptRows + kBatchRows + 1);
 }
 
 void EventCursor::finalize() noexcept {
   first_ = db::Statement();
   next_ = db::Statement();
+  from_ = db::Statement();
 }
 
-void EventCursor::open(int line, const DateTime& after) {
+void EventCursor::start(int line) {
   line_ = line;
-  after_ = after.toStored();
   rowCount_ = 0;
   base_ = 0;
   position_ = -1;
   exhausted_ = false;
   started_ = false;
+  lastRead_.reset();
   fetchBatch();
+}
+
+void EventCursor::open(int line, const DateTime& after) {
+  after_ = after.toStored();
+  fromKey_.reset();
+  start(line);
+}
+
+void EventCursor::openAt(int line, const EventKey& from) {
+  fromKey_ = from;
+  start(line);
+  // The rows of the key's own instant come first, in insertion order; the
+  // cursor goes to the key's row, or to the last row before it when the key's
+  // row is gone, so that the next row is the first one behind the key.
+  std::size_t at = 0;
+  while (at < rowCount_ && window_[at].timestampText == from.timestamp &&
+         window_[at].milliseconds == from.milliseconds && window_[at].sequence == from.sequence &&
+         window_[at].rowid <= from.rowid)
+    ++at;
+  position_ = static_cast<std::int64_t>(at) - 1;
+}
+
+std::optional<EventKey> EventCursor::lastRead() const { return lastRead_; }
+
+EventKey EventCursor::currentKey() const {
+  const EventRow& row = current();
+  return EventKey{row.timestampText, row.milliseconds, row.sequence, row.rowid};
+}
+
+void EventCursor::abandon() {
+  exhausted_ = true;
+  position_ = base_ + static_cast<std::int64_t>(rowCount_);
 }
 
 bool EventCursor::eof() const { return exhausted_ && position_ >= base_ + static_cast<std::int64_t>(rowCount_); }
@@ -91,7 +127,12 @@ void EventCursor::fetchBatch() {
   rowCount_ = keep;
 
   db::Statement* statement = nullptr;
-  if (!started_) {
+  if (!started_ && fromKey_) {
+    statement = &from_;
+    from_.reset();
+    from_.bind(1, line_).bind(2, fromKey_->timestamp).bind(3, fromKey_->milliseconds).bind(4, fromKey_->sequence);
+    started_ = true;
+  } else if (!started_) {
     statement = &first_;
     first_.reset();
     first_.bind(1, line_).bind(2, after_);
@@ -143,6 +184,10 @@ void EventCursor::fetchBatch() {
   statement->reset();
   if (!more) exhausted_ = true;
   sortInstants(first);
+  if (rowCount_ > first) {
+    const EventRow& last = window_[rowCount_ - 1];
+    lastRead_ = EventKey{last.timestampText, last.milliseconds, last.sequence, last.rowid};
+  }
 }
 
 void EventCursor::sortInstants(std::size_t from) {
@@ -172,10 +217,12 @@ void nextEvent(CallModule& module) {
 
 namespace {
 
-// Moves to the next row and classifies it; false at eof.
+// Moves to the next row and classifies it; false at eof, which is noted:
+// what the look wanted to see may be in events not stored yet.
 bool lookAtNextEvent(CallModule& module) {
   module.events.moveNext();
-  if (module.events.eof()) return false;
+  module.lookAheadRanOut = module.events.eof();
+  if (module.lookAheadRanOut) return false;
   determineDatatype(module, module.events.current().data);
   return true;
 }
@@ -221,6 +268,7 @@ bool decryptOk(CallModule& module) {
 }
 
 std::optional<Reason> digitCountFailure(CallModule& module, std::int32_t length, std::int32_t expected) {
+  module.lookAheadRanOut = false;
   if (length == expected) return decryptOk(module) ? std::nullopt : std::optional<Reason>(Reason::InvalidData);
   if (length > expected) return Reason::DtmfLongerThanExpected;
   return checkForAdditionalDtmf(module) ? Reason::InterdigitTimeout : Reason::DtmfShorterThanExpected;

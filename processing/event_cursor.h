@@ -38,6 +38,14 @@ struct EventRow {
   static constexpr int kNotClassified = -1;
 };
 
+// Where an event stands in walk order: its instant, then its insertion order.
+struct EventKey {
+  std::string timestamp;  // as stored
+  std::int64_t milliseconds = 0;
+  std::int64_t sequence = 0;
+  std::int64_t rowid = 0;
+};
+
 class EventCursor {
  public:
   // Rows kept behind the current one, so a look ahead can always step back.
@@ -55,7 +63,19 @@ class EventCursor {
   // events in the second of `after` itself are not read).  The cursor stands
   // before the first row; empty() tells whether there is any.
   void open(int line, const DateTime& after);
+  // Starts on the events of `line` from `from` on in walk order.  When that
+  // event is still stored the cursor stands on it, so that the walk goes on
+  // behind it and a step back from the next event finds it; otherwise the
+  // cursor stands before the first later row.
+  void openAt(int line, const EventKey& from);
   bool empty() const { return rowCount_ == 0 && exhausted_; }
+  // The key of the last row read from the database (the line's last event
+  // once the cursor has reached eof); nullopt when none was read.
+  std::optional<EventKey> lastRead() const;
+  // The key of the row under the cursor; only on a row.
+  EventKey currentKey() const;
+  // Goes to eof at once and reads no further: the walk of the line is given up.
+  void abandon();
 
   bool bof() const { return position_ < 0; }
   // Where the cursor stands: -1 before the first row, then 0, 1, ... (eof: one past the last).
@@ -79,11 +99,15 @@ class EventCursor {
   EventRow& slot(std::int64_t position) { return window_[static_cast<std::size_t>(position - base_)]; }
   const EventRow& slot(std::int64_t position) const { return window_[static_cast<std::size_t>(position - base_)]; }
   void fetchBatch();
+  void start(int line);
   // Puts the rows of each instant from window_[from] on into insertion order.
   void sortInstants(std::size_t from);
 
   db::Statement first_;  // the first batch of a line: after the cut-off
   db::Statement next_;   // every further batch: after the last row read
+  db::Statement from_;   // the first batch of a line opened at an event
+  std::optional<EventKey> fromKey_;
+  std::optional<EventKey> lastRead_;
   int line_ = 0;
   std::string after_;
   // window_[0 .. rowCount_) holds the rows at positions base_ .. base_ + rowCount_.
@@ -107,6 +131,9 @@ void nextEvent(CallModule& module);
 // cursor stays on it and the result is `digits` followed by that row's
 // digits; otherwise the cursor steps back and the result is empty ("NOMORE").
 // dataType is left with the next row's code (unchanged at eof).
+// Each look ahead sets module.lookAheadRanOut when it found the end of the
+// stored events: a machine then leaves the call open instead of judging it,
+// since the events the look wanted may not be stored yet.
 std::optional<std::string> getAdditionalDtmf(CallModule& module, std::string_view digits);
 // True when the next row carries received digits; the cursor does not move.
 bool checkForAdditionalDtmf(CallModule& module);
@@ -115,7 +142,9 @@ bool checkForAdditionalDtmf(CallModule& module);
 bool decryptOk(CallModule& module);
 // Judges a digit string of `length` digits where `expected` were due: nothing
 // when it is complete and decrypts, otherwise why it failed (too long, cut by
-// the inter-digit timeout, too short, or not decryptable).
+// the inter-digit timeout, too short, or not decryptable).  A failure found
+// by a look past the stored events is no judgement: lookAheadRanOut is then
+// set, and the caller leaves the call open.
 std::optional<Reason> digitCountFailure(CallModule& module, std::int32_t length, std::int32_t expected);
 
 }  // namespace travik

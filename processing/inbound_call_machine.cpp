@@ -44,6 +44,7 @@ bool digitCountCheck(Call& call, std::string_view state, std::int32_t expected, 
   const std::int32_t length = splitDigits(call, state);
   const std::optional<Reason> reason = digitCountFailure(module, length, expected);
   if (!reason) return true;
+  if (module.lookAheadRanOut) return false;  // left open: the string may go on
   if (endTaskFirst) endTask(module, false);
   abandon(call, stage, *reason, "", "", expected, length);
   return false;
@@ -99,6 +100,8 @@ State WAKEUP_RECEIVED_OK(Call& call) {
       if (length > kWakeUpDigits)
         return abandon(call, Stage::LineSync, Reason::DtmfLongerThanExpected, "", "", kWakeUpDigits, length);
       std::optional<std::string> joined = getAdditionalDtmf(module, digits);
+      // The rest of the digits may be in events not stored yet: the call stays open.
+      if (!joined && module.lookAheadRanOut) return State::Leave;
       if (!joined)
         return abandon(call, Stage::LineSync, Reason::DtmfShorterThanExpected, "", "", kWakeUpDigits, length);
       digits = std::move(*joined);
@@ -215,7 +218,9 @@ State MESSAGEINFO_RECEIVED_OK(Call& call) {
       if (decryptOk(module)) return State::MESSAGEINFO_RECEIVED_OK;
       reason = Reason::InvalidData;
     } else if (length < kConfirmationDigits) {
-      reason = checkForAdditionalDtmf(module) ? Reason::InterdigitTimeout : Reason::DtmfShorterThanExpected;
+      const bool more = checkForAdditionalDtmf(module);
+      if (module.lookAheadRanOut) return State::Leave;
+      reason = more ? Reason::InterdigitTimeout : Reason::DtmfShorterThanExpected;
     }
     incompleteRecipientNameInfo(module);
     return abandonTask(call, Stage::TextNameConfirmation, reason, "", "", kConfirmationDigits, length);

@@ -24,7 +24,11 @@ State abandonAdditionalRecipient(Call& call, std::int32_t length) {
                     : length <= 40 ? Band{36, Stage::MessageHeader}
                                    : Band{46, Stage::TextNameConfirmation};
   Reason reason = length < band.expected ? Reason::DtmfShorterThanExpected : Reason::DtmfLongerThanExpected;
-  if (length <= 45 && checkForAdditionalDtmf(call.module)) reason = Reason::InterdigitTimeout;
+  if (length <= 45) {
+    const bool more = checkForAdditionalDtmf(call.module);
+    if (call.module.lookAheadRanOut) return State::Leave;
+    if (more) reason = Reason::InterdigitTimeout;
+  }
   return abandonTask(call, band.stage, reason, "", "", band.expected, length);
 }
 

@@ -113,6 +113,7 @@ bool digitCountCheck(CallModule& module, std::string_view state, std::int32_t ex
   const std::int32_t length = splitDigits(module, state);
   const std::optional<Reason> reason = digitCountFailure(module, length, expected);
   if (!reason) return true;
+  if (module.lookAheadRanOut) return false;  // left open: the string may go on
   if (endTaskFirst) endOpenTask(module, false);
   abandon(module, stage, *reason, "", "", expected, length);
   return false;
@@ -191,6 +192,8 @@ State WAKEUPRESPONSE_RECEIVED_OK(CallModule& module) {
         return abandon(module, Stage::LineSyncResponse, Reason::DtmfLongerThanExpected, "", "", kWakeUpResponseDigits,
                        length);
       std::optional<std::string> joined = getAdditionalDtmf(module, digits);
+      // The rest of the digits may be in events not stored yet: the call stays open.
+      if (!joined && module.lookAheadRanOut) return State::Leave;
       if (!joined)
         return abandon(module, Stage::LineSyncResponse, Reason::DtmfShorterThanExpected, "", "", kWakeUpResponseDigits,
                        length);

@@ -170,8 +170,9 @@ State SAVE_RESPONSE_OK(CallModule& module) {
       return State::SEND_ADDITIONAL_RECIPIENTS;
     }
     if (length < kMessageResponseDigits) {
-      const Reason reason =
-          checkForAdditionalDtmf(module) ? Reason::InterdigitTimeout : Reason::DtmfShorterThanExpected;
+      const bool more = checkForAdditionalDtmf(module);
+      if (module.lookAheadRanOut) return State::Leave;
+      const Reason reason = more ? Reason::InterdigitTimeout : Reason::DtmfShorterThanExpected;
       return abandonMessage(module, Stage::MessageResponse, reason, "", "", kMessageResponseDigits, length);
     }
     return abandonMessage(module, Stage::MessageResponse, Reason::DtmfLongerThanExpected, "", "",

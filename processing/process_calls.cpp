@@ -1,5 +1,6 @@
 #include "processing/process_calls.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <string>
@@ -51,8 +52,9 @@ bool opensCall(int code) {
          code == event_code::kCallStatus;
 }
 
-// Adds the calls row for the opening event under the cursor and runs its machine.
-void openCall(CallModule& module, int line, int code) {
+// Adds the calls row for the opening event under the cursor and runs its
+// machine.  Returns the key of the call's last event when it ended.
+std::optional<EventKey> openCall(CallModule& module, int line, int code) {
   constexpr std::string_view kProcedure = "processCallsForLine()";
   CallRecords& records = module.records;
   EventCursor& events = module.events;
@@ -98,13 +100,22 @@ void openCall(CallModule& module, int line, int code) {
   if (!events.eof() && events.position() < opening) {
     while (!events.eof() && events.position() < opening) events.moveNext();
   }
+  // A machine that ends its call leaves the cursor on the call's last event.
+  if (module.lineAbandoned || events.eof() || events.bof() || !records.callEnded()) return std::nullopt;
+  return events.currentKey();
 }
 
-// Walks the line's events from the first; returns the number of calls opened.
-int walkEvents(CallModule& module, int line) {
+// What one walk over a line's events made.
+struct LineWalk {
+  int calls = 0;                         // calls opened
+  std::optional<EventKey> lastFinished;  // last event of the last call that ended
+};
+
+// Walks the line's events from the one behind the cursor.
+LineWalk walkEvents(CallModule& module, int line) {
   constexpr std::string_view kProcedure = "processCallsForLine()";
   EventCursor& events = module.events;
-  int calls = 0;
+  LineWalk walk;
   guardCall(module, kProcedure, [&] { events.moveNext(); });
   while (!events.eof()) {
     module.pendingOctelSerial = kUnknownSerial;
@@ -112,19 +123,56 @@ int walkEvents(CallModule& module, int line) {
     determineDatatype(module, currentData(module));
     const int code = module.dataType;
     if (opensCall(code)) {
-      openCall(module, line, code);
-      ++calls;
+      if (std::optional<EventKey> end = openCall(module, line, code)) walk.lastFinished = std::move(end);
+      ++walk.calls;
     }
     if (events.eof()) break;
     guardCall(module, kProcedure, [&] { events.moveNext(); });
   }
-  return calls;
+  return walk;
+}
+
+// The marks of a line that has none: its calls were made before the walk
+// kept marks, by the rule that the walk goes on after the second in which
+// the line's newest finished call ended.  That second is taken as read.
+LineWalkMarks marksFromCalls(CallModule& module, int line) {
+  LineWalkMarks marks;
+  if (const std::optional<DateTime> end = module.records.lastCallEnd(line)) {
+    constexpr std::int64_t kAfterAll = std::numeric_limits<std::int64_t>::max();
+    marks.restart = EventKey{end->toStored(), 1000, kAfterAll, kAfterAll};
+    marks.walked = *marks.restart;
+  } else {
+    marks.walked = EventKey{"", -1, -1, -1};
+  }
+  return marks;
+}
+
+// Takes back what an abandoned line committed before it was given up; when
+// that fails too, the next walk of the line does it.
+void removeAbandonedRows(CallModule& module, int line, const std::optional<EventKey>& restart) {
+  if (!module.linePartCommitted) return;
+  try {
+    db::Transaction transaction(module.program.db);
+    module.walks.removeCallsAfter(line, restart);
+    transaction.commit();
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+  }
 }
 
 void closeModule(CallModule& module) noexcept {
   module.transaction.reset();
   module.records.finalize();
   module.events.finalize();
+  module.walks.finalize();
+}
+
+// The highest line number of any stored event (0 without events).
+int highestStoredLine(Program& program) {
+  db::Statement highest = program.db.prepare("select max(Line) from Events");
+  if (!highest.step() || highest.isNull(0)) return 0;
+  return static_cast<int>(highest.getInt(0));
 }
 
 }  // namespace
@@ -138,36 +186,84 @@ void tagCall(CallModule& module) {
   });
 }
 
-void processCallsForLine(CallModule& module, int line) {
+namespace {
+
+// The line's marks, and whether it holds events behind the last one read.
+bool lineHasNewEvents(CallModule& module, int line, LineWalkMarks& marks) {
+  std::optional<LineWalkMarks> stored = module.walks.read(line);
+  marks = stored ? std::move(*stored) : marksFromCalls(module, line);
+  return module.walks.hasEventsAfter(line, marks.walked);
+}
+
+}  // namespace
+
+bool callsToRebuild(Program& program) {
+  CallModule module(program);
+  createLineWalkTable(program.db);
+  module.records.prepare(program.db);
+  module.walks.prepare(program.db);
+  const int lastLine = std::max(program.highestLineNumber, highestStoredLine(program));
+  LineWalkMarks marks;
+  for (int line = 1; line <= lastLine; ++line)
+    if (lineHasNewEvents(module, line, marks)) return true;
+  return false;
+}
+
+bool processCallsForLine(CallModule& module, int line, int lastLine) {
   constexpr std::string_view kProcedure = "processCallsForLine()";
   Program& program = module.program;
   Host& host = program.host;
 
-  // The line's last call still open means its removal failed: reading the
-  // whole line again would rebuild its calls twice, so the line waits.
-  DateTime lastCallEnd = kNoCallYet;
-  if (!guardCall(module, kProcedure, [&] { lastCallEnd = module.records.lastCallEnd(line).value_or(kNoCallYet); }))
-    return;
-  if (!guardCall(module, kProcedure, [&] { module.events.open(line, lastCallEnd); })) return;
-  if (module.events.empty()) return;
+  // Nothing behind the last event the walk has read: the line stays as it is.
+  LineWalkMarks marks;
+  bool newEvents = false;
+  if (!guardCall(module, kProcedure, [&] { newEvents = lineHasNewEvents(module, line, marks); })) return false;
+  if (!newEvents) return false;
 
   program.statusMessage = "Processing calls for line " + std::to_string(line) + "...";
   host.showStatus(program.statusMessage, StatusColour::Progress);
   writeLog(program, program.statusMessage, true);
   host.yield();
-  host.setProgressValue(host.progressMax() < program.highestLineNumber ? host.progressMax() : line);
+  if (lastLine < 1) lastLine = program.highestLineNumber;
+  host.setProgressValue(host.progressMax() < lastLine ? host.progressMax() : line);
 
   // Nothing written yet: a database locked by the other program leaves the line for the next run.
-  if (!guardCall(module, kProcedure, [&] { beginLineTransaction(module); })) return;
-  const int calls = walkEvents(module, line);
-  guardCall(module, kProcedure, [&] { module.records.savePending(); });
-  guardCall(module, kProcedure, [&] { commitLineTransaction(module); });
+  module.lineAbandoned = false;
+  module.linePartCommitted = false;
+  module.records.startLine();
+  if (!guardCall(module, kProcedure, [&] { beginLineTransaction(module); })) return false;
+  // The calls that opened behind the restart point are unfinished, or were
+  // written by a walk that did not complete: they are made again from their
+  // events, with whatever arrived since.
+  if (!guardCall(module, kProcedure, [&] {
+        module.walks.removeCallsAfter(line, marks.restart);
+        if (marks.restart)
+          module.events.openAt(line, *marks.restart);
+        else
+          module.events.open(line, kNoCallYet);
+      })) {
+    abandonLine(module);
+    return false;
+  }
+  const LineWalk walk = walkEvents(module, line);
+  if (!module.lineAbandoned) {
+    if (walk.lastFinished) marks.restart = walk.lastFinished;
+    if (const std::optional<EventKey> last = module.events.lastRead()) marks.walked = *last;
+    guardCall(module, kProcedure, [&] { module.records.savePending(); });
+    if (!module.lineAbandoned && !guardCall(module, kProcedure, [&] {
+          module.walks.write(line, marks);
+          commitLineTransaction(module);
+        }))
+      abandonLine(module);
+  }
+  if (module.lineAbandoned) removeAbandonedRows(module, line, marks.restart);
   module.records.forgetRows();
 
-  for (int i = 0; i < calls; ++i) host.sleep(kPauseAfterCallMs);
+  for (int i = 0; i < walk.calls; ++i) host.sleep(kPauseAfterCallMs);
+  return true;
 }
 
-void processCalls(Program& program) {
+bool processCalls(Program& program) {
   constexpr std::string_view kProcedure = "processCalls()";
   Host& host = program.host;
   CallModule module(program);
@@ -187,27 +283,34 @@ void processCalls(Program& program) {
     }
   } hook(program, module);
 
+  // Every line with stored events, not only those this program has parsed:
+  // a run cut short after its parse leaves events whose calls are not built.
+  int lastLine = 0;
   const bool prepared = guard(program, kProcedure, [&] {
+    createLineWalkTable(program.db);
     module.records.prepare(program.db);
     module.events.prepare(program.db);
+    module.walks.prepare(program.db);
+    lastLine = std::max(program.highestLineNumber, highestStoredLine(program));
   });
   host.setMousePointer(kPointerHourglass);
-  if (!prepared || program.highestLineNumber < 1) return;
+  if (!prepared || lastLine < 1) return false;
 
   host.setProgressMin(0);
-  host.setProgressMax(program.highestLineNumber);
+  host.setProgressMax(lastLine);
   host.setProgressValue(0);
   host.yield();
   host.sleep(kPauseBeforeFirstLineMs);
 
-  const int lastLine = program.highestLineNumber;
+  bool walked = false;
   for (int line = 1; line <= lastLine; ++line) {
-    processCallsForLine(module, line);
+    walked |= processCallsForLine(module, line, lastLine);
     host.sleep(kPauseAfterLineMs);
   }
 
   host.setMousePointer(kPointerDefault);
   host.setProgressValue(0);
+  return walked;
 }
 
 }  // namespace travik

@@ -213,7 +213,9 @@ void processLogs(Program& program) {
     showStatusLine(program, "Clearing database files...");
     host.yield();
   });
-  step([&] { ClearDatabases(program); });
+  // Calls removed for their age change the totals even when nothing is rebuilt.
+  std::int64_t obsoleteCalls = 0;
+  step([&] { obsoleteCalls = ClearDatabases(program); });
 
   host.sleep(500);
   step([&] { program.db.close(); });
@@ -235,9 +237,17 @@ void processLogs(Program& program) {
         host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
     });
     step([&] { writeLog(program, program.statusMessage, true); });
+    // A run cut short after its parse left events whose calls are not built
+    // yet.  Where nothing is rebuilt and no call went for its age, the tables
+    // and the reports stay as they are.
+    bool rebuilt = false;
+    step([&] { rebuilt = callsToRebuild(program) && processCalls(program); });
+    if (rebuilt || obsoleteCalls > 0) step([&] { processSummaryData(program); });
   } else {
-    step([&] { processCalls(program); });
-    step([&] { processSummaryData(program); });
+    bool rebuilt = false;
+    step([&] { rebuilt = processCalls(program); });
+    // Files that held only events stored before change nothing, like no file at all.
+    if (rebuilt || obsoleteCalls > 0 || parsed.eventsStored > 0) step([&] { processSummaryData(program); });
   }
 
   if (program.runningAsService) step([&] { setApplicationParameter(program, parameter::kServiceProcessing, "False"); });

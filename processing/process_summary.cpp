@@ -24,29 +24,29 @@ void showProgressStatus(Program& program, std::string_view text) {
 }  // namespace
 
 void getLinesUsed(Program& program) {
-  // The summary tables were emptied at the start of the run, so rows are only added.
-  guard(program, "getLinesUsed()",
-        [&] { program.db.exec("insert into linesummary (line) select distinct line from calls"); });
+  guard(program, "getLinesUsed()", [&] { replaceLineSummaryRows(program.db); });
 }
 
 void getOctelNodes(Program& program) {
-  guard(program, "getOctelNodes()", [&] {
-    program.db.exec("insert into octelsummary (octelserialnumber) select distinct octelserialnumber from calls");
-  });
+  guard(program, "getOctelNodes()", [&] { replaceOctelSummaryRows(program.db); });
 }
 
 void processSummaryData(Program& program) {
   auto step = [&](auto&& work) { guard(program, kProcessSummaryData, work); };
+  // The summary rows are made with their totals, in the same transaction
+  // (calculateTotalsFor...): rows without totals are never left for the
+  // reports or for the next run to add onto.
+  SummaryReports replaced;
   step([&] { showProgressStatus(program, "Calculating per line totals..."); });
-  step([&] { getLinesUsed(program); });
-  step([&] { getOctelNodes(program); });
-  step([&] { calculateTotalsForLines(program); });
+  step([&] { replaced.lines = calculateTotalsForLines(program); });
   step([&] { showProgressStatus(program, "Calculating per node totals..."); });
-  step([&] { calculateTotalsForOctels(program); });
-  if (!program.gatewayNotInstalled) step([&] { logThresholdWarnings(program); });
+  step([&] { replaced.nodes = calculateTotalsForOctels(program); });
+  // Warnings come from this run's node totals: the previous ones were warned of already.
+  if (!program.gatewayNotInstalled && replaced.nodes) step([&] { logThresholdWarnings(program); });
   step([&] { showProgressStatus(program, "Generating reports..."); });
-  step([&] { deleteOldReports(program); });
-  step([&] { generateAutoReports(program); });
+  // Totals that could not be computed leave the previous report of their kind in place.
+  step([&] { deleteOldReports(program, replaced); });
+  step([&] { generateAutoReports(program, replaced); });
 }
 
 }  // namespace travik

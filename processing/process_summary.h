@@ -10,9 +10,10 @@ namespace travik {
 // The last stage of every processing run; every step runs even when an
 // earlier one failed, so totals, warnings and reports come from whatever rows exist.
 void processSummaryData(Program& program);
-// Adds one linesummary row per distinct line of calls.
+// Replaces the rows of linesummary by one per distinct line of calls, totals
+// not computed (the run itself makes the rows with their totals).
 void getLinesUsed(Program& program);
-// Adds one octelsummary row per distinct node serial number of calls.
+// The same for octelsummary and the node serial numbers of calls.
 void getOctelNodes(Program& program);
 
 }  // namespace travik

@@ -22,15 +22,6 @@ struct CallGroup {
   const char* statusEnd;
 };
 
-constexpr CallGroup kIncompleteCalls = {
-    "select count(*) from calls where timestampend is null",
-    "delete from errors where callid in (select callid from calls where timestampend is null)",
-    "delete from tasks where callid in (select callid from calls where timestampend is null)",
-    "delete from recipients where callid in (select callid from calls where timestampend is null)",
-    "delete from calls where timestampend is null",
-    " incomplete calls from previous processing and associated data...",
-};
-
 constexpr CallGroup kObsoleteCalls = {
     "select count(*) from calls where timestampbegin < ?1",
     "delete from errors where callid in (select callid from calls where timestampbegin < ?1)",
@@ -40,7 +31,8 @@ constexpr CallGroup kObsoleteCalls = {
     " obsolete calls from previous processing and associated data...",
 };
 
-void removeCalls(Program& program, const CallGroup& group, const std::string* cutoff) {
+// Returns the number of calls removed.
+std::int64_t removeCalls(Program& program, const CallGroup& group, const std::string* cutoff) {
   auto bound = [&](const char* sql) {
     db::Statement statement = program.db.prepare(sql);
     if (cutoff) statement.bind(1, *cutoff);
@@ -52,21 +44,25 @@ void removeCalls(Program& program, const CallGroup& group, const std::string* cu
         query.step();
         count = query.getInt(0);
       }))
-    return;
+    return 0;
   showStatusLine(program, "Deleting " + std::to_string(count) + group.statusEnd);
-  if (count == 0) return;
+  if (count == 0) return 0;
   // The calls and every row that names them go together or not at all.
+  std::int64_t removed = 0;
   guard(program, kProcedure, [&] {
     db::Transaction transaction(program.db);
-    for (const char* sql : {group.deleteErrors, group.deleteTasks, group.deleteRecipients, group.deleteCalls})
-      bound(sql).run();
+    for (const char* sql : {group.deleteErrors, group.deleteTasks, group.deleteRecipients}) bound(sql).run();
+    db::Statement calls = bound(group.deleteCalls);
+    calls.run();
+    removed = program.db.changes();
     transaction.commit();
   });
+  return removed;
 }
 
 }  // namespace
 
-void ClearDatabases(Program& program) {
+std::int64_t ClearDatabases(Program& program) {
   // Release: the previous run's statements are gone with it; failures here are ignored.
   guard(
       program, kProcedure, [&] { program.db.close(); }, ErrorHandler::Silent);
@@ -74,14 +70,20 @@ void ClearDatabases(Program& program) {
 
   guard(program, kProcedure, [&] { program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs); });
 
-  removeCalls(program, kIncompleteCalls, nullptr);
+  // The unfinished calls are counted as before; the walk replaces them line
+  // by line, and only where the line has events it has not read.
+  guard(program, kProcedure, [&] {
+    db::Statement query = program.db.prepare("select count(*) from calls where timestampend is null");
+    query.step();
+    showStatusLine(program, "Deleting " + std::to_string(query.getInt(0)) +
+                                " incomplete calls from previous processing and associated data...");
+  });
   // The cutoff is taken once, for the count and the deletes alike.
   const std::string cutoff = program.host.now().addHours(-program.settings.dataRetentionHours).toStored();
-  removeCalls(program, kObsoleteCalls, &cutoff);
+  const std::int64_t removed = removeCalls(program, kObsoleteCalls, &cutoff);
 
   showStatusLine(program, "Deleting previous line and Octel node summary data...");
-  guard(program, kProcedure, [&] { program.db.exec("delete from linesummary"); });
-  guard(program, kProcedure, [&] { program.db.exec("delete from octelsummary"); });
+  return removed;
 }
 
 }  // namespace travik

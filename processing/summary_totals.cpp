@@ -51,8 +51,7 @@ std::string totalsQuery(const TotalsKind& kind) {
   return sql;
 }
 
-// Counts and percentages are overwritten; the sums are added onto what the
-// row holds (the column defaults of a fresh row are 0).
+// Every figure is written over what the row holds, never added to it.
 std::string updateStatement(const TotalsKind& kind) {
   std::string sql = std::string("update ") + kind.table + " set calls = ?2, errors = ?3, errorpercent = ?4";
   int parameter = 5;
@@ -60,9 +59,8 @@ std::string updateStatement(const TotalsKind& kind) {
     sql += ", callswithininterval = ?5, errorswithininterval = ?6, errorpercentwithininterval = ?7";
     parameter = 8;
   }
-  sql += ", timeinuseInSeconds = timeinuseInSeconds + ?" + std::to_string(parameter++);
-  for (const char* counter : kCounters)
-    sql += std::string(", ") + counter + " = " + counter + " + ?" + std::to_string(parameter++);
+  sql += ", timeinuseInSeconds = ?" + std::to_string(parameter++);
+  for (const char* counter : kCounters) sql += std::string(", ") + counter + " = ?" + std::to_string(parameter++);
   sql += " where rowid = ?1";
   return sql;
 }
@@ -76,6 +74,13 @@ void reportContention(Program& program, const HandledError& error, const TotalsK
   writeLog(program, line, true);
   writeLog(program, "Database contention between TRAVIK admin and TRAVIK service", true);
   writeLog(program, "TRAVIK service will now exit this processing cycle", true);
+}
+
+// The rows of the summary table: one per distinct key of calls.
+void replaceRows(db::Connection& connection, const TotalsKind& kind) {
+  connection.exec(std::string("delete from ") + kind.table);
+  connection.exec(std::string("insert into ") + kind.table + " (" + kind.key + ") select distinct " + kind.key +
+                  " from calls");
 }
 
 enum class StepResult { Done, Failed, Contention };
@@ -98,24 +103,34 @@ StepResult totalsStep(Program& program, const TotalsKind& kind, Step&& step) {
   }
 }
 
-void calculateTotals(Program& program, const TotalsKind& kind) {
-  std::vector<std::int64_t> rows;
+bool calculateTotals(Program& program, const TotalsKind& kind) {
+  std::int64_t keys = 0;
   const StepResult read = totalsStep(program, kind, [&] {
-    auto statement = program.db.prepare(std::string("select rowid from ") + kind.table + " order by rowid");
-    while (statement.step()) rows.push_back(statement.getInt(0));
+    auto statement =
+        program.db.prepare(std::string("select count(*) from (select distinct ") + kind.key + " from calls)");
+    statement.step();
+    keys = statement.getInt(0);
   });
-  if (read != StepResult::Done || rows.empty()) return;
+  if (read != StepResult::Done) return false;
 
   Host& host = program.host;
-  host.setProgressMin(0);
-  host.setProgressMax(static_cast<double>(rows.size()));
-  host.setProgressValue(0);
-  host.yield();
+  if (keys > 0) {
+    host.setProgressMin(0);
+    host.setProgressMax(static_cast<double>(keys));
+    host.setProgressValue(0);
+    host.yield();
+  }
 
   // One write transaction for the whole table, opened after the yield and
   // closed before any log line, so it never spans a pause of the thread.
   const StepResult fill = totalsStep(program, kind, [&] {
     db::Transaction transaction(program.db);
+    replaceRows(program.db, kind);
+    std::vector<std::int64_t> rows;
+    {
+      auto statement = program.db.prepare(std::string("select rowid from ") + kind.table + " order by rowid");
+      while (statement.step()) rows.push_back(statement.getInt(0));
+    }
     auto totals = program.db.prepare(totalsQuery(kind));
     auto update = program.db.prepare(updateStatement(kind));
     std::string cutoff;
@@ -149,8 +164,9 @@ void calculateTotals(Program& program, const TotalsKind& kind) {
     transaction.commit();
   });
   // After contention the bar keeps its value, as the cycle is abandoned there.
-  if (fill == StepResult::Contention) return;
-  host.setProgressValue(0);
+  if (fill == StepResult::Contention) return false;
+  if (keys > 0) host.setProgressValue(0);
+  return fill == StepResult::Done;
 }
 
 }  // namespace
@@ -162,8 +178,20 @@ std::int32_t errorPercent(std::int64_t errors, std::int64_t calls) {
   return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(errors) / static_cast<double>(calls) * 100.0));
 }
 
-void calculateTotalsForLines(Program& program) { calculateTotals(program, kLineTotals); }
+bool calculateTotalsForLines(Program& program) { return calculateTotals(program, kLineTotals); }
 
-void calculateTotalsForOctels(Program& program) { calculateTotals(program, kNodeTotals); }
+bool calculateTotalsForOctels(Program& program) { return calculateTotals(program, kNodeTotals); }
+
+void replaceLineSummaryRows(db::Connection& connection) {
+  db::Transaction transaction(connection);
+  replaceRows(connection, kLineTotals);
+  transaction.commit();
+}
+
+void replaceOctelSummaryRows(db::Connection& connection) {
+  db::Transaction transaction(connection);
+  replaceRows(connection, kNodeTotals);
+  transaction.commit();
+}
 
 }  // namespace travik

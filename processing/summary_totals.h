@@ -2,20 +2,28 @@
 // in use and the eleven per-call counters, summed from the calls table; for an
 // Octel node also the same three figures over the recent error interval.
 //
-// The summary rows must exist already (getLinesUsed, getOctelNodes); these
-// operations fill them and never change a calls row.
+// Each table is replaced whole in one transaction: its rows, one per line or
+// node of calls, and their totals.  A run whose totals cannot be computed
+// leaves the previous totals as they were, and a failure before never leaves
+// rows for the totals to add onto.  These operations never change a calls row.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/db.h"
 #include "processing/program.h"
 
 namespace travik {
 
-// Fills every linesummary row.
-void calculateTotalsForLines(Program& program);
-// Fills every octelsummary row, the within-interval figures included.
-void calculateTotalsForOctels(Program& program);
+// Replaces linesummary with the totals of every line of calls.  True when done.
+bool calculateTotalsForLines(Program& program);
+// Replaces octelsummary with the totals of every node of calls, the
+// within-interval figures included.  True when done.
+bool calculateTotalsForOctels(Program& program);
+// Replaces the rows of linesummary (octelsummary) by one row per distinct
+// line (node) of calls, totals not yet computed.  Throws on failure.
+void replaceLineSummaryRows(db::Connection& connection);
+void replaceOctelSummaryRows(db::Connection& connection);
 
 // Whole-number percentage of errors in calls, halves to the even neighbour;
 // 0 when either count is 0.

@@ -10,6 +10,7 @@
 #include "admin/frm_octel_summary.h"
 #include "admin/query_model.h"
 #include "processing/application_parameters.h"
+#include "processing/line_walk.h"
 #include "tests/admin/call_rows.h"
 #include "tests/admin/console_fixture.h"
 
@@ -50,6 +51,10 @@ class ProcessingTest : public test::ConsoleFixture {
     test::insertEvent(program(), clock.addHours(-2), 7, 1, 3, "Stored event");
     program().db.exec("insert into linesummary (line) values (1)");
     program().db.exec("insert into octelsummary (octelserialnumber) values ('Unknown')");
+    createLineWalkTable(program().db);
+    program().db.exec(
+        "insert into linewalk (line, walkedtimestamp, walkedmilliseconds, walkedsequence, walkedevent) "
+        "values (3, '2024-01-01 00:00:00', 7, 1, 1)");
     program().db.exec("insert into excludefromeventviewer (serialno) values ('100')");
     program().db.exec("insert into excludeFromTestCalls (serialno) values ('200')");
   }
@@ -166,6 +171,8 @@ TEST_F(ProcessingTest, APurgeWithoutExportDeletesAllCallActivityAndKeepsTheSetti
   answers = {MessageResult::Ok, MessageResult::No};
   frmMain().mnuOptionsPurgeEventData_Click();
   EXPECT_EQ(callActivityRows(), 0);
+  // Where the walk stood goes with the events: events stored again are walked again.
+  EXPECT_EQ(count("linewalk"), 0);
   EXPECT_EQ(count("applicationparameters"), 12);
   EXPECT_EQ(count("excludefromeventviewer"), 1);
   EXPECT_EQ(count("excludeFromTestCalls"), 1);
@@ -230,6 +237,7 @@ TEST_F(ProcessingTest, APurgeTheDatabaseRefusesDeletesNothingAndClaimsNothing) {
   frmMain().mnuOptionsPurgeEventData_Click();
   other.exec("rollback");
   EXPECT_EQ(callActivityRows(), 7);
+  EXPECT_EQ(count("linewalk"), 1);
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_NE(boxes[2].text.find("in procedure mnuOptionsPurgeEventData()"), std::string::npos);
   EXPECT_EQ(program().handledErrorCount, 1);

@@ -63,10 +63,19 @@ class LineTrace {
   int sequence_ = 0;
 };
 
+// "Received " and n digits (never starting "812").
+inline std::string received(int n) {
+  std::string digits;
+  for (int i = 0; i < n; ++i) digits += static_cast<char>('0' + (i + 5) % 10);
+  return "Received " + digits;
+}
+
 // A call module with its statements prepared, as processCalls leaves it.
 inline void prepareModule(CallModule& module) {
+  createLineWalkTable(module.program.db);
   module.records.prepare(module.program.db);
   module.events.prepare(module.program.db);
+  module.walks.prepare(module.program.db);
 }
 
 // Opens the cursor on all events of `line` and stands on the first.

@@ -19,12 +19,7 @@ using Texts = std::vector<std::string>;
 
 const DateTime kStart(2024, 3, 1, 10, 0, 0);
 
-// "Received " and n digits (never starting "812").
-std::string received(int n) {
-  std::string digits;
-  for (int i = 0; i < n; ++i) digits += static_cast<char>('0' + (i + 5) % 10);
-  return "Received " + digits;
-}
+using test::received;
 std::string playing(int n) { return "Playing " + received(n).substr(9); }
 
 Texts concat(std::initializer_list<Texts> parts) {
@@ -200,6 +195,9 @@ TEST_P(InboundDigits, Failure) {
 }
 
 const Texts kToState3 = {"Call Received.", "Received BD", received(18)};
+// An event after a short digit string that carries no digits: without one
+// the string might go on in events not stored yet, and the call stays open.
+const std::string kNoDigits = "Playing BD";
 const Texts kToState4 = {"Call Received.", "Received BD", received(18), received(16)};
 
 INSTANTIATE_TEST_SUITE_P(
@@ -233,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "6|12|0|0"},
         DigitCase{"HangUpAfterMessageSaved",
                   concat({kSetUp, kNewMessage, kRecorded, {"Message Saved", "Incoming Call Completed."}}), "8|5|36|0"},
-        DigitCase{"AdminRequest21", concat({kSetUp, {received(21)}}), "20|7|22|21"},
+        DigitCase{"AdminRequest21", concat({kSetUp, {received(21), kNoDigits}}), "20|7|22|21"},
         DigitCase{"Confirmation45", concat({kSetUp, kNewMessage, {received(45), received(1)}}), "12|16|46|45"},
         DigitCase{"Confirmation47", concat({kSetUp, kNewMessage, {received(47)}}), "12|6|46|47"},
         DigitCase{"ConfirmationNotDecrypted", concat({kSetUp, kNewMessage, {received(46), "received"}}), "12|8|46|46"},
@@ -247,12 +245,13 @@ INSTANTIATE_TEST_SUITE_P(
                     kNewMessage,
                     {"Recording completed", "Received #", "Playing 7", "Receiving Fax", "Incoming Call Completed."}}),
             "16|10|0|0"},
-        DigitCase{"AdditionalHeader23", concat({kSetUp, kNewMessage, kRecorded, {received(23)}}), "10|7|24|23"},
+        DigitCase{"AdditionalHeader23", concat({kSetUp, kNewMessage, kRecorded, {received(23), kNoDigits}}),
+                  "10|7|24|23"},
         DigitCase{"AddRecipient24NotDecrypted",
                   concat({kSetUp, kNewMessage, kRecorded, {received(24), received(24), "Received"}}), "29|8|24|24"},
-        DigitCase{"AddRecipient30", concat({kSetUp, kNewMessage, kRecorded, {received(24), received(30)}}),
+        DigitCase{"AddRecipient30", concat({kSetUp, kNewMessage, kRecorded, {received(24), received(30), kNoDigits}}),
                   "29|6|24|30"},
-        DigitCase{"AddRecipient31", concat({kSetUp, kNewMessage, kRecorded, {received(24), received(31)}}),
+        DigitCase{"AddRecipient31", concat({kSetUp, kNewMessage, kRecorded, {received(24), received(31), kNoDigits}}),
                   "8|7|36|31"},
         DigitCase{"AddRecipient40ThenDigits",
                   concat({kSetUp, kNewMessage, kRecorded, {received(24), received(40), received(2)}}), "8|16|36|40"},
@@ -264,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
         DigitCase{"Alias17",
                   concat({kSetUp,
                           {received(22), "Processing Name Push for mailbox 1", "Accept Name Push for mailbox 1",
-                           received(17)}}),
+                           received(17), kNoDigits}}),
                   "21|7|18|17"},
         DigitCase{"PushedName49",
                   concat({kSetUp,

@@ -102,7 +102,7 @@ TEST(ProcessCalls, ReadsOnlyEventsAfterTheSecondTheLastCallEnded) {
             std::vector<std::string>{"03012024.100006.000.001.001"});
 }
 
-TEST(ProcessCalls, ALineWhoseLastCallIsOpenWaitsForTheNextRun) {
+TEST(ProcessCalls, ALineWhoseLastCallIsOpenHasItReplacedByTheWalk) {
   test::TestProgram program;
   program->db.exec(
       "insert into calls (timestampbegin, timestampend, callid, inbound, line) values "
@@ -111,8 +111,9 @@ TEST(ProcessCalls, ALineWhoseLastCallIsOpenWaitsForTheNextRun) {
   LineTrace(*program, 1, kStart)("Call Received.");
   LineTrace(*program, 2, kStart)("Call Received.");
   processCalls(*program);
-  EXPECT_EQ(program->handledErrorCount, 1);
-  EXPECT_EQ(program.rows("select line from calls where callid like '03%'"), std::vector<std::string>{"2"});
+  EXPECT_EQ(program->handledErrorCount, 0);
+  EXPECT_EQ(program.rows("select callid from calls order by rowid"),
+            (std::vector<std::string>{"ended", "03012024.100000.100.001.001", "03012024.100000.100.001.002"}));
 }
 
 TEST(ProcessCalls, TheHookDropsTheStatementsWhenTheProgramEnds) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "platform/db.h"
 #include "tests/processing/summary_fixtures.h"
 
@@ -58,27 +61,25 @@ TEST(ProcessSummary, TotalsAgreeWithTheCallsAndEntriesReachTheEventLog) {
   EXPECT_EQ(t.host.statuses.size(), 3u);
 }
 
-TEST(ProcessSummary, ContentionDuringTheTotalsIsNotCountedAndTheRestOfTheRunFollows) {
+TEST(ProcessSummary, ContentionDuringTheTotalsIsNotCountedAndKeepsThePreviousTotalsAndTheirReports) {
   test::TestProgram t(false);
   t->gatewayNotInstalled = false;
   t.openLog();
   test::insertCalls(*t, {failedCall(1, "40712"), failedCall(2, "40713")});
-  t->db.exec("insert into excludefromeventviewer (serialno) values ('40712')");
+  t->db.exec(
+      "insert into linesummary (line, calls, errors) values (1, 4, 1);"
+      "insert into octelsummary (octelserialnumber, calls, errors) values ('40712', 4, 1)");
+  const std::filesystem::path folder = t.outputFolder();
+  for (const char* kind : {"AllCalls", "LineSummary", "OctelSummary"})
+    test::writeFile(folder / (std::string("TRAVIK-REPORT.") + kind + ".01012024.000000.csv"), "before");
   t->db.setBusyTimeout(20);
-  // The other program takes the database at this one's first yield after the summary rows exist.
+  // The other program holds the database while the totals are computed.
   db::Connection other;
   other.open(t->databasePath().string());
-  bool locked = false;
-  t.host.onYield = [&] {
-    if (locked || t.rows("select * from linesummary").empty()) return;
-    other.exec("BEGIN IMMEDIATE");
-    locked = true;
-  };
+  other.exec("BEGIN IMMEDIATE");
   processSummaryData(*t);
-  t.host.onYield = nullptr;
   other.exec("ROLLBACK");
 
-  ASSERT_TRUE(locked);
   EXPECT_EQ(t->handledErrorCount, 0);
   ASSERT_EQ(t.host.boxes.size(), 2u);
   EXPECT_TRUE(t.host.boxes[0].text.starts_with("(error):-2147217887 ("));
@@ -87,10 +88,21 @@ TEST(ProcessSummary, ContentionDuringTheTotalsIsNotCountedAndTheRestOfTheRunFoll
   const std::string log = test::activityLogText(t);
   EXPECT_EQ(test::occurrences(log, "AM: Database contention between TRAVIK admin and TRAVIK service\r\n"), 2);
   EXPECT_EQ(test::occurrences(log, "AM: TRAVIK service will now exit this processing cycle\r\n"), 2);
-  const auto excluded = log.find("AM: 40712 is configured for exclusion from threshold violation");
-  EXPECT_LT(log.rfind("exit this processing cycle"), excluded);
-  EXPECT_LT(excluded, log.find("Generating reports..."));
-  EXPECT_EQ(t.rows("select line, calls from linesummary order by line"), (std::vector<std::string>{"1|0", "2|0"}));
+  // The previous totals stay whole, are not warned of again, and keep their reports.
+  EXPECT_EQ(test::occurrences(log, "threshold"), 0);
+  EXPECT_NE(log.find("Generating reports..."), std::string::npos);
+  EXPECT_EQ(t.rows("select line, calls, errors from linesummary"), std::vector<std::string>{"1|4|1"});
+  EXPECT_EQ(t.rows("select octelserialnumber, calls from octelsummary"), std::vector<std::string>{"40712|4"});
+  std::vector<std::string> reports;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.is_regular_file()) reports.push_back(entry.path().filename().string());
+  std::sort(reports.begin(), reports.end());
+  ASSERT_EQ(reports.size(), 4u);
+  EXPECT_TRUE(reports[0].starts_with("TRAVIK-REPORT.AllCalls.") &&
+              reports[0] != "TRAVIK-REPORT.AllCalls.01012024.000000.csv");
+  EXPECT_EQ(reports[1], "TRAVIK-REPORT.LineSummary.01012024.000000.csv");
+  EXPECT_EQ(reports[2], "TRAVIK-REPORT.OctelSummary.01012024.000000.csv");
+  EXPECT_TRUE(reports[3].starts_with("TRAVIK-REPORT.RejectedRecipients."));
 }
 
 TEST(ProcessSummary, AConsoleWithoutTheGatewayWritesNoThresholdEntries) {
