@@ -51,7 +51,7 @@ const DateTime kNow = kEnd.addSeconds(30);
 
 std::vector<std::uint64_t> seeds() {
   const char* asked = std::getenv("TRAVIK_PROPERTY_SEEDS");
-  if (!asked || !*asked) return {1, 2, 3, 4};
+  if (!asked || !*asked) return {1, 2, 3};
   std::uint64_t first = 1, last = 0;
   const std::string text = asked;
   const std::size_t dash = text.find('-');
@@ -495,6 +495,7 @@ std::string failingAlone(const Trace& trace, const std::vector<Cut>& cuts, const
 
 TEST(LiveFolder, ARunThatFindsNothingNewAfterAnUninterruptedRunChangesNoTable) {
   for (const std::uint64_t seed : seeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
     const WholeRun whole = wholeRun(Trace(seed));
     ASSERT_FALSE(whole.afterRun.rows.at("calls").empty());
     const std::string diff = differences(whole.afterRun, whole.afterQuietRun);
@@ -504,6 +505,7 @@ TEST(LiveFolder, ARunThatFindsNothingNewAfterAnUninterruptedRunChangesNoTable) {
 
 TEST(LiveFolder, PiecesCutAnywhereLeaveTheTablesOfOneRun) {
   for (const std::uint64_t seed : seeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
     const Trace trace(seed);
     const WholeRun whole = wholeRun(trace);
     std::mt19937_64 random(seed * 7919);
@@ -523,6 +525,7 @@ TEST(LiveFolder, PiecesCutAnywhereLeaveTheTablesOfOneRun) {
 TEST(LiveFolder, RunsCutShortAnywhereAndRunAgainLeaveTheTablesOfOneRun) {
   int cutShort = 0;
   for (const std::uint64_t seed : seeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
     const Trace trace(seed);
     const WholeRun whole = wholeRun(trace);
     std::mt19937_64 random(seed * 7919 + 1);
