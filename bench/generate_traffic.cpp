@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(result.inboundCalls),
                 static_cast<unsigned long long>(result.failedCalls));
     std::printf("summary: %s\ntotals: %s\n", result.summaryFile.c_str(), result.totalsFile.c_str());
+    if (!result.stateFolders.empty())
+      std::printf("%zu folder states: %s ... (cuts.txt beside them)\n", result.stateFolders.size(),
+                  result.stateFolders.front().c_str());
     return 0;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "generate_traffic: %s\n", error.what());

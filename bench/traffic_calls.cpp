@@ -35,7 +35,7 @@ std::string ExpectedCall::callid() const {
   return when.toMMDDYYYY() + "." + when.toHHMMSS() + "." + pad(begin % 1000, 3) + ".001." + pad(line, 3);
 }
 
-Millis slotAtOrAfter(Millis t, int line) { return t + ((line - t % 100) % 100 + 100) % 100; }
+Millis slotAtOrAfter(Millis t, int slot) { return t + ((slot - t % 100) % 100 + 100) % 100; }
 
 std::string failureCode(int stage, int reason) { return "E" + pad(stage, 4) + pad(reason, 4); }
 
@@ -57,21 +57,22 @@ Gateway Gateway::make(std::uint64_t seed) {
   return gateway;
 }
 
-CallBuilder::CallBuilder(Random& random, const Gateway& gateway, int line, Chunk& chunk, Millis time)
+CallBuilder::CallBuilder(Random& random, const Gateway& gateway, int line, int slot, Chunk& chunk, Millis time)
     : random(random),
       gateway(gateway),
       line(line),
+      slot(slot),
       chunk_(chunk),
-      time_(slotAtOrAfter(time, line)),
+      time_(slotAtOrAfter(time, slot)),
       eventTime_(time_) {}
 
 void CallBuilder::place(const std::string& text, int minDelay, int maxDelay, bool tight) {
-  if (started_) time_ = slotAtOrAfter(time_ + random.between(std::max(1, minDelay), std::max(1, maxDelay)), line);
+  if (started_) time_ = slotAtOrAfter(time_ + random.between(std::max(1, minDelay), std::max(1, maxDelay)), slot);
   started_ = true;
   chunk_.events.push_back({time_, text, -1, tight});
   eventTime_ = time_;
   if (!tight && random.chance(kInCallNoiseShare)) {
-    time_ = slotAtOrAfter(time_ + random.between(20, 400), line);
+    time_ = slotAtOrAfter(time_ + random.between(20, 400), slot);
     chunk_.events.push_back({time_, random.pick(kInCallNoiseTexts), -1, false});
   }
 }
@@ -99,7 +100,7 @@ void CallBuilder::endAtLastLine() { call().end = time_; }
 
 void CallBuilder::nextSecond(int minDelay, int maxDelay) {
   const Millis target = std::max(time_ + random.between(minDelay, maxDelay), (time_ / 1000 + 1) * 1000);
-  time_ = slotAtOrAfter(target, line);
+  time_ = slotAtOrAfter(target, slot);
   started_ = false;  // the next event lands exactly here
 }
 

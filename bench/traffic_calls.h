@@ -5,9 +5,11 @@
 // each event, notes its effect on the call record the way the inbound and
 // outbound call machines take it: counters, tasks, recipients, serial
 // numbers, the exit code and, for a failed call, the error row.  The events
-// of one gateway line are strictly increasing in time; their milliseconds
-// always end in the line number (time modulo 100 ms), so no two events of the
-// whole trace share a time stamp and every stored event gets sequence 1.
+// of one gateway line are strictly increasing in time and land on the line's
+// millisecond slot (time modulo 100 ms).  Each line has its own slot unless
+// the lines are asked to share one: then events of different lines can carry
+// the same stamp to the millisecond; otherwise no two events of the whole
+// trace do and every stored event gets sequence 1.
 #pragma once
 
 #include <cstdint>
@@ -21,9 +23,9 @@ namespace travik::traffic {
 // Milliseconds since 1970-01-01 00:00:00 of the civil calendar (no zone).
 using Millis = std::int64_t;
 
-// The first moment at or after t on the line's own millisecond slot: time
-// modulo 100 ms equal to the line number modulo 100.
-Millis slotAtOrAfter(Millis t, int line);
+// The first moment at or after t on a millisecond slot: time modulo 100 ms
+// equal to slot modulo 100.  A line's own slot is its number.
+Millis slotAtOrAfter(Millis t, int slot);
 
 // What call reconstruction must write for one generated call.  Field names
 // follow the columns of `calls`; the last group counts rows of the other tables.
@@ -93,11 +95,11 @@ struct Gateway {
 };
 
 // Writes the events of one chunk and keeps the expected record of the call
-// being built.  Delays are in milliseconds; every event lands on the line's
-// own millisecond slot and strictly after the one before.
+// being built.  Delays are in milliseconds; every event lands on the given
+// millisecond slot and strictly after the one before.
 class CallBuilder {
  public:
-  CallBuilder(Random& random, const Gateway& gateway, int line, Chunk& chunk, Millis time);
+  CallBuilder(Random& random, const Gateway& gateway, int line, int slot, Chunk& chunk, Millis time);
 
   // The first event of a call, at the builder's current time.
   ExpectedCall& open(const std::string& text, bool inbound, const std::string& scenario);
@@ -136,6 +138,7 @@ class CallBuilder {
   Random& random;
   const Gateway& gateway;
   const int line;
+  const int slot;
 
  private:
   void place(const std::string& text, int minDelay, int maxDelay, bool tight);

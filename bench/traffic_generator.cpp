@@ -6,6 +6,7 @@
 #include <queue>
 #include <stdexcept>
 
+#include "bench/traffic_growing_folder.h"
 #include "bench/traffic_random.h"
 #include "bench/traffic_summary.h"
 #include "bench/traffic_trace_writer.h"
@@ -20,6 +21,12 @@ namespace {
 constexpr double kIdleNoticeMeanMs = 120000;
 // Mean time between two gateway notices that belong to no line.
 constexpr double kGatewayNoticeMeanMs = 600000;
+// Share of calls that open in the second their line's previous call ended,
+// when back-to-back calls are asked for.
+constexpr double kBackToBackShare = 0.3;
+// The one millisecond slot of every line when the lines share it; gateway
+// notices use it too.
+constexpr int kSharedSlot = 0;
 
 const std::vector<std::string> kGatewayNotices{"Varnel trace heartbeat", "Analog call tracing level is Verbose",
                                                "Directory synchronisation complete"};
@@ -31,6 +38,7 @@ class LineStream {
       : options_(options),
         gateway_(gateway),
         line_(line),
+        slot_(options.sharedMilliseconds ? kSharedSlot : line),
         random_(streamSeed(options.seed, static_cast<std::uint64_t>(line))),
         end_(end),
         last_(start - 1),
@@ -54,15 +62,18 @@ class LineStream {
     next_ = 0;
     if (finished_) return;
     arrival_ += static_cast<Millis>(random_.exponential(3600000.0 / options_.callsPerHour));
-    // A call opens at least one second after the previous one ended.
-    const Millis open = std::max(arrival_, (last_ / 1000 + 1) * 1000);
+    // A call opens at least one second after the previous one ended, or,
+    // when asked for, now and then in that same second (the slot after the
+    // previous event lies at most 99 ms later).
+    Millis open = std::max(arrival_, (last_ / 1000 + 1) * 1000);
+    if (options_.backToBackCalls && last_ % 1000 < 900 && random_.chance(kBackToBackShare)) open = last_ + 1;
     Millis t = last_;
     for (;;) {
-      t = slotAtOrAfter(std::max(t + static_cast<Millis>(random_.exponential(kIdleNoticeMeanMs)), t + 1), line_);
+      t = slotAtOrAfter(std::max(t + static_cast<Millis>(random_.exponential(kIdleNoticeMeanMs)), t + 1), slot_);
       if (t / 1000 >= open / 1000 || t > end_) break;
       chunk_.events.push_back({t, random_.pick(idleNoiseTexts()), -1, false});
     }
-    CallBuilder builder(random_, gateway_, line_, chunk_, open);
+    CallBuilder builder(random_, gateway_, line_, slot_, chunk_, open);
     buildCalls(builder, options_.failurePercent);
     if (chunk_.events.back().time > end_) {
       // The span ends before this call would: keep only the idle notices.
@@ -77,6 +88,7 @@ class LineStream {
   const TrafficOptions& options_;
   const Gateway& gateway_;
   const int line_;
+  const int slot_;  // the millisecond slot of its events
   Random random_;
   const Millis end_;
   Millis last_;     // the last event of the previous chunk
@@ -90,6 +102,16 @@ std::string numberText(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", value);
   return text;
+}
+
+// The cases asked for beyond the default traffic, one line; none: nothing.
+std::string hardCases(const TrafficOptions& options) {
+  std::string cases;
+  for (const auto& [on, name] : {std::pair{options.backToBackCalls, "back-to-back calls"},
+                                 std::pair{options.sharedMilliseconds, "shared milliseconds"},
+                                 std::pair{options.rollOverAnywhere, "roll-over anywhere"}})
+    if (on) cases += (cases.empty() ? "" : ", ") + std::string(name);
+  return cases.empty() ? "" : "hard cases: " + cases + '\n';
 }
 
 void writeTotals(const fs::path& file, const TrafficOptions& options, const GenerationResult& result,
@@ -107,7 +129,7 @@ void writeTotals(const fs::path& file, const TrafficOptions& options, const Gene
       << "calls per hour per line: " << numberText(options.callsPerHour) << '\n'
       << "max file bytes: " << options.maxFileBytes << '\n'
       << "failure percent: " << options.failurePercent << '\n'
-      << "first event: " << (result.events ? stamp(result.firstEvent) : "") << '\n'
+      << hardCases(options) << "first event: " << (result.events ? stamp(result.firstEvent) : "") << '\n'
       << "last event: " << (result.events ? stamp(result.lastEvent) : "") << '\n'
       << "files: " << result.files.size() << '\n'
       << "trace lines: " << result.traceLines << '\n'
@@ -130,6 +152,7 @@ std::string checkOptions(const TrafficOptions& o) {
   if (o.maxFileBytes < 1) return "--max-file-bytes must be at least 1";
   if (o.failurePercent < 0 || o.failurePercent > 100) return "--failures must be 0 to 100";
   if (o.end.year() < 1971) return "--end must be a real moment";
+  if (o.folderStates < 0 || o.folderStates > 999) return "--folder-states must be 0 to 999";
   return "";
 }
 
@@ -171,7 +194,7 @@ GenerationResult generateTraffic(const TrafficOptions& options, const std::funct
   };
   Millis notice = nextNotice(start);
 
-  TraceWriter writer(options.folder, options.maxFileBytes);
+  TraceWriter writer(options.folder, options.maxFileBytes, options.rollOverAnywhere);
   SummaryWriter summary(result.summaryFile);
   // A file never ends while a line's last event is one whose successor the
   // machines look at: a run that stops at the end of any file then rebuilds
@@ -205,6 +228,9 @@ GenerationResult generateTraffic(const TrafficOptions& options, const std::funct
 
   result.files = writer.files();
   result.traceLines = writer.lines();
+  if (options.folderStates > 0)
+    result.stateFolders =
+        writeFolderStates(GrowingFolder(result.files), options.folder / "states", options.folderStates, options.seed);
   result.calls = summary.total.calls;
   result.failedCalls = summary.total.failed;
   result.inboundCalls = summary.total.inbound;
@@ -215,13 +241,22 @@ GenerationResult generateTraffic(const TrafficOptions& options, const std::funct
 std::string trafficUsage() {
   return "usage: generate_traffic --out FOLDER --lines N --hours H --end now|\"YYYY-MM-DD HH:MM:SS\" --seed S\n"
          "                        [--calls-per-hour R] [--max-file-bytes B] [--failures PERCENT]\n"
-         "                        [--summary FILE]\n"
+         "                        [--summary FILE] [--back-to-back] [--shared-milliseconds]\n"
+         "                        [--roll-over-anywhere] [--folder-states N]\n"
          "\n"
          "Writes MVLOG trace files of a gateway with N lines for the H hours before --end,\n"
          "R calls per hour on each line (default 23), files rolled over at B bytes\n"
          "(default 4000000), PERCENT of the calls built to fail (default 8).  Also writes\n"
          "traffic-summary.csv (one row per call: what call reconstruction must produce)\n"
-         "and traffic-totals.txt (calls per line, per node, per exit code).\n";
+         "and traffic-totals.txt (calls per line, per node, per exit code).\n"
+         "\n"
+         "The cases a reader of a live folder must also take (the summary no longer\n"
+         "predicts the calls then): --back-to-back opens some calls in the second in\n"
+         "which their line's previous call ended; --shared-milliseconds stamps events\n"
+         "of different lines alike to the millisecond; --roll-over-anywhere ends full\n"
+         "files after any line, between a digit string and what follows it too;\n"
+         "--folder-states N also writes the folder as it stood at N moments while it\n"
+         "was written (cut at random bytes, inside lines) into states/01 ...\n";
 }
 
 ParsedArguments parseTrafficArguments(const std::vector<std::string>& arguments, const DateTime& now) {
@@ -255,6 +290,18 @@ ParsedArguments parseTrafficArguments(const std::vector<std::string>& arguments,
       parsed.help = true;
       return parsed;
     }
+    if (name == "--back-to-back") {
+      parsed.options.backToBackCalls = true;
+      continue;
+    }
+    if (name == "--shared-milliseconds") {
+      parsed.options.sharedMilliseconds = true;
+      continue;
+    }
+    if (name == "--roll-over-anywhere") {
+      parsed.options.rollOverAnywhere = true;
+      continue;
+    }
     if (i + 1 >= arguments.size()) return fail(name + " needs a value");
     const std::string& value = arguments[++i];
     std::uint64_t integer = 0;
@@ -284,6 +331,9 @@ ParsedArguments parseTrafficArguments(const std::vector<std::string>& arguments,
     } else if (name == "--failures") {
       if (!whole(value, integer) || integer > 100) return fail("--failures must be a whole number from 0 to 100");
       parsed.options.failurePercent = static_cast<int>(integer);
+    } else if (name == "--folder-states") {
+      if (!whole(value, integer) || integer > 999) return fail("--folder-states must be a whole number from 0 to 999");
+      parsed.options.folderStates = static_cast<int>(integer);
     } else if (name == "--end") {
       if (value == "now") {
         parsed.options.end = now;

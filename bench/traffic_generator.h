@@ -6,6 +6,14 @@
 // line-monitor notices while idle; the lines' events are merged in time order
 // into the trace files.  A call opens at least one second after the previous
 // call of its line ended.  The same options always give the same bytes.
+//
+// A reader of a live trace folder meets harder cases than these files hold
+// by default; each can be asked for (and changes the bytes): calls that open
+// in the second in which their line's previous call ended, events of
+// different lines stamped alike to the millisecond, files that roll over
+// after any line, and the folder as it stood at moments while it was written
+// (see traffic_growing_folder.h).  The summary's expectations hold for the
+// default traffic only.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +38,10 @@ struct TrafficOptions {
   std::uint64_t maxFileBytes = 4000000;  // a file rolls over once it is this big
   int failurePercent = 8;                // share of calls built to fail
   std::filesystem::path summaryFile;     // empty: folder / "traffic-summary.csv"
+  bool backToBackCalls = false;          // calls may open in the second the line's previous call ended
+  bool sharedMilliseconds = false;       // all lines on one millisecond slot: events may share a stamp
+  bool rollOverAnywhere = false;         // a full file ends after any line (see TraceWriter)
+  int folderStates = 0;                  // states of the growing folder written under folder / "states"
 };
 
 // One event as the parser will store it: time, line and text (UTF-8, trimmed).
@@ -41,6 +53,7 @@ struct TraceEvent {
 
 struct GenerationResult {
   std::vector<std::filesystem::path> files;
+  std::vector<std::filesystem::path> stateFolders;  // the folder after each cut, oldest first
   std::filesystem::path summaryFile;
   std::filesystem::path totalsFile;
   std::uint64_t traceLines = 0;  // all lines written

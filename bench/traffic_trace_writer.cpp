@@ -1,6 +1,7 @@
 #include "bench/traffic_trace_writer.h"
 
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "processing/date_time.h"
@@ -84,8 +85,27 @@ std::string traceFileName(Millis firstLine) {
   return text;
 }
 
-TraceWriter::TraceWriter(fs::path folder, std::uint64_t maxFileBytes)
-    : folder_(std::move(folder)), maxFileBytes_(maxFileBytes), buffer_(1 << 20) {}
+Millis traceLineTime(std::string_view line) {
+  // "YYYY/MM/DD-HH:MM:SS.mmm" right after the prefix.
+  constexpr std::size_t at = kPrefix.size();
+  int field[7] = {};
+  constexpr std::size_t offsets[7] = {0, 5, 8, 11, 14, 17, 20};
+  constexpr std::size_t widths[7] = {4, 2, 2, 2, 2, 2, 3};
+  bool good = line.size() >= at + 23 && line.substr(0, at) == kPrefix;
+  for (int i = 0; good && i < 7; ++i)
+    for (std::size_t k = 0; good && k < widths[i]; ++k) {
+      const char c = line[at + offsets[i] + k];
+      good = c >= '0' && c <= '9';
+      field[i] = field[i] * 10 + (c - '0');
+    }
+  const auto when = good ? DateTime::fromFields(field[0], field[1], field[2], field[3], field[4], field[5])
+                         : std::optional<DateTime>();
+  if (!when) throw std::runtime_error("not a trace line: " + std::string(line.substr(0, 64)));
+  return when->serialSeconds() * 1000 + field[6];
+}
+
+TraceWriter::TraceWriter(fs::path folder, std::uint64_t maxFileBytes, bool rollOverAnywhere)
+    : folder_(std::move(folder)), maxFileBytes_(maxFileBytes), rollOverAnywhere_(rollOverAnywhere), buffer_(1 << 20) {}
 
 TraceWriter::~TraceWriter() {
   if (file_) std::fclose(file_);
@@ -115,7 +135,9 @@ void TraceWriter::writeNotice(Millis time, std::string_view text, bool mayBreak)
 
 void TraceWriter::append(Millis time, const std::string& text, bool mayBreak) {
   const std::int64_t second = time / 1000;
-  if (file_ && mayBreak && fileBytes_ >= maxFileBytes_ && second > lastSecond_) closeFile();
+  if (file_ && fileBytes_ >= maxFileBytes_ &&
+      (rollOverAnywhere_ ? second > firstSecond_ : mayBreak && second > lastSecond_))
+    closeFile();
   if (!file_) {
     const fs::path path = folder_ / traceFileName(time);
     file_ = std::fopen(path.c_str(), "wb");
@@ -123,6 +145,7 @@ void TraceWriter::append(Millis time, const std::string& text, bool mayBreak) {
     std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
     files_.push_back(path);
     fileBytes_ = 0;
+    firstSecond_ = second;
   }
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
     throw std::runtime_error("cannot write the trace file " + files_.back().string() + ": " + std::strerror(errno));

@@ -10,7 +10,9 @@
 // its last line's second.  Since no file ends in the second in which the next
 // one starts, a file's modification time is always earlier than every event
 // of the files after it.  The caller also says where a file may not end (see
-// the generator).
+// the generator).  A writer asked to roll over anywhere drops both rules: a
+// full file ends after any line, in the second the next one starts too; only
+// a file's first second stays its own, so that names stay unique.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,9 @@ namespace travik::traffic {
 
 // One complete trace line of an event, CR LF included.
 std::string traceLine(Millis time, int line, std::string_view text);
+// The time stamp of a trace line (as traceLine writes it, CR LF or not);
+// throws std::runtime_error when the line has none.
+Millis traceLineTime(std::string_view line);
 // "MVLOG.YYYYMMDD.HHMMSS.log" after the file's first line.
 std::string traceFileName(Millis firstLine);
 // UTF-8 text in the gateway's code page: characters U+00A0 to U+00FF become
@@ -34,7 +39,7 @@ std::string toGatewayCodePage(std::string_view utf8);
 
 class TraceWriter {
  public:
-  TraceWriter(std::filesystem::path folder, std::uint64_t maxFileBytes);
+  TraceWriter(std::filesystem::path folder, std::uint64_t maxFileBytes, bool rollOverAnywhere = false);
   ~TraceWriter();
   TraceWriter(const TraceWriter&) = delete;
   TraceWriter& operator=(const TraceWriter&) = delete;
@@ -56,9 +61,11 @@ class TraceWriter {
 
   std::filesystem::path folder_;
   std::uint64_t maxFileBytes_;
+  bool rollOverAnywhere_;
   std::FILE* file_ = nullptr;
   std::vector<char> buffer_;
   std::uint64_t fileBytes_ = 0;
+  std::int64_t firstSecond_ = 0;  // of the open file's first line
   std::int64_t lastSecond_ = 0;
   std::vector<std::filesystem::path> files_;
   std::uint64_t lines_ = 0;

@@ -429,6 +429,62 @@ TEST(TrafficGenerator, AccentedNamesReachTheFileInTheGatewayCodePage) {
   EXPECT_EQ(all.find("\xc3\xa9"), std::string::npos);
 }
 
+// Asked for, the cases a reader of a live folder must take all come, and the
+// trace stays one: a line's events still strictly increase, file names still
+// follow their first line's time, each file's time is its last line's second.
+TEST(TrafficGenerator, TheHardCasesOfALiveFolderComeWhenAskedFor) {
+  TempFolder temp;
+  TrafficOptions options = smallGateway(temp.path());
+  options.lines = 4;
+  options.maxFileBytes = 5000;
+  options.backToBackCalls = options.sharedMilliseconds = options.rollOverAnywhere = true;
+  std::map<int, Millis> lastOfLine;
+  Millis previous = -1;
+  int sharedStamps = 0;
+  const auto result = generateTraffic(options, [&](const TraceEvent& e) {
+    if (lastOfLine.count(e.line)) {
+      EXPECT_GT(e.time, lastOfLine[e.line]);
+    }
+    lastOfLine[e.line] = e.time;
+    sharedStamps += e.time == previous;
+    previous = e.time;
+  });
+  EXPECT_GT(sharedStamps, 0);
+
+  std::map<int, std::string> previousEnd;
+  int backToBack = 0;
+  auto rows = summaryRows(result.summaryFile);
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const auto& a, const auto& b) { return std::stoi(a.at("line")) < std::stoi(b.at("line")); });
+  for (const auto& row : rows) {
+    const int line = std::stoi(row.at("line"));
+    backToBack += previousEnd.count(line) && previousEnd[line] == row.at("timestampbegin");
+    previousEnd[line] = row.at("timestampend");
+  }
+  EXPECT_GT(backToBack, 0);
+
+  const auto files = traceFiles(temp.path());
+  ASSERT_EQ(files, result.files);
+  int endsBeforeALookAhead = 0, endsInTheNextFilesSecond = 0;
+  std::map<int, std::string> lastText;
+  Millis lastOfPreviousFile = -1;
+  for (const auto& file : files) {
+    const auto lines = linesOf(file);
+    ASSERT_FALSE(lines.empty());
+    const Millis first = traceLineTime(lines.front()), last = traceLineTime(lines.back());
+    EXPECT_EQ(file.filename().string(), traceFileName(first));
+    EXPECT_EQ(fileModificationTime(file), DateTime::fromSerialSeconds(last / 1000)) << file;
+    endsInTheNextFilesSecond += lastOfPreviousFile / 1000 == first / 1000;
+    lastOfPreviousFile = last;
+    for (const auto& raw : lines)
+      if (auto event = parseTraceLine(raw)) lastText[event->line] = event->text;
+    endsBeforeALookAhead +=
+        std::any_of(lastText.begin(), lastText.end(), [](const auto& last) { return looksAhead(last.second); });
+  }
+  EXPECT_GT(endsBeforeALookAhead, 0);
+  EXPECT_GT(endsInTheNextFilesSecond, 0);
+}
+
 TEST(TrafficGenerator, RefusesAFolderThatAlreadyHoldsTraceFiles) {
   TempFolder temp;
   test::writeFile(temp.path() / "mvlog.001", "old trace\r\n");
@@ -488,6 +544,28 @@ TEST(TrafficGeneratorArguments, RejectsBadValuesWithAClearText) {
   EXPECT_NE(with("--colour", "blue"), "");
   EXPECT_NE(parseTrafficArguments({"--out", "x", "--lines", "4"}, now).error, "");
   EXPECT_NE(parseTrafficArguments({"--out"}, now).error, "");
+}
+
+TEST(TrafficGeneratorArguments, ReadsTheSwitchesOfTheHardCases) {
+  const DateTime now(2006, 1, 2, 3, 4, 5);
+  const std::vector<std::string> good{"--out", "x", "--lines", "4", "--hours", "2", "--end", "now", "--seed", "1"};
+  auto parsed = parseTrafficArguments(good, now);
+  EXPECT_FALSE(parsed.options.backToBackCalls || parsed.options.sharedMilliseconds || parsed.options.rollOverAnywhere);
+  EXPECT_EQ(parsed.options.folderStates, 0);
+
+  // Switches take no value and may stand between other options.
+  auto arguments = good;
+  arguments.insert(arguments.begin() + 2,
+                   {"--back-to-back", "--folder-states", "7", "--shared-milliseconds", "--roll-over-anywhere"});
+  parsed = parseTrafficArguments(arguments, now);
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_TRUE(parsed.options.backToBackCalls && parsed.options.sharedMilliseconds && parsed.options.rollOverAnywhere);
+  EXPECT_EQ(parsed.options.folderStates, 7);
+  EXPECT_EQ(parsed.options.lines, 4);
+
+  arguments = good;
+  arguments.insert(arguments.end(), {"--folder-states", "1000"});
+  EXPECT_NE(parseTrafficArguments(arguments, now).error, "");
 }
 
 }  // namespace

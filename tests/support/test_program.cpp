@@ -54,17 +54,12 @@ std::string readFile(const fs::path& file) {
   return text.str();
 }
 
-TestProgram::TestProgram(bool runningAsService, const std::string& fileName) {
+TestProgram::TestProgram(bool runningAsService, const std::string& fileName)
+    : runningAsService_(runningAsService), fileName_(fileName) {
   createDeliveredDatabase(temp.path() / "vrndata.mdb");
   fs::create_directories(temp.path() / "output");
   fs::create_directories(temp.path() / "traces");
-  program = std::make_unique<Program>(
-      temp.path(), fileName.empty() ? (runningAsService ? "TRAVIKservice" : "TRAVIKadmin") : fileName, runningAsService,
-      host, events);
-  program->exitProcess = [](int code) { throw ProgramEnded{code}; };
-  program->databaseBusyTimeoutMs = 200;
-  program->defaultTraceFolder = temp.path() / "no-gateway-log";
-  program->gatewayDataSource = "travik-test-no-such-dsn";
+  makeProgram();
   {
     db::Connection db;
     db.open((temp.path() / "vrndata.mdb").string());
@@ -72,6 +67,22 @@ TestProgram::TestProgram(bool runningAsService, const std::string& fileName) {
     update.bind(1, (temp.path() / "output").string()).bind(2, "DEFAULTOUTPUTPATH").run();
     update.bind(1, (temp.path() / "traces").string()).bind(2, "DEFAULTMVLOGPATH").run();
   }
+  connect();
+}
+
+void TestProgram::makeProgram() {
+  program = std::make_unique<Program>(
+      temp.path(), fileName_.empty() ? (runningAsService_ ? "TRAVIKservice" : "TRAVIKadmin") : fileName_,
+      runningAsService_, host, events);
+  program->exitProcess = [](int code) { throw ProgramEnded{code}; };
+  program->databaseBusyTimeoutMs = 200;
+  program->defaultTraceFolder = temp.path() / "no-gateway-log";
+  program->gatewayDataSource = "travik-test-no-such-dsn";
+}
+
+void TestProgram::restart() {
+  program.reset();
+  makeProgram();
   connect();
 }
 

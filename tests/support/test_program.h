@@ -46,6 +46,9 @@ class TestProgram {
   std::filesystem::path traceFolder() const { return temp.path() / "traces"; }
   // Opens the database and loads the settings, as start-up does (without the log or the gateway).
   void connect();
+  // A new start of the program on the same folder, as after its process
+  // ended: a fresh Program that keeps nothing of the old one but the files.
+  void restart();
   // Opens the activity log as start-up does.
   void openLog();
   // Rows of a query, each as texts joined by "|" (NULL as "<null>").
@@ -55,6 +58,12 @@ class TestProgram {
   FakeHost host;
   platform::MemoryEventLog events;
   std::unique_ptr<Program> program;
+
+ private:
+  void makeProgram();
+
+  bool runningAsService_;
+  std::string fileName_;
 };
 
 }  // namespace travik::test

@@ -1,0 +1,76 @@
+#include "bench/traffic_growing_folder.h"
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+#include "bench/traffic_random.h"
+#include "bench/traffic_trace_writer.h"
+#include "processing/date_time.h"
+#include "processing/file_times.h"
+
+namespace travik::traffic {
+
+namespace fs = std::filesystem;
+
+GrowingFolder::GrowingFolder(const std::vector<fs::path>& files) {
+  for (const fs::path& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!in && !in.eof()) throw std::runtime_error("cannot read the trace file " + file.string());
+    names_.push_back(file.filename().string());
+    starts_.push_back(text_.size());
+    text_ += bytes;
+  }
+}
+
+std::size_t GrowingFolder::fileEnd(std::size_t file) const {
+  return file + 1 < starts_.size() ? starts_[file + 1] : text_.size();
+}
+
+Millis GrowingFolder::lineTimeAt(std::size_t at) const {
+  const std::size_t begin = at == 0 ? 0 : text_.rfind('\n', at - 1) + 1;  // npos + 1 is 0
+  return traceLineTime(std::string_view(text_).substr(begin));
+}
+
+void GrowingFolder::write(const fs::path& folder, std::size_t to, std::size_t from) const {
+  if (from > to || to > text_.size()) throw std::invalid_argument("a folder state outside the text");
+  for (std::size_t file = 0; file < starts_.size() && starts_[file] < to; ++file) {
+    if (fileEnd(file) <= from) continue;  // complete already
+    const std::size_t end = std::min(fileEnd(file), to);
+    const fs::path path = folder / names_[file];
+    {
+      std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      out.write(text_.data() + starts_[file], static_cast<std::streamsize>(end - starts_[file]));
+      if (!out) throw std::runtime_error("cannot write the trace file " + path.string());
+    }
+    setFileModificationTime(path, DateTime::fromSerialSeconds(lineTimeAt(end - 1) / 1000));
+  }
+}
+
+std::vector<fs::path> writeFolderStates(const GrowingFolder& folder, const fs::path& into, int count,
+                                        std::uint64_t seed) {
+  const std::size_t size = folder.text().size();
+  Random random(streamSeed(seed, 101));
+  std::set<std::size_t> cuts;
+  while (static_cast<int>(cuts.size()) < count && cuts.size() + 1 < size) cuts.insert(1 + random.below(size - 1));
+
+  fs::create_directories(into);
+  std::ofstream list(into / "cuts.txt", std::ios::binary);
+  const std::size_t width = std::max<std::size_t>(2, std::to_string(cuts.size()).size());
+  std::vector<fs::path> states;
+  for (const std::size_t cut : cuts) {
+    std::string name = std::to_string(states.size() + 1);
+    name.insert(0, width - name.size(), '0');
+    const fs::path state = into / name;
+    fs::create_directories(state);
+    folder.write(state, cut);
+    list << name << ' ' << cut << '\n';
+    states.push_back(state);
+  }
+  if (!list) throw std::runtime_error("cannot write " + (into / "cuts.txt").string());
+  return states;
+}
+
+}  // namespace travik::traffic
