@@ -154,6 +154,36 @@ TEST(OutboundStates, MessageHeaderResponseReceivedOk) {
   EXPECT_EQ(tooLarge.reports, Texts{"(error):6 (Overflow) in procedure MESSAGEHEADERRESPONSE_RECEIVED_OK"});
 }
 
+TEST(OutboundStates, AResponseCodeWithAFractionIsRoundedHalfToEven) {
+  const auto recipientsAfter = [](const Texts& run, const std::string& code) {
+    const Outcome outcome = rebuild(run + Texts{"Octel response status: " + code, kSending});
+    EXPECT_TRUE(outcome.reports.empty()) << code;
+    return outcome.recipients;
+  };
+  const Texts header = toHeaderResponse();
+  EXPECT_EQ(recipientsAfter(header, "13.4"), recipientsAfter(header, "13"));
+  EXPECT_EQ(recipientsAfter(header, "2.5"), recipientsAfter(header, "2"));
+  EXPECT_EQ(recipientsAfter(header, "3.5"), recipientsAfter(header, "4"));
+  EXPECT_NE(recipientsAfter(header, "13"), recipientsAfter(header, "2"));
+
+  // Words that are no number stay a type mismatch; a fraction past the range overflows.
+  for (const char* word : {"1e3", "0x10", "nan", "13,4"}) {
+    const Outcome outcome = rebuild(header + Texts{std::string("Octel response status: ") + word});
+    EXPECT_EQ(outcome.reports, Texts{"(error):13 (Type mismatch) in procedure MESSAGEHEADERRESPONSE_RECEIVED_OK"})
+        << word;
+  }
+  EXPECT_EQ(rebuild(header + Texts{"Octel response status: 32767.5"}).reports,
+            Texts{"(error):6 (Overflow) in procedure MESSAGEHEADERRESPONSE_RECEIVED_OK"});
+
+  // The same conversion in the additional-recipient exchange.
+  const Outcome refused = rebuild(
+      toAddressRecipient() + Texts{"Octel response status: 12.6", "Could NOT send to Recepient mailbox 202@000777"});
+  EXPECT_TRUE(refused.reports.empty());
+  EXPECT_EQ(refused.recipients, rebuild(toAddressRecipient() + Texts{"Octel response status: 13",
+                                                                     "Could NOT send to Recepient mailbox 202@000777"})
+                                    .recipients);
+}
+
 TEST(OutboundStates, AMessageTheGatewayCouldNotSend) {
   const Texts refused = toHeaderResponse() + Texts{kCouldNotSend};
   // The next message's header.
