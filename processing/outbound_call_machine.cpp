@@ -60,12 +60,6 @@ bool callEnding(CallModule& module, int code, std::string_view state) {
   return true;
 }
 
-const std::string* wordAt(CallModule& module, std::size_t index, std::string_view state) {
-  if (index < module.eventWords.size()) return &module.eventWords[index];
-  eventWord(module, index, state);  // reports the missing word
-  return nullptr;
-}
-
 std::int32_t splitDigits(CallModule& module, std::string_view state) {
   split(module);
   return static_cast<std::int32_t>(textLength(eventWord(module, 1, state)));

@@ -184,6 +184,24 @@ TEST(OutboundStates, AResponseCodeWithAFractionIsRoundedHalfToEven) {
                                     .recipients);
 }
 
+TEST(OutboundStates, AMessageLineWithoutItsRecipientAddsNone) {
+  // The outcome text pending for the recipient that could not be read goes with it.
+  const Outcome sent = rebuild(
+      toHeaderResponse() + Texts{"Octel response status: 3", "Sending Message from mailbox 100@4444 to mailbox",
+                                 "Playing Voice", "Playing #", "Received 8", "Playing 9", received(6), played(24),
+                                 received(6), "Added Recepient mailbox 203", "Message Delivered", kCallOutCompleted});
+  EXPECT_EQ(sent.reports, Texts{"(error):9 (Subscript out of range) in procedure sendMsg()"});
+  EXPECT_EQ(sent.recipients, Texts{"203|0|"});
+
+  // A refused message without its recipient marks no earlier recipient refused.
+  const Outcome refused =
+      rebuild(toSending() + Texts{"Playing Voice", "Playing #", "Received 8", "Playing 9", received(6),
+                                  "Message Delivered", played(36), received(6),
+                                  "Could NOT send Message from mailbox 100@4444 to mailbox", kCallOutCompleted});
+  EXPECT_EQ(refused.reports, Texts{"(error):9 (Subscript out of range) in procedure couldNotSend()"});
+  EXPECT_EQ(refused.recipients, Texts{"200|0|"});
+}
+
 TEST(OutboundStates, AMessageTheGatewayCouldNotSend) {
   const Texts refused = toHeaderResponse() + Texts{kCouldNotSend};
   // The next message's header.
@@ -287,9 +305,9 @@ TEST(OutboundStates, AddressAdditionalRecipients) {
   const Outcome added = rebuild(toAddressRecipient() + Texts{"Octel response status: 13", "Octel response status: 0",
                                                              "Added Recepient mailbox 203"});
   EXPECT_EQ(added.recipients, (Texts{"200|0|", "203|0|"}));
-  // A recipient line cut short: reported, and the recipient has no mailbox.
+  // A recipient line cut short: reported, and no recipient is added.
   const Outcome cut = rebuild(toAddressRecipient() + Texts{"Could NOT send to Recepient mailbox"});
-  EXPECT_EQ(cut.recipients, (Texts{"200|0|", "|1|"}));
+  EXPECT_EQ(cut.recipients, (Texts{"200|0|"}));
   EXPECT_EQ(cut.reports, Texts{"(error):9 (Subscript out of range) in procedure ADDRESS_ADDITIONAL_RECIPIENTS"});
 
   const Outcome name = rebuild(toAddressRecipient() + Texts{played(45)});
