@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace travik::platform {
 
@@ -22,6 +24,26 @@ std::string valueFileName(std::string_view name) {
   return out;
 }
 
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The entry of `folder` named `name` without regard to letter case, as the
+// registry compares key and value names.  The exact spelling wins when both
+// exist; a name that matches nothing keeps its own spelling (to be created).
+fs::path entryIgnoringCase(const fs::path& folder, const std::string& name) {
+  std::error_code ec;
+  fs::path exact = folder / name;
+  if (fs::exists(fs::symlink_status(exact, ec))) return exact;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    const std::string candidate = entry.path().filename().string();
+    if (!candidate.starts_with(".") && sameIgnoringCase(candidate, name)) return entry.path();
+  }
+  return exact;
+}
+
 const char* typeName(RegType type) {
   switch (type) {
     case RegType::String: return "REG_SZ";
@@ -34,18 +56,24 @@ const char* typeName(RegType type) {
 }  // namespace
 
 fs::path KeyStore::keyFolder(std::string_view hive, std::string_view keyPath) const {
-  fs::path folder = root_ / std::string(hive);
+  fs::path folder = entryIgnoringCase(root_, std::string(hive));
   std::string part;
+  auto descend = [&] {
+    if (!part.empty() && part != "." && part != "..") folder = entryIgnoringCase(folder, part);
+    part.clear();
+  };
   for (char c : keyPath) {
-    if (c == '\\' || c == '/') {
-      if (!part.empty() && part != "." && part != "..") folder /= part;
-      part.clear();
-    } else {
+    if (c == '\\' || c == '/')
+      descend();
+    else
       part += c;
-    }
   }
-  if (!part.empty() && part != "." && part != "..") folder /= part;
+  descend();
   return folder;
+}
+
+fs::path KeyStore::valueFile(std::string_view hive, std::string_view keyPath, std::string_view valueName) const {
+  return entryIgnoringCase(keyFolder(hive, keyPath), valueFileName(valueName));
 }
 
 bool KeyStore::keyExists(std::string_view hive, std::string_view keyPath) const {
@@ -64,16 +92,24 @@ bool KeyStore::createKey(std::string_view hive, std::string_view keyPath) const 
 std::optional<RegValue> KeyStore::queryValue(std::string_view hive, std::string_view keyPath,
                                              std::string_view valueName) const {
   if (!keyExists(hive, keyPath)) return std::nullopt;
-  std::ifstream in(keyFolder(hive, keyPath) / valueFileName(valueName), std::ios::binary);
+  std::ifstream in(valueFile(hive, keyPath, valueName), std::ios::binary);
   if (!in) return std::nullopt;
-  std::string type, data;
+  std::string type;
   if (!std::getline(in, type)) return std::nullopt;
-  std::getline(in, data);
+  // The data runs to the end of the file, less the line end the writer adds:
+  // a text may hold line breaks of its own.
+  std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) return std::nullopt;
+  if (!data.empty() && data.back() == '\n') data.pop_back();
   RegValue value;
   if (type == "REG_SZ") {
     value.type = RegType::String;
-    value.text = data;
-  } else if (type == "REG_DWORD") {
+    value.text = std::move(data);
+    return value;
+  }
+  // Numbers and bytes are one line.
+  data.resize(std::min(data.size(), data.find('\n')));
+  if (type == "REG_DWORD") {
     value.type = RegType::Dword;
     try {
       value.number = static_cast<std::int32_t>(std::stoll(data));
@@ -97,9 +133,10 @@ std::optional<RegValue> KeyStore::queryValue(std::string_view hive, std::string_
 bool KeyStore::setValue(std::string_view hive, std::string_view keyPath, std::string_view valueName,
                         const RegValue& value) const {
   if (!keyExists(hive, keyPath)) return false;
-  const fs::path folder = keyFolder(hive, keyPath);
-  const fs::path target = folder / valueFileName(valueName);
-  const fs::path temp = folder / ("." + valueFileName(valueName) + ".tmp");
+  // An existing value keeps the spelling of its name, as in the registry.
+  const fs::path target = valueFile(hive, keyPath, valueName);
+  const fs::path folder = target.parent_path();
+  const fs::path temp = folder / ("." + target.filename().string() + ".tmp");
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) return false;
@@ -126,7 +163,7 @@ bool KeyStore::setValue(std::string_view hive, std::string_view keyPath, std::st
 
 bool KeyStore::deleteValue(std::string_view hive, std::string_view keyPath, std::string_view valueName) const {
   std::error_code ec;
-  return fs::remove(keyFolder(hive, keyPath) / valueFileName(valueName), ec) && !ec;
+  return fs::remove(valueFile(hive, keyPath, valueName), ec) && !ec;
 }
 
 bool KeyStore::deleteKey(std::string_view hive, std::string_view keyPath) const {

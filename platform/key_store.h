@@ -3,8 +3,12 @@
 // A key is a folder under the store's root ("HKEY_LOCAL_MACHINE/Software/
 // TravikAdmin"); a value is a small text file in it whose first line is the
 // type (REG_SZ, REG_BINARY, REG_DWORD) and whose second line is the data (text,
-// hex bytes, decimal number).  Values are written atomically: a temporary file
-// renamed over the old one.  Key paths use "\" as the registry does.
+// hex bytes, decimal number), followed by a line end.  A text may hold line
+// breaks: its data then runs over the following lines to the end of the file,
+// less that last line end.  Values are written atomically: a temporary file
+// renamed over the old one.  Key paths use "\" as the registry does; key and
+// value names compare without regard to letter case, and a name keeps the
+// spelling it was created with.
 #pragma once
 
 #include <cstdint>
@@ -44,9 +48,13 @@ class KeyStore {
   std::vector<std::string> subKeys(std::string_view hive, std::string_view keyPath) const;
   std::vector<std::string> valueNames(std::string_view hive, std::string_view keyPath) const;
 
+  // The folder of an existing key, whatever the letter case of the names
+  // given; the path as spelled for the parts that do not exist.
   std::filesystem::path keyFolder(std::string_view hive, std::string_view keyPath) const;
 
  private:
+  std::filesystem::path valueFile(std::string_view hive, std::string_view keyPath, std::string_view valueName) const;
+
   std::filesystem::path root_;
 };
 

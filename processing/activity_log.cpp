@@ -1,5 +1,7 @@
 #include "processing/activity_log.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "processing/application_parameters.h"
@@ -29,6 +31,40 @@ void openForAppend(Program& program) {
     throw HandledError(error_number::kPathFileAccess, "Path/File access error: " + program.activityLog.fileName);
 }
 
+// Lines written before start-up begins the first file; more are dropped.
+constexpr std::size_t kHeldLinesLimit = 100;
+// Seconds between attempts to begin a file that the folder check let through but that failed.
+constexpr std::int64_t kResumeIntervalSeconds = 60;
+
+// The cheap test before a file is begun again: the logs folder, or the output
+// folder that will hold it, takes new files.
+bool logsFolderWritable(const Program& program) {
+  const fs::path logs = logsFolder(program);
+  std::error_code ec;
+  if (fs::is_directory(logs, ec)) return ::access(logs.c_str(), W_OK | X_OK) == 0;
+  return ::access(program.settings.outputPath.c_str(), W_OK | X_OK) == 0;
+}
+
+// The log could not be begun (its folder missing or not writable) and the
+// program still keeps one: the first line after the folder can be written
+// begins a new file.  True when a file is open afterwards.
+bool resumeActivityLog(Program& program) {
+  ActivityLogState& log = program.activityLog;
+  if (log.resuming) return false;
+  const DateTime now = program.host.now();
+  if (log.resumeNotBefore && now < *log.resumeNotBefore) return false;
+  if (!logsFolderWritable(program)) return false;
+  log.resuming = true;
+  openActivityLog(program, GenerateNewLogFileName(program));
+  log.resuming = false;
+  if (log.file.is_open()) {
+    log.resumeNotBefore.reset();
+    return true;
+  }
+  log.resumeNotBefore = now.addSeconds(kResumeIntervalSeconds);
+  return false;
+}
+
 }  // namespace
 
 std::string timeStamped(const DateTime& now, std::string_view message) {
@@ -54,6 +90,8 @@ std::string GenerateNewLogFileName(Program& program) {
 
 void openActivityLog(Program& program, const std::string& fileName) {
   constexpr const char* kProcedure = "openActivityLog";
+  program.activityLog.started = true;
+  program.activityLog.wanted = true;
   if (!validateOutputPath(program)) return;
   guard(
       program, kProcedure,
@@ -73,6 +111,10 @@ void openActivityLog(Program& program, const std::string& fileName) {
   writeLog(program, "Local time=" + program.host.now().toGeneral(), false);
   writeLog(program, program.runningAsService ? "TRAVIK Service activity" : "TRAVIK Administration activity", true);
   writeLog(program, kRule + "\r\n", false);
+  if (program.activityLog.file.is_open()) {
+    for (const std::string& line : program.activityLog.heldLines) writeLog(program, line, false);
+    program.activityLog.heldLines.clear();
+  }
   program.host.setLogFlushTimerEnabled(true);
 }
 
@@ -80,6 +122,7 @@ void closeActivityLog(Program& program) {
   guard(
       program, "closeActivityLog",
       [&] {
+        program.activityLog.wanted = false;
         program.host.setLogFlushTimerEnabled(false);
         program.activityLog.file.close();
       },
@@ -90,6 +133,9 @@ void flushActivityLog(Program& program) {
   guard(
       program, "flushActivityLog",
       [&] {
+        // A file that could not be begun is not retried here, once a minute
+        // and counted each time: the next line begins it when it can.
+        if (!program.activityLog.file.is_open()) return;
         program.activityLog.file.close();
         if (!program.activityLog.fileName.empty()) openForAppend(program);
       },
@@ -99,8 +145,15 @@ void flushActivityLog(Program& program) {
 void writeLog(Program& program, std::string_view message, bool withTime) {
   constexpr const char* kProcedure = "writeLog";
   if (!validateOutputPath(program)) return;
-  // Nothing is open before start-up opens the first file.
-  if (program.activityLog.fileName.empty() || !program.activityLog.file.is_open()) return;
+  ActivityLogState& log = program.activityLog;
+  // Lines before start-up opens the first file (a setting it could not use)
+  // go into that file after its header.
+  if (!log.started) {
+    if (log.heldLines.size() < kHeldLinesLimit)
+      log.heldLines.push_back(withTime ? timeStamped(program.host.now(), message) : std::string(message));
+    return;
+  }
+  if (!log.file.is_open() && !(log.wanted && resumeActivityLog(program))) return;
   // A log file deleted behind our back: begin a new one rather than fail on every line.
   std::error_code missing;
   if (!fs::exists(program.activityLog.fileName, missing) && !missing) {

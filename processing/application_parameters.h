@@ -33,6 +33,8 @@ constexpr int kServiceProcessing = 12;
 void getApplicationParameter(Program& program);
 // Stores value in every row of the key with that index, then reloads.
 void setApplicationParameter(Program& program, int index, std::string_view value);
+// The store alone: no reload, and a failure is thrown to the caller.
+void storeApplicationParameter(Program& program, int index, std::string_view value);
 // The index 1-12 of the key equal to name (ignoring case), or 0.
 int determineApplicationParameter(std::string_view name);
 // True when the trace folder exists and holds a file whose name begins "MVLOG.".

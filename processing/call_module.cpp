@@ -105,4 +105,10 @@ const std::string& eventWord(CallModule& module, std::size_t index, std::string_
   return kNoWord;
 }
 
+const std::string* wordAt(CallModule& module, std::size_t index, std::string_view procedure) {
+  if (index < module.eventWords.size()) return &module.eventWords[index];
+  eventWord(module, index, procedure);  // reports the missing word
+  return nullptr;
+}
+
 }  // namespace travik

@@ -134,5 +134,9 @@ void splitAtQuote(CallModule& module);
 // Word `index` of eventWords.  A missing word is one handled error of
 // `procedure` ("Subscript out of range") and reads as "".
 const std::string& eventWord(CallModule& module, std::size_t index, std::string_view procedure);
+// Word `index` of eventWords; a missing word is reported as by eventWord and
+// nullptr returned, so the column write that needed it is skipped and the
+// column keeps what it held.
+const std::string* wordAt(CallModule& module, std::size_t index, std::string_view procedure);
 
 }  // namespace travik

@@ -461,9 +461,10 @@ void messageTask(CallModule& module, std::size_t senderWord, std::size_t recipie
   call.counters[kMsgSendAttempt] += 1;
   call.counters[kNumberRecipientsSent] += 1;
   split(module);
-  records.task().sender = mailboxOf(module, eventWord(module, senderWord, procedure));
-  addRecipient(module, mailboxOf(module, eventWord(module, recipientWord, procedure)));
-  if (refused) records.recipient().rejected = true;
+  if (const std::string* sender = wordAt(module, senderWord, procedure))
+    records.task().sender = mailboxOf(module, *sender);
+  const bool added = addRecipientFromWord(module, wordAt(module, recipientWord, procedure), true);
+  if (refused && added) records.recipient().rejected = true;
 }
 
 void markLastRecipient(CallModule& module, std::string_view info, std::string_view procedure) {
@@ -530,6 +531,15 @@ void addRecipient(CallModule& module, std::string_view recipient) {
     records.task().numberofrecipients += 1;
   }
   module.pendingRecipientInfo.clear();
+}
+
+bool addRecipientFromWord(CallModule& module, const std::string* word, bool mailboxPart) {
+  if (!word) {
+    module.pendingRecipientInfo.clear();
+    return false;
+  }
+  addRecipient(module, mailboxPart ? mailboxOf(module, *word) : *word);
+  return module.records.hasTask();
 }
 
 void incompleteMessageRecipient(CallModule& module) {

@@ -249,6 +249,11 @@ void endTask(CallModule& module, bool complete);
 // pendingRecipientInfo and the call's serial of its side, counts it on the
 // task; the recipient row is not saved yet.
 void addRecipient(CallModule& module, std::string_view recipient);
+// addRecipient for the mailbox in a word of the current event (the part
+// before "@" when `mailboxPart`).  A missing word (nullptr, reported by
+// wordAt) adds no recipient and drops the outcome text pending for it.
+// True when a recipient row was added.
+bool addRecipientFromWord(CallModule& module, const std::string* word, bool mailboxPart);
 // "incompleteMessageRecipient()": saves the task, marks the last recipient
 // "Message transmission unsuccessful".
 void incompleteMessageRecipient(CallModule& module);

@@ -124,7 +124,7 @@ State LINESYNC_RECEIVED_OK(Call& call) {
     return abandon(call, Stage::LineSync, Reason::TargetNodeNotConfigured, "", "", 0, 0);
   if (code == ec::kProtocolLevel) {
     split(module);
-    module.records.call().protocollevel = eventWord(module, 3, kState);
+    if (const std::string* level = wordAt(module, 3, kState)) module.records.call().protocollevel = *level;
     return State::LINESYNC_RECEIVED_OK;
   }
   if (code == ec::kReceivedDigits)
@@ -147,13 +147,13 @@ State SESSIONHEADER_RECEIVED_OK(Call& call) {
 
   if (code == ec::kNotConfiguredOnVarnel) {
     split(module);
-    module.records.call().octelserialnumber = eventWord(module, 7, kState);
+    if (const std::string* octel = wordAt(module, 7, kState)) module.records.call().octelserialnumber = *octel;
     return abandon(call, Stage::SessionHeader, Reason::CallingSerialNotConfigured, "", "", 0, 0);
   }
   if (code == ec::kCallReceivedFromSerial) {
     split(module);
-    module.records.call().octelserialnumber = eventWord(module, 5, kState);
-    module.records.call().corvaneserialnumber = eventWord(module, 9, kState);
+    if (const std::string* octel = wordAt(module, 5, kState)) module.records.call().octelserialnumber = *octel;
+    if (const std::string* corvane = wordAt(module, 9, kState)) module.records.call().corvaneserialnumber = *corvane;
     return State::SESSIONHEADER_RECEIVED_OK;
   }
   if (code == ec::kReceivedDigits || code == ec::kReceived9) {
@@ -181,8 +181,8 @@ State MESSAGEHEADER_RECEIVED_OK(Call& call) {
     count(call, kMsgReceiveAttempt);
     count(call, kNumberRecipientsSent);
     split(module);
-    module.records.task().sender = eventWord(module, 4, kState);
-    addRecipient(module, eventWord(module, 7, kState));
+    if (const std::string* sender = wordAt(module, 4, kState)) module.records.task().sender = *sender;
+    addRecipientFromWord(module, wordAt(module, 7, kState), false);
     return State::MESSAGEINFO_RECEIVED_OK;
   }
   if (code == ec::kReceivedDigits)

@@ -48,7 +48,7 @@ State ADDITIONAL_RECIPIENT(Call& call) {
   if (code == ec::kAddedRecipient) {
     guardCall(module, kState, [&] { module.records.saveTask(); });
     split(module);
-    addRecipient(module, eventWord(module, 3, kState));
+    addRecipientFromWord(module, wordAt(module, 3, kState), false);
     count(call, kNumberRecipientsSent);
     return State::ADDITIONAL_RECIPIENT;
   }
@@ -162,7 +162,7 @@ State READ_PUSHED_TEXT_NAME(Call& call) {
 
   if (code == ec::kReceiveTextName) {
     splitAtQuote(module);
-    module.records.task().textnamereceived = eventWord(module, 1, kState);
+    if (const std::string* name = wordAt(module, 1, kState)) module.records.task().textnamereceived = *name;
     count(call, kTextNamesReceived);
     return module.aliasResponseNo ? State::PUSH_TEXT_ONLY_FINISH : State::PUSH_AWAIT_RECORDED_NAME;
   }
@@ -233,7 +233,7 @@ State PROCESS_TEXT_NAME_SEND(Call& call) {
 
   if (code == ec::kReadNameFromDb) {
     splitAtQuote(module);
-    module.records.task().textnamesent = eventWord(module, 1, kState);
+    if (const std::string* name = wordAt(module, 1, kState)) module.records.task().textnamesent = *name;
     count(call, kTextNamesSent);
     return State::PROCESS_VOICE_NAME_SEND;
   }

@@ -8,12 +8,12 @@
 // with the call-ending group.
 #include "processing/outbound_call_machine.h"
 
-#include <charconv>
 #include <limits>
 
 #include "processing/call_module.h"
 #include "processing/event_classification.h"
 #include "processing/handled_error.h"
+#include "processing/number_text.h"
 #include "processing/outbound_call_machine_states.h"
 
 namespace travik {
@@ -34,18 +34,14 @@ bool containsCdd(std::string_view text) {
   return false;
 }
 
-// A word as a 16-bit whole number: an optional sign and digits, nothing else.
+// A word as a 16-bit whole number: a decimal number rounded half to even
+// ("13.4" is 13); a word that is no number does not convert.
 int toInteger16(std::string_view word) {
-  std::string_view digits = word;
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  long long value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (digits.empty() || error == std::errc::invalid_argument || end != digits.data() + digits.size())
-    throw HandledError(error_number::kTypeMismatch, "Type mismatch");
-  if (error == std::errc::result_out_of_range || value < std::numeric_limits<std::int16_t>::min() ||
-      value > std::numeric_limits<std::int16_t>::max())
+  const std::optional<double> rounded = roundedWholeNumber(word);
+  if (!rounded) throw HandledError(error_number::kTypeMismatch, "Type mismatch");
+  if (*rounded < std::numeric_limits<std::int16_t>::min() || *rounded > std::numeric_limits<std::int16_t>::max())
     throw HandledError(error_number::kOverflow, "Overflow");
-  return static_cast<int>(value);
+  return static_cast<int>(*rounded);
 }
 
 }  // namespace
@@ -62,12 +58,6 @@ bool callEnding(CallModule& module, int code, std::string_view state) {
   if (code != ec::kCallOutCompleted && code != ec::kProcessingMessagesDone && code != ec::kCallStatus) return false;
   if (code == ec::kCallStatus) guardCall(module, state, [&] { module.events.movePrevious(); });
   return true;
-}
-
-const std::string* wordAt(CallModule& module, std::size_t index, std::string_view state) {
-  if (index < module.eventWords.size()) return &module.eventWords[index];
-  eventWord(module, index, state);  // reports the missing word
-  return nullptr;
 }
 
 std::int32_t splitDigits(CallModule& module, std::string_view state) {

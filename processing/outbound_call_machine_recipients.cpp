@@ -26,11 +26,8 @@ State addAdditionalRecipient(CallModule& module, int code, std::string_view stat
   const bool refused = code == ec::kCouldNotSendToRecipient;
   count(module, kNumberRecipientsSent);
   split(module);
-  const std::string* address = wordAt(module, refused ? 6 : 3, state);
-  // A missing word gives an empty mailbox rather than the one split before.
-  splitInto(module.mailboxParts, address ? *address : std::string_view(), '@');
-  addRecipient(module, module.mailboxParts.empty() ? std::string_view() : module.mailboxParts[0]);
-  if (refused) module.records.recipient().rejected = true;
+  const bool added = addRecipientFromWord(module, wordAt(module, refused ? 6 : 3, state), true);
+  if (refused && added) module.records.recipient().rejected = true;
   return State::SEND_ADDITIONAL_RECIPIENTS;
 }
 

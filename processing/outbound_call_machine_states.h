@@ -70,10 +70,6 @@ bool readEvent(CallModule& module, int& code);
 // opens the next call on it.
 bool callEnding(CallModule& module, int code, std::string_view state);
 
-// Word `index` of eventWords; a missing word is reported under the state's
-// name and nullptr returned, so the write that needed it is skipped.
-const std::string* wordAt(CallModule& module, std::size_t index, std::string_view state);
-
 // Split, then the length of the digits (word 1) in characters.
 std::int32_t splitDigits(CallModule& module, std::string_view state);
 

@@ -48,6 +48,26 @@ struct RunMark {
 
 }  // namespace
 
+// Left "True" by a lock, the flag would refuse the console's manual runs
+// until the next cycle; one more store, after the first has waited out the
+// busy timeout, rides out most contention.
+void clearServiceProcessing(Program& program) {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      storeApplicationParameter(program, parameter::kServiceProcessing, booleanText(false));
+      break;
+    } catch (const ProgramEnded&) {
+      throw;
+    } catch (...) {
+      if (attempt == 2) {
+        handleError(program, currentHandledError(), "setApplicationParameter");
+        break;
+      }
+    }
+  }
+  getApplicationParameter(program);
+}
+
 void showStatusLine(Program& program, std::string_view text) {
   program.statusMessage = text;
   program.host.showStatus(program.statusMessage, StatusColour::Progress);
@@ -250,7 +270,7 @@ void processLogs(Program& program) {
     if (rebuilt || obsoleteCalls > 0 || parsed.eventsStored > 0) step([&] { processSummaryData(program); });
   }
 
-  if (program.runningAsService) step([&] { setApplicationParameter(program, parameter::kServiceProcessing, "False"); });
+  if (program.runningAsService) step([&] { clearServiceProcessing(program); });
   host.setMousePointer(kPointerDefault);
   step([&] {
     program.statusMessage = "Processing complete.";

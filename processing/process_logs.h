@@ -18,6 +18,11 @@ namespace travik {
 // made while a run is under way (through a yield) returns at once.
 void processLogs(Program& program);
 
+// The end of a service run: SERVICEPROCESSING back to "False", tried a second
+// time when the first store fails (a lock held past the busy timeout), the
+// second failure reported; then the settings are reloaded.
+void clearServiceProcessing(Program& program);
+
 // A progress line: kept in statusMessage, shown in blue and written to the
 // activity log with a time.
 void showStatusLine(Program& program, std::string_view text);

@@ -6,12 +6,15 @@
 // /proc/self/exe, so tests run against temporary program folders.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/db.h"
 #include "platform/event_log.h"
@@ -42,6 +45,15 @@ struct ActivityLogState {
   std::ofstream file;    // activityLogFileNumber
   std::string fileName;  // activityLogFileName
   DateTime fileDate;     // activityLogDate
+  // openActivityLog has run once: lines before it are held, not lost.
+  bool started = false;
+  // Between openActivityLog and closeActivityLog, even when the file could not be opened.
+  bool wanted = false;
+  // A file that could not be begun is tried again, at most once per minute.
+  std::optional<DateTime> resumeNotBefore;
+  bool resuming = false;
+  // Time-stamped lines written before the first file was opened.
+  std::vector<std::string> heldLines;
 };
 
 class Program {
@@ -67,6 +79,9 @@ class Program {
   std::int32_t handledErrorCount = 0;
   std::string statusMessage;
   Settings settings;
+  // Per key index (1-12), the text of the setting last reported as unusable:
+  // a bad row is reported when it is first met, not again at every reload.
+  std::array<std::optional<std::string>, 13> reportedSettings;
 
   Host& host;
   platform::EventLogSink& eventSink;

@@ -1,6 +1,7 @@
 #include "processing/activity_log.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "processing/file_times.h"
 #include "tests/support/test_program.h"
@@ -122,6 +123,90 @@ TEST(ActivityLog, AFileDeletedWhileOpenIsReplacedByANewOne) {
   flushActivityLog(*t);
   EXPECT_NE(test::readFile(t->activityLog.fileName).find("still logged"), std::string::npos);
   EXPECT_EQ(t->handledErrorCount, 0);
+}
+
+}  // namespace
+}  // namespace travik
+
+namespace travik {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The log as start-up begins it, then flushed so the file can be read.
+std::string logText(test::TestProgram& t) {
+  flushActivityLog(*t);
+  return t->activityLog.file.is_open() ? test::readFile(t->activityLog.fileName) : std::string();
+}
+
+TEST(ActivityLogResumes, WhenTheMissingOutputFolderAppears) {
+  test::TestProgram t(true);
+  const fs::path output = t.folder() / "later";
+  t->settings.outputPath = output.string();
+  openActivityLog(*t, GenerateNewLogFileName(*t));
+  writeLog(*t, "lost: no folder", true);
+  EXPECT_FALSE(t->activityLog.file.is_open());
+
+  fs::create_directories(output);
+  writeLog(*t, "the folder is back", true);
+  ASSERT_TRUE(t->activityLog.file.is_open());
+  EXPECT_EQ(fs::path(t->activityLog.fileName).parent_path(), output / "logs");
+  const std::string log = logText(t);
+  EXPECT_NE(log.find("TRAVIK Service activity"), std::string::npos);
+  EXPECT_NE(log.find("the folder is back\r\n"), std::string::npos);
+  EXPECT_EQ(log.find("lost: no folder"), std::string::npos);
+  EXPECT_EQ(t->handledErrorCount, 0);
+}
+
+// A file named "logs" keeps the logs folder from being made, whoever runs the test.
+TEST(ActivityLogResumes, WhenTheLogsFolderCanBeMadeWithoutAnErrorStorm) {
+  test::TestProgram t(true);
+  const fs::path blocker = t.outputFolder() / "logs";
+  test::writeFile(blocker, "in the way");
+  openActivityLog(*t, GenerateNewLogFileName(*t));
+  ASSERT_FALSE(t->activityLog.file.is_open());
+  writeLog(*t, "first line", true);  // one more attempt, which fails too
+  const int errors = t->handledErrorCount;
+  EXPECT_GT(errors, 0);
+  for (int i = 0; i < 200; ++i) writeLog(*t, "a line while the folder cannot be made", true);
+  for (int i = 0; i < 10; ++i) flushActivityLog(*t);  // flush timer ticks
+  EXPECT_EQ(t->handledErrorCount, errors);
+
+  fs::remove(blocker);
+  // Within the minute after a failed attempt the file is not tried again.
+  writeLog(*t, "too soon", true);
+  EXPECT_FALSE(t->activityLog.file.is_open());
+  t.host.clock = t.host.clock.addSeconds(60);
+  writeLog(*t, "logged again", true);
+  ASSERT_TRUE(t->activityLog.file.is_open());
+  EXPECT_NE(logText(t).find("logged again\r\n"), std::string::npos);
+  EXPECT_EQ(t->handledErrorCount, errors);
+}
+
+TEST(ActivityLogResumes, WhenTheOutputFolderBecomesWritable) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into a read-only folder; the test above covers the seam";
+  test::TestProgram t(true);
+  fs::permissions(t.outputFolder(), fs::perms::owner_read | fs::perms::owner_exec);
+  openActivityLog(*t, GenerateNewLogFileName(*t));
+  ASSERT_FALSE(t->activityLog.file.is_open());
+  const int errors = t->handledErrorCount;
+  // The folder check keeps every line from trying the file again.
+  for (int i = 0; i < 100; ++i) writeLog(*t, "a line while the folder is read-only", true);
+  EXPECT_EQ(t->handledErrorCount, errors);
+
+  fs::permissions(t.outputFolder(), fs::perms::owner_all);
+  writeLog(*t, "writable again", true);
+  ASSERT_TRUE(t->activityLog.file.is_open());
+  EXPECT_NE(logText(t).find("writable again\r\n"), std::string::npos);
+  EXPECT_EQ(t->handledErrorCount, errors);
+}
+
+TEST(ActivityLogResumes, NotAfterTheLogWasClosed) {
+  test::TestProgram t(true);
+  t.openLog();
+  closeActivityLog(*t);
+  writeLog(*t, "after the exit", true);
+  EXPECT_FALSE(t->activityLog.file.is_open());
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
+#include "processing/activity_log.h"
+#include "processing/process_logs.h"
+#include "tests/processing/call_trace.h"
 #include "tests/support/test_program.h"
 
 namespace travik {
@@ -16,15 +21,20 @@ void setRow(test::TestProgram& t, const std::string& property, const std::string
       .run();
 }
 
-TEST(ApplicationParameters, DeliveredRowsLoadIntoTheSettings) {
-  test::TestProgram t;
-  const Settings& s = t->settings;
+// The six numbers of the delivered rows.
+void expectDeliveredNumbers(const Settings& s) {
   EXPECT_EQ(s.dataRetentionHours, 72);
   EXPECT_EQ(s.processIntervalSeconds, 3600);
   EXPECT_EQ(s.warningThreshold, 3);
   EXPECT_EQ(s.errorThreshold, 5);
   EXPECT_EQ(s.errorIntervalHours, 24);
   EXPECT_EQ(s.testCallIntervalMinutes, 1440);
+}
+
+TEST(ApplicationParameters, DeliveredRowsLoadIntoTheSettings) {
+  test::TestProgram t;
+  const Settings& s = t->settings;
+  expectDeliveredNumbers(s);
   EXPECT_EQ(s.testCallMailboxId, "9999");
   EXPECT_FALSE(s.autoTest);
   EXPECT_FALSE(s.adminRunning);
@@ -153,6 +163,136 @@ TEST(ApplicationParameters, AMissingOutputFolderIsABoxInTheConsoleAndEvent17InTh
   EXPECT_EQ(service.events.entries[0].eventId, 17);
   EXPECT_EQ(service->statusMessage,
             (service.folder() / "gone").string() + " does not exist.  Please select a valid folder for output files.");
+}
+
+// A program started anew on the folder of `t`, as the next start of the
+// service or the console would be: nothing loaded yet.
+class Restarted {
+ public:
+  Restarted(test::TestProgram& t, bool service)
+      : program(t.folder(), service ? "TRAVIKservice" : "TRAVIKadmin", service, t.host, t.events) {
+    program.exitProcess = [](int code) { throw ProgramEnded{code}; };
+    program.databaseBusyTimeoutMs = 200;
+    program.defaultTraceFolder = t.folder() / "no-gateway-log";
+    program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs);
+  }
+  Program program;
+};
+
+TEST(ApplicationParameters, OnlyDecimalTextIsANumber) {
+  for (const char* text : {"nan", "NaN", "inf", "-inf", "infinity", "0x10", "1e3", "1E3", "", ".", "-", "+", "1,000",
+                           "1.2.3", "12 3", "2147483647.5", "-2147483649", "99999999999999999999999999999"})
+    EXPECT_EQ(toWholeNumber(text), std::nullopt) << text;
+  EXPECT_EQ(toWholeNumber("+7"), 7);
+  EXPECT_EQ(toWholeNumber("5."), 5);
+  EXPECT_EQ(toWholeNumber(".5"), 0);
+  EXPECT_EQ(toWholeNumber("0.0000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                          "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                          "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+                          "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000001"),
+            0);
+  EXPECT_EQ(toWholeNumber("-2147483648"), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(toWholeNumber("2147483647.4"), std::numeric_limits<std::int32_t>::max());
+  for (const char* text : {"nan", "inf", "0x10", "1e3", "on", ""}) EXPECT_EQ(toBoolean(text), std::nullopt) << text;
+  EXPECT_EQ(toBoolean(" -0 "), false);
+  EXPECT_EQ(toBoolean("0.0"), false);
+  EXPECT_EQ(toBoolean("0.4"), true);
+  EXPECT_EQ(toBoolean(" True "), true);
+}
+
+TEST(SettingsAtStart, AnUnusableNumberTakesItsDeliveredValueReportedOnce) {
+  test::TestProgram t(false);
+  setRow(t, "DATARETENTIONINHOURS", "abc");
+  setRow(t, "PROCESSINTERVALINSECONDS", "0");
+  setRow(t, "WARNINGTHRESHOLD", "-24");
+  setRow(t, "ERRORTHRESHOLD", "-2147483648");
+  setRow(t, "ERRORINTERVALINHOURS", "nan");
+  t->db.exec("update applicationparameters set value = null where property = 'TESTCALLINTERVALINMINUTES'");
+  Restarted console(t, false);
+  Program& p = console.program;
+  getApplicationParameter(p);
+  const Settings& s = p.settings;
+  expectDeliveredNumbers(s);
+  EXPECT_EQ(p.handledErrorCount, 6);
+  ASSERT_EQ(t.host.boxes.size(), 6u);
+  EXPECT_EQ(t.host.boxes[0].text,
+            "(error):13 (DATARETENTIONINHOURS \"abc\" is not a number; the delivered value 72 is used) in procedure "
+            "getApplicationParameter");
+  EXPECT_EQ(t.host.boxes[1].text,
+            "(error):5 (PROCESSINTERVALINSECONDS \"0\" is below 1; the delivered value 3600 is used) in procedure "
+            "getApplicationParameter");
+  EXPECT_NE(t.host.boxes[3].text.find("ERRORTHRESHOLD \"-2147483648\" is below 1"), std::string::npos);
+  EXPECT_NE(t.host.boxes[5].text.find("TESTCALLINTERVALINMINUTES Null"), std::string::npos);
+
+  // Reloads that find the same rows stay silent.
+  getApplicationParameter(p);
+  getApplicationParameter(p);
+  EXPECT_EQ(p.handledErrorCount, 6);
+
+  // Later, a bad value keeps the value in use.
+  setRow(t, "DATARETENTIONINHOURS", "0");
+  getApplicationParameter(p);
+  EXPECT_EQ(s.dataRetentionHours, 72);
+  EXPECT_EQ(p.handledErrorCount, 7);
+  EXPECT_EQ(t.host.boxes.back().text,
+            "(error):5 (DATARETENTIONINHOURS \"0\" is below 1; the value 72 is kept) in procedure "
+            "getApplicationParameter");
+
+  // Values of 1 and more are kept whatever their size.
+  setRow(t, "DATARETENTIONINHOURS", "43800");
+  setRow(t, "PROCESSINTERVALINSECONDS", "1");
+  getApplicationParameter(p);
+  EXPECT_EQ(s.dataRetentionHours, 43800);
+  EXPECT_EQ(s.processIntervalSeconds, 1);
+  EXPECT_EQ(p.handledErrorCount, 7);
+
+  // A value that recovered and goes bad again is reported again.
+  setRow(t, "DATARETENTIONINHOURS", "abc");
+  getApplicationParameter(p);
+  EXPECT_EQ(s.dataRetentionHours, 43800);
+  EXPECT_EQ(p.handledErrorCount, 8);
+  EXPECT_EQ(t.host.boxes.back().text, "(error):13 (Type mismatch) in procedure getApplicationParameter");
+}
+
+TEST(SettingsAtStart, ABooleanThatDoesNotConvertIsReportedOnceAndKeepsFalse) {
+  test::TestProgram t;
+  setRow(t, "AUTOTEST", "nan");
+  Restarted service(t, true);
+  getApplicationParameter(service.program);
+  getApplicationParameter(service.program);
+  EXPECT_FALSE(service.program.settings.autoTest);
+  EXPECT_EQ(service.program.handledErrorCount, 1);
+  setRow(t, "AUTOTEST", "0x10");
+  getApplicationParameter(service.program);
+  EXPECT_FALSE(service.program.settings.autoTest);
+  EXPECT_EQ(service.program.handledErrorCount, 2);
+}
+
+TEST(SettingsAtStart, TheServiceLogsItsStartUpReportAfterTheLogHeader) {
+  test::TestProgram t;
+  setRow(t, "DATARETENTIONINHOURS", "-24");
+  Restarted service(t, true);
+  getApplicationParameter(service.program);
+  openActivityLog(service.program, GenerateNewLogFileName(service.program));
+  flushActivityLog(service.program);
+  const std::string log = test::readFile(service.program.activityLog.fileName);
+  const auto header = log.find("TRAVIK Service activity");
+  const auto report = log.find("(error):5 (DATARETENTIONINHOURS \"-24\" is below 1; the delivered value 72 is used)");
+  ASSERT_NE(report, std::string::npos) << log;
+  EXPECT_LT(header, report);
+}
+
+TEST(SettingsAtStart, ARetentionThatDoesNotConvertNoLongerEmptiesTheDatabase) {
+  test::TestProgram t;
+  test::LineTrace(*t, 1, t.host.clock.addHours(-10)).events({"Call Received.", "Received BD"});
+  for (const char* text : {"abc", "0", "-2147483648"}) {
+    SCOPED_TRACE(text);
+    setRow(t, "DATARETENTIONINHOURS", text);
+    Restarted service(t, true);
+    getApplicationParameter(service.program);
+    processLogs(service.program);
+    EXPECT_EQ(t.rows("select count(*) from Events"), std::vector<std::string>{"2"});
+  }
 }
 
 }  // namespace

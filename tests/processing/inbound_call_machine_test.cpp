@@ -88,6 +88,26 @@ TEST_F(InboundCall, AMessageToTwoRecipients) {
   EXPECT_EQ(program->handledErrorCount, 0);
 }
 
+TEST_F(InboundCall, AWordMissingFromALineLeavesItsColumnAsItWas) {
+  run(concat({{"Call Received.", "Received BD", received(18), "Protocol Level = 3", "Protocol Level =", received(16),
+               "Call received from Serial # 111 to Serial #", received(36), "New Message from mailbox 100 to mailbox",
+               received(46)},
+              kRecorded,
+              {received(24), "Added Recepient mailbox", received(24), "Added Recepient mailbox 300", "Message Saved",
+               received(36), "Incoming Call Completed."}}));
+  // The serial that was not read stays "Unknown"; the protocol level stays 3.
+  EXPECT_EQ(calls(), Rows{"OK|Unknown|111|3|1|1|3|0|0|0|0|0"});
+  // Only the recipient whose mailbox was read is added.
+  EXPECT_EQ(tasks(), Rows{"Voice Message|100|1|0|<null>|<null>|0|<null>|0|1"});
+  EXPECT_EQ(recipients(), Rows{"300|Unknown|<null>|0|"});
+  Texts reports;
+  for (const auto& box : program.host.boxes) reports.push_back(box.text);
+  EXPECT_EQ(reports, (Texts{"(error):9 (Subscript out of range) in procedure LINESYNC_RECEIVED_OK",
+                            "(error):9 (Subscript out of range) in procedure SESSIONHEADER_RECEIVED_OK",
+                            "(error):9 (Subscript out of range) in procedure MESSAGEHEADER_RECEIVED_OK",
+                            "(error):9 (Subscript out of range) in procedure ADDITIONAL_RECIPIENT"}));
+}
+
 TEST_F(InboundCall, TwoMessagesInOneCall) {
   run(concat({kSetUp,
               kNewMessage,
@@ -337,7 +357,8 @@ TEST_F(InboundCall, AMissingQuoteIsReportedUnderTheStateName) {
   EXPECT_EQ(program.host.boxes[0].text, "(error):9 (Subscript out of range) in procedure READ_PUSHED_TEXT_NAME");
   // The count and the transition still follow.
   EXPECT_EQ(calls(), Rows{"OK|222|111|3|0|0|0|1|1|0|0|0"});
-  EXPECT_EQ(program.rows("select textnamereceived, tasktype from tasks"), Rows{"|Admin-Accept Push"});
+  // The name that could not be read is not written.
+  EXPECT_EQ(program.rows("select textnamereceived, tasktype from tasks"), Rows{"<null>|Admin-Accept Push"});
 }
 
 TEST_F(InboundCall, UntestedEventsNeverEndTheCall) {

@@ -154,6 +154,54 @@ TEST(OutboundStates, MessageHeaderResponseReceivedOk) {
   EXPECT_EQ(tooLarge.reports, Texts{"(error):6 (Overflow) in procedure MESSAGEHEADERRESPONSE_RECEIVED_OK"});
 }
 
+TEST(OutboundStates, AResponseCodeWithAFractionIsRoundedHalfToEven) {
+  const auto recipientsAfter = [](const Texts& run, const std::string& code) {
+    const Outcome outcome = rebuild(run + Texts{"Octel response status: " + code, kSending});
+    EXPECT_TRUE(outcome.reports.empty()) << code;
+    return outcome.recipients;
+  };
+  const Texts header = toHeaderResponse();
+  EXPECT_EQ(recipientsAfter(header, "13.4"), recipientsAfter(header, "13"));
+  EXPECT_EQ(recipientsAfter(header, "2.5"), recipientsAfter(header, "2"));
+  EXPECT_EQ(recipientsAfter(header, "3.5"), recipientsAfter(header, "4"));
+  EXPECT_NE(recipientsAfter(header, "13"), recipientsAfter(header, "2"));
+
+  // Words that are no number stay a type mismatch; a fraction past the range overflows.
+  for (const char* word : {"1e3", "0x10", "nan", "13,4"}) {
+    const Outcome outcome = rebuild(header + Texts{std::string("Octel response status: ") + word});
+    EXPECT_EQ(outcome.reports, Texts{"(error):13 (Type mismatch) in procedure MESSAGEHEADERRESPONSE_RECEIVED_OK"})
+        << word;
+  }
+  EXPECT_EQ(rebuild(header + Texts{"Octel response status: 32767.5"}).reports,
+            Texts{"(error):6 (Overflow) in procedure MESSAGEHEADERRESPONSE_RECEIVED_OK"});
+
+  // The same conversion in the additional-recipient exchange.
+  const Outcome refused = rebuild(
+      toAddressRecipient() + Texts{"Octel response status: 12.6", "Could NOT send to Recepient mailbox 202@000777"});
+  EXPECT_TRUE(refused.reports.empty());
+  EXPECT_EQ(refused.recipients, rebuild(toAddressRecipient() + Texts{"Octel response status: 13",
+                                                                     "Could NOT send to Recepient mailbox 202@000777"})
+                                    .recipients);
+}
+
+TEST(OutboundStates, AMessageLineWithoutItsRecipientAddsNone) {
+  // The outcome text pending for the recipient that could not be read goes with it.
+  const Outcome sent = rebuild(
+      toHeaderResponse() + Texts{"Octel response status: 3", "Sending Message from mailbox 100@4444 to mailbox",
+                                 "Playing Voice", "Playing #", "Received 8", "Playing 9", received(6), played(24),
+                                 received(6), "Added Recepient mailbox 203", "Message Delivered", kCallOutCompleted});
+  EXPECT_EQ(sent.reports, Texts{"(error):9 (Subscript out of range) in procedure sendMsg()"});
+  EXPECT_EQ(sent.recipients, Texts{"203|0|"});
+
+  // A refused message without its recipient marks no earlier recipient refused.
+  const Outcome refused =
+      rebuild(toSending() + Texts{"Playing Voice", "Playing #", "Received 8", "Playing 9", received(6),
+                                  "Message Delivered", played(36), received(6),
+                                  "Could NOT send Message from mailbox 100@4444 to mailbox", kCallOutCompleted});
+  EXPECT_EQ(refused.reports, Texts{"(error):9 (Subscript out of range) in procedure couldNotSend()"});
+  EXPECT_EQ(refused.recipients, Texts{"200|0|"});
+}
+
 TEST(OutboundStates, AMessageTheGatewayCouldNotSend) {
   const Texts refused = toHeaderResponse() + Texts{kCouldNotSend};
   // The next message's header.
@@ -257,9 +305,9 @@ TEST(OutboundStates, AddressAdditionalRecipients) {
   const Outcome added = rebuild(toAddressRecipient() + Texts{"Octel response status: 13", "Octel response status: 0",
                                                              "Added Recepient mailbox 203"});
   EXPECT_EQ(added.recipients, (Texts{"200|0|", "203|0|"}));
-  // A recipient line cut short: reported, and the recipient has no mailbox.
+  // A recipient line cut short: reported, and no recipient is added.
   const Outcome cut = rebuild(toAddressRecipient() + Texts{"Could NOT send to Recepient mailbox"});
-  EXPECT_EQ(cut.recipients, (Texts{"200|0|", "|1|"}));
+  EXPECT_EQ(cut.recipients, (Texts{"200|0|"}));
   EXPECT_EQ(cut.reports, Texts{"(error):9 (Subscript out of range) in procedure ADDRESS_ADDITIONAL_RECIPIENTS"});
 
   const Outcome name = rebuild(toAddressRecipient() + Texts{played(45)});
