@@ -75,6 +75,8 @@ fs::path lockFileFor(std::string_view kind, const fs::path& subject) {
   std::error_code error;
   fs::path canonical = fs::weakly_canonical(subject, error);
   if (error) canonical = fs::absolute(subject, error).lexically_normal();
+  // "folder/" and "folder" are one folder.
+  if (!canonical.has_filename() && canonical.has_relative_path()) canonical = canonical.parent_path();
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a(canonical.native())));
   return lockFolder() / ("travik-" + std::string(kind) + "-" + hex + ".lock");
