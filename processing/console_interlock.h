@@ -1,4 +1,4 @@
-// One console per server, and the idle deadline of the console.
+// One console per program folder, and the idle deadline of the console.
 #pragma once
 
 #include <filesystem>
