@@ -21,10 +21,9 @@ FrmAdminStartup::FrmAdminStartup(Console& console) : console_(console) {
 
 bool FrmAdminStartup::formLoad() {
   Program& program = console_.program;
-  // One console per machine: the lock file stands for the main window that a
-  // running console shows.  Probing and taking it are one step, so two
-  // consoles started together cannot both go on.
-  if (travikAdminIsRunning(program) || !console_.instanceLock.acquire()) {
+  // One console per program folder: the lock stands for the main window that
+  // a running console shows.
+  if (travikAdminIsRunning(program, console_.instanceLock)) {
     program.host.messageBox(kAlreadyRunningMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Exclamation);
     return false;
   }

@@ -174,7 +174,9 @@ void FrmEventViewer::cmbErrorInterval_LostFocus() {
 
 bool FrmEventViewer::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
-    int keyAscii = keyAsciiOf(*static_cast<QKeyEvent*>(event));
+    const QKeyEvent& key = *static_cast<QKeyEvent*>(event);
+    if (!reachesKeyFilter(key)) return QWidget::eventFilter(watched, event);
+    int keyAscii = keyAsciiOf(key);
     if (keyAscii < 0) return QWidget::eventFilter(watched, event);
     if (watched == cmbWarningThreshold)
       cmbWarningThreshold_KeyPress(keyAscii);

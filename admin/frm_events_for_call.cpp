@@ -1,5 +1,6 @@
 #include "admin/frm_events_for_call.h"
 
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTableView>
 #include <algorithm>
@@ -38,7 +39,9 @@ void FrmEventsForCall::showEventsForCall(std::int64_t line, const QString& begin
   QueryModel& model = boundModel(*flxEvents);
   const int found = model.findRow(grid_field::kEventTime, beginTime);
   if (found < 0) return;  // the call's first events are gone: the grid stays at its top
-  flxEvents->setCurrentIndex(model.index(found, grid_field::kEventTime));
+  // Current, not selected: a selection would paint over the yellow mark.
+  flxEvents->selectionModel()->setCurrentIndex(model.index(found, grid_field::kEventTime),
+                                               QItemSelectionModel::NoUpdate);
   setTopRow(*flxEvents, topRowShowing(found));
   model.setBackground(found, 0, grid_field::kEventFields - 1, kFirstEventColour);
 }

@@ -23,6 +23,7 @@
 #include "admin/frm_help.h"
 #include "admin/frm_reset_error_counts.h"
 #include "admin/frm_test_calls.h"
+#include "admin/settings_input.h"
 #include "admin/update_check.h"
 #include "admin/window_geometry.h"
 #include "processing/application_parameters.h"
@@ -242,6 +243,9 @@ void FrmMain::connectHandlers() {
   onClick(cmdSaveErrorsGrid, &FrmMain::cmdSaveErrorsGrid_Click);
   onClick(cmdViewCallDetail, &FrmMain::cmdViewCallDetail_Click);
   onClick(cmdViewTasks, &FrmMain::cmdViewTasks_Click);
+  // Both act on the chosen call; none is chosen yet.
+  cmdViewCallDetail->setEnabled(false);
+  cmdViewTasks->setEnabled(false);
   onClick(cmdViewPerLine, &FrmMain::cmdViewPerLine_Click);
   onClick(cmdViewPerOctel, &FrmMain::cmdViewPerOctel_Click);
   onClick(cmdBrowseForLog, &FrmMain::cmdBrowseForLog_Click);
@@ -272,7 +276,10 @@ void FrmMain::connectHandlers() {
 // A key press handler that sets the code to 0 drops the key.
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
-    int keyAscii = keyAsciiOf(*static_cast<QKeyEvent*>(event));
+    const QKeyEvent& key = *static_cast<QKeyEvent*>(event);
+    const bool numericBox = watched == cmbInterval || watched == cmbTestInterval || watched == cmbRetention;
+    if (numericBox && !reachesKeyFilter(key)) return QMainWindow::eventFilter(watched, event);
+    int keyAscii = keyAsciiOf(key);
     if (keyAscii < 0) return QMainWindow::eventFilter(watched, event);
     if (watched == cmbInterval)
       cmbInterval_KeyPress(keyAscii);

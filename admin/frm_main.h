@@ -121,6 +121,8 @@ class FrmMain : public QMainWindow {
   void showVrndataAll();
   // Reloads both grids for the pickers' range.
   void filterVrndata();
+  // Disables the two buttons that act on the chosen call.
+  void noCallChosen();
   void cmdShowAll_Click();
   void cmdUpdateGridFilters_Click();
   void flxCalls_Click();

@@ -41,6 +41,7 @@ void FrmMain::showVrndataAll() {
         bindGrid(*flxCalls, calls);
       }))
     clearGrid(*flxCalls);
+  noCallChosen();
   if (!trap(kProcedure, ErrorHandler::Standard, [&] {
         db::Statement errors = selectAllErrors(p.db);
         bindGrid(*flxErrors, errors);
@@ -83,6 +84,7 @@ void FrmMain::filterVrndata() {
         bindGrid(*flxCalls, calls);
       }))
     clearGrid(*flxCalls);
+  noCallChosen();
   // No call in the range: no error belongs to the view.
   bool errorsShown = false;
   if (callsInRange)
@@ -94,6 +96,13 @@ void FrmMain::filterVrndata() {
 
   progress.hide();
   p.host.setMousePointer(kPointerDefault);
+}
+
+// A grid filled anew has no current row: the buttons of one call wait for a
+// call to be chosen again.
+void FrmMain::noCallChosen() {
+  cmdViewCallDetail->setEnabled(false);
+  cmdViewTasks->setEnabled(false);
 }
 
 void FrmMain::cmdShowAll_Click() { showVrndataAll(); }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <string_view>
 
+class QKeyEvent;
 class QWidget;
 
 namespace travik {
@@ -17,6 +18,11 @@ inline constexpr int kNumericBoxMaximumLength = 7;
 
 // The digits and the control codes backspace, tab, line feed and Enter.
 bool isNumericKey(int keyAscii);
+// False for the keys that move or edit rather than type: Tab and Shift+Tab,
+// Delete, Backspace, the arrows, Home, End, the page keys, Insert and the
+// clipboard, undo and select-all shortcuts.  They work in a numeric box as in
+// any text box; only what is typed reaches the box's key handler.
+bool reachesKeyFilter(const QKeyEvent& event);
 // True once the box holds the longest text typing may produce.
 inline bool reachedInputLimit(const QString& text) { return text.size() >= kNumericBoxMaximumLength; }
 // The check on leaving a box: true when the text is a whole number from lower

@@ -57,7 +57,7 @@ int waitFor(pid_t pid) {
 
 }  // namespace
 
-int runCommand(std::string_view commandLine, const fs::path& programFolder) {
+int startCommand(std::string_view commandLine, const fs::path& programFolder) {
   std::vector<std::string> words = splitCommandLine(commandLine);
   if (words.empty()) return -1;
   words[0] = locateProgram(words[0], programFolder);
@@ -66,7 +66,12 @@ int runCommand(std::string_view commandLine, const fs::path& programFolder) {
   argv.push_back(nullptr);
   pid_t pid = 0;
   if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  return waitFor(pid);
+  return pid;
+}
+
+int runCommand(std::string_view commandLine, const fs::path& programFolder) {
+  const int pid = startCommand(commandLine, programFolder);
+  return pid < 0 ? -1 : waitFor(pid);
 }
 
 std::string captureOutput(const std::vector<std::string>& arguments, int* exitCode) {

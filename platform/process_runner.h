@@ -17,6 +17,10 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine);
 // up in programFolder first, then on the search path.  Blocks until the end.
 int runCommand(std::string_view commandLine, const std::filesystem::path& programFolder);
 
+// Starts the command as runCommand does and does not wait for its end: the
+// process id, or -1 when the program cannot be started.
+int startCommand(std::string_view commandLine, const std::filesystem::path& programFolder);
+
 // Runs a program with arguments and returns its standard output; exit code in *exitCode.
 std::string captureOutput(const std::vector<std::string>& arguments, int* exitCode);
 

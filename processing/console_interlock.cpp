@@ -1,19 +1,27 @@
 #include "processing/console_interlock.h"
 
-#include "platform/instance_lock.h"
 #include "processing/error_handling.h"
 #include "processing/registry_api.h"
 
 namespace travik {
 
 std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder) {
-  return programFolder / "TRAVIKadmin.lock";
+  return platform::consoleLockFile(programFolder);
 }
 
-bool travikAdminIsRunning(Program& program) {
+bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
   bool running = false;
-  guard(program, "travikAdminIsRunning()",
-        [&] { running = platform::InstanceLock::isHeld(consoleLockFile(program.programFolder)); });
+  // No activity log is open yet, so the report is the box alone.
+  guard(
+      program, "travikAdminIsRunning()",
+      [&] {
+        switch (lock.tryAcquire()) {
+          case platform::LockResult::Taken: break;
+          case platform::LockResult::HeldElsewhere: running = true; break;
+          case platform::LockResult::Failed: throw HandledError(error_number::kPathFileAccess, lock.failure());
+        }
+      },
+      ErrorHandler::BoxAndCount);
   return running;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/instance_lock.h"
 #include "processing/activity_log.h"
 #include "processing/application_parameters.h"
 #include "processing/error_handling.h"
@@ -211,6 +212,26 @@ void processLogs(Program& program) {
   Host& host = program.host;
   auto ignoring = [&](auto&& step) { guard(program, kProcedure, step, ErrorHandler::Silent); };
   auto step = [&](auto&& action) { return guard(program, kProcedure, action); };
+
+  // One run per database at a time, whichever programs start them: two runs
+  // would each store every new event.  The lock is held to the end of this
+  // run, and goes with the process if it dies.
+  platform::InstanceLock runLock(platform::processingLockFile(program.databasePath()));
+  const platform::LockResult taken = runLock.tryAcquire();
+  if (taken == platform::LockResult::HeldElsewhere && !program.runningAsService) {
+    host.messageBox(kServiceBusy, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+    return;
+  }
+  if (taken != platform::LockResult::Taken) {
+    step([&] {
+      if (taken == platform::LockResult::HeldElsewhere)
+        throw HandledError(error_number::kPermissionDenied, "Another processing run is using " +
+                                                                program.databasePath().string() +
+                                                                "; this processing cycle is skipped");
+      throw HandledError(error_number::kPathFileAccess, runLock.failure() + "; no processing run is started");
+    });
+    return;
+  }
 
   // Start: failures here are ignored.
   if (program.runningAsService) {

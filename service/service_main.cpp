@@ -2,12 +2,14 @@
 //
 // Started by systemd through SRVANY, or in the foreground by hand; it runs
 // until SIGTERM or SIGINT, or until the processing code ends it (database
-// missing, too many handled errors).
+// missing, too many handled errors).  It does not start while another
+// service runs on the same program folder.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/event_log.h"
+#include "platform/instance_lock.h"
 #include "processing/program.h"
 #include "processing/start_up.h"
 #include "service/event_loop.h"
@@ -50,10 +52,25 @@ int main() {
     std::fprintf(stderr, "TRAVIKservice: cannot find the program folder: %s\n", error.message().c_str());
     return 1;
   }
+  const std::filesystem::path programFolder = executable.parent_path();
+  // One service per program folder: a second one, started by hand beside the
+  // installed one, would repeat every cycle and reset the first one's marks.
+  // Held to the end of the process.
+  travik::platform::InstanceLock serviceLock(travik::platform::serviceLockFile(programFolder));
+  switch (serviceLock.tryAcquire()) {
+    case travik::platform::LockResult::Taken: break;
+    case travik::platform::LockResult::HeldElsewhere:
+      std::fprintf(stderr, "TRAVIKservice: a TRAVIK service is already running on %s; this one does not start.\n",
+                   programFolder.c_str());
+      return 2;
+    case travik::platform::LockResult::Failed:
+      std::fprintf(stderr, "TRAVIKservice: %s; the service does not start.\n", serviceLock.failure().c_str());
+      return 2;
+  }
   travik::EventLoop loop(platform);
   travik::ServiceHost host(loop, platform);
   ServiceEventLog events;
-  travik::Program program(executable.parent_path(), "TRAVIKservice", true, host, events);
+  travik::Program program(programFolder, "TRAVIKservice", true, host, events);
   travik::ServiceStartup startup(program, loop, host);
   startup.formLoad();
   loop.run();

@@ -86,7 +86,7 @@ void trap(Uninstaller& uninstaller, std::string_view procedure, Step&& step) {
   } catch (const UninstallError& e) {
     number = e.number;
     description = e.what();
-  } catch (const fs::filesystem_error& e) {
+  } catch (const std::system_error& e) {
     number = fileErrorNumber(e.code());
     description = e.what();
   } catch (const std::bad_alloc&) {
@@ -122,10 +122,14 @@ void deleteFolderTree(const fs::path& folder) {
   fs::remove_all(folder);
 }
 
-// The setup uninstaller st6unst completes the removal on the original
-// platform.  It has no counterpart here, so starting it fails the way it fails
-// there when the program is missing.
-[[noreturn]] void startSetupUninstaller() { throw UninstallError(kFileNotFound, "File not found"); }
+// Starts the setup uninstaller, which removes the program files listed in the
+// setup log, and does not wait for it: this program is one of those files.
+void startSetupUninstaller(Uninstaller& uninstaller) {
+  const fs::path log = uninstaller.programFolder / "st6unst.log";
+  const int pid = platform::startCommand("st6unst -n \"" + log.string() + "\"", uninstaller.programFolder);
+  if (pid < 0) throw UninstallError(kFileNotFound, "File not found");
+  uninstaller.setupUninstallerProcess = pid;
+}
 
 struct ServiceCommand {
   const char* procedure;
@@ -191,7 +195,7 @@ Answer showMessageBox(const std::string& text, Buttons buttons, Icon icon) {
   return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
-fs::path adminLockFile(const fs::path& programFolder) { return programFolder / "TRAVIKadmin.lock"; }
+fs::path adminLockFile(const fs::path& programFolder) { return platform::consoleLockFile(programFolder); }
 
 bool adminIsRunning(const Uninstaller& uninstaller) {
   return platform::InstanceLock::isHeld(adminLockFile(uninstaller.programFolder));
@@ -218,7 +222,10 @@ bool cmdUninstallService(Uninstaller& uninstaller) { return runServiceCommand(un
 void Main(Uninstaller& u) {
   constexpr const char* kProcedure = "Main()";
 
-  if (adminIsRunning(u)) {
+  // A lock that cannot be asked is reported; nothing then says a console runs.
+  bool consoleRunning = false;
+  trap(u, kProcedure, [&] { consoleRunning = adminIsRunning(u); });
+  if (consoleRunning) {
     u.messageBox(kAdminRunning, Buttons::Ok, Icon::Warning);
     return;
   }
@@ -249,7 +256,7 @@ void Main(Uninstaller& u) {
 
   bool started = false;
   trap(u, kProcedure, [&] {
-    startSetupUninstaller();
+    startSetupUninstaller(u);
     started = true;
   });
   if (!started) u.messageBox(kSetupUninstallerFailed, Buttons::Ok, Icon::Warning);

@@ -2,8 +2,8 @@
 //
 // One pass: refuse while a console runs; stop and remove the processing
 // service after asking the operator; delete the console's working files in the
-// program folder and its registry key; report that the setup uninstaller is
-// not available on this platform.  Every step that fails is shown to the
+// program folder and its registry key; start the setup uninstaller, which
+// removes the program files that the setup log lists.  Every step that fails is shown to the
 // operator as an error report line and the pass goes on with the next step;
 // nothing is logged or counted.
 #pragma once
@@ -41,6 +41,7 @@ struct Uninstaller {
   MessageBoxHook messageBox = showMessageBox;
   std::function<void(int milliseconds)> sleep;    // a real pause by default
   std::function<bool()> eventViewerWindowExists;  // the window search behind eventViewerIsRunning
+  int setupUninstallerProcess = -1;               // the started st6unst, for a caller that waits for it
 };
 
 // The start procedure; every path returns to main(), which ends the program.
@@ -54,12 +55,12 @@ bool cmdUninstallService(Uninstaller& uninstaller);
 // without a time limit; the exit code, -1 when it cannot be started.
 int ExecCmd(Uninstaller& uninstaller, std::string_view commandLine);
 
-// True when a console runs on this machine (it holds its lock file).
+// True when a console runs on this program folder (it holds its lock).
 bool adminIsRunning(const Uninstaller& uninstaller);
 // True when an "Event Viewer" window is open.
 bool eventViewerIsRunning(const Uninstaller& uninstaller);
 
-// The lock file a running console holds, in the program folder.
+// The lock file a running console holds.
 std::filesystem::path adminLockFile(const std::filesystem::path& programFolder);
 
 }  // namespace travik::uninstall

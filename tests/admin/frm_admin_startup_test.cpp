@@ -1,4 +1,4 @@
-// The console's start-up: one console per machine, the running flag of the
+// The console's start-up: one console per program folder, the running flag of the
 // registry, the gateway check, and what a start leaves behind.
 #include "admin/frm_admin_startup.h"
 
@@ -9,6 +9,7 @@
 #include "platform/instance_lock.h"
 #include "processing/console_interlock.h"
 #include "tests/admin/console_fixture.h"
+#include "tests/support/lock_holder.h"
 
 namespace travik {
 namespace {
@@ -152,6 +153,45 @@ TEST_F(StartupTest, AMissingDatabaseEndsTheProgramAfterItsMessage) {
   EXPECT_EQ(boxes.back().title, "Database not found");
   EXPECT_FALSE(frmMain().isVisible());
   EXPECT_NE(registryFlag(), 1);
+}
+
+TEST_F(StartupTest, AConsoleInAnotherProcessRefusesTheSecondAndOnceKilledRefusesNothing) {
+  test::LockHolder running(consoleLockFile(program().programFolder));
+  ASSERT_EQ(running.result(), platform::LockResult::Taken);
+  EXPECT_FALSE(start());
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{kAlreadyRunningMessage});
+
+  running.kill();
+  boxes.clear();
+  ASSERT_TRUE(start());
+  for (const auto& text : boxTexts()) EXPECT_NE(text, kAlreadyRunningMessage);
+  EXPECT_TRUE(frmMain().isVisible());
+  EXPECT_TRUE(platform::InstanceLock::isHeld(consoleLockFile(program().programFolder)));
+}
+
+TEST_F(StartupTest, AProgramFolderThatCannotBeWrittenIsNoRefusal) {
+  const fs::path lockFile = consoleLockFile(program().programFolder);
+  EXPECT_NE(lockFile.parent_path(), program().programFolder);
+  fs::permissions(program().programFolder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const bool started = start();
+  fs::permissions(program().programFolder, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_TRUE(started);
+  for (const auto& text : boxTexts()) EXPECT_NE(text, kAlreadyRunningMessage);
+  EXPECT_TRUE(platform::InstanceLock::isHeld(lockFile));
+}
+
+TEST_F(StartupTest, ALockThatCannotBeUsedIsReportedWithItsReasonAndTheConsoleStarts) {
+  const fs::path lockFile = consoleLockFile(program().programFolder);
+  fs::create_directories(lockFile);  // in the way of the lock file
+  const bool started = start();
+  fs::remove(lockFile);
+  EXPECT_TRUE(started);
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0].text, "(error):75 (cannot use the lock file " + lockFile.string() +
+                               ": Is a directory) in procedure travikAdminIsRunning()");
+  for (const auto& text : boxTexts()) EXPECT_NE(text, kAlreadyRunningMessage);
+  EXPECT_TRUE(frmMain().isVisible());
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // checks on leaving a box, the units stored, the confirmed decrease of the
 // retention, and the change of output folder with its new activity log.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -108,9 +110,9 @@ TEST_F(SettingsTest, TheNumericBoxesTakeDigitsOnlyAndNoEighthCharacter) {
     boxes.clear();
     retype(box, "12345678");
     EXPECT_EQ(text(box), "1234567") << box->objectName().toStdString();
-    // Backspace too is dropped once the box is full.
+    // Backspace edits a full box as in any text box.
     QTest::keyClick(box, Qt::Key_Backspace);
-    EXPECT_EQ(text(box), "1234567");
+    EXPECT_EQ(text(box), "123456");
     EXPECT_TRUE(boxes.empty());
 
     box->setEditText(QStringLiteral("1"));
@@ -297,6 +299,90 @@ TEST_F(SettingsTest, EnterInAFolderBoxMovesOnToItsBrowseButton) {
   w.txtLogLocation->setFocus();
   QTest::keyClick(w.txtLogLocation, Qt::Key_Return);
   EXPECT_TRUE(w.cmdBrowseForLog->hasFocus());
+}
+
+// ---- Real keys: moving and editing keys never reach the numeric key filter ----
+
+class SettingsKeysTest : public SettingsTest {
+ protected:
+  SettingsKeysTest() {
+    frmMain().show();
+    frmMain().activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&frmMain()));
+  }
+  // Focus in the box, then its text typed anew.
+  void typeInto(QComboBox* box, const char* keys) {
+    box->setFocus(Qt::MouseFocusReason);
+    retype(box, keys);
+  }
+};
+
+TEST_F(SettingsKeysTest, TabAndShiftTabLeaveABoxExactlyAsAClickAwayDoes) {
+  FrmMain& w = frmMain();
+  typeInto(w.cmbInterval, "30");
+  QTest::keyClick(w.cmbInterval, Qt::Key_Tab);
+  EXPECT_FALSE(focusIsIn(w.cmbInterval));
+  EXPECT_EQ(stored("PROCESSINTERVALINSECONDS"), "1800");
+  EXPECT_TRUE(boxes.empty());
+
+  // Out of range: the range message, and the focus goes back into the box.
+  typeInto(w.cmbInterval, "1441");
+  QTest::keyClick(w.cmbInterval, Qt::Key_Tab);
+  ASSERT_EQ(boxTexts(), std::vector<std::string>{"Invalid value.  Please enter a value between 15 and 1440"});
+  EXPECT_TRUE(focusIsIn(w.cmbInterval));
+  EXPECT_EQ(stored("PROCESSINTERVALINSECONDS"), "1800");
+  retype(w.cmbInterval, "45");
+  QTest::keyClick(w.cmbInterval, Qt::Key_Tab);
+  EXPECT_FALSE(focusIsIn(w.cmbInterval));
+  EXPECT_EQ(stored("PROCESSINTERVALINSECONDS"), "2700");
+
+  // A box full to its seven characters is left by keyboard too.
+  boxes.clear();
+  typeInto(w.cmbTestInterval, "0000012");
+  QTest::keyClick(w.cmbTestInterval, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_FALSE(focusIsIn(w.cmbTestInterval));
+  EXPECT_EQ(stored("TESTCALLINTERVALINMINUTES"), "720");
+
+  // Ctrl+Q as the last keystroke before Tab keeps the long retention range.
+  typeInto(w.cmbRetention, "4000");
+  QTest::keyClick(w.cmbRetention, Qt::Key_Q, Qt::ControlModifier);
+  QTest::keyClick(w.cmbRetention, Qt::Key_Tab);
+  EXPECT_FALSE(focusIsIn(w.cmbRetention));
+  EXPECT_EQ(stored("DATARETENTIONINHOURS"), "4000");
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SettingsKeysTest, DeleteBackspaceArrowsAndTheClipboardEditAsInAnyTextBox) {
+  FrmMain& w = frmMain();
+  for (QComboBox* box : {w.cmbInterval, w.cmbTestInterval, w.cmbRetention}) {
+    const std::string name = box->objectName().toStdString();
+    typeInto(box, "1234567");
+    QTest::keyClick(box, Qt::Key_Home);
+    QTest::keyClick(box, Qt::Key_Delete);
+    EXPECT_EQ(text(box), "234567") << name;
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_Left);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    EXPECT_EQ(text(box), "23457") << name;
+    QTest::keyClick(box, Qt::Key_Right);
+    QTest::keyClick(box, Qt::Key_8);
+    EXPECT_EQ(text(box), "234578") << name;
+
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "234578") << name;
+    QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(text(box), "") << name;
+    QGuiApplication::clipboard()->setText(QStringLiteral("48"));
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(text(box), "48") << name;
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text(box), "") << name;
+    EXPECT_TRUE(boxes.empty()) << name << ": " << (boxes.empty() ? "" : boxes[0].text);
+  }
+  // A typed character other than a digit still meets the filter.
+  QTest::keyClick(w.cmbRetention, Qt::Key_Minus);
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{"Enter numeric values only."});
 }
 
 }  // namespace

@@ -374,5 +374,17 @@ TEST_F(ThresholdBoxTest, SavingTheListLeavesTheThresholdsAndTheBoxesKeepTheirTex
   EXPECT_EQ(w.cmbWarningThreshold->currentText().toStdString(), "8");
 }
 
+TEST_F(ThresholdBoxTest, DeleteAndBackspaceEditAFullBoxWithoutTheNumericMessage) {
+  QComboBox* box = w.cmbWarningThreshold;
+  box->setEditText(QString());
+  QTest::keyClicks(box, QStringLiteral("1234567"));
+  QTest::keyClick(box, Qt::Key_Backspace);
+  EXPECT_EQ(box->currentText().toStdString(), "123456");
+  QTest::keyClick(box, Qt::Key_Home);
+  QTest::keyClick(box, Qt::Key_Delete);
+  EXPECT_EQ(box->currentText().toStdString(), "23456");
+  EXPECT_TRUE(boxes.empty());
+}
+
 }  // namespace
 }  // namespace travik

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/instance_lock.h"
 #include "processing/activity_log.h"
 #include "processing/application_parameters.h"
 #include "processing/file_times.h"
+#include "tests/support/lock_holder.h"
 #include "tests/support/test_program.h"
 
 namespace travik {
@@ -300,6 +302,77 @@ TEST_F(ProcessLogs, ARunKilledInMidFileIsCompletedByTheNextRunWithoutLossOrDoubl
   EXPECT_EQ(eventCount(), 50);  // the first file only
   processLogs(*tp);
   EXPECT_EQ(tp.rows("select count(*), count(distinct Data) from Events"), std::vector<std::string>{"150|150"});
+}
+
+// ---- One run per database, whichever process starts it ----
+
+TEST_F(ProcessLogs, AServiceRunWhileAnotherProcessRunsIsSkippedWithAHandledError) {
+  tp.openLog();
+  traceFile("MVLOG.1", kNow.addHours(-1), 3, "a");
+  test::LockHolder otherRun(platform::processingLockFile(tp->databasePath()));
+  ASSERT_EQ(otherRun.result(), platform::LockResult::Taken);
+
+  processLogs(*tp);
+  EXPECT_EQ(eventCount(), 0);
+  EXPECT_EQ(tp->handledErrorCount, 1);
+  EXPECT_TRUE(tp.host.statuses.empty());
+  EXPECT_EQ(serviceProcessing(), "False");  // the other run's mark is not touched
+  flushActivityLog(*tp);
+  EXPECT_NE(test::readFile(tp->activityLog.fileName)
+                .find("(error):70 (Another processing run is using " + tp->databasePath().string() +
+                      "; this processing cycle is skipped) in procedure processLogs"),
+            std::string::npos);
+
+  // The other run's process killed: no lock stays behind.
+  otherRun.kill();
+  processLogs(*tp);
+  EXPECT_EQ(eventCount(), 3);
+  EXPECT_EQ(tp->handledErrorCount, 1);
+}
+
+TEST_F(ProcessLogsInConsole, AConsoleRunWhileAnotherProcessRunsIsRefusedWithAMessage) {
+  traceFile("MVLOG.1", kNow.addHours(-1), 3, "a");
+  test::LockHolder otherRun(platform::processingLockFile(tp->databasePath()));
+  ASSERT_EQ(otherRun.result(), platform::LockResult::Taken);
+  processLogs(*tp);
+  ASSERT_EQ(tp.host.boxes.size(), 1u);
+  EXPECT_EQ(tp.host.boxes[0].text,
+            "The TRAVIK service is currently processing data.  Please try again in a few moments.");
+  EXPECT_TRUE(tp.host.statuses.empty());
+  EXPECT_EQ(eventCount(), 0);
+  EXPECT_EQ(tp->handledErrorCount, 0);
+
+  otherRun.letGo();
+  processLogs(*tp);
+  EXPECT_EQ(eventCount(), 3);
+}
+
+TEST_F(ProcessLogs, ARunHoldsTheDatabaseFromItsStartToItsEnd) {
+  traceFile("MVLOG.1", kNow.addHours(-1), 3, "a");
+  const fs::path lockFile = platform::processingLockFile(tp->databasePath());
+  std::vector<platform::LockResult> seenByAnotherProcess;
+  tp.host.onSleep = [&](int) { seenByAnotherProcess.push_back(test::LockHolder(lockFile).result()); };
+  processLogs(*tp);
+  EXPECT_EQ(eventCount(), 3);
+  ASSERT_FALSE(seenByAnotherProcess.empty());
+  for (const auto result : seenByAnotherProcess) EXPECT_EQ(result, platform::LockResult::HeldElsewhere);
+  EXPECT_EQ(test::LockHolder(lockFile).result(), platform::LockResult::Taken);
+}
+
+TEST_F(ProcessLogs, ALockThatCannotBeUsedIsReportedWithItsReasonAndNothingRuns) {
+  tp.openLog();
+  traceFile("MVLOG.1", kNow.addHours(-1), 3, "a");
+  const fs::path lockFile = platform::processingLockFile(tp->databasePath());
+  fs::create_directories(lockFile);  // in the way of the lock file
+  processLogs(*tp);
+  fs::remove(lockFile);
+  EXPECT_EQ(eventCount(), 0);
+  EXPECT_EQ(tp->handledErrorCount, 1);
+  flushActivityLog(*tp);
+  EXPECT_NE(test::readFile(tp->activityLog.fileName)
+                .find("(error):75 (cannot use the lock file " + lockFile.string() +
+                      ": Is a directory; no processing run is started) in procedure processLogs"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/db.h"
+#include "platform/instance_lock.h"
 #include "tests/support/gateway_dsn.h"
 #include "tests/support/test_program.h"
 
@@ -228,6 +229,57 @@ TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm
     ASSERT_TRUE(level.step());
     EXPECT_EQ(level.getText(0), "4");
   }
+}
+
+TEST(ServiceProgram, ASecondServiceOnTheSameFolderDoesNotStartAndAKilledOneBlocksNothing) {
+  ServiceFolder folder;
+  const fs::path program = folder.program() / "TRAVIKservice";
+  ASSERT_TRUE(fs::exists(program)) << "build TRAVIKservice first";
+  const fs::path lockFile = platform::serviceLockFile(folder.program());
+  struct Reaper {
+    pid_t pid = -1;
+    ~Reaper() {
+      if (pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+      }
+    }
+  };
+  const auto holdsItsLockSoon = [&] {
+    const auto started = Clock::now();
+    while (!platform::InstanceLock::isHeld(lockFile) && Clock::now() - started < 30s) std::this_thread::sleep_for(50ms);
+    return platform::InstanceLock::isHeld(lockFile);
+  };
+
+  Reaper first{spawn({program.string()}, folder.temp.path() / "first.txt")};
+  ASSERT_GT(first.pid, 0);
+  ASSERT_TRUE(holdsItsLockSoon()) << test::readFile(folder.temp.path() / "first.txt");
+
+  const fs::path secondOutput = folder.temp.path() / "second.txt";
+  const pid_t second = spawn({program.string()}, secondOutput);
+  ASSERT_GT(second, 0);
+  const auto status = waitForExit(second, 30s);
+  ASSERT_TRUE(status) << "the second service did not end";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 2) << "status " << *status;
+  const std::string refusal = test::readFile(secondOutput);
+  EXPECT_NE(refusal.find("TRAVIKservice: a TRAVIK service is already running on " + folder.program().string() +
+                         "; this one does not start."),
+            std::string::npos)
+      << refusal;
+  EXPECT_EQ(refusal.find("[event 1]"), std::string::npos) << refusal;  // it never started
+
+  // The first one killed as a crash ends it: the next one starts.
+  kill(first.pid, SIGKILL);
+  waitpid(first.pid, nullptr, 0);
+  first.pid = -1;
+  Reaper third{spawn({program.string()}, folder.temp.path() / "third.txt")};
+  ASSERT_GT(third.pid, 0);
+  ASSERT_TRUE(holdsItsLockSoon()) << test::readFile(folder.temp.path() / "third.txt");
+  ASSERT_EQ(kill(third.pid, SIGTERM), 0);
+  const auto thirdStatus = waitForExit(third.pid, 60s);
+  ASSERT_TRUE(thirdStatus);
+  third.pid = -1;
+  EXPECT_TRUE(WIFEXITED(*thirdStatus) && WEXITSTATUS(*thirdStatus) == 0) << "status " << *thirdStatus;
 }
 
 }  // namespace

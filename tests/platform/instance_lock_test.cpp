@@ -1,0 +1,156 @@
+// The programs' locks across real processes: held while the holder lives,
+// gone however it ends, shared by every account, never in the program folder,
+// and a lock that cannot be used is told apart from one that is held.
+#include "platform/instance_lock.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "tests/support/lock_holder.h"
+#include "tests/support/test_program.h"
+
+namespace travik {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::InstanceLock;
+using platform::LockResult;
+
+constexpr uid_t kNobody = 65534;
+
+// A lock folder of the test's own, shared like /run/lock (sticky, every account writes).
+class LockTest : public ::testing::Test {
+ protected:
+  LockTest() {
+    const char* saved = std::getenv("TRAVIK_LOCK_DIR");
+    saved_ = saved ? std::optional<std::string>(saved) : std::nullopt;
+    fs::permissions(temp.path(), fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+    fs::create_directories(locks());
+    ::chmod(locks().c_str(), 01777);
+    ::setenv("TRAVIK_LOCK_DIR", locks().c_str(), 1);
+    fs::create_directories(folder());
+  }
+  ~LockTest() override {
+    if (saved_)
+      ::setenv("TRAVIK_LOCK_DIR", saved_->c_str(), 1);
+    else
+      ::unsetenv("TRAVIK_LOCK_DIR");
+  }
+  fs::path locks() const { return temp.path() / "locks"; }
+  fs::path folder() const { return temp.path() / "program"; }
+
+  test::TempFolder temp;
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+TEST_F(LockTest, EachInstallationAndKindHasItsOwnFileInTheLockFolder) {
+  const fs::path file = platform::consoleLockFile(folder());
+  EXPECT_EQ(file.parent_path(), locks());
+  EXPECT_EQ(file.filename().string().rfind("travik-admin-", 0), 0u) << file;
+  // The same folder however it is named: through a link, with "..".
+  fs::create_directory_symlink(folder(), temp.path() / "link");
+  EXPECT_EQ(platform::consoleLockFile(temp.path() / "link"), file);
+  EXPECT_EQ(platform::consoleLockFile(temp.path() / "program" / ".." / "program" / ""), file);
+  // Another installation, another kind: other files.
+  fs::create_directories(temp.path() / "other");
+  EXPECT_NE(platform::consoleLockFile(temp.path() / "other"), file);
+  EXPECT_NE(platform::serviceLockFile(folder()), file);
+  EXPECT_NE(platform::processingLockFile(folder() / "vrndata.mdb"), file);
+}
+
+TEST_F(LockTest, HeldWhileTheHolderLivesAndGoneHoweverItEnds) {
+  const fs::path file = platform::serviceLockFile(folder());
+  EXPECT_FALSE(InstanceLock::isHeld(file));  // no file yet: nobody holds it
+
+  test::LockHolder holder(file);
+  ASSERT_EQ(holder.result(), LockResult::Taken);
+  EXPECT_TRUE(InstanceLock::isHeld(file));
+  InstanceLock second(file);
+  EXPECT_EQ(second.tryAcquire(), LockResult::HeldElsewhere);
+  EXPECT_TRUE(second.failure().empty());
+  // Probing takes nothing: the holder is not disturbed, and a probe never
+  // refuses a program that starts at the same moment.
+  EXPECT_TRUE(InstanceLock::isHeld(file));
+
+  // A crash (SIGKILL) leaves the file but no lock.
+  holder.kill();
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_FALSE(InstanceLock::isHeld(file));
+  ASSERT_EQ(second.tryAcquire(), LockResult::Taken);
+  EXPECT_TRUE(InstanceLock::isHeld(file));  // seen by this process too
+  test::LockHolder refused(file);
+  EXPECT_EQ(refused.result(), LockResult::HeldElsewhere);
+  // A forked child shares this process's open lock file until it ends (the
+  // programs' children exec, which closes it).
+  refused.letGo();
+  second.release();
+  EXPECT_FALSE(InstanceLock::isHeld(file));
+
+  // A normal end gives it back as well.
+  {
+    test::LockHolder ending(file);
+    ASSERT_EQ(ending.result(), LockResult::Taken);
+    ending.letGo();
+  }
+  EXPECT_EQ(second.tryAcquire(), LockResult::Taken);
+}
+
+TEST_F(LockTest, AnyAccountTakesTheLockWhoeverCreatedIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "switching to a second account needs root; the tests run as another user";
+  const fs::path file = platform::consoleLockFile(folder());
+  const mode_t savedMask = ::umask(077);  // a creator's strictest umask
+  {
+    InstanceLock root(file);
+    ASSERT_EQ(root.tryAcquire(), LockResult::Taken);
+    ::umask(savedMask);
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666u);
+    test::LockHolder other(file, kNobody);
+    EXPECT_EQ(other.result(), LockResult::HeldElsewhere);
+  }
+  // root's file, root's ended console: the other account's console starts.
+  test::LockHolder other(file, kNobody);
+  ASSERT_EQ(other.result(), LockResult::Taken);
+  InstanceLock root(file);
+  EXPECT_EQ(root.tryAcquire(), LockResult::HeldElsewhere);
+  other.kill();
+
+  // And the other way round: a file the other account created.
+  const fs::path second = platform::serviceLockFile(folder());
+  test::LockHolder creator(second, kNobody);
+  ASSERT_EQ(creator.result(), LockResult::Taken);
+  creator.letGo();
+  InstanceLock later(second);
+  EXPECT_EQ(later.tryAcquire(), LockResult::Taken);
+}
+
+TEST_F(LockTest, ALockThatCannotBeUsedIsReportedWithItsReason) {
+  const fs::path file = platform::consoleLockFile(folder());
+  // A folder in the way.
+  fs::create_directories(file);
+  InstanceLock lock(file);
+  EXPECT_EQ(lock.tryAcquire(), LockResult::Failed);
+  EXPECT_NE(lock.failure().find(file.string()), std::string::npos) << lock.failure();
+  EXPECT_NE(lock.failure().find("Is a directory"), std::string::npos) << lock.failure();
+  fs::remove(file);
+
+  // A link planted under the lock's name is not followed: its target is
+  // neither locked nor opened up to other accounts.
+  const fs::path target = temp.path() / "precious";
+  test::writeFile(target, "keep");
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink(target, file);
+  EXPECT_EQ(lock.tryAcquire(), LockResult::Failed);
+  EXPECT_NE(lock.failure().find("symbolic links"), std::string::npos) << lock.failure();
+  EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_THROW(InstanceLock::isHeld(file), std::system_error);
+}
+
+}  // namespace
+}  // namespace travik
