@@ -17,7 +17,7 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  travik::platform::useDialogFont();
+  travik::platform::useDialogLook();
   // Every exit path ends in shutDownApplication, not in the last window closing.
   application.setQuitOnLastWindowClosed(false);
   std::error_code error;

@@ -5,10 +5,13 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <cmath>
+#include <memory>
 
 namespace travik::platform {
 
@@ -34,7 +37,43 @@ QFont dialogFont(const QFont& desktopFont) {
   return font;
 }
 
-void useDialogFont() { QApplication::setFont(dialogFont(QApplication::font())); }
+namespace {
+
+// The desktop's style, except for frames, which the classic style draws.
+class ClassicFrames : public QProxyStyle {
+ public:
+  ClassicFrames() : classic_(QStyleFactory::create(QStringLiteral("Windows"))) {}
+
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                          const QWidget* widget) const override {
+    if (control == CC_GroupBox && classic_)
+      classic_->drawComplexControl(control, option, painter, widget);
+    else
+      QProxyStyle::drawComplexControl(control, option, painter, widget);
+  }
+  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                       const QWidget* widget) const override {
+    if (control == CC_GroupBox && classic_) return classic_->subControlRect(control, option, part, widget);
+    return QProxyStyle::subControlRect(control, option, part, widget);
+  }
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_GroupBox_TextLabelVerticalAlignment && classic_)
+      return classic_->styleHint(hint, option, widget, data);
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+
+ private:
+  std::unique_ptr<QStyle> classic_;
+};
+
+}  // namespace
+
+void useDialogLook() {
+  QApplication::setFont(dialogFont(QApplication::font()));
+  // The application takes the style over; the proxy takes over the desktop's.
+  QApplication::setStyle(new ClassicFrames);
+}
 
 TwipScale::TwipScale(const QFont& font) {
   // The average character as the platform measured it: the mean advance of

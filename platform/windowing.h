@@ -1,6 +1,6 @@
 // What the original platform's form engine gave every window, for the two Qt
-// programs: the font the windows are drawn in, the twip as a unit that follows
-// that font, and a window painted on demand.
+// programs: the font the windows are drawn in and the look of their frames,
+// the twip as a unit that follows that font, and a window painted on demand.
 //
 // The windows were designed in twips for a small 8-point sans whose average
 // character is 6 by 13 pixels at 96 dots per inch.  A twip is turned into
@@ -25,8 +25,12 @@ inline constexpr const char* kDialogFontFamily = "Liberation Sans";
 // The windows' font: kDialogFontFamily at the size of the desktop's own font,
 // or the desktop's font itself when that family is not installed.
 QFont dialogFont(const QFont& desktopFont);
-// Makes dialogFont the application's font; call before any window exists.
-void useDialogFont();
+// Makes dialogFont the application's font and draws frames as the designs
+// expect them: the caption on the frame's top line, which the controls'
+// designed tops leave room for (a style that puts the caption above the
+// line would run it through the frame's first row of controls).  Call
+// before any window exists.
+void useDialogLook();
 
 // Twips of a design in the pixels of a window's font.
 class TwipScale {

@@ -12,7 +12,7 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  travik::platform::useDialogFont();
+  travik::platform::useDialogLook();
   std::error_code error;
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) {

@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 
 #include "platform/windowing.h"
 #include "tests/support/window_texts.h"
@@ -42,6 +47,31 @@ TEST_P(FrmWaitTest, EachWaitIsPaintedWithItsWholeTextBeforeItsCommandRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, FrmWaitTest, ::testing::Values(9.0, 13.5));
+
+// The designs put a frame's first controls just below the middle of its
+// caption: the caption sits on the frame's top line, not above it.
+TEST(DialogLook, AFrameCaptionSitsOnTheFramesTopLine) {
+  const QString previousStyle = QApplication::style()->name();
+  const QFont previousFont = QApplication::font();
+  platform::useDialogLook();
+  QGroupBox frame(QStringLiteral("Selection"));
+  frame.resize(300, 100);
+  QStyleOptionGroupBox option;
+  option.initFrom(&frame);
+  option.text = frame.title();
+  option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+  const QStyle* style = frame.style();
+  const QRect caption = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, &frame);
+  const QRect line = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, &frame);
+  EXPECT_GT(line.top(), caption.top());
+  EXPECT_LT(line.top(), caption.bottom());
+  EXPECT_EQ(QFontInfo(QApplication::font()).family().toStdString(),
+            QFontDatabase::families().contains(QString::fromLatin1(platform::kDialogFontFamily))
+                ? platform::kDialogFontFamily
+                : QFontInfo(previousFont).family().toStdString());
+  QApplication::setStyle(previousStyle);
+  QApplication::setFont(previousFont);
+}
 
 }  // namespace
 }  // namespace travik
