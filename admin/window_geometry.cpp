@@ -78,10 +78,16 @@ void resizeMinimumClientInTwips(QWidget& window, int width, int height) {
 
 QSize keepMinimumOuterSize(QWidget& window, int minimumWidthTwips, int minimumHeightTwips) {
   const TwipScale scale = twipScale(window);
-  // Before the first show the frame is unknown; the client size stands for it.
-  const QSize outer = window.isVisible() ? window.frameGeometry().size() : window.size();
-  const QSize frame = outer - window.size();
   const QSize minimum(scale.xAtLeast(minimumWidthTwips), scale.yAtLeast(minimumHeightTwips));
+  if (!window.isVisible()) {
+    // Before the first show the frame is unknown.  The designed client size
+    // with the frame it will get makes up the minimum; raising the client
+    // to it would leave an empty band at the bottom of the window.
+    const QSize outer = window.size().expandedTo(minimum);
+    return {scale.twipsX(outer.width()), scale.twipsY(outer.height())};
+  }
+  const QSize outer = window.frameGeometry().size();
+  const QSize frame = outer - window.size();
   const QSize wanted = outer.expandedTo(minimum);
   if (wanted != outer) window.resize(wanted - frame);
   return {scale.twipsX(wanted.width()), scale.twipsY(wanted.height())};

@@ -31,7 +31,9 @@ void resizeClientInTwips(QWidget& window, int width, int height);
 // Sizes a window's client area in twips and keeps it from being made smaller.
 void resizeMinimumClientInTwips(QWidget& window, int width, int height);
 // Raises the window's outer size (frame included) to the minimum when it is
-// smaller; returns the outer size in twips as it then stands.
+// smaller; returns the outer size in twips as it then stands.  Before the
+// window is first shown its frame is unknown: the size is left alone and
+// taken to be at least the minimum.
 QSize keepMinimumOuterSize(QWidget& window, int minimumWidthTwips, int minimumHeightTwips);
 // Raises the window's client size to the minimum when either side is
 // smaller; returns the client size in twips for the layout to follow.
