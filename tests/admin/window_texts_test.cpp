@@ -143,6 +143,18 @@ TEST_P(WindowTextsTest, TheDesignGrowsWithTheFontAndKeepsItsProportions) {
   EXPECT_EQ(main.txtLogLocation->nextInFocusChain()->objectName().toStdString(), "cmdBrowseForLog");
 }
 
+// Before its first show a window's frame is unknown: its size rule keeps the
+// designed client area (no empty band below the controls) and lays the
+// controls out for an outer size at its minimum.
+TEST_P(WindowTextsTest, AWindowOpensAtItsDesignedClientSize) {
+  FrmTestCalls& testCalls = console->frmTestCalls();
+  const TwipScale scale = twipScale(testCalls);
+  testCalls.formResize();
+  EXPECT_EQ(testCalls.size(), QSize(scale.xAtLeast(8955), scale.yAtLeast(3345)));
+  EXPECT_NEAR(testCalls.frmTC->height(), scale.y(3750 - 555), 1);
+  EXPECT_EQ(program().handledErrorCount, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Fonts, WindowTextsTest, ::testing::ValuesIn(kFontCases),
                          [](const ::testing::TestParamInfo<FontCase>& info) { return info.param.name; });
 
