@@ -11,11 +11,13 @@
 #include "admin/console_host.h"
 #include "admin/frm_admin_startup.h"
 #include "platform/event_log.h"
+#include "platform/windowing.h"
 #include "processing/program.h"
 #include "processing/start_up.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  travik::platform::useDialogLook();
   // Every exit path ends in shutDownApplication, not in the last window closing.
   application.setQuitOnLastWindowClosed(false);
   std::error_code error;

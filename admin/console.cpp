@@ -81,6 +81,18 @@ Window& onFirstUse(std::unique_ptr<Window>& slot, Console& console) {
   return *slot;
 }
 
+// A window opened from the main window is the main window's dialog: the
+// window manager keeps it above the main window, also after a message box
+// has been on top.  The main window outlives it (its slot is declared first).
+template <class Window>
+Window& childOnFirstUse(std::unique_ptr<Window>& slot, Console& console) {
+  if (!slot) {
+    slot = std::make_unique<Window>(console);
+    slot->setParent(&console.frmMain(), (slot->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+  }
+  return *slot;
+}
+
 }  // namespace
 
 FrmMain& Console::frmMain() { return onFirstUse(frmMain_, *this); }
@@ -88,17 +100,17 @@ FrmAutoShutdown& Console::frmAutoShutdown() { return onFirstUse(frmAutoShutdown_
 FrmServiceMonitorTimer& Console::frmServiceMonitorTimer() { return onFirstUse(frmServiceMonitorTimer_, *this); }
 FrmLogFlushTimer& Console::frmLogFlushTimer() { return onFirstUse(frmLogFlushTimer_, *this); }
 FrmHelp& Console::frmHelp() { return onFirstUse(frmHelp_, *this); }
-FrmBrowseMvLogPath& Console::frmBrowseMvLogPath() { return onFirstUse(frmBrowseMvLogPath_, *this); }
-FrmBrowseOutputPath& Console::frmBrowseOutputPath() { return onFirstUse(frmBrowseOutputPath_, *this); }
-FrmAbout& Console::frmAbout() { return onFirstUse(frmAbout_, *this); }
-FrmTestCalls& Console::frmTestCalls() { return onFirstUse(frmTestCalls_, *this); }
-FrmEventViewer& Console::frmEventViewer() { return onFirstUse(frmEventViewer_, *this); }
-FrmTasksForCall& Console::frmTasksForCall() { return onFirstUse(frmTasksForCall_, *this); }
-FrmRecipientsForTask& Console::frmRecipientsForTask() { return onFirstUse(frmRecipientsForTask_, *this); }
-FrmEventsForCall& Console::frmEventsForCall() { return onFirstUse(frmEventsForCall_, *this); }
-FrmLineSummary& Console::frmLineSummary() { return onFirstUse(frmLineSummary_, *this); }
-FrmOctelSummary& Console::frmOctelSummary() { return onFirstUse(frmOctelSummary_, *this); }
-FrmResetErrorCounts& Console::frmResetErrorCounts() { return onFirstUse(frmResetErrorCounts_, *this); }
-FrmProgress& Console::frmProgress() { return onFirstUse(frmProgress_, *this); }
+FrmBrowseMvLogPath& Console::frmBrowseMvLogPath() { return childOnFirstUse(frmBrowseMvLogPath_, *this); }
+FrmBrowseOutputPath& Console::frmBrowseOutputPath() { return childOnFirstUse(frmBrowseOutputPath_, *this); }
+FrmAbout& Console::frmAbout() { return childOnFirstUse(frmAbout_, *this); }
+FrmTestCalls& Console::frmTestCalls() { return childOnFirstUse(frmTestCalls_, *this); }
+FrmEventViewer& Console::frmEventViewer() { return childOnFirstUse(frmEventViewer_, *this); }
+FrmTasksForCall& Console::frmTasksForCall() { return childOnFirstUse(frmTasksForCall_, *this); }
+FrmRecipientsForTask& Console::frmRecipientsForTask() { return childOnFirstUse(frmRecipientsForTask_, *this); }
+FrmEventsForCall& Console::frmEventsForCall() { return childOnFirstUse(frmEventsForCall_, *this); }
+FrmLineSummary& Console::frmLineSummary() { return childOnFirstUse(frmLineSummary_, *this); }
+FrmOctelSummary& Console::frmOctelSummary() { return childOnFirstUse(frmOctelSummary_, *this); }
+FrmResetErrorCounts& Console::frmResetErrorCounts() { return childOnFirstUse(frmResetErrorCounts_, *this); }
+FrmProgress& Console::frmProgress() { return childOnFirstUse(frmProgress_, *this); }
 
 }  // namespace travik

@@ -91,7 +91,14 @@ MessageResult ConsoleHost::messageBox(std::string_view text, std::string_view ti
                                       MessageIcon icon) {
   MessageBoxRequest request{std::string(text), std::string(title), buttons, icon};
   if (messageBoxHook) return messageBoxHook(request);
-  return showMessageBox(request, pointerWindow_ && pointerWindow_->isVisible() ? pointerWindow_.data() : nullptr);
+  return showMessageBox(request, messageBoxOwner());
+}
+
+QWidget* ConsoleHost::messageBoxOwner() const {
+  // The window the operator works in raised the box; a box that belongs to
+  // it stays above it and takes no other window down with it.
+  if (QWidget* active = QApplication::activeWindow(); active && active->isVisible()) return active;
+  return pointerWindow_ && pointerWindow_->isVisible() ? pointerWindow_.data() : nullptr;
 }
 
 DateTime ConsoleHost::now() {

@@ -52,6 +52,10 @@ class ConsoleHost : public Host {
   DateTime now() override;
   void setLogFlushTimerEnabled(bool enabled) override;
 
+  // The window a message box shown now belongs to: the active window of the
+  // console, else the main window while it is shown; none before it is.
+  QWidget* messageBoxOwner() const;
+
   // What the display shows now.
   const std::string& statusText() const { return statusText_; }
   StatusColour statusColour() const { return statusColour_; }

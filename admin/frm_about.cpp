@@ -101,6 +101,8 @@ void FrmAbout::formLoad() {
     lblNotice2->setText(QString::fromUtf8(kNoticeBeforeYear) +
                         QString::number(program.host.now().year()).rightJustified(4, QLatin1Char('0')));
   });
+  widenToText(lblVersion);
+  widenToText(lblNotice2);
 }
 
 void FrmAbout::formResize() {

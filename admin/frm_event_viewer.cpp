@@ -207,8 +207,9 @@ void FrmEventViewer::formResize() {
       [&] {
         const QSize outer = keepMinimumOuterSize(*this, kMinimumWidthTwips, kMinimumHeightTwips);
         const int frameHeight = outer.height() - 1455;
-        frmEV->resize(frmEV->width(), frameHeight / kTwipsPerPixel);
-        const int listHeight = (frameHeight - 1500) / kTwipsPerPixel;
+        const TwipScale scale = twipScale(*this);
+        frmEV->resize(frmEV->width(), scale.y(frameHeight));
+        const int listHeight = scale.y(frameHeight - 1500);
         lstInclude->resize(lstInclude->width(), listHeight);
         lstExclude->resize(lstExclude->width(), listHeight);
       },

@@ -83,8 +83,7 @@ FrmMain::FrmMain(Console& console) : console_(console) {
   createControls();
   createMenus();
   connectHandlers();
-  resize(kMinimumWindowWidthTwips / kTwipsPerPixel, kMinimumWindowHeightTwips / kTwipsPerPixel);
-  setMinimumSize(kMinimumWindowWidthTwips / kTwipsPerPixel, kMinimumWindowHeightTwips / kTwipsPerPixel);
+  resizeMinimumClientInTwips(*this, kMinimumWindowWidthTwips, kMinimumWindowHeightTwips);
 }
 
 FrmMain::~FrmMain() = default;
@@ -335,17 +334,18 @@ void FrmMain::formResize() {
   if (isMinimized()) return;
   trap("Form_Resize of Form frmMain", ErrorHandler::BoxAndCount, [&] {
     const QSize client = keepMinimumClientSize(*this, kMinimumWindowWidthTwips, kMinimumWindowHeightTwips);
+    const TwipScale scale = twipScale(*this);
     const int selectionHeight = client.height() - 4020;
     const int selectionWidth = client.width() - 100;
-    frmSelection->resize(selectionWidth / kTwipsPerPixel, selectionHeight / kTwipsPerPixel);
+    frmSelection->resize(scale.x(selectionWidth), scale.y(selectionHeight));
     const int gridHeight = (selectionHeight - 1400) / 2;
     const int gridWidth = selectionWidth - 420;
-    flxCalls->resize(gridWidth / kTwipsPerPixel, gridHeight / kTwipsPerPixel);
-    flxErrors->resize(gridWidth / kTwipsPerPixel, gridHeight / kTwipsPerPixel);
+    flxCalls->resize(scale.x(gridWidth), scale.y(gridHeight));
+    flxErrors->resize(scale.x(gridWidth), scale.y(gridHeight));
     const int errorsTop = gridHeight + 780;
-    lblErrors->move(lblErrors->x(), errorsTop / kTwipsPerPixel);
-    cmdSaveErrorsGrid->move(cmdSaveErrorsGrid->x(), errorsTop / kTwipsPerPixel);
-    flxErrors->move(flxErrors->x(), (gridHeight + lblErrors->height() * kTwipsPerPixel + 840) / kTwipsPerPixel);
+    lblErrors->move(lblErrors->x(), scale.y(errorsTop));
+    cmdSaveErrorsGrid->move(cmdSaveErrorsGrid->x(), scale.y(errorsTop));
+    flxErrors->move(flxErrors->x(), scale.y(gridHeight + scale.twipsY(lblErrors->height()) + 840));
   });
 }
 

@@ -46,8 +46,7 @@ class Console;
 // The product's full name: the main window's caption and the about box's title.
 inline constexpr const char* kProductFullName = "TRAVIK Analog Traffic Analyzer";
 
-// Sizes of the window's design are in twips, 15 to the pixel.
-constexpr int kTwipsPerPixel = 15;
+// Sizes of the window's design are in twips (admin/window_geometry.h).
 constexpr int kMinimumWindowWidthTwips = 12045;
 constexpr int kMinimumWindowHeightTwips = 8895;
 

@@ -64,9 +64,7 @@ void FrmMain::filterVrndata() {
   FrmProgress& progress = console_.frmProgress();
   trap(kProcedure, ErrorHandler::Standard, [&] {
     p.host.setMousePointer(kPointerHourglass);
-    progress.lblProgress->setText(QStringLiteral("Filtering...this may take a moment..."));
-    progress.show();
-    progress.repaint();
+    progress.showWorking(QStringLiteral("Filtering...this may take a moment..."));
   });
 
   const DateTime start = fromQDateTime(dtpStartRange->dateTime());

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "admin/console.h"
+#include "platform/windowing.h"
 
 namespace travik {
 
@@ -17,6 +18,11 @@ FrmProgress::FrmProgress(Console& console)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(lblProgress);
   resize(300, 80);
+}
+
+void FrmProgress::showWorking(const QString& text) {
+  lblProgress->setText(text);
+  platform::showPainted(*this);
 }
 
 }  // namespace travik

@@ -15,6 +15,10 @@ class FrmProgress : public QWidget {
  public:
   explicit FrmProgress(Console& console);
 
+  // Shows the window with the text, painted: the work that follows holds the
+  // event loop until it ends.
+  void showWorking(const QString& text);
+
   QLabel* lblProgress = nullptr;
 
  private:

@@ -64,10 +64,7 @@ FrmResetErrorCounts::FrmResetErrorCounts(Console& console)
   connect(lstReset, &QListWidget::itemDoubleClicked, this, [this] { lstReset_DblClick(); });
   lstReset->installEventFilter(this);
 
-  const int minimumWidth = kResetWindowMinimumWidthTwips / kTwipsPerPixel;
-  const int minimumHeight = kResetWindowMinimumHeightTwips / kTwipsPerPixel;
-  setMinimumSize(minimumWidth, minimumHeight);
-  resize(minimumWidth, minimumHeight);
+  resizeMinimumClientInTwips(*this, kResetWindowMinimumWidthTwips, kResetWindowMinimumHeightTwips);
 }
 
 Program& FrmResetErrorCounts::program() const { return console_.program; }
@@ -144,7 +141,7 @@ void FrmResetErrorCounts::formResize() {
         const QSize client =
             keepMinimumClientSize(*this, kResetWindowMinimumWidthTwips, kResetWindowMinimumHeightTwips);
         // fitListToWindow
-        lstReset->resize(lstReset->width(), (client.height() - kResetListHeightMarginTwips) / kTwipsPerPixel);
+        lstReset->resize(lstReset->width(), twipScale(*this).y(client.height() - kResetListHeightMarginTwips));
       },
       ErrorHandler::BoxAndCount);
 }

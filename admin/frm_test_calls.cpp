@@ -92,7 +92,10 @@ FrmTestCalls::FrmTestCalls(Console& console) : console_(console) {
 // The lists are filled by every opening from the menu (updateTCForm), which
 // follows the creation at once; filling them here too would ask the gateway
 // twice and report a missing gateway twice.
-void FrmTestCalls::formLoad() { lblTC->setText(QString::fromUtf8(kExplanation)); }
+void FrmTestCalls::formLoad() {
+  lblTC->setText(QString::fromUtf8(kExplanation));
+  widenToText(lblTC);
+}
 
 void FrmTestCalls::updateTCForm() {
   fillNodeLists(console_.program, kUpdateTCForm, ExclusionTable::TestCalls, *lstInclude, *lstExclude);
@@ -156,8 +159,9 @@ void FrmTestCalls::formResize() {
       [&] {
         const QSize outer = keepMinimumOuterSize(*this, kMinimumWidthTwips, kMinimumHeightTwips);
         const int frameHeight = outer.height() - 555;
-        frmTC->resize(frmTC->width(), frameHeight / kTwipsPerPixel);
-        const int listHeight = (frameHeight - 1080) / kTwipsPerPixel;
+        const TwipScale scale = twipScale(*this);
+        frmTC->resize(frmTC->width(), scale.y(frameHeight));
+        const int listHeight = scale.y(frameHeight - 1080);
         lstInclude->resize(lstInclude->width(), listHeight);
         lstExclude->resize(lstExclude->width(), listHeight);
       },

@@ -32,8 +32,7 @@ GridWindow::GridWindow(Console& console, const GridWindowDesign& design) : conso
 
   connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
 
-  setMinimumSize(kGridWindowMinimumWidthTwips / kTwipsPerPixel, kGridWindowMinimumHeightTwips / kTwipsPerPixel);
-  resize(kGridWindowMinimumWidthTwips / kTwipsPerPixel, kGridWindowMinimumHeightTwips / kTwipsPerPixel);
+  resizeMinimumClientInTwips(*this, kGridWindowMinimumWidthTwips, kGridWindowMinimumHeightTwips);
 }
 
 Program& GridWindow::program() const { return console_.program; }
@@ -52,8 +51,9 @@ void GridWindow::formResize() {
       [&] {
         const QSize client = keepMinimumClientSize(*this, kGridWindowMinimumWidthTwips, kGridWindowMinimumHeightTwips);
         // fitGridToWindow
-        grid->resize((client.width() - kGridWidthMarginTwips) / kTwipsPerPixel,
-                     (client.height() - kGridHeightMarginTwips) / kTwipsPerPixel);
+        const TwipScale scale = twipScale(*this);
+        grid->resize(scale.x(client.width() - kGridWidthMarginTwips),
+                     scale.y(client.height() - kGridHeightMarginTwips));
       },
       ErrorHandler::BoxAndCount);
 }

@@ -1,18 +1,39 @@
-// Twips, the unit of the windows' designed positions and sizes, in Qt's pixels.
+// Twips, the unit of the windows' designed positions and sizes, in the
+// pixels of each window's font (platform/windowing.h says how).
 #pragma once
 
 #include <QSize>
+
+#include "platform/windowing.h"
 
 class QWidget;
 
 namespace travik {
 
-// Places a control by its designed position and size in twips.
+using platform::TwipScale;
+
+// The scale of the window the widget belongs to.
+inline TwipScale twipScale(const QWidget& widget) { return TwipScale::of(widget); }
+
+// Places a control by its designed position and size in twips.  A control
+// whose text needs more width than that is widened to its text: a longer
+// control beats a clipped caption.
 void placeInTwips(QWidget* control, int left, int top, int width, int height);
+// Widens a label, button, check box or date picker whose text does not fit
+// its width, and lengthens a wrapped label downwards to the lines its text
+// takes; for texts set after the control was placed.
+void widenToText(QWidget* control);
+// The width a control needs to show its whole text (single-line labels,
+// buttons, check boxes, date pickers); 0 for controls without such a text.
+int textWidthNeeded(const QWidget& control);
 // Sizes a window's client area in twips.
 void resizeClientInTwips(QWidget& window, int width, int height);
+// Sizes a window's client area in twips and keeps it from being made smaller.
+void resizeMinimumClientInTwips(QWidget& window, int width, int height);
 // Raises the window's outer size (frame included) to the minimum when it is
-// smaller; returns the outer size in twips as it then stands.
+// smaller; returns the outer size in twips as it then stands.  Before the
+// window is first shown its frame is unknown: the size is left alone and
+// taken to be at least the minimum.
 QSize keepMinimumOuterSize(QWidget& window, int minimumWidthTwips, int minimumHeightTwips);
 // Raises the window's client size to the minimum when either side is
 // smaller; returns the client size in twips for the layout to follow.

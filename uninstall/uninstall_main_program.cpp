@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/windowing.h"
 #include "uninstall/frm_wait.h"
 #include "uninstall/uninstall_main.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  travik::platform::useDialogLook();
   std::error_code error;
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) {

@@ -18,6 +18,7 @@
 #include "admin/frm_help.h"
 #include "admin/frm_reset_error_counts.h"
 #include "admin/frm_test_calls.h"
+#include "admin/window_geometry.h"
 #include "processing/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 
@@ -156,23 +157,24 @@ TEST_F(MainWindowTest, AFolderThatNoLongerExistsLeavesItsBoxEmpty) {
 TEST_F(MainWindowTest, AWindowMadeTooSmallSnapsBackAndTheGridsShareTheSelectionFrame) {
   FrmMain& w = frmMain();
   w.show();
+  const TwipScale s = twipScale(w);
   w.resize(400, 300);
   QCoreApplication::processEvents();
-  EXPECT_GE(w.width() * kTwipsPerPixel, kMinimumWindowWidthTwips - kTwipsPerPixel);
-  EXPECT_GE(w.height() * kTwipsPerPixel, kMinimumWindowHeightTwips - kTwipsPerPixel);
+  EXPECT_GE(w.width(), s.xAtLeast(kMinimumWindowWidthTwips));
+  EXPECT_GE(w.height(), s.yAtLeast(kMinimumWindowHeightTwips));
 
   w.resize(1200, 900);
   QCoreApplication::processEvents();
-  const int heightTwips = w.height() * kTwipsPerPixel;
-  EXPECT_EQ(w.frmSelection->height(), (heightTwips - 4020) / kTwipsPerPixel);
-  EXPECT_EQ(w.frmSelection->width(), (w.width() * kTwipsPerPixel - 100) / kTwipsPerPixel);
+  const int heightTwips = s.twipsY(w.height());
+  EXPECT_EQ(w.frmSelection->height(), s.y(heightTwips - 4020));
+  EXPECT_EQ(w.frmSelection->width(), s.x(s.twipsX(w.width()) - 100));
   const int gridTwips = (heightTwips - 4020 - 1400) / 2;
-  EXPECT_EQ(w.flxCalls->height(), gridTwips / kTwipsPerPixel);
-  EXPECT_EQ(w.flxErrors->height(), gridTwips / kTwipsPerPixel);
-  EXPECT_EQ(w.lblErrors->y(), (gridTwips + 780) / kTwipsPerPixel);
-  EXPECT_EQ(w.cmdSaveErrorsGrid->y(), (gridTwips + 780) / kTwipsPerPixel);
+  EXPECT_EQ(w.flxCalls->height(), s.y(gridTwips));
+  EXPECT_EQ(w.flxErrors->height(), s.y(gridTwips));
+  EXPECT_EQ(w.lblErrors->y(), s.y(gridTwips + 780));
+  EXPECT_EQ(w.cmdSaveErrorsGrid->y(), s.y(gridTwips + 780));
   // The calls grid keeps its place; the errors grid sits below its label.
-  EXPECT_EQ(w.flxCalls->y(), 480 / kTwipsPerPixel);
+  EXPECT_EQ(w.flxCalls->y(), s.y(480));
   EXPECT_GT(w.flxErrors->y(), w.lblErrors->y());
   EXPECT_GE(w.flxErrors->y() + w.flxErrors->height(), w.flxCalls->y() + w.flxCalls->height());
   EXPECT_LE(w.flxErrors->y() + w.flxErrors->height(), w.frmSelection->height());

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <algorithm>
 
+#include "admin/window_geometry.h"
 #include "processing/process_summary.h"
 #include "processing/summary_totals.h"
 #include "tests/admin/call_rows.h"
@@ -158,12 +159,13 @@ TEST_F(ResetTest, AResetTheDatabaseRefusesKeepsItsNodeAndClaimsNothing) {
 TEST_F(ResetTest, TheWindowSnapsBackToItsMinimumAndTheListFollowsItsHeight) {
   FrmResetErrorCounts& w = window();
   w.show();
+  const TwipScale s = twipScale(w);
   w.resize(50, 50);
-  EXPECT_EQ(w.width() * kTwipsPerPixel, 3495);
-  EXPECT_EQ(w.height() * kTwipsPerPixel, 5040);
+  EXPECT_EQ(w.width(), s.xAtLeast(3495));
+  EXPECT_EQ(w.height(), s.yAtLeast(5040));
   w.resize(400, 600);
-  EXPECT_EQ(w.lstReset->height(), (9000 - 2835) / kTwipsPerPixel);
-  EXPECT_EQ(w.lstReset->width(), 1575 / kTwipsPerPixel);
+  EXPECT_EQ(w.lstReset->height(), s.y(s.twipsY(600) - 2835));
+  EXPECT_EQ(w.lstReset->width(), s.x(1575));
   w.cmdClose->click();
   EXPECT_TRUE(w.isHidden());
 }

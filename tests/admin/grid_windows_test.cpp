@@ -10,6 +10,7 @@
 #include "admin/frm_recipients_for_task.h"
 #include "admin/frm_tasks_for_call.h"
 #include "admin/query_model.h"
+#include "admin/window_geometry.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {
@@ -81,13 +82,14 @@ TEST_F(GridWindowsTest, EachWindowCarriesItsNamesAndSavesUnderItsOwnPrefix) {
 TEST_F(GridWindowsTest, AWindowSnapsBackToItsMinimumAndItsGridKeepsItsMargins) {
   FrmOctelSummary& w = console->frmOctelSummary();
   w.show();
+  const TwipScale s = twipScale(w);
   w.resize(100, 100);
-  EXPECT_EQ(w.width() * kTwipsPerPixel, 11520);
-  EXPECT_EQ(w.height() * kTwipsPerPixel, 3405);
+  EXPECT_EQ(w.width(), s.xAtLeast(11520));
+  EXPECT_EQ(w.height(), s.yAtLeast(3405));
   w.resize(1000, 400);
-  EXPECT_EQ(w.grid->width(), (15000 - 240) / kTwipsPerPixel);
-  EXPECT_EQ(w.grid->height(), (6000 - 1000) / kTwipsPerPixel);
-  EXPECT_EQ(w.cmdClose->pos(), QPoint(1800 / kTwipsPerPixel, 60 / kTwipsPerPixel));
+  EXPECT_EQ(w.grid->width(), s.x(s.twipsX(1000) - 240));
+  EXPECT_EQ(w.grid->height(), s.y(s.twipsY(400) - 1000));
+  EXPECT_EQ(w.cmdClose->pos(), QPoint(s.x(1800), s.y(60)));
 }
 
 TEST_F(GridWindowsTest, ClosingHidesTheWindowAndLetsGoOfItsRowsUntilItOpensAgain) {

@@ -16,6 +16,7 @@
 #include "admin/frm_event_viewer.h"
 #include "admin/frm_test_calls.h"
 #include "admin/node_lists.h"
+#include "admin/window_geometry.h"
 #include "processing/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 #include "tests/support/gateway_dsn.h"
@@ -227,30 +228,31 @@ TEST_F(NodeListWindowTest, ASaveThatCannotWriteKeepsTheStoredList) {
 TEST_F(NodeListWindowTest, TheSettingsWindowsKeepTheirMinimumSizesAndGrowTheListsInHeight) {
   addNodes({"A"});
   FrmTestCalls& calls = openTestCalls();
+  const TwipScale s = twipScale(calls);
   calls.resize(100, 100);
   QCoreApplication::processEvents();
-  EXPECT_GE(calls.frameGeometry().width() * kTwipsPerPixel, 9075);
-  EXPECT_GE(calls.frameGeometry().height() * kTwipsPerPixel, 3750);
+  EXPECT_GE(calls.frameGeometry().width(), s.xAtLeast(9075));
+  EXPECT_GE(calls.frameGeometry().height(), s.yAtLeast(3750));
   const int listWidth = calls.lstInclude->width();
   calls.resize(calls.width(), 400);
   QCoreApplication::processEvents();
   // The window's outer height counts, frame included.
-  const int callsTwips = calls.frameGeometry().height() * kTwipsPerPixel;
-  EXPECT_EQ(calls.frmTC->height(), (callsTwips - 555) / kTwipsPerPixel);
-  EXPECT_EQ(calls.lstInclude->height(), (callsTwips - 555 - 1080) / kTwipsPerPixel);
+  const int callsTwips = s.twipsY(calls.frameGeometry().height());
+  EXPECT_EQ(calls.frmTC->height(), s.y(callsTwips - 555));
+  EXPECT_EQ(calls.lstInclude->height(), s.y(callsTwips - 555 - 1080));
   EXPECT_EQ(calls.lstExclude->height(), calls.lstInclude->height());
   EXPECT_EQ(calls.lstInclude->width(), listWidth);
 
   FrmEventViewer& viewer = openEventViewer();
   viewer.resize(100, 100);
   QCoreApplication::processEvents();
-  EXPECT_GE(viewer.frameGeometry().width() * kTwipsPerPixel, 9465);
-  EXPECT_GE(viewer.frameGeometry().height() * kTwipsPerPixel, 5070);
+  EXPECT_GE(viewer.frameGeometry().width(), s.xAtLeast(9465));
+  EXPECT_GE(viewer.frameGeometry().height(), s.yAtLeast(5070));
   viewer.resize(viewer.width(), 500);
   QCoreApplication::processEvents();
-  const int viewerTwips = viewer.frameGeometry().height() * kTwipsPerPixel;
-  EXPECT_EQ(viewer.frmEV->height(), (viewerTwips - 1455) / kTwipsPerPixel);
-  EXPECT_EQ(viewer.lstInclude->height(), (viewerTwips - 1455 - 1500) / kTwipsPerPixel);
+  const int viewerTwips = s.twipsY(viewer.frameGeometry().height());
+  EXPECT_EQ(viewer.frmEV->height(), s.y(viewerTwips - 1455));
+  EXPECT_EQ(viewer.lstInclude->height(), s.y(viewerTwips - 1455 - 1500));
   EXPECT_EQ(program().handledErrorCount, 0);
 }
 

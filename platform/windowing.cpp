@@ -1,0 +1,118 @@
+#include "platform/windowing.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <cmath>
+#include <memory>
+
+namespace travik::platform {
+
+namespace {
+
+// The design font's average character, in twips (6 by 13 pixels at 15 twips
+// to the pixel).
+constexpr double kDesignCharWidthTwips = 90.0;
+constexpr double kDesignCharHeightTwips = 195.0;
+
+// How long a window may take to be mapped before showPainted gives up.
+constexpr int kMapWaitMs = 1000;
+
+}  // namespace
+
+QFont dialogFont(const QFont& desktopFont) {
+  if (!QFontDatabase::families().contains(QString::fromLatin1(kDialogFontFamily))) return desktopFont;
+  QFont font(QString::fromLatin1(kDialogFontFamily));
+  if (desktopFont.pointSizeF() > 0)
+    font.setPointSizeF(desktopFont.pointSizeF());
+  else
+    font.setPixelSize(desktopFont.pixelSize());
+  return font;
+}
+
+namespace {
+
+// The desktop's style, except for frames, which the classic style draws.
+class ClassicFrames : public QProxyStyle {
+ public:
+  ClassicFrames() : classic_(QStyleFactory::create(QStringLiteral("Windows"))) {}
+
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                          const QWidget* widget) const override {
+    if (control == CC_GroupBox && classic_)
+      classic_->drawComplexControl(control, option, painter, widget);
+    else
+      QProxyStyle::drawComplexControl(control, option, painter, widget);
+  }
+  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                       const QWidget* widget) const override {
+    if (control == CC_GroupBox && classic_) return classic_->subControlRect(control, option, part, widget);
+    return QProxyStyle::subControlRect(control, option, part, widget);
+  }
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_GroupBox_TextLabelVerticalAlignment && classic_)
+      return classic_->styleHint(hint, option, widget, data);
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+
+ private:
+  std::unique_ptr<QStyle> classic_;
+};
+
+}  // namespace
+
+void useDialogLook() {
+  QApplication::setFont(dialogFont(QApplication::font()));
+  // The application takes the style over; the proxy takes over the desktop's.
+  QApplication::setStyle(new ClassicFrames);
+}
+
+TwipScale::TwipScale(const QFont& font) {
+  // The average character as the platform measured it: the mean advance of
+  // the 52 letters, and the font's ascent plus descent.
+  const QFontMetricsF metrics(font);
+  const double charWidth =
+      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
+  perTwipX_ = charWidth / kDesignCharWidthTwips;
+  // Lines are laid out in whole pixels, so the height is the whole-pixel one.
+  perTwipY_ = QFontMetrics(font).height() / kDesignCharHeightTwips;
+}
+
+TwipScale TwipScale::of(const QWidget& widget) {
+  const QWidget* window = widget.window();
+  return TwipScale(window ? window->font() : widget.font());
+}
+
+int TwipScale::x(int twips) const { return static_cast<int>(std::lround(twips * perTwipX_)); }
+int TwipScale::y(int twips) const { return static_cast<int>(std::lround(twips * perTwipY_)); }
+// A hair below the whole pixel is that pixel: floating-point noise must not
+// add one.
+int TwipScale::xAtLeast(int twips) const { return static_cast<int>(std::ceil(twips * perTwipX_ - 1e-6)); }
+int TwipScale::yAtLeast(int twips) const { return static_cast<int>(std::ceil(twips * perTwipY_ - 1e-6)); }
+int TwipScale::twipsX(int pixels) const { return static_cast<int>(std::lround(pixels / perTwipX_)); }
+int TwipScale::twipsY(int pixels) const { return static_cast<int>(std::lround(pixels / perTwipY_)); }
+
+void showPainted(QWidget& window) {
+  window.show();
+  window.raise();
+  // Until the window system maps the window, a repaint has nowhere to go.
+  // The timer only wakes the wait when nothing else arrives.
+  QTimer wake;
+  wake.start(kMapWaitMs);
+  const QDeadlineTimer deadline(kMapWaitMs);
+  while (window.isVisible() && !(window.windowHandle() && window.windowHandle()->isExposed()) && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+  window.repaint();
+  // Hands the painted pixels to the window system.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace travik::platform
