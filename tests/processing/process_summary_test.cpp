@@ -64,6 +64,7 @@ TEST(ProcessSummary, TotalsAgreeWithTheCallsAndEntriesReachTheEventLog) {
 TEST(ProcessSummary, ContentionDuringTheTotalsIsNotCountedAndKeepsThePreviousTotalsAndTheirReports) {
   test::TestProgram t(false);
   t->gatewayNotInstalled = false;
+  t.host.clock = DateTime(2024, 3, 10, 10, 0, 0);  // the log lines looked for are stamped "AM"
   t.openLog();
   test::insertCalls(*t, {failedCall(1, "40712"), failedCall(2, "40713")});
   t->db.exec(

@@ -13,6 +13,8 @@ class TestCalls : public ::testing::Test {
  protected:
   TestCalls() : t(false), gateway(t.folder() / "gateway") {
     t->gatewayDataSource = gateway.name();
+    // A morning clock: the log lines the tests look for are stamped "AM".
+    t.host.clock = DateTime(2026, 1, 5, 9, 30, 0);
     t.openLog();
   }
   void insert(const std::string& sql, const std::vector<std::string>& values, db::Connection& db) {

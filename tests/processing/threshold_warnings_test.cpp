@@ -10,7 +10,11 @@ namespace {
 
 class ThresholdWarnings : public ::testing::Test {
  protected:
-  ThresholdWarnings() { t.openLog(); }
+  // A morning clock: the log lines the tests look for are stamped "AM".
+  ThresholdWarnings() {
+    t.host.clock = DateTime(2026, 1, 5, 9, 30, 0);
+    t.openLog();
+  }
   void node(const std::string& serial, std::optional<int> errorsWithin) {
     t->db.prepare("insert into octelsummary (octelserialnumber, errorswithininterval) values (?1, ?2)")
         .bind(1, serial)

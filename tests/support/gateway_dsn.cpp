@@ -43,7 +43,8 @@ GatewayDsn::GatewayDsn(const fs::path& folder, const std::string& dsnName)
       "CREATE TABLE directory (serialno TEXT, mailboxno TEXT, lastreferenced TEXT, entrytype INTEGER);");
   {
     std::ofstream drivers(folder / "odbcinst.ini");
-    drivers << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << sqliteOdbcDriver() << "\nUsageCount=1\nDontDLClose=1\n";
+    drivers << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << sqliteOdbcDriver()
+            << "\nUsageCount=1\nDontDLClose=1\n";
   }
   {
     std::ofstream sources(folder / "odbc.ini");
