@@ -150,18 +150,21 @@ TEST_F(ProcessLogsRerun, ARunWithNothingNewChangesNoTableAndWritesNoReport) {
   EXPECT_EQ(tp->handledErrorCount, 0);
 }
 
-TEST_F(ProcessLogsRerun, AFileWrittenAgainWithoutNewEventsChangesNothing) {
+TEST_F(ProcessLogsRerun, AFileHoldingOnlyStoredEventsChangesNothing) {
   const fs::path file = traceFile("MVLOG.001", kFirst, 3);
   processLogs(*tp);
   const Rows before = tables(true);
   const Rows files = outputFiles();
-  setFileModificationTime(file, kFirst.addSeconds(30));
+  // A copy of a trace file is read, and every event of it is stored already.
+  const fs::path copy = file.parent_path() / "MVLOG.002";
+  fs::copy_file(file, copy);
+  setFileModificationTime(copy, kFirst.addSeconds(30));
   tp.host.clock = kNow.addSeconds(60);
   tp.host.statuses.clear();
   processLogs(*tp);
   Rows texts;
   for (const auto& status : tp.host.statuses) texts.push_back(status.text);
-  ASSERT_NE(std::find(texts.begin(), texts.end(), "Parsing MVLOG.001..."), texts.end());
+  ASSERT_NE(std::find(texts.begin(), texts.end(), "Parsing MVLOG.002..."), texts.end());
   EXPECT_EQ(tables(true), before);
   EXPECT_EQ(outputFiles(), files);
 }
