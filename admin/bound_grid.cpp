@@ -1,6 +1,8 @@
 #include "admin/bound_grid.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
 #include <QTableView>
@@ -13,26 +15,66 @@
 
 namespace travik {
 
+namespace {
+
+// Room beside a cell's text (the view's own margin and grid line) and a heading's.
+constexpr int kCellMarginPixels = 3;
+constexpr int kHeadingMarginPixels = 8;
+// Rows that set a column's width: the first page, about what a grid shows.
+constexpr int kRowsMeasured = 64;
+
+// Grid rows hold one line of text: no wrapping, every row as high as the
+// font's line and the cell's margins, so the view need not measure rows.
+void useSingleLineRows(QTableView& view) {
+  view.setWordWrap(false);
+  view.setTextElideMode(Qt::ElideRight);
+  QHeaderView& rows = *view.verticalHeader();
+  const int height = view.fontMetrics().height() + 2 * kCellMarginPixels;
+  rows.setMinimumSectionSize(height);
+  rows.setDefaultSectionSize(height);
+  rows.setSectionResizeMode(QHeaderView::Fixed);
+  view.horizontalHeader()->setStretchLastSection(true);
+}
+
+// Each column as wide as its heading and the widest of its first rows; the
+// rows further down are not read for it.
+void sizeColumns(QTableView& view, const QueryModel& model) {
+  const QFontMetrics cells = view.fontMetrics();
+  const QFontMetrics headings = view.horizontalHeader()->fontMetrics();
+  const int sample = std::min(model.rowCount(), kRowsMeasured);
+  for (int column = 0; column < model.columnCount(); ++column) {
+    int width = headings.horizontalAdvance(model.columnNames()[column]) + 2 * kHeadingMarginPixels;
+    for (int row = 0; row < sample; ++row)
+      width = std::max(width, cells.horizontalAdvance(model.text(row, column)) + 2 * kCellMarginPixels + 1);
+    view.horizontalHeader()->resizeSection(column, width);
+  }
+}
+
+}  // namespace
+
 QueryModel& boundModel(QTableView& view) {
   if (auto* model = qobject_cast<QueryModel*>(view.model())) return *model;
   auto* model = new QueryModel(&view);
   useGridText(*model);
+  useSingleLineRows(view);
   view.setModel(model);
   return *model;
 }
 
-void bindGrid(QTableView& view, db::Statement& statement) {
+void bindGrid(QTableView& view, db::Connection& db, GridQuery query) {
   auto* model = new QueryModel(&view);
   useGridText(*model);
   try {
-    model->load(statement);
+    model->setQuery(db, std::move(query));
   } catch (...) {
     delete model;
     throw;
   }
   QAbstractItemModel* previous = view.model();
   QItemSelectionModel* previousSelection = view.selectionModel();
+  useSingleLineRows(view);
   view.setModel(model);
+  sizeColumns(view, *model);
   // setModel keeps the old model and selection model alive; the grid owns both.
   if (previousSelection) previousSelection->deleteLater();
   if (previous && previous->parent() == &view) previous->deleteLater();
