@@ -153,11 +153,20 @@ void writeGridFile(const QueryModel& model, const std::filesystem::path& file) {
   }
   line += "\r\n";
   writeOutputText(out, line, file);
+  const int columns = model.columnCount();
   model.forEachRow([&](const std::vector<SqlValue>& cells) {
     line.clear();
-    for (std::size_t column = 0; column < cells.size(); ++column) {
+    for (int column = 0; column < columns; ++column) {
       line += ',';
-      appendCsvField(line, model.cellText(static_cast<int>(column), cells[column]).toStdString());
+      // Stored text and numbers go to the file without a detour through the grid's text.
+      const SqlValue& cell = cells[static_cast<std::size_t>(column)];
+      const bool stored = model.showsStoredText(column);
+      if (const auto* text = std::get_if<std::string>(&cell); stored && text)
+        appendCsvField(line, *text);
+      else if (const auto* number = std::get_if<std::int64_t>(&cell); stored && number)
+        line += std::to_string(*number);
+      else
+        appendCsvField(line, model.cellText(column, cell).toStdString());
     }
     line += "\r\n";
     writeOutputText(out, line, file);

@@ -336,6 +336,11 @@ QString QueryModel::cellText(int column, const SqlValue& value) const {
   return texts_[static_cast<std::size_t>(column)](value);
 }
 
+bool QueryModel::showsStoredText(int column) const {
+  return column >= 0 && column < static_cast<int>(texts_.size()) &&
+         texts_[static_cast<std::size_t>(column)] == &storedText;
+}
+
 QString QueryModel::text(int row, int column) const {
   if (column < 0 || column >= columnCount()) return {};
   const Row* cells = this->row(row);
@@ -396,16 +401,15 @@ int QueryModel::findRow(int column, const QString& value) const {
 }
 
 void QueryModel::forEachRow(const std::function<void(const std::vector<SqlValue>& cells)>& visit) const {
-  constexpr int kRowsPerRead = 1024;
+  constexpr int kRowsPerRead = 4096;
   std::int64_t left = rows_;
   Row last;
   bool started = false;
-  const std::size_t shown = static_cast<std::size_t>(columns_.size());
   while (left > 0) {
     const int limit = static_cast<int>(std::min<std::int64_t>(kRowsPerRead, left));
     const std::vector<Row> rows =
         started ? readRun(segmentOf(last), true, &last, 0, limit) : readRun(0, true, nullptr, 0, limit);
-    for (const Row& cells : rows) visit(std::vector<SqlValue>(cells.begin(), cells.begin() + shown));
+    for (const Row& cells : rows) visit(cells);
     if (static_cast<int>(rows.size()) < limit) break;
     left -= limit;
     last = rows.back();

@@ -80,11 +80,14 @@ class QueryModel : public QAbstractTableModel {
   // Paints cells of one row (the events window marks the call's first event).
   void setBackground(int row, int firstColumn, int lastColumn, const QColor& colour);
 
-  // Every row of the query in the grid's order, a page at a time, each page
-  // read by its own short statement.  For saving a grid.
+  // Every row of the query in the grid's order, a block at a time, each block
+  // read by its own short statement.  For saving a grid: the row's first
+  // columnCount() values are its cells.
   void forEachRow(const std::function<void(const std::vector<SqlValue>& cells)>& visit) const;
   // The text of one cell value of a column, as text() gives it.
   QString cellText(int column, const SqlValue& value) const;
+  // Whether the column shows its stored text as it is.
+  bool showsStoredText(int column) const;
 
   // How a column's values read, chosen by its name; by default the stored text.
   std::function<CellText(const QString& columnName)> textOf;
