@@ -20,11 +20,15 @@ namespace travik {
 class Program;
 class QueryModel;
 
+struct GridQuery;
+
 // The model the view shows; a view without one gets an empty one.
 QueryModel& boundModel(QTableView& view);
-// Replaces what the view shows by the statement's rows.  The rows are read
-// into a new model first, so a failing query leaves the view as it was.
-void bindGrid(QTableView& view, db::Statement& statement);
+// Replaces what the view shows by the query's rows.  The query is counted and
+// its first page read in a new model first, so a failing query leaves the
+// view as it was.  The columns are sized to their headings and the first
+// rows, the last one taking the width left over.
+void bindGrid(QTableView& view, db::Connection& db, GridQuery query);
 // Shows no rows and no columns.
 void clearGrid(QTableView& view);
 

@@ -32,8 +32,7 @@ FrmEventsForCall::FrmEventsForCall(Console& console) : GridWindow(console, kDesi
 }
 
 void FrmEventsForCall::showEventsForCall(std::int64_t line, const QString& beginTime) {
-  db::Statement events = selectEventsOfLine(program().db, line);
-  bindGrid(*flxEvents, events);
+  bindGrid(*flxEvents, program().db, eventsOfLineQuery(line));
   setWindowTitle(QStringLiteral("Call Events for Line ") + QString::number(line));
   show();
   QueryModel& model = boundModel(*flxEvents);

@@ -19,7 +19,7 @@ class FrmEventsForCall : public GridWindow {
   explicit FrmEventsForCall(Console& console);
 
   // Fills the grid with the line's events; the first event stamped with the
-  // call's begin time (as the calls grid shows it) becomes the current row,
+  // call's begin time (as stored, "YYYY-MM-DD HH:MM:SS") becomes the current row,
   // three rows below the top where it can, and is painted.  Throws when the
   // events cannot be read; the window then stays as it was.
   void showEventsForCall(std::int64_t line, const QString& beginTime);

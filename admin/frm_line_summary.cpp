@@ -26,8 +26,7 @@ FrmLineSummary::FrmLineSummary(Console& console) : GridWindow(console, kDesign) 
 }
 
 void FrmLineSummary::showTotals() {
-  db::Statement totals = selectLineSummary(program().db);
-  bindGrid(*flxLineSummary, totals);
+  bindGrid(*flxLineSummary, program().db, lineSummaryQuery());
   show();
 }
 

@@ -23,6 +23,7 @@
 #include "admin/frm_help.h"
 #include "admin/frm_reset_error_counts.h"
 #include "admin/frm_test_calls.h"
+#include "admin/grid_records.h"
 #include "admin/settings_input.h"
 #include "admin/update_check.h"
 #include "admin/window_geometry.h"
@@ -327,6 +328,7 @@ void FrmMain::formLoad() {
   if (p.settings.autoTest) chkTestCalls->setChecked(true);
   cmbTestInterval->setEditText(decimalText(p.settings.testCallIntervalMinutes / 60.0));
   cmbRetention->setEditText(QString::number(p.settings.dataRetentionHours));
+  ensureGridIndexes(p.db);
   showVrndataAll();
 }
 

@@ -36,16 +36,10 @@ void FrmMain::showVrndataAll() {
   constexpr const char* kProcedure = "showVrndataAll()";
   Program& p = program();
   // A grid whose query fails shows nothing rather than rows of an earlier view.
-  if (!trap(kProcedure, ErrorHandler::Standard, [&] {
-        db::Statement calls = selectAllCalls(p.db);
-        bindGrid(*flxCalls, calls);
-      }))
+  if (!trap(kProcedure, ErrorHandler::Standard, [&] { bindGrid(*flxCalls, p.db, allCallsQuery()); }))
     clearGrid(*flxCalls);
   noCallChosen();
-  if (!trap(kProcedure, ErrorHandler::Standard, [&] {
-        db::Statement errors = selectAllErrors(p.db);
-        bindGrid(*flxErrors, errors);
-      }))
+  if (!trap(kProcedure, ErrorHandler::Standard, [&] { bindGrid(*flxErrors, p.db, allErrorsQuery()); }))
     clearGrid(*flxErrors);
   // Without calls the pickers keep what they show.
   trap(kProcedure, ErrorHandler::Standard, [&] {
@@ -77,19 +71,14 @@ void FrmMain::filterVrndata() {
     errorsRangeEnd = span->last;
     callsInRange = true;
   });
-  if (!trap(kProcedure, ErrorHandler::Standard, [&] {
-        db::Statement calls = selectCallsInRange(p.db, start, end);
-        bindGrid(*flxCalls, calls);
-      }))
+  if (!trap(kProcedure, ErrorHandler::Standard, [&] { bindGrid(*flxCalls, p.db, callsInRangeQuery(start, end)); }))
     clearGrid(*flxCalls);
   noCallChosen();
   // No call in the range: no error belongs to the view.
   bool errorsShown = false;
   if (callsInRange)
-    errorsShown = trap(kProcedure, ErrorHandler::Standard, [&] {
-      db::Statement errors = selectErrorsBetween(p.db, errorsRangeStart, errorsRangeEnd);
-      bindGrid(*flxErrors, errors);
-    });
+    errorsShown = trap(kProcedure, ErrorHandler::Standard,
+                       [&] { bindGrid(*flxErrors, p.db, errorsBetweenQuery(errorsRangeStart, errorsRangeEnd)); });
   if (!errorsShown) clearGrid(*flxErrors);
 
   progress.hide();
@@ -143,7 +132,7 @@ void FrmMain::cmdViewCallDetail_Click() {
     bool isNumber = false;
     const qlonglong line = calls.text(row, grid_field::kCallLine).toLongLong(&isNumber);
     if (!isNumber) throw HandledError(error_number::kTypeMismatch, "Type mismatch");
-    console_.frmEventsForCall().showEventsForCall(line, calls.text(row, grid_field::kCallBegin));
+    console_.frmEventsForCall().showEventsForCall(line, storedText(calls.value(row, grid_field::kCallBegin)));
   });
 }
 

@@ -26,8 +26,7 @@ FrmOctelSummary::FrmOctelSummary(Console& console) : GridWindow(console, kDesign
 }
 
 void FrmOctelSummary::showTotals() {
-  db::Statement totals = selectOctelSummary(program().db);
-  bindGrid(*flxOctelSummary, totals);
+  bindGrid(*flxOctelSummary, program().db, octelSummaryQuery());
   show();
 }
 

@@ -26,8 +26,7 @@ FrmRecipientsForTask::FrmRecipientsForTask(Console& console) : GridWindow(consol
 }
 
 void FrmRecipientsForTask::showRecipientsForTask(const QString& taskId) {
-  db::Statement recipients = selectRecipientsOfTask(program().db, taskId.toStdString());
-  bindGrid(*flxRecipients, recipients);
+  bindGrid(*flxRecipients, program().db, recipientsOfTaskQuery(taskId.toStdString()));
   setWindowTitle(QStringLiteral("Recipients for TaskID ") + taskId);
   show();
 }

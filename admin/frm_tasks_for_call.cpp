@@ -38,8 +38,7 @@ FrmTasksForCall::FrmTasksForCall(Console& console) : GridWindow(console, kDesign
 }
 
 void FrmTasksForCall::showTasksForCall(const QString& callId) {
-  db::Statement tasks = selectTasksOfCall(program().db, callId.toStdString());
-  bindGrid(*flxTasks, tasks);
+  bindGrid(*flxTasks, program().db, tasksOfCallQuery(callId.toStdString()));
   setWindowTitle(QStringLiteral("Tasks for CallID ") + callId);
   show();
 }

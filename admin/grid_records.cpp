@@ -1,5 +1,6 @@
 #include "admin/grid_records.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <initializer_list>
 #include <string>
@@ -46,20 +47,16 @@ std::optional<CallSpan> spanOf(db::Statement& statement) {
 
 }  // namespace
 
-db::Statement selectAllCalls(db::Connection& db) {
-  return db.prepare(std::string("select ") + kCallsGridFields + " from calls order by timestampbegin");
-}
+GridQuery allCallsQuery() { return {kCallsGridFields, "calls", "", {}, {"timestampbegin"}}; }
 
-db::Statement selectAllErrors(db::Connection& db) {
-  return db.prepare(std::string("select ") + kErrorsGridFields + " from errors order by timestamperror");
-}
+GridQuery allErrorsQuery() { return {kErrorsGridFields, "errors", "", {}, {"timestamperror"}}; }
 
-db::Statement selectCallsInRange(db::Connection& db, const DateTime& start, const DateTime& end) {
-  db::Statement statement = db.prepare(std::string("select ") + kCallsGridFields +
-                                       " from calls where timestampbegin >= ?1 and timestampend <= ?2 "
-                                       "order by timestampbegin");
-  statement.bind(1, start.toStored()).bind(2, end.toStored());
-  return statement;
+GridQuery callsInRangeQuery(const DateTime& start, const DateTime& end) {
+  return {kCallsGridFields,
+          "calls",
+          "timestampbegin >= ?1 and timestampend <= ?2",
+          {start.toStored(), end.toStored()},
+          {"timestampbegin"}};
 }
 
 std::optional<CallSpan> storedCallsBeginSpan(db::Connection& db) {
@@ -75,51 +72,68 @@ std::optional<CallSpan> callsInRangeSpan(db::Connection& db, const DateTime& sta
   return spanOf(statement);
 }
 
-db::Statement selectErrorsBetween(db::Connection& db, const DateTime& first, const DateTime& last) {
-  db::Statement statement = db.prepare(std::string("select ") + kErrorsGridFields +
-                                       " from errors where timestamperror >= ?1 and timestamperror <= ?2 "
-                                       "order by timestamperror");
-  statement.bind(1, first.toStored()).bind(2, last.toStored());
-  return statement;
+GridQuery errorsBetweenQuery(const DateTime& first, const DateTime& last) {
+  return {kErrorsGridFields,
+          "errors",
+          "timestamperror >= ?1 and timestamperror <= ?2",
+          {first.toStored(), last.toStored()},
+          {"timestamperror"}};
 }
 
-db::Statement selectTasksOfCall(db::Connection& db, std::string_view callId) {
-  db::Statement statement = db.prepare("select * from tasks where callid = ?1 order by taskid");
-  statement.bind(1, callId);
-  return statement;
+GridQuery tasksOfCallQuery(std::string_view callId) {
+  return {"*", "tasks", "callid = ?1", {std::string(callId)}, {"taskid"}};
 }
 
-db::Statement selectRecipientsOfTask(db::Connection& db, std::string_view taskId) {
-  db::Statement statement = db.prepare("select * from recipients where taskid = ?1 order by recipient");
-  statement.bind(1, taskId);
-  return statement;
+GridQuery recipientsOfTaskQuery(std::string_view taskId) {
+  return {"*", "recipients", "taskid = ?1", {std::string(taskId)}, {"recipient"}};
 }
 
-db::Statement selectEventsOfLine(db::Connection& db, std::int64_t line) {
-  db::Statement statement =
-      db.prepare("select * from Events where Line = ?1 order by Timestamp, Milliseconds, Sequence");
-  statement.bind(1, line);
-  return statement;
+GridQuery eventsOfLineQuery(std::int64_t line) {
+  return {"*", "Events", "Line = ?1", {line}, {"Timestamp", "Milliseconds", "Sequence"}};
 }
 
-db::Statement selectLineSummary(db::Connection& db) { return db.prepare("select * from linesummary"); }
+GridQuery lineSummaryQuery() { return {"*", "linesummary", "", {}, {}}; }
 
-db::Statement selectOctelSummary(db::Connection& db) { return db.prepare("select * from octelsummary"); }
+GridQuery octelSummaryQuery() { return {"*", "octelsummary", "", {}, {}}; }
 
-QString gridCellText(const db::Statement& statement, int column) {
-  if (statement.isNull(column)) return {};
-  const QString name = QString::fromStdString(statement.columnName(column));
-  const std::string stored = statement.getText(column);
-  if (isTimeColumn(name)) {
-    // A value that is no time stays as stored rather than vanish from the grid.
-    if (const auto stamp = DateTime::parseStored(stored)) return QString::fromStdString(stamp->toGeneral());
-  } else if (isYesNoColumn(name)) {
-    return statement.getInt(column) != 0 ? QStringLiteral("True") : QStringLiteral("False");
+void ensureGridIndexes(db::Connection& db) {
+  try {
+    db.exec("create index if not exists errorsByTime on errors (timestamperror)");
+    db.exec("create index if not exists recipientsByTask on recipients (taskid, recipient)");
+  } catch (const db::DbError&) {
   }
-  return QString::fromStdString(stored);
 }
 
-void useGridText(QueryModel& model) { model.cellText = gridCellText; }
+namespace {
+
+QString timeText(const SqlValue& value) {
+  // A value that is no time stays as stored rather than vanish from the grid.
+  if (const auto* text = std::get_if<std::string>(&value))
+    if (const auto stamp = DateTime::parseStored(*text)) return QString::fromStdString(stamp->toGeneral());
+  return storedText(value);
+}
+
+QString yesNoText(const SqlValue& value) {
+  if (std::holds_alternative<std::monostate>(value)) return {};
+  bool truth = false;
+  if (const auto* number = std::get_if<std::int64_t>(&value))
+    truth = *number != 0;
+  else if (const auto* real = std::get_if<double>(&value))
+    truth = static_cast<std::int64_t>(*real) != 0;
+  else
+    truth = std::strtoll(std::get<std::string>(value).c_str(), nullptr, 10) != 0;
+  return truth ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+}  // namespace
+
+QueryModel::CellText gridCellText(const QString& columnName) {
+  if (isTimeColumn(columnName)) return timeText;
+  if (isYesNoColumn(columnName)) return yesNoText;
+  return storedText;
+}
+
+void useGridText(QueryModel& model) { model.textOf = gridCellText; }
 
 std::filesystem::path gridFileName(const Program& program, std::string_view prefix, const DateTime& now) {
   std::string name(prefix);
@@ -139,15 +153,24 @@ void writeGridFile(const QueryModel& model, const std::filesystem::path& file) {
   }
   line += "\r\n";
   writeOutputText(out, line, file);
-  for (int row = 0; row < model.rowCount(); ++row) {
+  const int columns = model.columnCount();
+  model.forEachRow([&](const std::vector<SqlValue>& cells) {
     line.clear();
-    for (int column = 0; column < model.columnCount(); ++column) {
+    for (int column = 0; column < columns; ++column) {
       line += ',';
-      appendCsvField(line, model.text(row, column).toStdString());
+      // Stored text and numbers go to the file without a detour through the grid's text.
+      const SqlValue& cell = cells[static_cast<std::size_t>(column)];
+      const bool stored = model.showsStoredText(column);
+      if (const auto* text = std::get_if<std::string>(&cell); stored && text)
+        appendCsvField(line, *text);
+      else if (const auto* number = std::get_if<std::int64_t>(&cell); stored && number)
+        line += std::to_string(*number);
+      else
+        appendCsvField(line, model.cellText(column, cell).toStdString());
     }
     line += "\r\n";
     writeOutputText(out, line, file);
-  }
+  });
   closeOutputFile(out, file);
 }
 

@@ -12,13 +12,12 @@
 #include <optional>
 #include <string_view>
 
+#include "admin/query_model.h"
 #include "platform/db.h"
 #include "processing/date_time.h"
 #include "processing/program.h"
 
 namespace travik {
-
-class QueryModel;
 
 // The calls grid's fields, in its column order.
 inline constexpr const char* kCallsGridFields =
@@ -42,11 +41,11 @@ constexpr int kEventTime = 0;    // events grid: Timestamp, the first field of E
 constexpr int kEventFields = 5;  // the five fields of one event
 }  // namespace grid_field
 
-// Every stored call in begin order, and every error in time order.
-db::Statement selectAllCalls(db::Connection& db);
-db::Statement selectAllErrors(db::Connection& db);
+// What the grids show.  Every stored call in begin order, and every error in time order.
+GridQuery allCallsQuery();
+GridQuery allErrorsQuery();
 // The finished calls that began at or after start and ended at or before end, in begin order.
-db::Statement selectCallsInRange(db::Connection& db, const DateTime& start, const DateTime& end);
+GridQuery callsInRangeQuery(const DateTime& start, const DateTime& end);
 
 // A time span of stored calls.
 struct CallSpan {
@@ -59,26 +58,34 @@ std::optional<CallSpan> storedCallsBeginSpan(db::Connection& db);
 // latest end time; nothing when it selects none.
 std::optional<CallSpan> callsInRangeSpan(db::Connection& db, const DateTime& start, const DateTime& end);
 // The errors whose time lies between first and last, both included, in time order.
-db::Statement selectErrorsBetween(db::Connection& db, const DateTime& first, const DateTime& last);
+GridQuery errorsBetweenQuery(const DateTime& first, const DateTime& last);
 // The tasks of one call by task id; the recipients of one task by recipient.
-db::Statement selectTasksOfCall(db::Connection& db, std::string_view callId);
-db::Statement selectRecipientsOfTask(db::Connection& db, std::string_view taskId);
+GridQuery tasksOfCallQuery(std::string_view callId);
+GridQuery recipientsOfTaskQuery(std::string_view taskId);
 // Every stored event of one line in the order of the trace.
-db::Statement selectEventsOfLine(db::Connection& db, std::int64_t line);
-// The totals as the summary run left them, in the order the database returns them.
-db::Statement selectLineSummary(db::Connection& db);
-db::Statement selectOctelSummary(db::Connection& db);
+GridQuery eventsOfLineQuery(std::int64_t line);
+// The totals as the summary run left them, in the order the table keeps them.
+GridQuery lineSummaryQuery();
+GridQuery octelSummaryQuery();
 
-// How a stored value reads in a grid: NULL empty, times in the general date
-// form, Yes/No columns True or False, everything else its stored text.
-QString gridCellText(const db::Statement& statement, int column);
+// The indexes the grids' orders and filters read by, made where a database
+// from before them lacks them.  A database that cannot be written (the
+// service holds it, the file is read-only) is left as it is: the grids then
+// sort instead of seeking.
+void ensureGridIndexes(db::Connection& db);
+
+// How a stored value of a column reads in a grid, chosen by the column's
+// name: NULL empty, times in the general date form, Yes/No columns True or
+// False, everything else its stored text.
+QueryModel::CellText gridCellText(const QString& columnName);
 // A model that shows its rows as gridCellText reads them.
 void useGridText(QueryModel& model);
 
 // <output folder>/<prefix><yymmdd_hh_mm_ss>.csv
 std::filesystem::path gridFileName(const Program& program, std::string_view prefix, const DateTime& now);
 // Writes the grid as comma-separated text with its fixed heading row and its
-// fixed (empty) left column, CRLF line ends.  Throws a HandledError when the
+// fixed (empty) left column, CRLF line ends, reading its rows from the
+// database a block at a time as they are written.  Throws a HandledError when the
 // file cannot be created or written.
 void writeGridFile(const QueryModel& model, const std::filesystem::path& file);
 

@@ -97,6 +97,8 @@ CREATE TABLE recipients (
   recipientinfo       TEXT
 );
 CREATE INDEX recipientsByCall ON recipients (callid, taskid);
+-- The recipients window lists one task's recipients in this order.
+CREATE INDEX recipientsByTask ON recipients (taskid, recipient);
 
 CREATE TABLE errors (
   callid               TEXT,
@@ -113,6 +115,8 @@ CREATE TABLE errors (
   previousstatedata    TEXT
 );
 CREATE INDEX errorsByCall ON errors (callid);
+-- The errors grid's order and its filter.
+CREATE INDEX errorsByTime ON errors (timestamperror);
 
 CREATE TABLE linesummary (
   line                  INTEGER,

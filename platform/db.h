@@ -77,6 +77,8 @@ class Statement {
   int columnIndex(std::string_view name) const;
 
   bool isNull(int column) const;
+  // SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT or SQLITE_BLOB.
+  int type(int column) const { return sqlite3_column_type(stmt_, column); }
   std::int64_t getInt(int column) const;
   double getDouble(int column) const;
   std::string getText(int column) const;

@@ -2,6 +2,7 @@
 // clicks that pair a call with its error, the detail and totals buttons, and
 // the save operation every grid of the console shares.
 #include <QDateTimeEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -181,6 +182,84 @@ TEST_F(GridsTest, AClickedCallBringsItsErrorToTheTopAndAClickedErrorItsCall) {
   w.flxErrors_Click();
   EXPECT_EQ(currentRow(*w.flxCalls), 21);
   EXPECT_EQ(w.flxCalls->rowAt(0), 21);
+}
+
+TEST_F(GridsTest, GridsOfManyPagesJumpToPartnerRowsAndToTheEnd) {
+  // 700 calls, an error for every third: several pages of either grid.
+  std::vector<std::string> ids;
+  program().db.exec("begin");
+  for (int i = 0; i < 700; ++i) {
+    ids.push_back(call(0, i * 2, 1, i % 8 + 1));
+    if (i % 3 == 0) error(ids.back(), 0, i * 2, 30);
+  }
+  program().db.exec("commit");
+  frmMain().formLoad();
+  showMainWindow();
+  FrmMain& w = frmMain();
+
+  // Ctrl+End reaches the last call; its error is the last error.
+  w.flxCalls->setCurrentIndex(boundModel(*w.flxCalls).index(0, 0));
+  QTest::keyClick(w.flxCalls, Qt::Key_End, Qt::ControlModifier);
+  ASSERT_EQ(currentRow(*w.flxCalls), 699);
+  EXPECT_EQ(boundModel(*w.flxCalls).text(699, grid_field::kCallId).toStdString(), ids[699]);
+  w.flxCalls_Click();
+  EXPECT_EQ(currentRow(*w.flxErrors), 233);
+  // From an error far up, back to its call, scrolled to the top.
+  w.flxErrors->setCurrentIndex(boundModel(*w.flxErrors).index(150, 0));
+  w.flxErrors_Click();
+  EXPECT_EQ(currentRow(*w.flxCalls), 450);
+  EXPECT_EQ(w.flxCalls->rowAt(0), 450);
+  // And from that call to its error again, in a grid that paged meanwhile.
+  w.flxCalls_Click();
+  EXPECT_EQ(currentRow(*w.flxErrors), 150);
+  EXPECT_EQ(w.flxErrors->rowAt(0), 150);
+
+  // The saved grid holds every row, in order.
+  w.cmdSaveCallsGrid_Click();
+  const std::string text = test::readFile(test.outputFolder() / "CallsGrid_240305_10_00_00.csv");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 701);
+  EXPECT_LT(text.find(ids[0]), text.find(ids[350]));
+  EXPECT_LT(text.find(ids[350]), text.find(ids[699]));
+}
+
+TEST_F(GridsTest, GridRowsAreSingleLinesAndColumnsShowWholeDatesAndCallIds) {
+  for (int i = 0; i < 30; ++i) call(12, 58 + i, 1, i % 3 + 1);
+  frmMain().formLoad();
+  frmMain().show();
+  FrmMain& w = frmMain();
+  QTableView& calls = *w.flxCalls;
+  const QueryModel& model = boundModel(calls);
+  const QFontMetrics font = calls.fontMetrics();
+  EXPECT_FALSE(calls.wordWrap());
+  EXPECT_EQ(calls.rowHeight(0), font.height() + 2);
+  EXPECT_EQ(calls.rowHeight(29), calls.rowHeight(0));
+  // Dates on one line in the general form, call ids whole, headings whole.
+  EXPECT_EQ(model.text(0, grid_field::kCallBegin).toStdString(), "3/4/2024 12:58:00 PM");
+  for (int field : {grid_field::kCallBegin, 1, grid_field::kCallId}) {
+    EXPECT_GE(calls.columnWidth(field), font.horizontalAdvance(model.text(0, field)) + 6) << field;
+    EXPECT_GE(calls.columnWidth(field),
+              calls.horizontalHeader()->fontMetrics().horizontalAdvance(model.columnNames()[field]))
+        << field;
+  }
+  // The grid shows as many rows as its height holds.
+  const int shown = calls.rowAt(calls.viewport()->height() - 1);
+  EXPECT_GE(shown + 1, calls.viewport()->height() / calls.rowHeight(0));
+
+  // The events window's text column takes the width left over, and more as the window grows.
+  const DateTime begin = kDay.addHours(12).addMinutes(58);
+  test::insertEvent(program(), begin, 0, 1, 1, "CALL CONNECTED 1 -> 5001");
+  calls.setCurrentIndex(model.index(0, 0));
+  w.cmdViewCallDetail_Click();
+  FrmEventsForCall& events = console->frmEventsForCall();
+  QTableView& grid = *events.flxEvents;
+  const int data = 4;
+  int others = 0;
+  for (int column = 0; column < data; ++column) others += grid.columnWidth(column);
+  EXPECT_GE(grid.columnWidth(data), grid.viewport()->width() - others);
+  const int before = grid.columnWidth(data);
+  events.resize(events.width() + 300, events.height());
+  QApplication::processEvents();
+  EXPECT_GE(grid.columnWidth(data), before + 250);
 }
 
 TEST_F(GridsTest, TheTasksWindowListsTheCallsTasksAndLeadsToTheRecipientsOfOne) {
