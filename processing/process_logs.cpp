@@ -157,7 +157,7 @@ void processLogs(Program& program) {
       else
         host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
     });
-    step([&] { writeLog(program, program.statusMessage, true); });
+    step([&] { writeLog(program, program.statusMessage, true, LineBreaks::Kept); });
   } else {
     step([&] {
       host.setProgressMin(0);
