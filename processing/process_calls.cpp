@@ -187,6 +187,7 @@ void processCalls(Program& program) {
     }
   } hook(program, module);
 
+  module.events.beforeNextBatch = [&host] { host.honourStop(); };
   const bool prepared = guard(program, kProcedure, [&] {
     module.records.prepare(program.db);
     module.events.prepare(program.db);

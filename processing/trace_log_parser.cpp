@@ -303,7 +303,10 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
     int previousMilliseconds = 0;
     char stamp[19];
 
+    std::int64_t linesRead = 0;
     LineReader(file.fd, buffer).forEachLine([&](std::string_view line, bool cut) {
+      // A long file is a place where a stop request is honoured; this file's events then roll back.
+      if (++linesRead % kLinesBetweenStopChecks == 0) program.host.honourStop();
       if (cut) ++cutLines;
       switch (run.cutter.cut(line, current)) {
         case TraceLineCut::NoEvent: return;

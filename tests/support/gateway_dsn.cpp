@@ -43,7 +43,8 @@ GatewayDsn::GatewayDsn(const fs::path& folder, const std::string& dsnName)
       "CREATE TABLE directory (serialno TEXT, mailboxno TEXT, lastreferenced TEXT, entrytype INTEGER);");
   {
     std::ofstream drivers(folder / "odbcinst.ini");
-    drivers << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << sqliteOdbcDriver() << "\nUsageCount=1\nDontDLClose=1\n";
+    drivers << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << sqliteOdbcDriver()
+            << "\nUsageCount=1\nDontDLClose=1\n";
   }
   {
     std::ofstream sources(folder / "odbc.ini");
@@ -52,5 +53,15 @@ GatewayDsn::GatewayDsn(const fs::path& folder, const std::string& dsnName)
   ::setenv("ODBCSYSINI", folder.c_str(), 1);
   ::setenv("ODBCINI", (folder / "odbc.ini").c_str(), 1);
 }
+
+void GatewayDsn::lock() {
+  // With a rollback journal a writer keeps readers out too, as the gateway's
+  // own database engine does while it writes.
+  db_.exec("PRAGMA journal_mode=DELETE");
+  db_.exec("BEGIN EXCLUSIVE");
+  db_.exec("insert into octelnode (serialno) values ('locked')");
+}
+
+void GatewayDsn::unlock() { db_.exec("ROLLBACK"); }
 
 }  // namespace travik::test
