@@ -74,7 +74,7 @@ void OutputFile::commit() {
   flushBuffer();
   // On disk before it carries its name, so that a crash cannot leave an
   // empty or cut file under it.
-  if (::fsync(fd_) != 0) fail(errno);
+  if (::fdatasync(fd_) != 0) fail(errno);
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) fail(errno);
