@@ -15,7 +15,9 @@ inline constexpr const char* kAutomaticRejectedRecipientsSelection =
     "enabled' order by callid";
 
 // Deletes the earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients
-// reports of the output folder.  Silent: a file that cannot be deleted stays.
+// reports of the output folder, and the temporary files such reports left
+// when their program was killed while writing them.  Silent: a file that
+// cannot be deleted stays.
 void deleteOldReports(Program& program);
 // Writes the four automatic reports; a failing report does not stop the others.
 void generateAutoReports(Program& program);

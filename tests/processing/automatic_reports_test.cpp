@@ -50,6 +50,18 @@ TEST_F(AutomaticReports, OnlyTheFourAutomaticKindsOfEarlierReportAreDeleted) {
   EXPECT_TRUE(fs::exists(test.folder() / "elsewhere" / "TRAVIK-REPORT.AllCalls.01012005.010101.csv"));
 }
 
+TEST_F(AutomaticReports, TemporaryFilesOfAKilledRunGoWithTheOldSet) {
+  const fs::path out = test.outputFolder();
+  for (const char* name :
+       {".TRAVIK-REPORT.AllCalls.01012005.010101.csv.a1B2c3", ".TRAVIK-REPORT.Tasks.01012005.010101.csv.a1B2c3",
+        ".MVLOG.TRAVIK.01012005.010101.log.a1B2c3"})
+    test::writeFile(out / name, "cut");
+  deleteOldReports(*test);
+  // The console's own reports and exports are not the automatic set's to clear.
+  EXPECT_EQ(filesIn(out), (std::set<std::string>{".TRAVIK-REPORT.Tasks.01012005.010101.csv.a1B2c3",
+                                                 ".MVLOG.TRAVIK.01012005.010101.log.a1B2c3"}));
+}
+
 TEST_F(AutomaticReports, AMissingOutputFolderIsPassedOverSilently) {
   test->settings.outputPath = (test.folder() / "gone").string();
   deleteOldReports(*test);
