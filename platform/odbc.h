@@ -50,7 +50,7 @@ class Statement {
 
  private:
   friend class Connection;
-  explicit Statement(SQLHDBC dbc);
+  Statement(SQLHDBC dbc, int queryTimeoutSeconds);
   void loadColumnNames();
   SQLHSTMT stmt_ = SQL_NULL_HSTMT;
   std::vector<std::string> columns_;
@@ -65,8 +65,11 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
   ~Connection();
 
-  // Connects to a data source by name with empty user and password.
-  void open(const std::string& dataSource, int loginTimeoutSeconds = 15);
+  // Connects to a data source by name with empty user and password.  Every
+  // statement of the connection, and the connection itself, waits at most
+  // queryTimeoutSeconds for a database that another program holds locked;
+  // then it fails like any other error of the data source.
+  void open(const std::string& dataSource, int loginTimeoutSeconds = 15, int queryTimeoutSeconds = 30);
   void close() noexcept;
   bool isOpen() const { return connected_; }
   Statement prepare(std::string_view sql);
@@ -77,6 +80,7 @@ class Connection {
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
+  int queryTimeoutSeconds_ = 30;
 };
 
 }  // namespace travik::odbc

@@ -7,6 +7,7 @@
 #include "processing/application_parameters.h"
 #include "processing/error_handling.h"
 #include "processing/file_times.h"
+#include "processing/printable_text.h"
 
 namespace travik {
 
@@ -107,10 +108,11 @@ void openActivityLog(Program& program, const std::string& fileName) {
       },
       ErrorHandler::CountOnly);
   writeLog(program, kRule, false);
-  writeLog(program, "Running " + program.programFileName + ", version " + versionText() + "\r\n", false);
+  writeLog(program, "Running " + program.programFileName + ", version " + versionText() + "\r\n", false,
+           LineBreaks::Kept);
   writeLog(program, "Local time=" + program.host.now().toGeneral(), false);
   writeLog(program, program.runningAsService ? "TRAVIK Service activity" : "TRAVIK Administration activity", true);
-  writeLog(program, kRule + "\r\n", false);
+  writeLog(program, kRule + "\r\n", false, LineBreaks::Kept);
   if (program.activityLog.file.is_open()) {
     for (const std::string& line : program.activityLog.heldLines) writeLog(program, line, false);
     program.activityLog.heldLines.clear();
@@ -142,7 +144,7 @@ void flushActivityLog(Program& program) {
       ErrorHandler::CountOnly);
 }
 
-void writeLog(Program& program, std::string_view message, bool withTime) {
+void writeLog(Program& program, std::string_view message, bool withTime, LineBreaks breaks) {
   constexpr const char* kProcedure = "writeLog";
   if (!validateOutputPath(program)) return;
   ActivityLogState& log = program.activityLog;
@@ -174,6 +176,9 @@ void writeLog(Program& program, std::string_view message, bool withTime) {
       program, kProcedure,
       [&] {
         std::ofstream& file = program.activityLog.file;
+        // One line per call: a line break from outside would forge the next line.
+        std::string escaped;
+        if (breaks == LineBreaks::Escaped && hasControlCharacters(message)) message = escaped = printableText(message);
         if (withTime)
           file << timeStamped(now, message);
         else

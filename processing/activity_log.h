@@ -21,8 +21,14 @@ void openActivityLog(Program& program, const std::string& fileName);
 void closeActivityLog(Program& program);
 // Closes and reopens the file so that everything written is on disk.
 void flushActivityLog(Program& program);
+// How writeLog treats control characters in its message.
+enum class LineBreaks {
+  Escaped,  // shown escaped: the message may carry text from outside
+  Kept,     // written as they are: our own text, broken into lines on purpose
+};
+
 // Appends one line, time-stamped when withTime is true.
-void writeLog(Program& program, std::string_view message, bool withTime);
+void writeLog(Program& program, std::string_view message, bool withTime, LineBreaks breaks = LineBreaks::Escaped);
 // Deletes files of the logs folder last modified more than 10 day boundaries ago.
 void pruneActivityLogs(Program& program);
 

@@ -40,8 +40,10 @@ void deleteOldReports(Program& program, SummaryReports replaced) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
       std::error_code entryError;
-      if (it->is_regular_file(entryError) && isReportOfKind(it->path().filename().string(), kind))
-        matches.push_back(it->path());
+      const std::string name = it->path().filename().string();
+      // A hidden one is the temporary file of a report whose writer was killed.
+      const bool leftOver = name.size() > 1 && name[0] == '.' && isReportOfKind(std::string_view(name).substr(1), kind);
+      if (it->is_regular_file(entryError) && (isReportOfKind(name, kind) || leftOver)) matches.push_back(it->path());
     }
     // A missing folder, or a file that is held open or may not be deleted, is
     // passed over without a word; the other files and kinds are still tried.

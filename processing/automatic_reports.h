@@ -22,7 +22,8 @@ struct SummaryReports {
 
 // Deletes the earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients
 // reports of the output folder (of the totals reports only those `replaced`
-// names).  Silent: a file that cannot be deleted stays.
+// names), and the temporary files such reports left when their program was
+// killed while writing them.  Silent: a file that cannot be deleted stays.
 void deleteOldReports(Program& program, SummaryReports replaced = {});
 // Writes the automatic reports (of the totals reports only those `replaced`
 // names); a failing report does not stop the others.

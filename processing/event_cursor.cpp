@@ -98,7 +98,10 @@ const EventRow& EventCursor::current() const {
 void EventCursor::moveNext() {
   if (eof()) return;
   ++position_;
-  if (position_ >= base_ + static_cast<std::int64_t>(rowCount_) && !exhausted_) fetchBatch();
+  if (position_ >= base_ + static_cast<std::int64_t>(rowCount_) && !exhausted_) {
+    if (beforeNextBatch) beforeNextBatch();
+    fetchBatch();
+  }
 }
 
 void EventCursor::movePrevious() {

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,6 +87,10 @@ class EventCursor {
 
   // One row on; from bof to the first row; nothing at eof.
   void moveNext();
+  // Called before each batch of a line's events after the first is read: a
+  // line's walk, machines included, is a place where a stop request is
+  // honoured (Host::honourStop), and its calls then roll back.
+  std::function<void()> beforeNextBatch;
   // One row back; from eof to the last row, from the first row to bof.
   // Stepping back further than the kept rows throws.
   void movePrevious();

@@ -1,7 +1,7 @@
 #include "processing/event_export.h"
 
 #include <charconv>
-#include <fstream>
+#include <optional>
 
 #include "processing/error_handling.h"
 #include "processing/reports.h"
@@ -53,15 +53,10 @@ bool reportMVEvents(Program& program, std::string_view selection) {
       }))
     return false;
 
-  fs::path file;
-  std::ofstream out;
-  if (!guard(program, kProcedure, [&] {
-        file = exportFileName(program, program.host.now());
-        createOutputFile(out, file);
-      }))
-    return false;
+  std::optional<OutputFile> out;
+  if (!guard(program, kProcedure, [&] { out.emplace(exportFileName(program, program.host.now())); })) return false;
 
-  return writeRowLines(program, kProcedure, records, out, file, [&](std::string& line) {
+  return writeRowLines(program, kProcedure, records, *out, [&](std::string& line) {
     if (records.isNull(timestamp) || records.isNull(milliseconds) || records.isNull(lineNumber))
       throw HandledError(kInvalidUseOfNull, "Invalid use of Null");
     const auto stamp = DateTime::parseStored(records.getText(timestamp));

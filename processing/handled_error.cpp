@@ -6,6 +6,7 @@
 
 #include "platform/db.h"
 #include "platform/odbc.h"
+#include "processing/printable_text.h"
 
 namespace travik {
 
@@ -49,7 +50,8 @@ std::string errorReportLine(long number, std::string_view description, std::stri
   std::string line = "(error):";
   line += std::to_string(number);
   line += " (";
-  line += description;
+  // Descriptions carry file names and driver texts: the line goes to boxes and logs as one line.
+  line += printableText(description);
   line += ") in procedure ";
   line += procedure;
   return line;

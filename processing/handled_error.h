@@ -43,6 +43,11 @@ struct ProgramEnded {
   int exitCode = 0;
 };
 
+// Thrown where long work honours a stop request (Host::honourStop).  Being a
+// ProgramEnded, it passes every guard; the service's loop catches it once
+// the work is unwound and ends the program in order.
+struct StopRequested : ProgramEnded {};
+
 // The error currently being handled, as a HandledError (call inside a catch).
 HandledError currentHandledError();
 

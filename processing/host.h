@@ -52,6 +52,13 @@ class Host {
   virtual DateTime now() = 0;
   // The activity log's 60-second flush timer.
   virtual void setLogFlushTimerEnabled(bool enabled) = 0;
+  // A place inside long work that neither yields nor pauses (a file read, a
+  // line's walk, a report, after a slow gateway call) where a pending stop
+  // request of the program is honoured: the work is abandoned by throwing
+  // StopRequested, its open transaction rolls back and its unfinished file is
+  // removed, and the program then ends in order.  Only the service has stop
+  // requests; elsewhere this does nothing.
+  virtual void honourStop() {}
 };
 
 }  // namespace travik

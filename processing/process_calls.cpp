@@ -283,6 +283,7 @@ bool processCalls(Program& program) {
     }
   } hook(program, module);
 
+  module.events.beforeNextBatch = [&host] { host.honourStop(); };
   // Every line with stored events, not only those this program has parsed:
   // a run cut short after its parse leaves events whose calls are not built.
   int lastLine = 0;

@@ -277,7 +277,7 @@ void processLogs(Program& program) {
       else
         host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
     });
-    step([&] { writeLog(program, program.statusMessage, true); });
+    step([&] { writeLog(program, program.statusMessage, true, LineBreaks::Kept); });
     // A run cut short after its parse left events whose calls are not built
     // yet.  Where nothing is rebuilt and no call went for its age, the tables
     // and the reports stay as they are.

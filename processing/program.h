@@ -24,6 +24,8 @@
 
 namespace travik {
 
+inline constexpr int kGatewayQueryTimeoutSeconds = 30;
+
 // The twelve application parameters, loaded from applicationparameters.
 struct Settings {
   std::string logPath;                       // 1 DEFAULTMVLOGPATH
@@ -94,6 +96,9 @@ class Program {
   int databaseBusyTimeoutMs = 10000;
   // The gateway's ODBC data source name.
   std::string gatewayDataSource = "mervale";
+  // The longest wait of one gateway statement (or connection) for a gateway
+  // database that another program holds locked; then it is a handled error.
+  int gatewayQueryTimeoutSeconds = kGatewayQueryTimeoutSeconds;
   // The gateway's default trace folder.
   std::filesystem::path defaultTraceFolder = "/opt/varnel/mervale/log";
 
@@ -111,6 +116,10 @@ class Program {
   std::string eventSource;    // "TRAVIK Admin" or "TRAVIK Service"
   DateTime idleDeadline;      // console auto-shutdown
   bool shuttingDown = false;  // shutDownApplication runs once
+  // Set by the handled error that passes the limit, before it writes its last
+  // line: should that write fail too, its handled error is counted but must
+  // not begin the limit's report (and that write) again.
+  bool endingAtErrorLimit = false;
 
   // The last step of the orderly exit; never returns.  Tests replace it with
   // one that throws ProgramEnded.

@@ -5,24 +5,18 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "processing/csv.h"
 #include "processing/error_handling.h"
+#include "processing/output_file.h"
 
 namespace travik {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-[[noreturn]] void throwFileError(int code, const fs::path& file) {
-  if (code == ENOENT || code == ENOTDIR)
-    throw HandledError(error_number::kPathNotFound, "Path not found: " + file.string());
-  if (code == EACCES || code == EPERM || code == EROFS)
-    throw HandledError(error_number::kPermissionDenied, "Permission denied: " + file.string());
-  throw HandledError(error_number::kPathFileAccess, "Path/File access error: " + file.string());
-}
 
 void appendWhole(std::string& out, std::int64_t value) {
   char buffer[24];
@@ -165,15 +159,18 @@ int requireColumn(const db::Statement& records, const char* name) {
   return index;
 }
 
-bool writeRowLines(Program& program, std::string_view procedure, db::Statement& records, std::ofstream& out,
-                   const fs::path& file, const std::function<void(std::string&)>& formatRow) {
+bool writeRowLines(Program& program, std::string_view procedure, db::Statement& records, OutputFile& out,
+                   const std::function<void(std::string&)>& formatRow) {
   bool complete = true;
+  bool cut = false;  // the file lacks every line from some row on
   std::string line;
-  for (;;) {
+  for (std::size_t row = 1;; ++row) {
+    // A long report is a place where a stop request is honoured.
+    if (row % kRowsBetweenStopChecks == 0) program.host.honourStop();
     bool more = false;
     // A selection that cannot be read further would fail the same way at every row.
     if (!guard(program, procedure, [&] { more = records.step(); })) {
-      complete = false;
+      cut = true;
       break;
     }
     if (!more) break;
@@ -182,13 +179,13 @@ bool writeRowLines(Program& program, std::string_view procedure, db::Statement& 
       complete = false;  // this row's line is lost; the others still come
       continue;
     }
-    if (!guard(program, procedure, [&] { writeOutputText(out, line, file); })) {
-      complete = false;
+    if (!guard(program, procedure, [&] { out.write(line); })) {
+      cut = true;
       break;
     }
   }
-
-  if (!guard(program, procedure, [&] { closeOutputFile(out, file); })) complete = false;
+  // A cut file never takes the report's name: the temporary one goes.
+  if (cut || !guard(program, procedure, [&] { out.commit(); })) return false;
   return complete;
 }
 
@@ -206,12 +203,8 @@ bool writeReport(Program& program, const ReportLayout& layout, std::string_view 
       }))
     return false;
 
-  fs::path file;
-  std::ofstream out;
-  if (!guard(program, procedure, [&] {
-        file = reportFileName(program, layout.kind, program.host.now());
-        createOutputFile(out, file);
-      }))
+  std::optional<OutputFile> out;
+  if (!guard(program, procedure, [&] { out.emplace(reportFileName(program, layout.kind, program.host.now())); }))
     return false;
 
   std::string line;
@@ -221,15 +214,16 @@ bool writeReport(Program& program, const ReportLayout& layout, std::string_view 
           line += records.columnName(columns[i]);
         }
         line += "\r\n";
-        writeOutputText(out, line, file);
+        out->write(line);
       }))
     return false;
 
-  return writeRowLines(program, procedure, records, out, file, [&](std::string& rowLine) {
+  return writeRowLines(program, procedure, records, *out, [&](std::string& rowLine) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
       if (i) rowLine += ',';
       const ReportColumn& column = layout.columns[i];
-      appendCsvField(rowLine, valueText(records, columns[i], column.kind), column.quoted);
+      appendCsvField(rowLine, valueText(records, columns[i], column.kind), column.quoted,
+                     column.kind == ValueKind::Text);
     }
     rowLine += "\r\n";
   });

@@ -7,8 +7,8 @@
 // listed columns, whatever else the selection returns.
 //
 // A report whose selection fails or whose file cannot be created or written
-// is reported once as a handled error and abandoned; a row whose value cannot
-// be converted loses that row's line only.  What was written stays.
+// is reported once as a handled error and abandoned, leaving no file under
+// its name; a row whose value cannot be converted loses that row's line only.
 #pragma once
 
 #include <filesystem>
@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "processing/output_file.h"
 #include "processing/program.h"
 
 namespace travik {
@@ -69,13 +70,17 @@ void closeOutputFile(std::ofstream& out, const std::filesystem::path& file);
 // HandledError when the selection has no such column.
 int requireColumn(const db::Statement& records, const char* name);
 
-// Writes a line for every remaining row of records to an open output file,
-// then closes it.  formatRow appends the current row's line, line end
-// included; a row it cannot convert loses its line only, while a failing read
-// or write ends the file there.  Each failure is reported under procedure.
-// True when every row's line is in the file.
-bool writeRowLines(Program& program, std::string_view procedure, db::Statement& records, std::ofstream& out,
-                   const std::filesystem::path& file, const std::function<void(std::string&)>& formatRow);
+// Rows of a report between two looks for a stop request.
+inline constexpr std::size_t kRowsBetweenStopChecks = 4096;
+
+// Writes a line for every remaining row of records to an output file, then
+// gives the file its name.  formatRow appends the current row's line, line
+// end included; a row it cannot convert loses its line only, while a failing
+// read or write ends the file there and it is removed, so that nothing cut
+// short stands under a report's name.  Each failure is reported under
+// procedure.  True when every row's line is in the named file.
+bool writeRowLines(Program& program, std::string_view procedure, db::Statement& records, OutputFile& out,
+                   const std::function<void(std::string&)>& formatRow);
 
 // Writes one report of the layout from the selection.  True when the file
 // holds the header and a line for every row.

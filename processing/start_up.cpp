@@ -82,7 +82,8 @@ void shutDownApplication(Program& program) {
 
 void countHandledError(Program& program) {
   ++program.handledErrorCount;
-  if (program.handledErrorCount <= kMaximumHandledErrors || program.shuttingDown) return;
+  if (program.handledErrorCount <= kMaximumHandledErrors || program.shuttingDown || program.endingAtErrorLimit) return;
+  program.endingAtErrorLimit = true;
   program.statusMessage =
       "Exceeded maximum number of handled errors.  Application exiting.  Please restart the application.";
   if (!program.runningAsService)

@@ -455,7 +455,10 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
       counted = true;
     };
 
+    std::int64_t linesRead = 0;
     reader.forEachLine(lastLineComplete, [&](std::string_view line, bool cut) {
+      // A long file is a place where a stop request is honoured; this file's events then roll back.
+      if (++linesRead % kLinesBetweenStopChecks == 0) program.host.honourStop();
       if (cut) ++cutLines;
       switch (run.cutter.cut(line, current)) {
         case TraceLineCut::NoEvent: return;

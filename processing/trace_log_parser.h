@@ -40,6 +40,8 @@ inline constexpr std::size_t kMaximumEventTextCharacters = 254;
 // Longest line read whole, in bytes; a longer line is read from its last
 // kMaximumTraceLineBytes bytes, so memory stays bounded on damaged files.
 inline constexpr std::size_t kMaximumTraceLineBytes = 1 << 20;
+// Lines of a trace file between two looks for a stop request.
+inline constexpr std::int64_t kLinesBetweenStopChecks = 4096;
 
 enum class TraceLineCut {
   NoEvent,       // the line holds no trace event: skipped

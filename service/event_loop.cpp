@@ -4,6 +4,8 @@
 #include <chrono>
 #include <ctime>
 
+#include "processing/handled_error.h"
+
 namespace travik {
 
 SignalLoopPlatform::SignalLoopPlatform() {
@@ -69,6 +71,8 @@ void EventLoop::setTimerEnabled(TimerId id, bool enabled) {
 
 bool EventLoop::timerEnabled(TimerId id) const { return timers_.at(id).enabled; }
 
+void EventLoop::setTimerRunsOnlyFromLoop(TimerId id) { timers_.at(id).onlyFromLoop = true; }
+
 bool EventLoop::checkStop() {
   if (stopping_) return true;
   if (!platform_.stopRequested()) return false;
@@ -84,15 +88,28 @@ void EventLoop::processEvents() {
     {
       Timer& timer = timers_[id];
       if (!timer.enabled || timer.running || timer.due > now) continue;
+      if (timer.onlyFromLoop && ticksUnderWay_ > 0) continue;  // stays due for the loop
       // Like a periodic window timer: the next tick counts from this one.
       timer.due = now + timer.interval;
       timer.running = true;
     }
     struct Finished {
       Timer& timer;
-      ~Finished() { timer.running = false; }
-    } finished{timers_[id]};
-    timers_[id].tick();
+      int& underWay;
+      ~Finished() {
+        timer.running = false;
+        --underWay;
+      }
+    } finished{timers_[id], ticksUnderWay_};
+    ++ticksUnderWay_;
+    try {
+      timers_[id].tick();
+    } catch (const StopRequested&) {
+      // Unwound to here; a tick that this one ran inside unwinds as well.
+      if (ticksUnderWay_ > 1) throw;
+      if (onStop) onStop();
+      return;
+    }
     if (checkStop()) return;
   }
 }
@@ -100,6 +117,12 @@ void EventLoop::processEvents() {
 void EventLoop::pause(std::int64_t milliseconds) {
   if (stopping_) return;
   if (platform_.waitForStop(milliseconds)) checkStop();
+}
+
+void EventLoop::honourStop() {
+  if (stopping_ || !platform_.stopRequested()) return;
+  stopping_ = true;
+  throw StopRequested{};
 }
 
 void EventLoop::run() {

@@ -9,6 +9,9 @@
 //
 // A stop request (SIGTERM from systemd, SIGINT from Ctrl-C) is noticed by the
 // loop, by every yield and by every pause, and is handed to onStop once.
+// Long work that neither yields nor pauses looks for it at places of its own
+// (honourStop): there the request unwinds the work, every tick under way
+// included, and the loop then hands it to onStop.
 #pragma once
 
 #include <signal.h>
@@ -67,6 +70,10 @@ class EventLoop {
   // Enabling a disabled timer starts its interval anew; enabling an enabled one changes nothing.
   void setTimerEnabled(TimerId timer, bool enabled);
   bool timerEnabled(TimerId timer) const;
+  // A timer whose tick waits on something slow (the gateway) runs only from
+  // the loop itself, never inside a yield of another tick, which would then
+  // wait with it.
+  void setTimerRunsOnlyFromLoop(TimerId timer);
 
   // Runs the ticks as they fall due until a stop is requested, then calls onStop.
   // Returns only when onStop returns (the programs' onStop ends the process).
@@ -75,6 +82,8 @@ class EventLoop {
   void processEvents();
   // A pause of the thread: no tick runs during it.  A stop request ends it early.
   void pause(std::int64_t milliseconds);
+  // Throws StopRequested when a stop has been requested and not yet handled.
+  void honourStop();
 
   bool stopping() const { return stopping_; }
 
@@ -87,8 +96,9 @@ class EventLoop {
     std::int64_t interval = 0;
     std::function<void()> tick;
     bool enabled = false;
-    bool running = false;  // its tick is under way, perhaps paused at a yield
-    std::int64_t due = 0;  // steady milliseconds of its next tick
+    bool running = false;       // its tick is under way, perhaps paused at a yield
+    bool onlyFromLoop = false;  // never run inside another tick
+    std::int64_t due = 0;       // steady milliseconds of its next tick
   };
 
   // True when the program is stopping; on the first notice runs onStop.
@@ -97,6 +107,7 @@ class EventLoop {
   LoopPlatform& platform_;
   std::vector<Timer> timers_;
   bool stopping_ = false;
+  int ticksUnderWay_ = 0;  // ticks running, one inside a yield of another
 };
 
 }  // namespace travik

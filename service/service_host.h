@@ -31,6 +31,7 @@ class ServiceHost : public Host {
                            MessageIcon icon) override;
   DateTime now() override { return platform_.localNow(); }
   void setLogFlushTimerEnabled(bool enabled) override;
+  void honourStop() override { loop_.honourStop(); }
 
   // frmLogFlushTimer's timer; until it is attached the wish is remembered.
   void attachLogFlushTimer(EventLoop::TimerId timer);

@@ -10,6 +10,7 @@
 
 #include "platform/event_log.h"
 #include "platform/instance_lock.h"
+#include "processing/handled_error.h"
 #include "processing/program.h"
 #include "processing/start_up.h"
 #include "service/event_loop.h"
@@ -72,7 +73,11 @@ int main() {
   ServiceEventLog events;
   travik::Program program(programFolder, "TRAVIKservice", true, host, events);
   travik::ServiceStartup startup(program, loop, host);
-  startup.formLoad();
-  loop.run();
+  try {
+    startup.formLoad();
+    loop.run();
+  } catch (const travik::StopRequested&) {
+    // A stop request during the start-up's gateway check: the check is unwound.
+  }
   travik::shutDownApplication(program);
 }

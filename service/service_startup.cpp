@@ -8,6 +8,9 @@ namespace travik {
 ServiceStartup::ServiceStartup(Program& program, EventLoop& loop, ServiceHost& host) : program_(program), loop_(loop) {
   tmrTimer = loop.addTimer("tmrTimer", kCycleTimerIntervalMs, [this] { tmrTimer_Timer(program_, times); });
   tmrTestCalls = loop.addTimer("tmrTestCalls", kCycleTimerIntervalMs, [this] { tmrTestCalls_Timer(program_, times); });
+  // Test calls wait on the gateway's database; a processing run must not
+  // wait with them, so they never run inside one of its yields.
+  loop.setTimerRunsOnlyFromLoop(tmrTestCalls);
   tmrLogFlushTimer =
       loop.addTimer("tmrLogFlushTimer", kLogFlushIntervalMs, [this] { tmrLogFlushTimer_Timer(program_); });
   host.attachLogFlushTimer(tmrLogFlushTimer);

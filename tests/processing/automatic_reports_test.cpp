@@ -1,11 +1,14 @@
 #include "processing/automatic_reports.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <set>
 
+#include "processing/activity_log.h"
 #include "processing/reports.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/test_program.h"
 
 namespace travik {
@@ -45,6 +48,18 @@ TEST_F(AutomaticReports, OnlyTheFourAutomaticKindsOfEarlierReportAreDeleted) {
                               "TRAVIK-REPORT.Events.01012005.010101.csv", "MVLOG.TRAVIK.01012005.010101.log",
                               "notes.txt", "TRAVIK-REPORT.AllCallsOld.01012005.010101.csv"}));
   EXPECT_TRUE(fs::exists(test.folder() / "elsewhere" / "TRAVIK-REPORT.AllCalls.01012005.010101.csv"));
+}
+
+TEST_F(AutomaticReports, TemporaryFilesOfAKilledRunGoWithTheOldSet) {
+  const fs::path out = test.outputFolder();
+  for (const char* name :
+       {".TRAVIK-REPORT.AllCalls.01012005.010101.csv.a1B2c3", ".TRAVIK-REPORT.Tasks.01012005.010101.csv.a1B2c3",
+        ".MVLOG.TRAVIK.01012005.010101.log.a1B2c3"})
+    test::writeFile(out / name, "cut");
+  deleteOldReports(*test);
+  // The console's own reports and exports are not the automatic set's to clear.
+  EXPECT_EQ(filesIn(out), (std::set<std::string>{".TRAVIK-REPORT.Tasks.01012005.010101.csv.a1B2c3",
+                                                 ".MVLOG.TRAVIK.01012005.010101.log.a1B2c3"}));
 }
 
 TEST_F(AutomaticReports, AMissingOutputFolderIsPassedOverSilently) {
@@ -96,6 +111,36 @@ TEST_F(AutomaticReports, AFailingReportDoesNotKeepTheOthersFromBeingWritten) {
             (std::set<std::string>{"TRAVIK-REPORT.AllCalls.04182005.150405.csv",
                                    "TRAVIK-REPORT.OctelSummary.04182005.150405.csv",
                                    "TRAVIK-REPORT.RejectedRecipients.04182005.150405.csv"}));
+}
+
+TEST(AutomaticReportsOnAFullDisk, NoReportIsLeftCutOrEmptyUnderItsNameAndEachFailureIsReported) {
+  test::TempFolder temp;
+  const fs::path disk = temp.path() / "disk";
+  fs::create_directories(disk);
+  const test::FullDiskRun run = test::onFullDisk(disk, [&] {
+    test::TestProgram t;
+    t.openLog();  // in the program's own folder, which has room
+    t->settings.outputPath = disk.string();
+    for (int i = 0; i < 500; ++i)
+      t->db
+          .prepare("insert into calls (callid, timestampbegin, line, inbound) values (?1, '2005-04-18 10:00:00', 1, 1)")
+          .bind(1, "04182005.100000.000.001." + std::to_string(1000 + i))
+          .run();
+    deleteOldReports(*t);
+    generateAutoReports(*t);
+    closeActivityLog(*t);
+    std::string result = std::to_string(t->handledErrorCount) + ";";
+    for (const auto& name : filesIn(disk)) result += name + ";";
+    const std::string log = test::readFile(t->activityLog.fileName);
+    for (std::size_t at = log.find("(error):61 (Disk full"); at != std::string::npos;
+         at = log.find("(error):61 (Disk full", at + 1))
+      result += "disk full;";
+    return result;
+  });
+  if (run.cannot) GTEST_SKIP() << "no full disk can be made here: " << *run.cannot;
+  ASSERT_TRUE(WIFEXITED(run.exitStatus) && WEXITSTATUS(run.exitStatus) == 0) << run.exitStatus;
+  // One handled error per report; the disk holds what it held before.
+  EXPECT_EQ(run.output, "4;filler;disk full;disk full;disk full;disk full;");
 }
 
 }  // namespace

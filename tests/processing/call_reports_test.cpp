@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "processing/csv.h"
 #include "tests/support/test_program.h"
 
 namespace travik {
@@ -115,6 +116,65 @@ TEST_F(CallReports, FractionalNumbersUsePlainDecimalNotationWithFifteenSignifica
   const std::string text = report("LineSummary");
   EXPECT_EQ(text.substr(text.find("\r\n") + 2),
             "1,2.5,0.333333333333333,-0.000001,100000000000000000000,3,123456.75,0,0,0,0,0,0,0,0,-7\r\n");
+}
+
+// The fields of one comma-separated line, quotes removed.
+std::vector<std::string> fields(std::string_view line) {
+  std::vector<std::string> out(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+      out.back() += '"';
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      out.emplace_back();
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
+}
+
+TEST_F(CallReports, NoCellOfAReportReadsAsAFormulaButNumbersStayNumbers) {
+  addCall("01022006.000000.000.001.003", "2006-01-02 00:00:00", "2006-01-02 00:00:30", "OK", true);
+  test->db.exec(
+      "update calls set octelserialnumber = '@SUM(1+1)*cmd|''/C calc''!A0', protocollevel = '=2+5', "
+      "corvaneserialnumber = '-1+1', durationInSeconds = -30, msgsendattempt = -2");
+  test->db.exec(
+      "insert into errors (callid, timestamperror, state, statetext, reason, reasontext, exitcode, expecteddigits, "
+      "receiveddigits, expectednumberdigits, receivednumberdigits) values ('01022006.000000.000.001.003', "
+      "'2006-01-02 00:00:30', -1, '+cmd', 3, char(9) || 'tab', 'E', char(13) || 'cr', '-42', 1, 2)");
+  test->db.exec("insert into linesummary (line, calls, errors, errorpercent) values (-3, 1, 0, -0.5)");
+  ASSERT_TRUE(reportAllCallsErrors(*test));
+  ASSERT_TRUE(reportLineSummary(*test, kLineSummarySelection));
+
+  for (const std::string kind : {"AllCalls", "LineSummary"}) {
+    const std::string text = report(kind);
+    std::size_t at = 0;
+    while (at < text.size()) {
+      const std::size_t end = text.find("\r\n", at);
+      ASSERT_NE(end, std::string::npos);
+      for (const std::string& field : fields(std::string_view(text).substr(at, end - at)))
+        EXPECT_FALSE(csvLooksLikeFormula(field)) << kind << ": " << field;
+      at = end + 2;
+    }
+  }
+  const std::vector<std::string> call = fields(report("AllCalls").substr(report("AllCalls").find("\r\n") + 2));
+  ASSERT_EQ(call.size(), 30u);
+  EXPECT_EQ(call[0], "'@SUM(1+1)*cmd|'/C calc'!A0");
+  EXPECT_EQ(call[6], "-30");  // a number column keeps its sign
+  EXPECT_EQ(call[8], "'-1+1");
+  EXPECT_EQ(call[9], "'=2+5");
+  EXPECT_EQ(call[10], "-2");
+  EXPECT_EQ(call[22], "-1");
+  EXPECT_EQ(call[23], "'+cmd");
+  EXPECT_EQ(call[25], "'\ttab");
+  EXPECT_EQ(call[26], "'\rcr");
+  EXPECT_EQ(call[27], "-42");  // a text that is a plain number is no formula
+  EXPECT_NE(report("LineSummary").find("\r\n-3,1,0,-0.5,"), std::string::npos);
 }
 
 }  // namespace

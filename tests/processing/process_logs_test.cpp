@@ -125,6 +125,23 @@ TEST_F(ProcessLogs, AServiceRunShowsItsStepsParsesEachNewFileAndMarksItselfInThe
   EXPECT_TRUE(tp.events.entries.empty());
 }
 
+TEST_F(ProcessLogs, AFileNamedWithALineBreakCannotForgeAnActivityLogLine) {
+  tp.openLog();
+  // A file name holds no slash, so the forgery makes do with a time.
+  const std::string forged = "9:00:00 AM: Processing complete.";
+  traceFile("MVLOG.1\r\n" + forged + "\r\n\x1b[2J", kNow.addHours(-1), 2, "a");
+
+  processLogs(*tp);
+  closeActivityLog(*tp);
+
+  const std::string log = test::readFile(tp->activityLog.fileName);
+  EXPECT_NE(log.find("Parsing MVLOG.1\\r\\n" + forged + "\\r\\n\\x1B[2J..."), std::string::npos) << log;
+  // Every line of the log is one of ours: none begins with the forged text.
+  EXPECT_EQ(log.find("\r\n" + forged), std::string::npos) << log;
+  EXPECT_EQ(log.find('\x1b'), std::string::npos);
+  EXPECT_EQ(eventCount(), 2);
+}
+
 TEST_F(ProcessLogs, WithNothingNewTheServiceWritesTheNoticeAndRebuildsNothing) {
   tp.openLog();
   traceFile("MVLOG.old", kNow.addHours(-100), 3, "old");

@@ -59,6 +59,25 @@ TEST(Csv, QuotesOnlyValuesThatWouldShiftFieldsAndDoublesInnerQuotes) {
   EXPECT_EQ(line, "plain,\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",\"\",\"x\"");
 }
 
+TEST(Csv, ATextThatASpreadsheetWouldRunAsAFormulaGetsAnApostrophe) {
+  for (const char* formula : {"=2+5", "@SUM(1+1)", "+cmd", "-1+1", "-", "\tx", "\rx", "=\"a,b\""})
+    EXPECT_TRUE(csvLooksLikeFormula(formula)) << formula;
+  for (const char* plain : {"", "2", "-5", "+3.25", "-.5", "12.", "a=b", " =1", "E0012.0003"})
+    EXPECT_FALSE(csvLooksLikeFormula(plain)) << plain;
+
+  std::string line;
+  appendCsvField(line, "=2+5");
+  line += ',';
+  appendCsvField(line, "=SUM(A1,B1)");
+  line += ',';
+  appendCsvField(line, "@x", true);
+  line += ',';
+  appendCsvField(line, "-7");
+  line += ',';
+  appendCsvField(line, "-1+1", false, false);  // a number column is written as it is
+  EXPECT_EQ(line, "'=2+5,\"'=SUM(A1,B1)\",\"'@x\",-7,-1+1");
+}
+
 TEST_F(Reports, TasksReportHasTheListedColumnsAndTheTextOfEachKindOfValue) {
   addTask("2005-04-18 00:00:00", "2005-04-18 13:05:09", "04182005.000000.120.001.007", "04182005.000000.120.001.007",
           "Smith, J", "Jones, \"Bob\"", nullptr, true);

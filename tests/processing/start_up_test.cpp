@@ -7,6 +7,7 @@
 #include "processing/application_parameters.h"
 #include "processing/console_interlock.h"
 #include "processing/error_handling.h"
+#include "processing/printable_text.h"
 #include "processing/registry_api.h"
 #include "tests/support/test_program.h"
 
@@ -98,6 +99,43 @@ TEST(HandledErrors, The51stErrorEndsTheProgramAfterBoxEvent18AndLogLine) {
   EXPECT_NE(log.find(": Exceeded maximum number of handled errors."), std::string::npos);
 }
 
+// /dev/full fails every write with ENOSPC, as a full output disk does.
+TEST(HandledErrors, WithTheLogOnAFullDiskTheLimitEndsTheProgramOnceAndInOrder) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this machine";
+  test::TestProgram t(true);
+  t.openLog();
+  // The log keeps its name (its date is read from it); its writes reach a full disk.
+  t->activityLog.file.close();
+  t->activityLog.file.open("/dev/full", std::ios::binary | std::ios::app);
+  ASSERT_TRUE(t->activityLog.file.is_open());
+  int exits = 0;
+  t->exitProcess = [&](int code) {
+    ++exits;
+    throw ProgramEnded{code};
+  };
+  // More than the stream buffers, so the failure shows at once.
+  writeLog(*t, std::string(64 * 1024, 'x'), false);
+  EXPECT_EQ(t->handledErrorCount, 1);
+  // Every later error's log line fails too and is counted as well; the
+  // limit's own line then fails in turn, which must not begin the report again.
+  bool ended = false;
+  for (int i = 0; i < 100 && !ended; ++i) {
+    try {
+      handleError(*t, HandledError(53, "File not found"), "step()");
+    } catch (const ProgramEnded&) {
+      ended = true;
+    }
+  }
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(exits, 1);
+  std::vector<int> ids;
+  for (const auto& entry : t.events.entries) ids.push_back(entry.eventId);
+  EXPECT_EQ(ids, (std::vector<int>{18, 2}));
+  EXPECT_FALSE(t->db.isOpen());
+  EXPECT_EQ(t->statusMessage,
+            "Exceeded maximum number of handled errors.  Application exiting.  Please restart the application.");
+}
+
 TEST(HandledErrors, TheReportLineKeepsTheMinusSignAndTheHandlerVariantsDiffer) {
   EXPECT_EQ(errorReportLine(-2147217887, "locked", "x()"), "(error):-2147217887 (locked) in procedure x()");
 
@@ -123,6 +161,27 @@ TEST(HandledErrors, TheReportLineKeepsTheMinusSignAndTheHandlerVariantsDiffer) {
   ASSERT_EQ(service.events.entries.size(), 1u);
   EXPECT_EQ(service.events.entries[0].eventId, 4);
   EXPECT_EQ(service.events.entries[0].text, "(error):53 (File not found) in procedure tmrTimer_Timer");
+}
+
+TEST(HandledErrors, ControlCharactersFromOutsideAreShownEscapedInBoxesAndLogLines) {
+  EXPECT_EQ(printableText("plain text, 100%"), "plain text, 100%");
+  EXPECT_EQ(printableText("a\r\nb\tc\x01\x7f"), "a\\r\\nb\\tc\\x01\\x7F");
+  EXPECT_EQ(printableText("x\xc2\x85y\xe2\x80\xa8z\xe2\x80\xa9 \xc3\xa9"), "x\\u0085y\\u2028z\\u2029 \xc3\xa9");
+
+  test::TestProgram t(false);
+  t.openLog();
+  const std::string forged = "4/1/2026 1:00:00 PM: (error):53 (fake) in procedure main()";
+  handleError(*t, HandledError(53, "cannot open /traces/MVLOG.1\r\n" + forged), "ProcessLogFile()");
+  writeLog(*t, "Parsing MVLOG.2\n" + forged + "...", true);
+  closeActivityLog(*t);
+  ASSERT_EQ(t.host.boxes.size(), 1u);
+  EXPECT_EQ(t.host.boxes[0].text,
+            "(error):53 (cannot open /traces/MVLOG.1\\r\\n" + forged + ") in procedure ProcessLogFile()");
+  const std::string log = test::readFile(t->activityLog.fileName);
+  EXPECT_EQ(log.find("\n" + forged), std::string::npos) << log;
+  EXPECT_NE(log.find("MVLOG.2\\n" + forged + "..."), std::string::npos) << log;
+  // Our own header keeps its empty lines.
+  EXPECT_NE(log.find("version 1.1.1\r\n\r\nLocal time="), std::string::npos) << log;
 }
 
 TEST(HandledErrors, AGuardedConditionThatFailsCountsAsHeld) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "processing/application_parameters.h"
 #include "tests/processing/summary_fixtures.h"
 #include "tests/support/gateway_dsn.h"
@@ -88,6 +90,21 @@ TEST_F(TestCalls, CancelingRemovesEveryRowOfTheTestMailboxWhateverItsNode) {
   EXPECT_LT(log.find("Node 50000 directory."), log.find("Pending test calls have been canceled."));
   EXPECT_EQ(boxes(), (std::vector<std::string>{"Pending test calls have been canceled.",
                                                "There are no pending test calls scheduled."}));
+}
+
+TEST_F(TestCalls, ALockedGatewayDatabaseCostsOneHandledErrorAndSchedulesNothing) {
+  nodes({"40712", "40713"});
+  t->settings.testCallMailboxId = "9999";
+  t->gatewayQueryTimeoutSeconds = 1;
+  gateway.lock();
+  const auto start = std::chrono::steady_clock::now();
+  scheduleTestCalls(*t);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2 * 1 + 1));
+  gateway.unlock();
+  EXPECT_EQ(t->handledErrorCount, 1);
+  ASSERT_EQ(boxes().size(), 1u);
+  EXPECT_TRUE(boxes()[0].ends_with(") in procedure scheduleTestCalls()")) << boxes()[0];
+  EXPECT_TRUE(directory().empty());
 }
 
 TEST_F(TestCalls, WithoutNodesOrWithoutTheGatewayNothingIsTouchedNorReportedAsDone) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "processing/activity_log.h"
 #include "tests/support/gateway_dsn.h"
 #include "tests/support/test_program.h"
@@ -135,6 +137,22 @@ TEST_F(TraceLevel, AMissingDataSourceIsReportedOnceAndTheCheckEnds) {
   ASSERT_EQ(tp.host.boxes.size(), 1u);
   EXPECT_EQ(tp.host.boxes[0].text.substr(0, 20), "(error):-2147217843 ");
   EXPECT_NE(tp.host.boxes[0].text.find(") in procedure setMervaleTraceLevelVerbose()"), std::string::npos);
+  EXPECT_TRUE(tp.events.entries.empty());
+}
+
+TEST_F(TraceLevel, ALockedGatewayDatabaseCostsOneHandledErrorAfterTheQueryTimeout) {
+  version("3", "0", "4");
+  tp->gatewayQueryTimeoutSeconds = 1;
+  gateway.lock();
+  const auto start = std::chrono::steady_clock::now();
+  setMervaleTraceLevelVerbose(*tp);
+  // The connection and the statement may each wait out the timeout, no more.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2 * 1 + 1));
+  gateway.unlock();
+  EXPECT_EQ(tp->handledErrorCount, 1);
+  ASSERT_EQ(tp.host.boxes.size(), 1u);
+  EXPECT_NE(tp.host.boxes[0].text.find("locked"), std::string::npos) << tp.host.boxes[0].text;
+  EXPECT_EQ(level(), "4");
   EXPECT_TRUE(tp.events.entries.empty());
 }
 

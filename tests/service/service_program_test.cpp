@@ -15,6 +15,7 @@
 
 #include "platform/db.h"
 #include "platform/instance_lock.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/gateway_dsn.h"
 #include "tests/support/test_program.h"
 
@@ -280,6 +281,43 @@ TEST(ServiceProgram, ASecondServiceOnTheSameFolderDoesNotStartAndAKilledOneBlock
   ASSERT_TRUE(thirdStatus);
   third.pid = -1;
   EXPECT_TRUE(WIFEXITED(*thirdStatus) && WEXITSTATUS(*thirdStatus) == 0) << "status " << *thirdStatus;
+}
+
+// The output folder on a full disk: every activity-log line fails and is a
+// handled error, the limit's own line too.  The service must neither recurse
+// nor crash (this runs under AddressSanitizer in CI) but end in order.
+TEST(ServiceProgram, OnAFullOutputDiskTheErrorLimitEndsTheServiceInOrder) {
+  ServiceFolder folder;
+  ASSERT_TRUE(fs::exists(folder.program() / "TRAVIKservice")) << "build TRAVIKservice first";
+  // No trace folder: the processing cycle is skipped at once.  The test
+  // calls then log one long line per node, which overflows the log's buffer.
+  folder.setParameter("DEFAULTMVLOGPATH", (folder.temp.path() / "no-traces").string());
+  auto node = folder.gateway.db().prepare("insert into octelnode (serialno) values (?1)");
+  for (int i = 0; i < 60; ++i) node.bind(1, std::to_string(i) + std::string(10000, 'n')).run();
+  fs::create_directories(folder.output() / "logs");
+  const fs::path console = folder.temp.path() / "console.txt";
+
+  const test::FullDiskRun run = test::onFullDisk(folder.output(), [&]() -> std::string {
+    fs::create_directories(folder.output() / "logs");
+    const pid_t service = spawn({(folder.program() / "TRAVIKservice").string()}, console);
+    if (service <= 0) return "not started";
+    const auto status = waitForExit(service, 120s);
+    if (!status) {
+      kill(service, SIGKILL);
+      waitpid(service, nullptr, 0);
+      return "still running after two minutes";
+    }
+    if (WIFSIGNALED(*status)) return "killed by signal " + std::to_string(WTERMSIG(*status));
+    return "exit " + std::to_string(WEXITSTATUS(*status));
+  });
+  if (run.cannot) GTEST_SKIP() << "no full disk can be made here: " << *run.cannot;
+  const std::string events = test::readFile(console);
+  ASSERT_EQ(run.output, "exit 0") << events;
+  const auto limit = events.find("TRAVIK Service: [event 18]");
+  ASSERT_NE(limit, std::string::npos) << events;
+  EXPECT_NE(events.find("TRAVIK Service: [event 2]", limit), std::string::npos) << events;
+  EXPECT_EQ(events.find("AddressSanitizer"), std::string::npos) << events;
+  EXPECT_EQ(folder.parameter("SERVICEPROCESSING"), "False");
 }
 
 }  // namespace

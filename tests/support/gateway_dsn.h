@@ -21,6 +21,10 @@ class GatewayDsn {
   // Direct access to the gateway's file, to arrange and check rows.
   db::Connection& db() { return db_; }
   const std::filesystem::path& file() const { return file_; }
+  // Holds the gateway's file locked, as another program writing it would:
+  // every connection of the data source then waits out its busy timeout.
+  void lock();
+  void unlock();
 
  private:
   std::string name_;
