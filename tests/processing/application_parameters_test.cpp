@@ -147,6 +147,36 @@ TEST(ApplicationParameters, TheLogFolderMustHoldAFileBeginningMvlogDot) {
             (t.folder() / "missing").string() + " does not exist.  Please configure a valid path for the log files.");
 }
 
+TEST(ApplicationParameters, ASubFolderNamedLikeATraceFileDoesNotMakeALogFolder) {
+  test::TestProgram t(false);
+  fs::create_directory(t.traceFolder() / "MVLOG.001");
+  fs::create_directory(t.traceFolder() / "mvlog.002");
+  EXPECT_FALSE(validateLogPath(*t));
+  EXPECT_EQ(t.host.boxes.size(), 1u);
+  test::writeFile(t.traceFolder() / "MVLOG.003", "x");
+  EXPECT_TRUE(validateLogPath(*t));
+}
+
+TEST(ApplicationParameters, TheServiceLogsABadLogFolderAndWritesNoEvent) {
+  test::TestProgram service(true);
+  service.openLog();
+  EXPECT_FALSE(validateLogPath(*service));
+  service->settings.logPath = (service.folder() / "missing").string();
+  EXPECT_FALSE(validateLogPath(*service));
+  flushActivityLog(*service);
+
+  EXPECT_TRUE(service.events.entries.empty());
+  EXPECT_TRUE(service.host.boxes.empty());
+  const std::string log = test::readFile(service->activityLog.fileName);
+  EXPECT_NE(log.find(service.traceFolder().string() + " exists but does not contain valid log files.  Please "
+                                                      "configure a valid path for the log files.\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find(service->settings.logPath + " does not exist.  Please configure a valid path for the log files."),
+            std::string::npos)
+      << log;
+}
+
 TEST(ApplicationParameters, AMissingOutputFolderIsABoxInTheConsoleAndEvent17InTheService) {
   test::TestProgram console(false);
   console->settings.outputPath = (console.folder() / "gone").string();

@@ -108,6 +108,12 @@ TEST(OutboundStates, WakeUpResponseJoinsShortDigits) {
   expectAbandoned(kDialling + Texts{kCallOutCompleted}, "E00050005|||14|0");
 }
 
+TEST(OutboundStates, WakeUpResponseMakesNoDecryptCheck) {
+  // A bare "Received" after the digits is passed over by the line-sync wait.
+  expectAbandoned(kDialling + Texts{received(14), "Received", kCallOutCompleted}, "E00070005|||16|0");
+  expectAbandoned(kDialling + Texts{received(10), received(4), "Received", kCallOutCompleted}, "E00070005|||16|0");
+}
+
 TEST(OutboundStates, LineSyncResponseChecksSixteenDigits) {
   expectAbandoned(kLineSync + Texts{received(16), "Received"}, "E00070008|||16|16");
   expectAbandoned(kLineSync + Texts{received(15), received(3)}, "E00070016|||16|15");
@@ -398,6 +404,25 @@ TEST(OutboundStates, ANameThatCouldNotBeRetrievedEndsItsTaskOnce) {
       rebuild(toRetrieving() + Texts{received(48), "Could not retrieve Name for mailbox 300", kCallOutCompleted});
   EXPECT_EQ(abandoned.errors, Texts{"E00320999|||0|0"});
   EXPECT_EQ(abandoned.tasks, Texts{"Admin-Retrieval [Incomplete]|1|0|[not available]|0"});
+}
+
+// Whether the text name came or not, the next mailbox leaves the task where it ended.
+TEST(OutboundStates, TheNextMailboxKeepsTheEndOfTheTaskBefore) {
+  test::TestProgram program;
+  LineTrace trace(*program, 1, kStart);
+  trace.events(toRetrieving() + Texts{received(48), "Could not retrieve Name for mailbox 300"});
+  trace("Retrieving Name for mailbox 301", 5000);
+  trace.events({received(48), "Could not retrieve Name for mailbox 301", played(8), "Received #",
+                "Name Recording complete for mailbox 301"});
+  trace("Retrieving Name for mailbox 302", 5000);
+  trace.events({received(48), "Name for mailbox 302 is \"Cy\"", "Completed Retrieving Names", kCallOutCompleted});
+  processCalls(*program);
+  EXPECT_EQ(program.rows("select tasktype, timestampbegin, timestampend, durationInSeconds from tasks order by rowid"),
+            (Texts{"Admin-Retrieval [Incomplete]|2024-03-01 10:00:01|2024-03-01 10:00:01|0",
+                   "Admin-Retrieval [Incomplete]|2024-03-01 10:00:06|2024-03-01 10:00:06|0",
+                   "Admin-Retrieval|2024-03-01 10:00:11|2024-03-01 10:00:12|1"}));
+  EXPECT_EQ(program.rows("select exitcode, adminnamesrequested, textnamesreceived, voicenamesreceived from calls"),
+            Texts{"OK|3|1|1"});
 }
 
 TEST(OutboundStates, GetNextName) {

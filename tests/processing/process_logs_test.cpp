@@ -216,6 +216,19 @@ TEST_F(ProcessLogs, EventsOlderThanTheRetentionPeriodAreDeleted) {
   EXPECT_EQ(tp.rows("select Timestamp from Events"), std::vector<std::string>{kNow.addHours(-72).toStored()});
 }
 
+TEST_F(ProcessLogs, WithoutTheNewestStoredEventNoFileIsParsed) {
+  traceFile("MVLOG.1", kNow.addHours(-1), 3, "a");
+  // Sorts after every time stamp, so it is the newest; it reads as no time.
+  tp->db.exec("insert into Events values ('not a time', 0, 1, 1, 'x')");
+  processLogs(*tp);
+  EXPECT_EQ(eventCount(), 1);
+  const auto texts = statusTexts();
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Parsing MVLOG.1..."), 0);
+  EXPECT_EQ(tp->handledErrorCount, 1);
+  EXPECT_TRUE(tp.events.entries.empty());  // nor is the folder blamed with the notice
+  EXPECT_EQ(texts.back(), "Processing complete.");
+}
+
 TEST_F(ProcessLogs, AFileAddedBetweenTheTwoListingsIsParsedAndTheProgressStaysAtItsMaximum) {
   traceFile("MVLOG.1", kNow.addHours(-4), 2, "a");
   traceFile("MVLOG.2", kNow.addHours(-3), 2, "b");
