@@ -11,6 +11,8 @@
 // the processing code directly, with a clock that stands just after the
 // text's end.  CI runs a few seeds; TRAVIK_PROPERTY_SEEDS=N runs seeds 1 to N
 // and TRAVIK_PROPERTY_SEEDS=A-B seeds A to B, for the long runs by hand.
+// TRAVIK_RECORD_DIR=FOLDER keeps, per seed, the tables and reports that the
+// one run over the whole text leaves (scripts/record-behaviour uses it).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -76,7 +78,7 @@ std::vector<std::uint64_t> seeds() {
 // Generated traffic of a few lines with every hard case on, as one text.
 class Trace {
  public:
-  explicit Trace(std::uint64_t seed) {
+  explicit Trace(std::uint64_t seed) : seed_(seed) {
     TrafficOptions options;
     options.folder = staging_.path() / "traces";
     options.summaryFile = staging_.path() / "traffic-summary.csv";
@@ -92,6 +94,7 @@ class Trace {
     index();
   }
 
+  std::uint64_t seed() const { return seed_; }
   const GrowingFolder& folder() const { return *folder_; }
   std::size_t size() const { return folder_->text().size(); }
 
@@ -205,6 +208,7 @@ class Trace {
     }
   }
 
+  std::uint64_t seed_;
   test::TempFolder staging_;
   std::unique_ptr<GrowingFolder> folder_;
   std::vector<std::size_t> places_[kKinds];
@@ -411,6 +415,7 @@ WholeRun wholeRun(const Trace& trace) {
   trace.folder().write(program.traceFolder(), trace.size());
   whole.points = runHere(program, whole.log);
   whole.afterRun = snapshot(program);
+  program.record("seed-" + std::to_string(trace.seed()));
   runHere(program, whole.log);
   whole.afterQuietRun = snapshot(program);
   return whole;

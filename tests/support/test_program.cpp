@@ -1,5 +1,6 @@
 #include "tests/support/test_program.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include "processing/activity_log.h"
 #include "processing/application_parameters.h"
 #include "processing/handled_error.h"
+#include "tests/support/behaviour_record.h"
 
 namespace travik::test {
 
@@ -54,8 +56,25 @@ std::string readFile(const fs::path& file) {
   return text.str();
 }
 
+namespace {
+
+// The number of the next TestProgram within the running test.
+int nextProgramNumber() {
+  static std::string test;
+  static int number = 0;
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string current = info ? std::string(info->test_suite_name()) + "." + info->name() : "";
+  if (current != test) {
+    test = current;
+    number = 0;
+  }
+  return ++number;
+}
+
+}  // namespace
+
 TestProgram::TestProgram(bool runningAsService, const std::string& fileName)
-    : runningAsService_(runningAsService), fileName_(fileName) {
+    : runningAsService_(runningAsService), fileName_(fileName), number_(nextProgramNumber()) {
   createDeliveredDatabase(temp.path() / "vrndata.mdb");
   fs::create_directories(temp.path() / "output");
   fs::create_directories(temp.path() / "traces");
@@ -68,6 +87,28 @@ TestProgram::TestProgram(bool runningAsService, const std::string& fileName)
     update.bind(1, (temp.path() / "traces").string()).bind(2, "DEFAULTMVLOGPATH").run();
   }
   connect();
+}
+
+TestProgram::~TestProgram() {
+  if (!recorded_ && recordRoot()) record(std::to_string(number_));
+}
+
+void TestProgram::record(const std::string& name) {
+  const auto root = recordRoot();
+  if (!root) return;
+  recorded_ = true;
+  try {
+    if (program && program->activityLog.file.is_open()) program->activityLog.file.flush();
+    if (program && program->db.isOpen()) {
+      writeBehaviourRecord(program->db, temp.path(), testRecordFolder(*root) / name);
+    } else {
+      db::Connection db;
+      db.open((temp.path() / "vrndata.mdb").string());
+      writeBehaviourRecord(db, temp.path(), testRecordFolder(*root) / name);
+    }
+  } catch (const std::exception& error) {
+    ADD_FAILURE() << "the behaviour record of " << temp.path() << " failed: " << error.what();
+  }
 }
 
 void TestProgram::makeProgram() {

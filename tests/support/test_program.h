@@ -37,6 +37,11 @@ class TestProgram {
   // A program folder with the delivered database, an output folder, a trace
   // folder, and the settings loaded; the activity log is not opened.
   explicit TestProgram(bool runningAsService = true, const std::string& fileName = "");
+  // With TRAVIK_RECORD_DIR set, records the folder as it is left (see
+  // behaviour_record.h), unless record() has already.
+  ~TestProgram();
+  TestProgram(const TestProgram&) = delete;
+  TestProgram& operator=(const TestProgram&) = delete;
 
   Program& operator*() { return *program; }
   Program* operator->() { return program.get(); }
@@ -53,6 +58,10 @@ class TestProgram {
   void openLog();
   // Rows of a query, each as texts joined by "|" (NULL as "<null>").
   std::vector<std::string> rows(const std::string& sql);
+  // With TRAVIK_RECORD_DIR set: records the folder now, under `name` in this
+  // test's record folder, in place of the record at destruction (which is
+  // named by the program's number within the test).
+  void record(const std::string& name);
 
   TempFolder temp;
   FakeHost host;
@@ -64,6 +73,8 @@ class TestProgram {
 
   bool runningAsService_;
   std::string fileName_;
+  int number_;  // within its test, from 1
+  bool recorded_ = false;
 };
 
 }  // namespace travik::test
