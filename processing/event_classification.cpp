@@ -8,116 +8,119 @@ namespace travik {
 
 namespace {
 
+namespace ec = event_code;
+
 enum class Test { Contains, Equals, StartsWithReceived };
 
-// What a rule does once its main test holds.
+// What a rule does once its main test holds.  A text that fails its
+// sub-test, where no other code is named, is unrecognised.
 enum class SubTest {
   None,                // the rule's code
-  PlayingKind,         // 37 with a backslash; else 27 when longer than 12 characters; else 999
-  MessagesDone,        // 69 with "DONE"; else 68
-  ReceivedWithDigits,  // 44 when longer than 9 characters; else 999
-  NeedsBackslash,      // the rule's code with a backslash; else 999
+  PlayingKind,         // kPlayingFile with a backslash; else the rule's code when longer than 12 characters
+  MessagesDone,        // kProcessingMessagesDone with "DONE"; else the rule's code
+  ReceivedWithDigits,  // the rule's code when longer than 9 characters
+  NeedsBackslash,      // the rule's code with a backslash
 };
 
 struct Rule {
   Test test;
   std::string_view phrase;  // upper case, matched against the upper-cased text
-  int code;
+  event_code::Code code;
   SubTest subTest = SubTest::None;
 };
 
 // The gateway's phrases in the order they are tried; the order matters
 // ("Receive text name for mailbox" also contains "NAME FOR MAILBOX").
 constexpr std::array kRules{
-    Rule{Test::Contains, "READ NAME FROM DB. NAME FOR MAILBOX", 1},
-    Rule{Test::Contains, "PLAYING SPOKEN NAME FOR MAILBOX", 2},
-    Rule{Test::Contains, "RETRIEVING NAME FOR MAILBOX", 3},
-    Rule{Test::Contains, "RECEIVE TEXT NAME FOR MAILBOX", 75},
-    Rule{Test::Contains, "RECORDING SPOKEN NAME FOR MAILBOX", 84},
-    Rule{Test::Contains, "LINEMONITOR THREAD IS RUNNING", 65},
-    Rule{Test::Equals, "WAITING FOR LINEMONITOR THREAD TO TERMINATE", 65},
-    Rule{Test::Equals, "PLAYEVENT SIGNALED", 65},
-    Rule{Test::Contains, "PORT IS LOCKED", 65},
-    Rule{Test::Contains, "BT_STATUS_ALERT", 65},
-    Rule{Test::Contains, "ALERT STATUS:", 65},
-    Rule{Test::Contains, "OCTEL RESPONSE STATUS:", 66},
-    Rule{Test::Contains, "ADDED RECEPIENT MAILBOX", 4},
-    Rule{Test::Equals, "BEGIN MAILBOX UPDATE", 5},
-    Rule{Test::Contains, "CALL ESTABLISHED FROM SERIAL #", 6},
-    Rule{Test::Equals, "CALL OUT COMPLETED.", 7},
-    Rule{Test::Contains, "CALL OUT PROCESS INITIATED FOR NODE", 8},
-    Rule{Test::Contains, "CALL RECEIVED FROM SERIAL #", 9},
-    Rule{Test::Equals, "CALL RECEIVED.", 10},
-    Rule{Test::Contains, "CALL STATUS =", 11},
-    Rule{Test::Equals, "COMPLETED DELIVERING MESSAGES", 12},
-    Rule{Test::Equals, "COMPLETED RETRIEVING NAMES", 13},
-    Rule{Test::Contains, "COULD NOT RETRIEVE NAME FOR MAILBOX", 14},
-    Rule{Test::Contains, "DECRYPTS WITH INVALID PROTOCOL LEVEL =", 15},
-    Rule{Test::Equals, "ENCOUNTERED COMMUNICATION PROBLEMS WITH THIS NODE", 16},
-    Rule{Test::Equals, "END MAILBOX UPDATE", 17},
-    Rule{Test::Equals, "INCOMING CALL COMPLETED.", 18},
-    Rule{Test::Contains, "INITIAL HANDSHAKE FAILED. RECEIVED EITHER BAD DATA", 19},
-    Rule{Test::Equals, "MESSAGE DELIVERED", 20},
-    Rule{Test::Equals, "MESSAGE SAVED", 21},
-    Rule{Test::Contains, "NAME FOR MAILBOX", 22},
-    Rule{Test::Contains, "NAME RECORDING COMPLETE FOR MAILBOX", 23},
-    Rule{Test::Contains, "NEW MESSAGE FROM MAILBOX", 24},
-    Rule{Test::Equals, "NO MESSAGES TO DELIVER", 25},
-    Rule{Test::Equals, "NO NAMES TO RETRIEVE", 26},
-    Rule{Test::Equals, "PLAYING #", 28},
-    Rule{Test::Equals, "PLAYING 1.SPH", 29},
-    Rule{Test::Equals, "PLAYING 7", 30},
-    Rule{Test::Equals, "PLAYING 8", 31},
-    Rule{Test::Equals, "PLAYING 9", 32},
-    Rule{Test::Equals, "PLAYING BD", 33},
-    Rule{Test::Equals, "PLAYING CDD", 34},
-    Rule{Test::Equals, "PLAYING CHIME", 35},
-    Rule{Test::Equals, "PLAYING COMPLETED", 36},
-    Rule{Test::Equals, "PLAYING VOICE", 38},
-    Rule{Test::Contains, "PLAYING ", 0, SubTest::PlayingKind},
-    Rule{Test::Contains, "PROCESSING NAME REQUEST FOR MAILBOX", 39},
-    Rule{Test::Contains, "PROCESSING PENDING CALLOUT TO NODE", 40},
-    Rule{Test::Contains, "PROCESSING MESSAGES FROM NODE:", 0, SubTest::MessagesDone},
-    Rule{Test::Contains, "PROTOCOL LEVEL =", 41},
-    Rule{Test::Equals, "RECEIVED", 42},
-    Rule{Test::Equals, "RECEIVED #", 43},
-    Rule{Test::Equals, "RECEIVED ##", 43},
-    Rule{Test::Equals, "RECEIVED 7", 45},
-    Rule{Test::Equals, "RECEIVED 8", 46},
-    Rule{Test::Equals, "RECEIVED 9", 47},
-    Rule{Test::Equals, "RECEIVED CDD", 49},
-    Rule{Test::Equals, "RECEIVED BD", 48},
-    Rule{Test::Equals, "RECEIVED BD AFTER SENDING CDD - TERMINATING CALL.", 67},
-    Rule{Test::Equals, "RECEIVED CD", 50},
-    Rule{Test::Contains, "THAT IS NOT CONFIGURED ON VARNEL. THIS CALL WILL BE ABANDONED", 51},
-    Rule{Test::StartsWithReceived, "RECEIVED ", 0, SubTest::ReceivedWithDigits},
-    Rule{Test::Equals, "RECEIVING FAX", 52},
-    Rule{Test::Equals, "RECEIVING FAX COMPLETE", 54},
-    Rule{Test::Contains, "RECEIVING FAX", 53, SubTest::NeedsBackslash},
-    Rule{Test::Equals, "RECORDING COMPLETED", 55},
-    Rule{Test::Equals, "RECORDING VOICE", 57},
-    Rule{Test::Contains, "RECORDING", 56, SubTest::NeedsBackslash},
-    Rule{Test::Equals, "SENDING FAX", 58},
-    Rule{Test::Equals, "SENDING FAX COMPLETED", 60},
-    Rule{Test::Contains, "SENDING FAX", 59, SubTest::NeedsBackslash},
-    Rule{Test::Contains, "SENDING MESSAGE FROM MAILBOX", 61},
-    Rule{Test::Contains, "COULD NOT SEND MESSAGE", 62},
-    Rule{Test::Equals, "MESSAGE NOT DELIVERED", 63},
-    Rule{Test::Contains, "COULD NOT SEND TO RECEPIENT MAILBOX", 64},
-    Rule{Test::Contains, "PROCESSING NAME PUSH FOR MAILBOX", 70},
-    Rule{Test::Contains, "ACCEPT NAME PUSH FOR MAILBOX", 71},
-    Rule{Test::Contains, "REJECT NAME PUSH FOR MAILBOX", 72},
-    Rule{Test::Contains, "RECEIVE ALIAS RESPONSE FOR MAILBOX", 73},
-    Rule{Test::Contains, "SEND ADMIN RESPONSE TO ACCEPT TEXT NAME FOR MAILBOX", 74},
-    Rule{Test::Contains, "UPDATE MAILBOX NAME AND SET STATUS = RETRIEVED FOR MAILBOX", 78},
-    Rule{Test::Contains, "RECEIVE # AND UPDATE STATUS=RETRIEVED FOR MAILBOX", 79},
-    Rule{Test::Contains, "MAILBOX EXISTS. DELETE SPOKENAME FOR MAILBOX", 80},
-    Rule{Test::Contains, "SEND ADMIN RESPONSE WITH NFLAG", 81},
-    Rule{Test::Contains, "RECEIVE ADMIN RESPONSE WITH NFLAG=", 82},
-    Rule{Test::Contains, "NAME PUSH WITH TEXT NAME ONLY FOR MAILBOX", 83},
-    Rule{Test::Contains, "NAME PUSH WITH SPOKEN NAME FOR MAILBOX", 85},
-    Rule{Test::Equals, "BEGIN ADDING MAILBOX", 76},
-    Rule{Test::Equals, "END ADDING MAILBOX", 77},
+    Rule{Test::Contains, "READ NAME FROM DB. NAME FOR MAILBOX", ec::kReadNameFromDb},
+    Rule{Test::Contains, "PLAYING SPOKEN NAME FOR MAILBOX", ec::kPlayingSpokenName},
+    Rule{Test::Contains, "RETRIEVING NAME FOR MAILBOX", ec::kRetrievingName},
+    Rule{Test::Contains, "RECEIVE TEXT NAME FOR MAILBOX", ec::kReceiveTextName},
+    Rule{Test::Contains, "RECORDING SPOKEN NAME FOR MAILBOX", ec::kRecordingSpokenName},
+    Rule{Test::Contains, "LINEMONITOR THREAD IS RUNNING", ec::kLineMonitor},
+    Rule{Test::Equals, "WAITING FOR LINEMONITOR THREAD TO TERMINATE", ec::kLineMonitor},
+    Rule{Test::Equals, "PLAYEVENT SIGNALED", ec::kLineMonitor},
+    Rule{Test::Contains, "PORT IS LOCKED", ec::kLineMonitor},
+    Rule{Test::Contains, "BT_STATUS_ALERT", ec::kLineMonitor},
+    Rule{Test::Contains, "ALERT STATUS:", ec::kLineMonitor},
+    Rule{Test::Contains, "OCTEL RESPONSE STATUS:", ec::kOctelResponseStatus},
+    Rule{Test::Contains, "ADDED RECEPIENT MAILBOX", ec::kAddedRecipient},
+    Rule{Test::Equals, "BEGIN MAILBOX UPDATE", ec::kBeginMailboxUpdate},
+    Rule{Test::Contains, "CALL ESTABLISHED FROM SERIAL #", ec::kCallEstablishedFromSerial},
+    Rule{Test::Equals, "CALL OUT COMPLETED.", ec::kCallOutCompleted},
+    Rule{Test::Contains, "CALL OUT PROCESS INITIATED FOR NODE", ec::kCallOutProcessInitiated},
+    Rule{Test::Contains, "CALL RECEIVED FROM SERIAL #", ec::kCallReceivedFromSerial},
+    Rule{Test::Equals, "CALL RECEIVED.", ec::kCallReceived},
+    Rule{Test::Contains, "CALL STATUS =", ec::kCallStatus},
+    Rule{Test::Equals, "COMPLETED DELIVERING MESSAGES", ec::kCompletedDeliveringMessages},
+    Rule{Test::Equals, "COMPLETED RETRIEVING NAMES", ec::kCompletedRetrievingNames},
+    Rule{Test::Contains, "COULD NOT RETRIEVE NAME FOR MAILBOX", ec::kCouldNotRetrieveName},
+    Rule{Test::Contains, "DECRYPTS WITH INVALID PROTOCOL LEVEL =", ec::kInvalidProtocolLevel},
+    Rule{Test::Equals, "ENCOUNTERED COMMUNICATION PROBLEMS WITH THIS NODE", ec::kCommunicationProblems},
+    Rule{Test::Equals, "END MAILBOX UPDATE", ec::kEndMailboxUpdate},
+    Rule{Test::Equals, "INCOMING CALL COMPLETED.", ec::kIncomingCallCompleted},
+    Rule{Test::Contains, "INITIAL HANDSHAKE FAILED. RECEIVED EITHER BAD DATA", ec::kInitialHandshakeFailed},
+    Rule{Test::Equals, "MESSAGE DELIVERED", ec::kMessageDelivered},
+    Rule{Test::Equals, "MESSAGE SAVED", ec::kMessageSaved},
+    Rule{Test::Contains, "NAME FOR MAILBOX", ec::kNameForMailbox},
+    Rule{Test::Contains, "NAME RECORDING COMPLETE FOR MAILBOX", ec::kNameRecordingComplete},
+    Rule{Test::Contains, "NEW MESSAGE FROM MAILBOX", ec::kNewMessageFromMailbox},
+    Rule{Test::Equals, "NO MESSAGES TO DELIVER", ec::kNoMessagesToDeliver},
+    Rule{Test::Equals, "NO NAMES TO RETRIEVE", ec::kNoNamesToRetrieve},
+    Rule{Test::Equals, "PLAYING #", ec::kPlayingPound},
+    Rule{Test::Equals, "PLAYING 1.SPH", ec::kPlaying1Sph},
+    Rule{Test::Equals, "PLAYING 7", ec::kPlaying7},
+    Rule{Test::Equals, "PLAYING 8", ec::kPlaying8},
+    Rule{Test::Equals, "PLAYING 9", ec::kPlaying9},
+    Rule{Test::Equals, "PLAYING BD", ec::kPlayingBD},
+    Rule{Test::Equals, "PLAYING CDD", ec::kPlayingCDD},
+    Rule{Test::Equals, "PLAYING CHIME", ec::kPlayingChime},
+    Rule{Test::Equals, "PLAYING COMPLETED", ec::kPlayingCompleted},
+    Rule{Test::Equals, "PLAYING VOICE", ec::kPlayingVoice},
+    Rule{Test::Contains, "PLAYING ", ec::kPlayingLong, SubTest::PlayingKind},
+    Rule{Test::Contains, "PROCESSING NAME REQUEST FOR MAILBOX", ec::kProcessingNameRequest},
+    Rule{Test::Contains, "PROCESSING PENDING CALLOUT TO NODE", ec::kProcessingPendingCallout},
+    Rule{Test::Contains, "PROCESSING MESSAGES FROM NODE:", ec::kProcessingMessagesFromNode, SubTest::MessagesDone},
+    Rule{Test::Contains, "PROTOCOL LEVEL =", ec::kProtocolLevel},
+    Rule{Test::Equals, "RECEIVED", ec::kReceivedNothing},
+    Rule{Test::Equals, "RECEIVED #", ec::kReceivedPound},
+    Rule{Test::Equals, "RECEIVED ##", ec::kReceivedPound},
+    Rule{Test::Equals, "RECEIVED 7", ec::kReceived7},
+    Rule{Test::Equals, "RECEIVED 8", ec::kReceived8},
+    Rule{Test::Equals, "RECEIVED 9", ec::kReceived9},
+    Rule{Test::Equals, "RECEIVED CDD", ec::kReceivedCDD},
+    Rule{Test::Equals, "RECEIVED BD", ec::kReceivedBD},
+    Rule{Test::Equals, "RECEIVED BD AFTER SENDING CDD - TERMINATING CALL.", ec::kBdAfterCdd},
+    Rule{Test::Equals, "RECEIVED CD", ec::kReceivedCD},
+    Rule{Test::Contains, "THAT IS NOT CONFIGURED ON VARNEL. THIS CALL WILL BE ABANDONED", ec::kNotConfiguredOnVarnel},
+    Rule{Test::StartsWithReceived, "RECEIVED ", ec::kReceivedDigits, SubTest::ReceivedWithDigits},
+    Rule{Test::Equals, "RECEIVING FAX", ec::kReceivingFax},
+    Rule{Test::Equals, "RECEIVING FAX COMPLETE", ec::kReceivingFaxComplete},
+    Rule{Test::Contains, "RECEIVING FAX", ec::kReceivingFaxFile, SubTest::NeedsBackslash},
+    Rule{Test::Equals, "RECORDING COMPLETED", ec::kRecordingCompleted},
+    Rule{Test::Equals, "RECORDING VOICE", ec::kRecordingVoice},
+    Rule{Test::Contains, "RECORDING", ec::kRecordingFile, SubTest::NeedsBackslash},
+    Rule{Test::Equals, "SENDING FAX", ec::kSendingFax},
+    Rule{Test::Equals, "SENDING FAX COMPLETED", ec::kSendingFaxCompleted},
+    Rule{Test::Contains, "SENDING FAX", ec::kSendingFaxFile, SubTest::NeedsBackslash},
+    Rule{Test::Contains, "SENDING MESSAGE FROM MAILBOX", ec::kSendingMessage},
+    Rule{Test::Contains, "COULD NOT SEND MESSAGE", ec::kCouldNotSendMessage},
+    Rule{Test::Equals, "MESSAGE NOT DELIVERED", ec::kMessageNotDelivered},
+    Rule{Test::Contains, "COULD NOT SEND TO RECEPIENT MAILBOX", ec::kCouldNotSendToRecipient},
+    Rule{Test::Contains, "PROCESSING NAME PUSH FOR MAILBOX", ec::kProcessingNamePush},
+    Rule{Test::Contains, "ACCEPT NAME PUSH FOR MAILBOX", ec::kAcceptNamePush},
+    Rule{Test::Contains, "REJECT NAME PUSH FOR MAILBOX", ec::kRejectNamePush},
+    Rule{Test::Contains, "RECEIVE ALIAS RESPONSE FOR MAILBOX", ec::kReceiveAliasResponse},
+    Rule{Test::Contains, "SEND ADMIN RESPONSE TO ACCEPT TEXT NAME FOR MAILBOX", ec::kSendAdminResponseAcceptText},
+    Rule{Test::Contains, "UPDATE MAILBOX NAME AND SET STATUS = RETRIEVED FOR MAILBOX", ec::kUpdateMailboxName},
+    Rule{Test::Contains, "RECEIVE # AND UPDATE STATUS=RETRIEVED FOR MAILBOX", ec::kReceivePoundAndUpdate},
+    Rule{Test::Contains, "MAILBOX EXISTS. DELETE SPOKENAME FOR MAILBOX", ec::kDeleteSpokenName},
+    Rule{Test::Contains, "SEND ADMIN RESPONSE WITH NFLAG", ec::kSendAdminResponseFlag},
+    Rule{Test::Contains, "RECEIVE ADMIN RESPONSE WITH NFLAG=", ec::kReceiveAdminResponseFlag},
+    Rule{Test::Contains, "NAME PUSH WITH TEXT NAME ONLY FOR MAILBOX", ec::kNamePushTextOnly},
+    Rule{Test::Contains, "NAME PUSH WITH SPOKEN NAME FOR MAILBOX", ec::kNamePushSpokenName},
+    Rule{Test::Equals, "BEGIN ADDING MAILBOX", ec::kBeginAddingMailbox},
+    Rule{Test::Equals, "END ADDING MAILBOX", ec::kEndAddingMailbox},
 };
 static_assert(kRules.size() == 89);
 
@@ -147,21 +150,19 @@ bool holds(const Rule& rule, std::string_view upper) {
   return false;
 }
 
-int subTestCode(const Rule& rule, std::string_view upper) {
+ec::Code subTestCode(const Rule& rule, std::string_view upper) {
   const bool backslash = upper.find('\\') != std::string_view::npos;
   switch (rule.subTest) {
     case SubTest::None: return rule.code;
     case SubTest::PlayingKind:
-      if (backslash) return event_code::kPlayingFile;
-      return textLength(upper) > 12 ? event_code::kPlayingLong : event_code::kUnrecognised;
+      if (backslash) return ec::kPlayingFile;
+      return textLength(upper) > 12 ? rule.code : ec::kUnrecognised;
     case SubTest::MessagesDone:
-      return upper.find("DONE") != std::string_view::npos ? event_code::kProcessingMessagesDone
-                                                          : event_code::kProcessingMessagesFromNode;
-    case SubTest::ReceivedWithDigits:
-      return textLength(upper) > 9 ? event_code::kReceivedDigits : event_code::kUnrecognised;
-    case SubTest::NeedsBackslash: return backslash ? rule.code : event_code::kUnrecognised;
+      return upper.find("DONE") != std::string_view::npos ? ec::kProcessingMessagesDone : rule.code;
+    case SubTest::ReceivedWithDigits: return textLength(upper) > 9 ? rule.code : ec::kUnrecognised;
+    case SubTest::NeedsBackslash: return backslash ? rule.code : ec::kUnrecognised;
   }
-  return event_code::kUnrecognised;
+  return ec::kUnrecognised;
 }
 
 }  // namespace
@@ -190,7 +191,7 @@ bool containsIgnoringCase(std::string_view text, std::string_view phrase) {
   return false;
 }
 
-int classifyEvent(std::string_view data) {
+event_code::Code classifyEvent(std::string_view data) {
   // Trace texts are at most 254 characters; longer ones go to the heap.
   std::array<char, 1024> local;
   std::string heap;
@@ -207,7 +208,7 @@ int classifyEvent(std::string_view data) {
     if ((kPhraseMasks[i] & ~textMask) != 0) continue;
     if (holds(kRules[i], upper)) return subTestCode(kRules[i], upper);
   }
-  return event_code::kUnrecognised;
+  return ec::kUnrecognised;
 }
 
 std::string_view setOctelResponseString(int code) {
