@@ -287,9 +287,16 @@ TEST_P(ProcessLogsKilledBeforeItsSummary, IsCompletedByARunWithNoNewFile) {
   EXPECT_TRUE(tp.rows("select * from summarydue").empty());
 }
 
+// The statuses above, as test names.
+std::string killPointName(const ::testing::TestParamInfo<const char*>& info) {
+  static const char* const kNames[] = {"BeforeTheLineTotals", "BeforeTheNodeTotals", "BeforeTheReports"};
+  return kNames[info.index];
+}
+
 INSTANTIATE_TEST_SUITE_P(, ProcessLogsKilledBeforeItsSummary,
                          ::testing::Values("Calculating per line totals...", "Calculating per node totals...",
-                                           "Generating reports..."));
+                                           "Generating reports..."),
+                         killPointName);
 
 TEST_F(ProcessLogsRerun, ARunKilledAfterRemovingAnObsoleteCallLeavesTheTotalsToTheNextRun) {
   // A database from before the record of what the summary owes: the first
