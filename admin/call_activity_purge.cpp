@@ -1,6 +1,7 @@
 #include "admin/call_activity_purge.h"
 
 #include "processing/line_walk.h"
+#include "processing/summary_due.h"
 #include "processing/trace_read_positions.h"
 
 namespace travik {
@@ -15,6 +16,8 @@ void purgeCallActivity(db::Connection& db) {
   // Without events the walk has read nothing: events stored again are walked again.
   createLineWalkTable(db);
   db.exec("delete from linewalk");
+  // No calls and no totals: nothing is owed to the summary.
+  clearSummaryDue(db);
   transaction.commit();
 }
 

@@ -159,6 +159,16 @@ CREATE TABLE octelsummary (
   voicenamessent             INTEGER DEFAULT 0
 );
 
+-- What the summary still owes the calls after a run cut short: 'totals'
+-- when calls changed since the totals were computed (written with the
+-- change), 'reports' when the totals are computed but the warnings and
+-- reports made from them are not yet written.  No row after a run that went
+-- to its end.  Processing creates it in a database from before it existed.
+CREATE TABLE summarydue (
+  id    INTEGER PRIMARY KEY CHECK (id = 1),
+  stage TEXT NOT NULL CHECK (stage IN ('totals', 'reports'))
+);
+
 CREATE TABLE applicationparameters (
   property TEXT,
   value    TEXT

@@ -65,12 +65,14 @@ void LineWalkTable::prepare(db::Connection& connection) {
   removeErrors_ = connection.prepare("delete from errors where callid = ?1");
   removeTasks_ = connection.prepare("delete from tasks where callid = ?1");
   removeRecipients_ = connection.prepare("delete from recipients where callid = ?1");
+  totalsDue_.prepare(connection);
 }
 
 void LineWalkTable::finalize() noexcept {
   for (db::Statement* statement :
        {&read_, &write_, &eventsAfter_, &callsFrom_, &removeCall_, &removeErrors_, &removeTasks_, &removeRecipients_})
     *statement = db::Statement();
+  totalsDue_.finalize();
 }
 
 std::optional<LineWalkMarks> LineWalkTable::read(int line) {
@@ -97,6 +99,7 @@ void LineWalkTable::write(int line, const LineWalkMarks& marks) {
   }
   bindKey(write_, 6, marks.walked);
   write_.run();
+  totalsDue_.mark();
 }
 
 bool LineWalkTable::hasEventsAfter(int line, const EventKey& after) {

@@ -10,13 +10,17 @@
 // by a walk that did not complete; the next walk of the line replaces them.
 //
 // Both marks are written in the transaction that writes the line's last rows,
-// so they never claim more than the tables hold.
+// so they never claim more than the tables hold; so is the record that the
+// totals are due (summary_due.h).  A walk cut short before that commit
+// leaves the line's marks behind its events, and the next run walks the line
+// again, which makes the totals due then.
 #pragma once
 
 #include <optional>
 
 #include "platform/db.h"
 #include "processing/event_cursor.h"
+#include "processing/summary_due.h"
 
 namespace travik {
 
@@ -38,6 +42,7 @@ class LineWalkTable {
   // The line's marks; nullopt when the line has never been walked since the
   // table was made (the calls of such a line were made without marks).
   std::optional<LineWalkMarks> read(int line);
+  // Writes the line's marks after a walk, and records that the totals are due.
   void write(int line, const LineWalkMarks& marks);
   // True when the line holds an event behind `after` in walk order.
   bool hasEventsAfter(int line, const EventKey& after);
@@ -54,6 +59,7 @@ class LineWalkTable {
   db::Statement removeErrors_;
   db::Statement removeTasks_;
   db::Statement removeRecipients_;
+  TotalsDueMark totalsDue_;
 };
 
 }  // namespace travik

@@ -280,15 +280,22 @@ void processLogs(Program& program) {
     step([&] { writeLog(program, program.statusMessage, true, LineBreaks::Kept); });
     // A run cut short after its parse left events whose calls are not built
     // yet.  Where nothing is rebuilt and no call went for its age, the tables
-    // and the reports stay as they are.
+    // and the reports stay as they are, but for what a run cut short after
+    // its walk left due of them.
     bool rebuilt = false;
     step([&] { rebuilt = callsToRebuild(program) && processCalls(program); });
-    if (rebuilt || obsoleteCalls > 0) step([&] { processSummaryData(program); });
+    if (rebuilt || obsoleteCalls > 0)
+      step([&] { processSummaryData(program); });
+    else
+      step([&] { processDueSummaryData(program); });
   } else {
     bool rebuilt = false;
     step([&] { rebuilt = processCalls(program); });
     // Files that held only events stored before change nothing, like no file at all.
-    if (rebuilt || obsoleteCalls > 0 || parsed.eventsStored > 0) step([&] { processSummaryData(program); });
+    if (rebuilt || obsoleteCalls > 0 || parsed.eventsStored > 0)
+      step([&] { processSummaryData(program); });
+    else
+      step([&] { processDueSummaryData(program); });
   }
 
   if (program.runningAsService) step([&] { clearServiceProcessing(program); });

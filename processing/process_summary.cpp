@@ -5,6 +5,7 @@
 #include "processing/activity_log.h"
 #include "processing/automatic_reports.h"
 #include "processing/error_handling.h"
+#include "processing/summary_due.h"
 #include "processing/summary_totals.h"
 #include "processing/threshold_warnings.h"
 
@@ -19,6 +20,21 @@ void showProgressStatus(Program& program, std::string_view text) {
   program.statusMessage = text;
   program.host.showStatus(program.statusMessage, StatusColour::Progress);
   writeLog(program, program.statusMessage, true);
+}
+
+// The warnings and reports from the totals `replaced` names (those this run
+// computed; all of them when the totals were committed by a run cut short).
+void writeSummaryReports(Program& program, SummaryReports replaced) {
+  auto step = [&](auto&& work) { guard(program, kProcessSummaryData, work); };
+  // Warnings come from this run's node totals: the previous ones were warned of already.
+  if (!program.gatewayNotInstalled && replaced.nodes) step([&] { logThresholdWarnings(program); });
+  step([&] { showProgressStatus(program, "Generating reports..."); });
+  // Totals that could not be computed leave the previous report of their kind in place.
+  step([&] { deleteOldReports(program, replaced); });
+  step([&] { generateAutoReports(program, replaced); });
+  // From totals computed in full the reports are owed no more (one that
+  // failed has been reported).  Totals that failed are due still.
+  if (replaced.lines && replaced.nodes) step([&] { clearReportsDue(program.db); });
 }
 
 }  // namespace
@@ -40,13 +56,17 @@ void processSummaryData(Program& program) {
   step([&] { showProgressStatus(program, "Calculating per line totals..."); });
   step([&] { replaced.lines = calculateTotalsForLines(program); });
   step([&] { showProgressStatus(program, "Calculating per node totals..."); });
-  step([&] { replaced.nodes = calculateTotalsForOctels(program); });
-  // Warnings come from this run's node totals: the previous ones were warned of already.
-  if (!program.gatewayNotInstalled && replaced.nodes) step([&] { logThresholdWarnings(program); });
-  step([&] { showProgressStatus(program, "Generating reports..."); });
-  // Totals that could not be computed leave the previous report of their kind in place.
-  step([&] { deleteOldReports(program, replaced); });
-  step([&] { generateAutoReports(program, replaced); });
+  step([&] { replaced.nodes = calculateTotalsForOctels(program, replaced.lines); });
+  writeSummaryReports(program, replaced);
+}
+
+void processDueSummaryData(Program& program) {
+  SummaryDue due = SummaryDue::Nothing;
+  guard(program, kProcessSummaryData, [&] { due = summaryDue(program.db); });
+  if (due == SummaryDue::Totals)
+    processSummaryData(program);
+  else if (due == SummaryDue::Reports)
+    writeSummaryReports(program, SummaryReports{});
 }
 
 }  // namespace travik

@@ -4,6 +4,7 @@
 
 #include "processing/error_handling.h"
 #include "processing/process_logs.h"
+#include "processing/summary_due.h"
 
 namespace travik {
 
@@ -55,6 +56,7 @@ std::int64_t removeCalls(Program& program, const CallGroup& group, const std::st
     db::Statement calls = bound(group.deleteCalls);
     calls.run();
     removed = program.db.changes();
+    if (removed > 0) markTotalsDue(program.db);
     transaction.commit();
   });
   return removed;

@@ -18,7 +18,8 @@ namespace travik {
 
 // Reconnects to the program database, shows how many calls are unfinished
 // and removes the obsolete calls with their rows in one transaction (a
-// failure leaves them all).  Returns the number of calls removed.
+// failure leaves them all), which also records that the totals are due.
+// Returns the number of calls removed.
 std::int64_t ClearDatabases(Program& program);
 
 }  // namespace travik

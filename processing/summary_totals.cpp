@@ -9,6 +9,7 @@
 #include "processing/activity_log.h"
 #include "processing/error_handling.h"
 #include "processing/start_up.h"
+#include "processing/summary_due.h"
 
 namespace travik {
 
@@ -103,7 +104,7 @@ StepResult totalsStep(Program& program, const TotalsKind& kind, Step&& step) {
   }
 }
 
-bool calculateTotals(Program& program, const TotalsKind& kind) {
+bool calculateTotals(Program& program, const TotalsKind& kind, bool lastOfTheTotals) {
   std::int64_t keys = 0;
   const StepResult read = totalsStep(program, kind, [&] {
     auto statement =
@@ -161,6 +162,7 @@ bool calculateTotals(Program& program, const TotalsKind& kind) {
       const double max = host.progressMax();
       host.setProgressValue(max < static_cast<double>(done) ? max : static_cast<double>(done));
     }
+    if (lastOfTheTotals) markReportsDue(program.db);
     transaction.commit();
   });
   // After contention the bar keeps its value, as the cycle is abandoned there.
@@ -178,9 +180,11 @@ std::int32_t errorPercent(std::int64_t errors, std::int64_t calls) {
   return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(errors) / static_cast<double>(calls) * 100.0));
 }
 
-bool calculateTotalsForLines(Program& program) { return calculateTotals(program, kLineTotals); }
+bool calculateTotalsForLines(Program& program) { return calculateTotals(program, kLineTotals, false); }
 
-bool calculateTotalsForOctels(Program& program) { return calculateTotals(program, kNodeTotals); }
+bool calculateTotalsForOctels(Program& program, bool linesComputed) {
+  return calculateTotals(program, kNodeTotals, linesComputed);
+}
 
 void replaceLineSummaryRows(db::Connection& connection) {
   db::Transaction transaction(connection);

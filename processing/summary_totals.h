@@ -18,8 +18,11 @@ namespace travik {
 // Replaces linesummary with the totals of every line of calls.  True when done.
 bool calculateTotalsForLines(Program& program);
 // Replaces octelsummary with the totals of every node of calls, the
-// within-interval figures included.  True when done.
-bool calculateTotalsForOctels(Program& program);
+// within-interval figures included.  True when done.  `linesComputed` says
+// that the line totals were just committed from the same calls: the same
+// transaction then records that the totals are no longer due, only the
+// warnings and reports (summary_due.h).
+bool calculateTotalsForOctels(Program& program, bool linesComputed = false);
 // Replaces the rows of linesummary (octelsummary) by one row per distinct
 // line (node) of calls, totals not yet computed.  Throws on failure.
 void replaceLineSummaryRows(db::Connection& connection);

@@ -11,6 +11,7 @@
 #include "admin/query_model.h"
 #include "processing/application_parameters.h"
 #include "processing/line_walk.h"
+#include "processing/summary_due.h"
 #include "tests/admin/call_rows.h"
 #include "tests/admin/console_fixture.h"
 
@@ -185,6 +186,16 @@ TEST_F(ProcessingTest, APurgeWithoutExportDeletesAllCallActivityAndKeepsTheSetti
   EXPECT_EQ(boxes[2].text, "Call activity successfully deleted");
   EXPECT_EQ(boxes[2].icon, MessageIcon::Information);
   EXPECT_EQ(host.mousePointer(), kPointerDefault);
+}
+
+TEST_F(ProcessingTest, APurgeLeavesNothingOwedToTheSummary) {
+  fillDatabase();
+  // A run cut short left the totals of calls the purge deletes.
+  markTotalsDue(program().db);
+  answers = {MessageResult::Ok, MessageResult::No};
+  frmMain().mnuOptionsPurgeEventData_Click();
+  EXPECT_EQ(callActivityRows(), 0);
+  EXPECT_EQ(count("summarydue"), 0);
 }
 
 TEST_F(ProcessingTest, AfterAPurgeTheNextRunReadsTheTraceFilesAgain) {

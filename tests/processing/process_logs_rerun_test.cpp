@@ -2,6 +2,9 @@
 // after a run that met a locked database: the tables come out as one
 // uninterrupted run leaves them, and a run with nothing new touches nothing.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -86,14 +89,59 @@ class ProcessLogsRerun : public ::testing::Test {
   // The tables one uninterrupted run leaves over the same folder.
   Rows oneRun(int calls) {
     test::TestProgram other;
-    other.host.clock = kNow;
     test::writeFile(other.traceFolder() / "MVLOG.001", traceText(kFirst, calls));
     setFileModificationTime(other.traceFolder() / "MVLOG.001", kFirst.addSeconds(calls - 1));
+    return callTablesOfOneRun(other);
+  }
+  // The same over a copy of this program's trace folder, at this program's clock.
+  Rows oneRunOverTheSameFolder() {
+    test::TestProgram other;
+    for (const auto& entry : fs::directory_iterator(tp.traceFolder())) {
+      const fs::path copy = other.traceFolder() / entry.path().filename();
+      fs::copy_file(entry.path(), copy);
+      fs::last_write_time(copy, fs::last_write_time(entry.path()));
+    }
+    return callTablesOfOneRun(other, tp.host.clock);
+  }
+  Rows callTablesOfOneRun(test::TestProgram& other, const DateTime& now = kNow) {
+    other.host.clock = now;
     processLogs(*other);
     std::swap(tp.program, other.program);
     Rows rows = callTables();
     std::swap(tp.program, other.program);
     return rows;
+  }
+  // The automatic reports a run at `now` writes, by name.
+  static Rows reportSetOfRunAt(const DateTime& now) {
+    Rows names;
+    for (const char* kind : {"AllCalls", "LineSummary", "OctelSummary", "RejectedRecipients"})
+      names.push_back(std::string("TRAVIK-REPORT.") + kind + "." + now.toMMDDYYYY() + "." + now.toHHMMSS() + ".csv");
+    return names;
+  }
+  // A processing run in a child process, a program start of its own, that
+  // kills itself at the first pause after the status `at` is shown: no
+  // destructor runs and no transaction ends but by SQLite's recovery.  Then
+  // the program starts anew.
+  void runKilledAfter(const std::string& at) {
+    tp->db.close();
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::alarm(60);
+      tp.connect();
+      tp.openLog();  // its lines pause, as the service's do
+      auto killHere = [&] {
+        if (!tp.host.statuses.empty() && tp.host.statuses.back().text == at) ::raise(SIGKILL);
+      };
+      tp.host.onYield = killHere;
+      tp.host.onSleep = [&](int) { killHere(); };
+      processLogs(*tp);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "never killed at \"" << at << "\": " << status;
+    tp.restart();
   }
 
   test::TestProgram tp;
@@ -208,6 +256,65 @@ TEST_F(ProcessLogsRerun, TotalsAfterARunStartedOnALockedDatabaseAreNotAddedToThe
   EXPECT_EQ(tp.rows("select octelserialnumber, calls from octelsummary"),
             tp.rows("select octelserialnumber, count(*) from calls group by 1"));
   EXPECT_EQ(tp.rows("select count(*) from octelsummary"), Rows{"1"});
+}
+
+// A run killed after its walk committed the calls and before its summary
+// was complete: the totals, or the reports, are those of the calls before.
+// The next run finds nothing to rebuild and must still complete them.
+class ProcessLogsKilledBeforeItsSummary : public ProcessLogsRerun, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProcessLogsKilledBeforeItsSummary, IsCompletedByARunWithNoNewFile) {
+  traceFile("MVLOG.001", kFirst, 3);
+  processLogs(*tp);
+  traceFile("MVLOG.002", kFirst.addSeconds(10), 3);
+  tp.host.clock = kNow.addSeconds(60);
+  runKilledAfter(GetParam());
+  ASSERT_EQ(tp.rows("select count(*) from calls where line = 1"), Rows{"6"});
+
+  tp.host.clock = kNow.addSeconds(120);
+  processLogs(*tp);
+  EXPECT_EQ(callTables(), oneRunOverTheSameFolder());
+  EXPECT_EQ(outputFiles(), reportSetOfRunAt(tp.host.clock));
+  EXPECT_EQ(tp->handledErrorCount, 0);
+
+  // Nothing is owed any more: the next quiet run changes nothing.
+  const Rows before = tables(true);
+  const Rows files = outputFiles();
+  tp.host.clock = kNow.addSeconds(180);
+  processLogs(*tp);
+  EXPECT_EQ(tables(true), before);
+  EXPECT_EQ(outputFiles(), files);
+  EXPECT_TRUE(tp.rows("select * from summarydue").empty());
+}
+
+// The statuses above, as test names.
+std::string killPointName(const ::testing::TestParamInfo<const char*>& info) {
+  static const char* const kNames[] = {"BeforeTheLineTotals", "BeforeTheNodeTotals", "BeforeTheReports"};
+  return kNames[info.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(, ProcessLogsKilledBeforeItsSummary,
+                         ::testing::Values("Calculating per line totals...", "Calculating per node totals...",
+                                           "Generating reports..."),
+                         killPointName);
+
+TEST_F(ProcessLogsRerun, ARunKilledAfterRemovingAnObsoleteCallLeavesTheTotalsToTheNextRun) {
+  // A database from before the record of what the summary owes: the first
+  // run makes the table.
+  tp->db.exec("drop table summarydue");
+  traceFile("MVLOG.001", kFirst, 3);
+  processLogs(*tp);
+  tp->db.exec("update calls set timestampbegin = '2024-06-01 00:00:00' where callid like '06122024.100000.100.%'");
+  tp.host.clock = kNow.addSeconds(60);
+  runKilledAfter("Deleting previous line and Octel node summary data...");
+  ASSERT_EQ(tp.rows("select count(*) from calls where line = 1"), Rows{"2"});
+
+  // The call is gone already: this run removes none, and rebuilds nothing.
+  tp.host.clock = kNow.addSeconds(120);
+  processLogs(*tp);
+  EXPECT_EQ(tp.rows("select calls from linesummary where line = 1"), Rows{"2"});
+  EXPECT_EQ(outputFiles(), reportSetOfRunAt(tp.host.clock));
+  EXPECT_TRUE(tp.rows("select * from summarydue").empty());
 }
 
 }  // namespace

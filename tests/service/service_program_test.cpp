@@ -11,7 +11,9 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/db.h"
 #include "platform/instance_lock.h"
@@ -155,8 +157,11 @@ TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm
   ASSERT_TRUE(fs::exists(folder.program() / "TRAVIKservice")) << "build TRAVIKservice first";
   const fs::path generator = fs::path(TRAVIK_BINARY_DIR) / "tools" / "generate_traffic";
   if (fs::exists(generator)) {
+    // With the cases a live folder brings: calls back to back in one second,
+    // events of both lines in one millisecond, files rolled over anywhere.
     const pid_t generating = spawn({generator.string(), "--out", folder.traces().string(), "--lines", "2", "--hours",
-                                    "2", "--end", "now", "--seed", "7", "--calls-per-hour", "10"},
+                                    "2", "--end", "now", "--seed", "7", "--calls-per-hour", "10", "--back-to-back",
+                                    "--shared-milliseconds", "--roll-over-anywhere", "--max-file-bytes", "20000"},
                                    folder.temp.path() / "generator.txt");
     ASSERT_GT(generating, 0);
     const auto status = waitForExit(generating, 120s);
@@ -218,6 +223,20 @@ TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm
   if (runSeen) {
     EXPECT_TRUE(folder.reportsWritten());
     EXPECT_NE(log.find("Processing complete."), std::string::npos) << log;
+    // The run went to its end: its totals are those of its calls, and nothing is left due.
+    db::Connection db;
+    db.open((folder.program() / "vrndata.mdb").string(), 5000);
+    const auto rows = [&](const std::string& sql) {
+      std::vector<std::string> all;
+      auto query = db.prepare(sql);
+      while (query.step()) all.push_back(query.getText(0) + "|" + query.getText(1) + "|" + query.getText(2));
+      return all;
+    };
+    EXPECT_FALSE(rows("select line, count(*), 0 from calls group by line").empty());
+    EXPECT_EQ(rows("select line, calls, errors from linesummary order by line"),
+              rows("select line, count(*), count(case when exitcode like 'E%' then 1 end) from calls group by line "
+                   "order by line"));
+    EXPECT_TRUE(rows("select stage, 0, 0 from summarydue").empty());
   }
   if (log.find("Test calls scheduled successfully.") != std::string::npos) {
     auto pending = folder.gateway.db().prepare("select count(*) from directory where mailboxno = '9999'");
