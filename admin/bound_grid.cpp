@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 
 #include "admin/grid_records.h"
@@ -18,12 +20,10 @@ namespace travik {
 
 namespace {
 
-// Room beside a cell's text (the style's text margin on each side, then the
-// grid line), above and below it, and beside a heading.
-constexpr int kCellMarginPixels = 3;
+// Room above and below a cell's text.
 constexpr int kRowMarginPixels = 2;
-constexpr int kHeadingMarginPixels = 8;
-// Rows that set a column's width: the first page, about what a grid shows.
+// Rows that set a column's width beside its known forms: the first page,
+// about what a grid shows.
 constexpr int kRowsMeasured = 64;
 
 // Gives the last column the width the others leave in the view, but never
@@ -70,16 +70,58 @@ void useSingleLineRows(QTableView& view) {
   LastColumnFiller::of(view);
 }
 
-// Each column as wide as its heading and the widest of its first rows; the
-// rows further down are not read for it.
+// The text as wide as the widest of its digits can make it: a number or a
+// time sampled in one row then stands for the same form in any other.
+QString withWidestDigits(QString text, QChar widest) {
+  for (QChar& c : text)
+    if (c.isDigit()) c = widest;
+  return text;
+}
+
+QChar widestDigit(const QFontMetricsF& font) {
+  QChar widest = QLatin1Char('0');
+  for (char digit = '1'; digit <= '9'; ++digit)
+    if (font.horizontalAdvance(QLatin1Char(digit)) > font.horizontalAdvance(widest)) widest = QLatin1Char(digit);
+  return widest;
+}
+
+// The width a cell needs to show the text whole: the text and the margins
+// the view's style gives an item, as the style measures them when it
+// decides to elide, and the grid line.
+int cellWidth(const QTableView& view, const QString& text) {
+  QStyleOptionViewItem option;
+  option.initFrom(&view);
+  option.font = view.font();
+  option.fontMetrics = view.fontMetrics();
+  option.features = QStyleOptionViewItem::HasDisplay;
+  option.text = text;
+  const int item = view.style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), &view).width();
+  return item + (view.showGrid() ? 1 : 0);
+}
+
+// Each column as wide as its heading and its widest text: the widest its
+// form allows where the column's values have a known form (times, ids,
+// codes), and else the widest of its first rows with every digit at its
+// widest.  The rows further down are not read for it.
 void sizeColumns(QTableView& view, const QueryModel& model) {
-  const QFontMetrics cells = view.fontMetrics();
-  const QFontMetrics headings = view.horizontalHeader()->fontMetrics();
+  const QFontMetricsF font(view.font());
+  const QChar digit = widestDigit(font);
+  const QHeaderView& header = *view.horizontalHeader();
   const int sample = std::min(model.rowCount(), kRowsMeasured);
   for (int column = 0; column < model.columnCount(); ++column) {
-    int width = headings.horizontalAdvance(model.columnNames()[column]) + 2 * kHeadingMarginPixels;
-    for (int row = 0; row < sample; ++row)
-      width = std::max(width, cells.horizontalAdvance(model.text(row, column)) + 2 * kCellMarginPixels + 1);
+    QString widest;
+    qreal widestAdvance = -1;
+    auto consider = [&](const QString& text) {
+      QString shown = withWidestDigits(text, digit);
+      const qreal advance = font.horizontalAdvance(shown);
+      if (advance > widestAdvance) {
+        widest = std::move(shown);
+        widestAdvance = advance;
+      }
+    };
+    for (const QString& text : widestCellTexts(model.columnNames()[column])) consider(text);
+    for (int row = 0; row < sample; ++row) consider(model.text(row, column));
+    const int width = std::max(header.sectionSizeHint(column), widest.isEmpty() ? 0 : cellWidth(view, widest));
     view.horizontalHeader()->resizeSection(column, width);
     LastColumnFiller::of(view).ownWidth = width;
   }

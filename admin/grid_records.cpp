@@ -6,7 +6,9 @@
 #include <string>
 
 #include "admin/query_model.h"
+#include "processing/call_ids.h"
 #include "processing/csv.h"
+#include "processing/failure_codes.h"
 #include "processing/handled_error.h"
 #include "processing/reports.h"
 
@@ -134,6 +136,43 @@ QueryModel::CellText gridCellText(const QString& columnName) {
 }
 
 void useGridText(QueryModel& model) { model.textOf = gridCellText; }
+
+namespace {
+
+// The texts of every code a table knows: every number up to a thousand, past
+// the highest code; a number outside the table has no text.
+template <class Code>
+QStringList textsOfCodes(std::string_view (*textOf)(Code)) {
+  QStringList texts;
+  for (int code = 0; code <= 1000; ++code)
+    if (const std::string_view text = textOf(static_cast<Code>(code)); !text.empty())
+      texts << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  return texts;
+}
+
+}  // namespace
+
+const QStringList& widestCellTexts(const QString& columnName) {
+  static const QStringList none;
+  static const QStringList times = {QString::fromStdString(DateTime(2026, 12, 31, 11, 59, 59).toGeneral()),
+                                    QString::fromStdString(DateTime(2026, 12, 31, 23, 59, 59).toGeneral())};
+  static const QStringList truths = {yesNoText(std::int64_t{1}), yesNoText(std::int64_t{0})};
+  // Milliseconds, sequence and line of three digits: a longer one is rare
+  // enough for the sampled rows to show it.
+  static const QStringList keys = {QString::fromStdString(callKey(DateTime(2026, 12, 31, 23, 59, 59), 999, 999, 999))};
+  static const QStringList exitCodes = {QString::fromUtf8(kExitOk.data(), kExitOk.size()),
+                                        QString::fromUtf8(kExitOkNoInit.data(), kExitOkNoInit.size()),
+                                        QString::fromStdString(failureExitCode(99, 999))};
+  static const QStringList stages = textsOfCodes(stageText);
+  static const QStringList reasons = textsOfCodes(reasonText);
+  if (isTimeColumn(columnName)) return times;
+  if (isYesNoColumn(columnName)) return truths;
+  if (isOneOf(columnName, {"callid", "taskid"})) return keys;
+  if (isOneOf(columnName, {"exitcode"})) return exitCodes;
+  if (isOneOf(columnName, {"statetext"})) return stages;
+  if (isOneOf(columnName, {"reasontext"})) return reasons;
+  return none;
+}
 
 std::filesystem::path gridFileName(const Program& program, std::string_view prefix, const DateTime& now) {
   std::string name(prefix);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -80,6 +81,11 @@ void ensureGridIndexes(db::Connection& db);
 QueryModel::CellText gridCellText(const QString& columnName);
 // A model that shows its rows as gridCellText reads them.
 void useGridText(QueryModel& model);
+// The widest texts a column's values can read as, where its values have a
+// known form: times, True/False, call and task ids, exit codes, stage and
+// reason texts.  A digit in them stands for any digit.  Empty for columns
+// whose widths only their rows can tell.
+const QStringList& widestCellTexts(const QString& columnName);
 
 // <output folder>/<prefix><yymmdd_hh_mm_ss>.csv
 std::filesystem::path gridFileName(const Program& program, std::string_view prefix, const DateTime& now);

@@ -21,38 +21,15 @@
 #include "admin/frm_tasks_for_call.h"
 #include "admin/frm_test_calls.h"
 #include "admin/window_geometry.h"
+#include "tests/admin/application_font.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {
 namespace {
 
-struct FontCase {
-  const char* name;
-  double points;
-  bool dialogFamily;  // false: the desktop's own font, as when the dialog font is missing
-};
-
-// 9 points is the desktop's usual size; 11.25 and 13.5 are what it becomes
-// at 120 and 144 dots per inch.
-const FontCase kFontCases[] = {{"DialogFontAt96Dpi", 9, true},
-                               {"DialogFontAt120Dpi", 11.25, true},
-                               {"DialogFontAt144Dpi", 13.5, true},
-                               {"DesktopFontInstead", 9, false}};
-
-// Sets the application's font before the console makes its windows, and
-// puts the old one back after.
-class ApplicationFont {
- protected:
-  explicit ApplicationFont(const FontCase& fontCase) : previous_((test::qtApplication(), QApplication::font())) {
-    QFont desktop(QStringLiteral("DejaVu Sans"));
-    desktop.setPointSizeF(fontCase.points);
-    QApplication::setFont(fontCase.dialogFamily ? platform::dialogFont(desktop) : desktop);
-  }
-  ~ApplicationFont() { QApplication::setFont(previous_); }
-
- private:
-  QFont previous_;
-};
+using test::ApplicationFont;
+using test::FontCase;
+using test::kFontCases;
 
 class WindowTextsTest : public ::testing::WithParamInterface<FontCase>,
                         public ApplicationFont,
