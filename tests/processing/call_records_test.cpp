@@ -207,6 +207,26 @@ TEST_F(CallRecordsTest, AWriteToAnAbsentTaskOrRecipientIsReportedAndWritesNothin
   EXPECT_EQ(program.rows("select rejected, recipientinfo from recipients"), std::vector<std::string>{"0|"});
 }
 
+// In the walk: a header refusing a recipient whose mailbox could not be read.
+TEST(CallRecordsWalk, AWriteToAnAbsentRecipientIsReportedUnderItsAccessor) {
+  test::TestProgram program(false);
+  test::LineTrace(*program, 1, DateTime(2024, 3, 1, 10, 0, 0))
+      .events({"Call Received.", "Received BD", test::received(18), "Protocol Level = 3", test::received(16),
+               "Call received from Serial # 111 to Serial # 222", test::received(36),
+               "New Message from mailbox 100 to mailbox", test::received(36), "Incoming Call Completed."});
+  processCalls(*program);
+  std::vector<std::string> reports;
+  for (const auto& box : program.host.boxes) reports.push_back(box.text);
+  EXPECT_EQ(reports, (std::vector<std::string>{
+                         "(error):9 (Subscript out of range) in procedure MESSAGEHEADER_RECEIVED_OK",
+                         "(error):3021 (Either BOF or EOF is True, or the current record has been deleted. "
+                         "Requested operation requires a current record.) in procedure recipient()"}));
+  EXPECT_EQ(program.rows("select exitcode, numberrecipientssent from calls"), std::vector<std::string>{"OK|0"});
+  EXPECT_EQ(program.rows("select tasktype, numberofrecipients from tasks"),
+            std::vector<std::string>{"Voice Message|0"});
+  EXPECT_TRUE(program.rows("select * from recipients").empty());
+}
+
 TEST_F(CallRecordsTest, ReadsMarkNothingChanged) {
   trace("Call Received.")("New Message from mailbox 1 to 2")("Incoming Call Completed.");
   openCall(true);
