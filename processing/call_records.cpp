@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "processing/call_ids.h"
@@ -238,8 +239,11 @@ std::string checkStatement(Which which) {
 // Binds every column of `row`; the stamps must outlive the statement's run.
 template <class Row>
 void bindRow(db::Statement& s, const Row& row, std::array<StampText, Table<Row>::columns.size()>& stamps) {
-  for (std::size_t i = 0; i < Table<Row>::columns.size(); ++i)
-    Table<Row>::columns[i].bind(s, static_cast<int>(i) + 1, row, stamps[i]);
+  // Unrolled, so each column's bind is a direct call.
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    (Table<Row>::columns[I].bind(s, static_cast<int>(I) + 1, row, stamps[I]), ...);
+  }
+  (std::make_index_sequence<Table<Row>::columns.size()>());
 }
 
 // The groups of key columns whose values differ from the row's last write.
