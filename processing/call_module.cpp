@@ -9,6 +9,12 @@ const std::string kNoWord;
 
 }  // namespace
 
+CallModule::CallModule(Program& program) : program(program) {
+  records.reportAbsentRow = [this](const HandledError& error, std::string_view procedure) {
+    reportCallError(*this, error, procedure);
+  };
+}
+
 std::string_view currentData(const CallModule& module) {
   if (module.events.bof() || module.events.eof()) return {};
   return module.events.current().data;

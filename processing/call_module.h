@@ -16,7 +16,8 @@
 //                          incompleteMessageRecipient, incompleteRecipientNameInfo,
 //                          sendMsg, couldNotSend, startInboundAdminTask,
 //                          clearCallStats) and the rows: module.records.call(),
-//                          .task(), .recipient() (assign fields; the writers save)
+//                          .task(), .recipient() (assign fields; the writers save),
+//                          read through .currentCall(), .currentTask() ...
 //   failure_codes.h        Stage and Reason, passed to callAbend
 //   this file              the module variables, determineDatatype, split,
 //                          splitAtQuote, eventWord, guardCall, reportCallError
@@ -47,7 +48,8 @@ namespace travik {
 inline constexpr const char* kUnknownSerial = "Unknown";
 
 struct CallModule {
-  explicit CallModule(Program& program) : program(program) {}
+  // Writes to an absent task or recipient are reported as the walk's errors.
+  explicit CallModule(Program& program);
   CallModule(const CallModule&) = delete;
   CallModule& operator=(const CallModule&) = delete;
 

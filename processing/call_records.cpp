@@ -1,7 +1,10 @@
 #include "processing/call_records.h"
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "processing/call_ids.h"
@@ -11,217 +14,274 @@ namespace travik {
 
 namespace {
 
-// A column of a saved table, and the indexes it is part of as a group bit:
-// an update leaves out the key columns whose group did not change since the
-// row's last save, so SQLite need not rewrite those index entries.  Columns
+// Stamps bound as text without a copy live here until the statement has run.
+using StampText = std::array<char, 32>;
+
+void bindValue(db::Statement& s, int index, const DateTime& value, StampText& text) {
+  s.bindStatic(index, value.toStored(text));
+}
+void bindValue(db::Statement& s, int index, const std::optional<DateTime>& value, StampText& text) {
+  if (value)
+    s.bindStatic(index, value->toStored(text));
+  else
+    s.bindNull(index);
+}
+void bindValue(db::Statement& s, int index, const std::string& value, StampText&) { s.bindStatic(index, value); }
+void bindValue(db::Statement& s, int index, const std::optional<std::string>& value, StampText&) {
+  s.bindStatic(index, value);
+}
+void bindValue(db::Statement& s, int index, bool value, StampText&) { s.bind(index, value); }
+void bindValue(db::Statement& s, int index, std::int32_t value, StampText&) {
+  s.bind(index, static_cast<std::int64_t>(value));
+}
+void bindValue(db::Statement& s, int index, const std::optional<std::int32_t>& value, StampText&) {
+  s.bind(index, value ? std::optional<std::int64_t>(*value) : std::nullopt);
+}
+
+// A column of a saved table.  Its place in its table's list is its place in
+// the insert and its parameter number everywhere, so a column cannot bind to
+// another's place.  `group`: the indexes it is part of, as group bits; an
+// update leaves out the key columns whose group did not change since the
+// row's last write, so SQLite need not rewrite those index entries.  Columns
 // outside every index (group 0) are always written.
+template <class Row>
 struct Column {
   std::string_view name;
   unsigned group;
+  void (*bind)(db::Statement&, int index, const Row&, StampText&);
+  bool (*same)(const Row&, const Row&);
+  void (*keep)(const Row& from, Row& to);
 };
+
+template <class>
+struct MemberOf;
+template <class R, class T>
+struct MemberOf<T R::*> {
+  using Row = R;
+};
+
+// The column `name` holding the field `Field`.
+template <auto Field>
+constexpr Column<typename MemberOf<decltype(Field)>::Row> column(std::string_view name, unsigned group = 0) {
+  using Row = typename MemberOf<decltype(Field)>::Row;
+  return {name, group,
+          [](db::Statement& s, int index, const Row& row, StampText& text) { bindValue(s, index, row.*Field, text); },
+          [](const Row& a, const Row& b) { return a.*Field == b.*Field; },
+          [](const Row& from, Row& to) { to.*Field = from.*Field; }};
+}
+
+// A counter column of calls.
+template <CallCounter Counter>
+constexpr Column<CallRow> counter(std::string_view name) {
+  return {name, 0,
+          [](db::Statement& s, int index, const CallRow& row, StampText& text) {
+            bindValue(s, index, row.counters[Counter], text);
+          },
+          [](const CallRow& a, const CallRow& b) { return a.counters[Counter] == b.counters[Counter]; },
+          [](const CallRow& from, CallRow& to) { to.counters[Counter] = from.counters[Counter]; }};
+}
 
 // calls: callsByLine and callsByBegin, callsOpen, callsById, callsByNode.
 constexpr unsigned kBeginGroup = 1, kEndGroup = 2, kIdGroup = 4, kNodeGroup = 8;
-constexpr unsigned kCallGroups = 16;
-constexpr std::array<Column, 21> kCallColumns{{
-    {"timestampbegin", kBeginGroup},
-    {"timestampend", kEndGroup},
-    {"callid", kIdGroup},
-    {"inbound", 0},
-    {"line", kBeginGroup},
-    {"durationInSeconds", 0},
-    {"exitcode", 0},
-    {"corvaneserialnumber", 0},
-    {"octelserialnumber", kNodeGroup},
-    {"protocollevel", 0},
-    {"msgsendattempt", 0},
-    {"msgsendsuccess", 0},
-    {"msgreceiveattempt", 0},
-    {"msgreceivesuccess", 0},
-    {"numberrecipientssent", 0},
-    {"adminnamesrequested", 0},
-    {"textnamesreceived", 0},
-    {"voicenamesreceived", 0},
-    {"adminnamerequestsrecd", 0},
-    {"textnamessent", 0},
-    {"voicenamessent", 0},
-}};
 // tasks and recipients: tasksByCall, recipientsByCall.
 constexpr unsigned kCallTaskGroup = 1;
-constexpr unsigned kTaskGroups = 2;
-constexpr std::array<Column, 14> kTaskColumns{{
-    {"callid", kCallTaskGroup},
-    {"taskid", kCallTaskGroup},
-    {"timestampbegin", 0},
-    {"timestampend", 0},
-    {"durationInSeconds", 0},
-    {"tasktype", 0},
-    {"fax", 0},
-    {"sender", 0},
-    {"numberofrecipients", 0},
-    {"namerequestfor", 0},
-    {"textnamereceived", 0},
-    {"recordingreceived", 0},
-    {"textnamesent", 0},
-    {"recordingsent", 0},
-}};
-constexpr std::array<Column, 7> kRecipientColumns{{
-    {"callid", kCallTaskGroup},
-    {"taskid", kCallTaskGroup},
-    {"recipient", 0},
-    {"octelserialnumber", 0},
-    {"corvaneserialnumber", 0},
-    {"rejected", 0},
-    {"recipientinfo", 0},
-}};
-constexpr std::array<Column, 12> kErrorColumns{{
-    {"callid", 0},
-    {"timestamperror", 0},
-    {"state", 0},
-    {"statetext", 0},
-    {"reason", 0},
-    {"reasontext", 0},
-    {"exitcode", 0},
-    {"expecteddigits", 0},
-    {"receiveddigits", 0},
-    {"expectednumberdigits", 0},
-    {"receivednumberdigits", 0},
-    {"previousstatedata", 0},
-}};
+
+constexpr std::array kCallColumns{
+    column<&CallRow::timestampbegin>("timestampbegin", kBeginGroup),
+    column<&CallRow::timestampend>("timestampend", kEndGroup),
+    column<&CallRow::callid>("callid", kIdGroup),
+    column<&CallRow::inbound>("inbound"),
+    column<&CallRow::line>("line", kBeginGroup),
+    column<&CallRow::durationInSeconds>("durationInSeconds"),
+    column<&CallRow::exitcode>("exitcode"),
+    column<&CallRow::corvaneserialnumber>("corvaneserialnumber"),
+    column<&CallRow::octelserialnumber>("octelserialnumber", kNodeGroup),
+    column<&CallRow::protocollevel>("protocollevel"),
+    counter<kMsgSendAttempt>("msgsendattempt"),
+    counter<kMsgSendSuccess>("msgsendsuccess"),
+    counter<kMsgReceiveAttempt>("msgreceiveattempt"),
+    counter<kMsgReceiveSuccess>("msgreceivesuccess"),
+    counter<kNumberRecipientsSent>("numberrecipientssent"),
+    counter<kAdminNamesRequested>("adminnamesrequested"),
+    counter<kTextNamesReceived>("textnamesreceived"),
+    counter<kVoiceNamesReceived>("voicenamesreceived"),
+    counter<kAdminNameRequestsRecd>("adminnamerequestsrecd"),
+    counter<kTextNamesSent>("textnamessent"),
+    counter<kVoiceNamesSent>("voicenamessent"),
+};
+static_assert(kCallColumns.size() == 10 + kCallCounterCount);
+
+constexpr std::array kTaskColumns{
+    column<&TaskRow::callid>("callid", kCallTaskGroup),
+    column<&TaskRow::taskid>("taskid", kCallTaskGroup),
+    column<&TaskRow::timestampbegin>("timestampbegin"),
+    column<&TaskRow::timestampend>("timestampend"),
+    column<&TaskRow::durationInSeconds>("durationInSeconds"),
+    column<&TaskRow::tasktype>("tasktype"),
+    column<&TaskRow::fax>("fax"),
+    column<&TaskRow::sender>("sender"),
+    column<&TaskRow::numberofrecipients>("numberofrecipients"),
+    column<&TaskRow::namerequestfor>("namerequestfor"),
+    column<&TaskRow::textnamereceived>("textnamereceived"),
+    column<&TaskRow::recordingreceived>("recordingreceived"),
+    column<&TaskRow::textnamesent>("textnamesent"),
+    column<&TaskRow::recordingsent>("recordingsent"),
+};
+
+constexpr std::array kRecipientColumns{
+    column<&RecipientRow::callid>("callid", kCallTaskGroup),
+    column<&RecipientRow::taskid>("taskid", kCallTaskGroup),
+    column<&RecipientRow::recipient>("recipient"),
+    column<&RecipientRow::octelserialnumber>("octelserialnumber"),
+    column<&RecipientRow::corvaneserialnumber>("corvaneserialnumber"),
+    column<&RecipientRow::rejected>("rejected"),
+    column<&RecipientRow::recipientinfo>("recipientinfo"),
+};
+
+constexpr std::array kErrorColumns{
+    column<&ErrorRow::callid>("callid"),
+    column<&ErrorRow::timestamperror>("timestamperror"),
+    column<&ErrorRow::state>("state"),
+    column<&ErrorRow::statetext>("statetext"),
+    column<&ErrorRow::reason>("reason"),
+    column<&ErrorRow::reasontext>("reasontext"),
+    column<&ErrorRow::exitcode>("exitcode"),
+    column<&ErrorRow::expecteddigits>("expecteddigits"),
+    column<&ErrorRow::receiveddigits>("receiveddigits"),
+    column<&ErrorRow::expectednumberdigits>("expectednumberdigits"),
+    column<&ErrorRow::receivednumberdigits>("receivednumberdigits"),
+    column<&ErrorRow::previousstatedata>("previousstatedata"),
+};
+
+// Each saved row type's table and columns.
+template <class Row>
+struct Table;
+template <>
+struct Table<CallRow> {
+  static constexpr std::string_view name = "calls";
+  static constexpr const auto& columns = kCallColumns;
+};
+template <>
+struct Table<TaskRow> {
+  static constexpr std::string_view name = "tasks";
+  static constexpr const auto& columns = kTaskColumns;
+};
+template <>
+struct Table<RecipientRow> {
+  static constexpr std::string_view name = "recipients";
+  static constexpr const auto& columns = kRecipientColumns;
+};
+template <>
+struct Table<ErrorRow> {
+  static constexpr std::string_view name = "errors";
+  static constexpr const auto& columns = kErrorColumns;
+};
+
+// The number of update variants: one per combination of groups.
+template <class Row>
+constexpr unsigned updateVariants() {
+  unsigned groups = 0;
+  for (const auto& column : Table<Row>::columns) groups |= column.group;
+  return groups + 1;
+}
+
+template <class Row>
+constexpr int parameterOfRowid() {
+  return static_cast<int>(Table<Row>::columns.size()) + 1;
+}
 
 // "insert into <table> (a, b ...) values (?1, ?2 ...)"
-template <std::size_t N>
-std::string insertStatement(std::string_view table, const std::array<Column, N>& columns) {
+template <class Row>
+std::string insertStatement() {
   std::string names, values;
-  for (std::size_t i = 0; i < N; ++i) {
+  for (std::size_t i = 0; i < Table<Row>::columns.size(); ++i) {
     if (i > 0) {
       names += ", ";
       values += ", ";
     }
-    names += columns[i].name;
+    names += Table<Row>::columns[i].name;
     values += "?" + std::to_string(i + 1);
   }
-  return "insert into " + std::string(table) + " (" + names + ") values (" + values + ")";
+  return "insert into " + std::string(Table<Row>::name) + " (" + names + ") values (" + values + ")";
+}
+
+// The columns `which` selects, each as "<name><separator>?<its number>",
+// joined by `joint`.
+template <class Row, class Which>
+std::string columnList(std::string_view separator, std::string_view joint, Which which) {
+  std::string text;
+  for (std::size_t i = 0; i < Table<Row>::columns.size(); ++i) {
+    if (!which(Table<Row>::columns[i])) continue;
+    if (!text.empty()) text += joint;
+    text += std::string(Table<Row>::columns[i].name) + std::string(separator) + "?" + std::to_string(i + 1);
+  }
+  return text;
 }
 
 // "update <table> set a = ?1, c = ?3 ... where rowid = ?<N+1>": every column
 // outside the indexes and the key columns of the groups in `changed`.  The
-// parameters keep their numbers, so one bind function serves every variant.
-template <std::size_t N>
-std::string updateStatement(std::string_view table, const std::array<Column, N>& columns, unsigned changed) {
-  std::string sql = "update " + std::string(table) + " set ";
-  bool first = true;
-  for (std::size_t i = 0; i < N; ++i) {
-    if (columns[i].group != 0 && (columns[i].group & changed) == 0) continue;
-    if (!first) sql += ", ";
-    first = false;
-    sql += std::string(columns[i].name) + " = ?" + std::to_string(i + 1);
+// parameters keep their numbers, so one bind serves every variant.
+template <class Row>
+std::string updateStatement(unsigned changed) {
+  return "update " + std::string(Table<Row>::name) + " set " +
+         columnList<Row>(" = ", ", ", [&](const Column<Row>& c) { return c.group == 0 || (c.group & changed) != 0; }) +
+         " where rowid = ?" + std::to_string(parameterOfRowid<Row>());
+}
+
+// "select count(*) from <table> where rowid = ?<N+1> and a is ?1 ...": the
+// row at rowid holds the bound values in the columns `which` selects.
+template <class Row, class Which>
+std::string checkStatement(Which which) {
+  return "select count(*) from " + std::string(Table<Row>::name) + " where rowid = ?" +
+         std::to_string(parameterOfRowid<Row>()) + " and " + columnList<Row>(" is ", " and ", which);
+}
+
+// Binds every column of `row`; the stamps must outlive the statement's run.
+template <class Row>
+void bindRow(db::Statement& s, const Row& row, std::array<StampText, Table<Row>::columns.size()>& stamps) {
+  // Unrolled, so each column's bind is a direct call.
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    (Table<Row>::columns[I].bind(s, static_cast<int>(I) + 1, row, stamps[I]), ...);
   }
-  sql += " where rowid = ?" + std::to_string(N + 1);
-  return sql;
+  (std::make_index_sequence<Table<Row>::columns.size()>());
 }
 
-// Stamps bound as text without a copy live here until the statement has run.
-using StampText = std::array<char, 32>;
-struct StampTexts {
-  StampText begin, end;
-};
-
-void bindDate(db::Statement& statement, int index, const std::optional<DateTime>& value, StampText& text) {
-  if (value)
-    statement.bindStatic(index, value->toStored(text));
-  else
-    statement.bindNull(index);
-}
-
-void bindCall(db::Statement& s, const CallRow& row, StampTexts& stamps) {
-  s.bindStatic(1, row.timestampbegin.toStored(stamps.begin));
-  bindDate(s, 2, row.timestampend, stamps.end);
-  s.bindStatic(3, row.callid).bind(4, row.inbound).bind(5, row.line);
-  s.bind(6, row.durationInSeconds ? std::optional<std::int64_t>(*row.durationInSeconds) : std::nullopt);
-  s.bindStatic(7, row.exitcode)
-      .bindStatic(8, row.corvaneserialnumber)
-      .bindStatic(9, row.octelserialnumber)
-      .bindStatic(10, row.protocollevel);
-  for (std::size_t i = 0; i < kCallCounterCount; ++i)
-    s.bind(11 + static_cast<int>(i), static_cast<std::int64_t>(row.counters[i]));
-}
-
-void bindTask(db::Statement& s, const TaskRow& row, StampTexts& stamps) {
-  s.bindStatic(1, row.callid).bindStatic(2, row.taskid).bindStatic(3, row.timestampbegin.toStored(stamps.begin));
-  bindDate(s, 4, row.timestampend, stamps.end);
-  s.bind(5, row.durationInSeconds ? std::optional<std::int64_t>(*row.durationInSeconds) : std::nullopt);
-  s.bindStatic(6, row.tasktype)
-      .bind(7, row.fax)
-      .bindStatic(8, row.sender)
-      .bind(9, static_cast<std::int64_t>(row.numberofrecipients));
-  s.bindStatic(10, row.namerequestfor).bindStatic(11, row.textnamereceived).bind(12, row.recordingreceived);
-  s.bindStatic(13, row.textnamesent).bind(14, row.recordingsent);
-}
-
-void bindRecipient(db::Statement& s, const RecipientRow& row, StampTexts&) {
-  s.bindStatic(1, row.callid)
-      .bindStatic(2, row.taskid)
-      .bindStatic(3, row.recipient)
-      .bindStatic(4, row.octelserialnumber);
-  s.bindStatic(5, row.corvaneserialnumber).bind(6, row.rejected).bindStatic(7, row.recipientinfo);
-}
-
-// The groups of key columns whose values differ from the row's last save.
-unsigned changedGroups(const CallRow& row, const CallRow& saved) {
-  unsigned changed = 0;
-  if (row.timestampbegin != saved.timestampbegin || row.line != saved.line) changed |= kBeginGroup;
-  if (row.timestampend != saved.timestampend) changed |= kEndGroup;
-  if (row.callid != saved.callid) changed |= kIdGroup;
-  if (row.octelserialnumber != saved.octelserialnumber) changed |= kNodeGroup;
-  return changed;
-}
+// The groups of key columns whose values differ from the row's last write.
 template <class Row>
 unsigned changedGroups(const Row& row, const Row& saved) {
-  return row.callid != saved.callid || row.taskid != saved.taskid ? kCallTaskGroup : 0;
+  unsigned changed = 0;
+  for (const Column<Row>& c : Table<Row>::columns)
+    if (c.group != 0 && (changed & c.group) == 0 && !c.same(row, saved)) changed |= c.group;
+  return changed;
 }
 
-// What the last save wrote into the key columns.
-void rememberKeys(const CallRow& row, CallRow& saved) {
-  saved.timestampbegin = row.timestampbegin;
-  saved.line = row.line;
-  saved.timestampend = row.timestampend;
-  saved.callid = row.callid;
-  saved.octelserialnumber = row.octelserialnumber;
-}
+// What a write put into the key columns.
 template <class Row>
-void rememberKeys(const Row& row, Row& saved) {
-  saved.callid = row.callid;
-  saved.taskid = row.taskid;
+void keepKeys(const Row& row, Row& saved) {
+  for (const Column<Row>& c : Table<Row>::columns)
+    if (c.group != 0) c.keep(row, saved);
 }
 
-// Adds the row (its first write) or writes it over the earlier one.
-template <class Row, class Bind>
-void saveRow(db::Statement& insert, std::vector<db::Statement>& updates, int columnCount, const Row& row,
-             Row& savedKeys, std::int64_t& rowid, Bind bind) {
-  StampTexts stamps;
-  if (rowid == 0) {
-    insert.reset();
-    bind(insert, row, stamps);
-    insert.run();
-    rowid = insert.lastInsertRowid();
-  } else {
-    db::Statement& update = updates[changedGroups(row, savedKeys)];
-    update.reset();
-    bind(update, row, stamps);
-    update.bind(columnCount + 1, rowid);
-    update.run();
+// Only after a failed save can a row still wait for its insert when the next
+// row of its table starts; it is tried once more (that failure was reported
+// where it happened).
+template <class Write>
+void tryOnce(Write&& write) noexcept {
+  try {
+    write();
+  } catch (...) {
   }
-  rememberKeys(row, savedKeys);
 }
 
-template <std::size_t N>
-std::vector<db::Statement> prepareUpdates(db::Connection& connection, std::string_view table,
-                                          const std::array<Column, N>& columns, unsigned variants) {
-  std::vector<db::Statement> updates;
-  for (unsigned changed = 0; changed < variants; ++changed)
-    updates.push_back(connection.prepare(updateStatement(table, columns, changed)));
-  return updates;
+// Runs one write of the line, noting its failure.
+template <class Write>
+void tracked(LineWrites& line, Write&& write) {
+  try {
+    write();
+  } catch (...) {
+    line.failed = true;
+    throw;
+  }
 }
 
 std::int32_t secondsBetween(const DateTime& begin, const DateTime& end) {
@@ -233,26 +293,151 @@ std::int32_t secondsBetween(const DateTime& begin, const DateTime& end) {
 
 }  // namespace
 
+// ---- one pending row ----
+
+template <class Row>
+void PendingRow<Row>::prepare(db::Connection& connection, LineWrites& line) {
+  line_ = &line;
+  insert_ = connection.prepare(insertStatement<Row>());
+  updates_.clear();
+  for (unsigned changed = 0; changed < updateVariants<Row>(); ++changed)
+    updates_.push_back(connection.prepare(updateStatement<Row>(changed)));
+}
+
+template <class Row>
+void PendingRow<Row>::finalize() noexcept {
+  insert_ = db::Statement();
+  updates_.clear();
+  checkRow_ = db::Statement();
+  checkKeys_ = db::Statement();
+  forget();
+}
+
+template <class Row>
+Row& PendingRow<Row>::start(std::uint64_t owner) {
+  if (exists() && pending_) tryOnce([&] { write(waiting_); });
+  row_ = Row();
+  rowid_ = 0;
+  changed_ = true;
+  pending_ = false;
+  ++number_;
+  owner_ = owner;
+  return row_;
+}
+
+template <class Row>
+void PendingRow<Row>::save() {
+  if (!exists()) return;
+  // Inside a transaction a first save only marks the row, a copy of it as it
+  // is now waiting for the insert.  Without one every save is written at once.
+  if (rowid_ == 0 && !pending_ && line_->connection && line_->connection->inTransaction()) {
+    if (changed_) {
+      waiting_ = row_;
+      pending_ = true;
+      changed_ = false;
+    }
+    return;
+  }
+  if (pending_ || changed_) write(row_);
+}
+
+template <class Row>
+void PendingRow<Row>::writeWaitingRow() {
+  // The row is as it waited: the save that marked it came just before.
+  if (exists() && pending_) write(row_);
+}
+
+template <class Row>
+void PendingRow<Row>::flush() {
+  if (exists() && pending_) write(waiting_);
+}
+
+template <class Row>
+void PendingRow<Row>::forget() {
+  row_ = Row();
+  rowid_ = 0;
+  changed_ = pending_ = false;
+  number_ = owner_ = 0;
+}
+
+template <class Row>
+void PendingRow<Row>::write(const Row& values) {
+  if (line_->discarding) return;
+  tracked(*line_, [&] {
+    std::array<StampText, Table<Row>::columns.size()> stamps;
+    if (rowid_ == 0) {
+      insert_.reset();
+      bindRow(insert_, values, stamps);
+      insert_.run();
+      rowid_ = insert_.lastInsertRowid();
+    } else {
+      db::Statement& update = updates_[changedGroups(values, savedKeys_)];
+      update.reset();
+      bindRow(update, values, stamps);
+      update.bind(parameterOfRowid<Row>(), rowid_);
+      update.run();
+    }
+    keepKeys(values, savedKeys_);
+  });
+  pending_ = false;
+  // Written as it waited: changes made since are still to be saved.
+  if (&values == &row_) changed_ = false;
+}
+
+template <class Row>
+std::string PendingRow<Row>::inconsistency() {
+  const std::string table(Table<Row>::name);
+  if (!exists()) {
+    if (rowid_ != 0 || pending_) return table + ": a row that is gone keeps its place";
+    return {};
+  }
+  if (pending_ && rowid_ != 0) return table + ": a waiting row is in its table already";
+  if (rowid_ == 0 && !pending_ && !changed_) return table + ": a new row is neither changed nor waiting";
+  if (pending_ && !line_->discarding && !(line_->connection && line_->connection->inTransaction()))
+    return table + ": a row waits outside a transaction";
+  if (rowid_ == 0 || line_->discarding || !line_->connection) return {};
+  // What the table holds: the whole row when unchanged since its last write,
+  // else at least the key columns as that write left them.
+  db::Statement& check = changed_ ? checkKeys_ : checkRow_;
+  if (!check.valid())
+    check = line_->connection->prepare(changed_ ? checkStatement<Row>([](const Column<Row>& c) { return c.group != 0; })
+                                                : checkStatement<Row>([](const Column<Row>&) { return true; }));
+  std::array<StampText, Table<Row>::columns.size()> stamps;
+  check.reset();
+  bindRow(check, changed_ ? savedKeys_ : row_, stamps);
+  check.bind(parameterOfRowid<Row>(), rowid_);
+  const bool held = check.step() && check.getInt(0) == 1;
+  check.reset();
+  if (!held)
+    return table + ": row " + std::to_string(rowid_) +
+           (changed_ ? " does not hold the keys its last write left" : " does not hold what its last save wrote");
+  return {};
+}
+
+template class PendingRow<CallRow>;
+template class PendingRow<TaskRow>;
+template class PendingRow<RecipientRow>;
+
+// ---- the current rows ----
+
 void CallRecords::prepare(db::Connection& connection) {
-  connection_ = &connection;
+  line_.connection = &connection;
   lastCall_ = connection.prepare(
       "select timestampend from calls where line = ?1 and timestampend is not null "
       "order by timestampbegin desc, rowid desc limit 1");
-  insertCall_ = connection.prepare(insertStatement("calls", kCallColumns));
-  updateCall_ = prepareUpdates(connection, "calls", kCallColumns, kCallGroups);
-  insertTask_ = connection.prepare(insertStatement("tasks", kTaskColumns));
-  updateTask_ = prepareUpdates(connection, "tasks", kTaskColumns, kTaskGroups);
-  insertRecipient_ = connection.prepare(insertStatement("recipients", kRecipientColumns));
-  updateRecipient_ = prepareUpdates(connection, "recipients", kRecipientColumns, kTaskGroups);
-  insertError_ = connection.prepare(insertStatement("errors", kErrorColumns));
+  calls_.prepare(connection, line_);
+  tasks_.prepare(connection, line_);
+  recipients_.prepare(connection, line_);
+  insertError_ = connection.prepare(insertStatement<ErrorRow>());
 }
 
 void CallRecords::finalize() noexcept {
-  for (db::Statement* statement : {&lastCall_, &insertCall_, &insertTask_, &insertRecipient_, &insertError_})
-    *statement = db::Statement();
-  connection_ = nullptr;
-  for (std::vector<db::Statement>* updates : {&updateCall_, &updateTask_, &updateRecipient_}) updates->clear();
-  forgetRows();
+  lastCall_ = db::Statement();
+  insertError_ = db::Statement();
+  calls_.finalize();
+  tasks_.finalize();
+  recipients_.finalize();
+  line_.connection = nullptr;
 }
 
 std::optional<DateTime> CallRecords::lastCallEnd(int line) {
@@ -269,167 +454,85 @@ std::optional<DateTime> CallRecords::lastCallEnd(int line) {
   return end;
 }
 
-CallRow& CallRecords::call() {
-  callSaved_.changed = true;
-  return call_;
-}
-
-TaskRow& CallRecords::task() {
-  if (!hasTask()) {
-    scratchTask_ = TaskRow();
-    return scratchTask_;
-  }
-  taskSaved_.changed = true;
-  return task_;
-}
-
-RecipientRow& CallRecords::recipient() {
-  if (!hasRecipient()) {
-    scratchRecipient_ = RecipientRow();
-    return scratchRecipient_;
-  }
-  recipientSaved_.changed = true;
-  return recipient_;
-}
-
 namespace {
 
-// Only after a failed save can a row still wait for its insert when the next
-// row of its table starts; it is tried once more (that failure was reported
-// where it happened).
-template <class Write>
-void tryOnce(Write&& write) noexcept {
-  try {
-    write();
-  } catch (...) {
-  }
-}
+const HandledError kNoCurrentRecord(error_number::kNoCurrentRecord,
+                                    "Either BOF or EOF is True, or the current record has been deleted. "
+                                    "Requested operation requires a current record.");
 
 }  // namespace
 
-CallRow& CallRecords::newCall() {
-  if (callNumber_ != 0 && callSaved_.pending) tryOnce([&] { writeCall(waitingCall_); });
-  call_ = CallRow();
-  callSaved_ = Saved{0, true};
-  ++callNumber_;
-  return call_;
+TaskRow& CallRecords::task() {
+  if (hasTask()) return tasks_.edit();
+  if (reportAbsentRow) reportAbsentRow(kNoCurrentRecord, "task()");
+  scratchTask_ = TaskRow();
+  return scratchTask_;
 }
 
-TaskRow& CallRecords::newTask() {
-  if (taskNumber_ != 0 && taskSaved_.pending) tryOnce([&] { writeTask(waitingTask_); });
-  task_ = TaskRow();
-  taskSaved_ = Saved{0, true};
-  ++taskNumber_;
-  taskCall_ = callNumber_;
-  return task_;
-}
-
-RecipientRow& CallRecords::newRecipient() {
-  if (recipientTask_ != 0 && recipientSaved_.pending) tryOnce([&] { writeRecipient(waitingRecipient_); });
-  recipient_ = RecipientRow();
-  recipientSaved_ = Saved{0, true};
-  recipientTask_ = taskNumber_;
-  return recipient_;
-}
-
-template <class Row>
-bool CallRecords::firstSaveWaits(Saved& saved, const Row& row, Row& waiting) {
-  // Without a transaction every save is written at once.
-  if (saved.rowid != 0 || saved.pending || !connection_ || !connection_->inTransaction()) return false;
-  if (saved.changed) {
-    waiting = row;
-    saved.pending = true;
-    saved.changed = false;
-  }
-  return true;
-}
-
-void CallRecords::writeCall(const CallRow& values) {
-  if (discarding_) return;
-  tracked([&] {
-    saveRow(insertCall_, updateCall_, kCallColumns.size(), values, savedCallKeys_, callSaved_.rowid, bindCall);
-  });
-  callSaved_.pending = false;
-  // Written as it waited: changes made since are still to be saved.
-  if (&values == &call_) callSaved_.changed = false;
-}
-
-void CallRecords::writeTask(const TaskRow& values) {
-  if (discarding_) return;
-  tracked([&] {
-    saveRow(insertTask_, updateTask_, kTaskColumns.size(), values, savedTaskKeys_, taskSaved_.rowid, bindTask);
-  });
-  taskSaved_.pending = false;
-  if (&values == &task_) taskSaved_.changed = false;
-}
-
-void CallRecords::writeRecipient(const RecipientRow& values) {
-  if (discarding_) return;
-  tracked([&] {
-    saveRow(insertRecipient_, updateRecipient_, kRecipientColumns.size(), values, savedRecipientKeys_,
-            recipientSaved_.rowid, bindRecipient);
-  });
-  recipientSaved_.pending = false;
-  if (&values == &recipient_) recipientSaved_.changed = false;
-}
-
-void CallRecords::saveCall() {
-  if (callNumber_ == 0 || firstSaveWaits(callSaved_, call_, waitingCall_)) return;
-  if (callSaved_.pending || callSaved_.changed) writeCall(call_);
-}
-
-void CallRecords::saveTask() {
-  if (taskNumber_ == 0 || firstSaveWaits(taskSaved_, task_, waitingTask_)) return;
-  if (taskSaved_.pending || taskSaved_.changed) writeTask(task_);
-}
-
-void CallRecords::saveRecipient() {
-  if (recipientTask_ == 0 || firstSaveWaits(recipientSaved_, recipient_, waitingRecipient_)) return;
-  if (recipientSaved_.pending || recipientSaved_.changed) writeRecipient(recipient_);
+RecipientRow& CallRecords::recipient() {
+  if (hasRecipient()) return recipients_.edit();
+  if (reportAbsentRow) reportAbsentRow(kNoCurrentRecord, "recipient()");
+  scratchRecipient_ = RecipientRow();
+  return scratchRecipient_;
 }
 
 void CallRecords::savePending() {
-  saveCall();
-  saveTask();
-  saveRecipient();
-  // A first save just made waits no longer; the row is as it waited.
-  if (callNumber_ != 0 && callSaved_.pending) writeCall(call_);
-  if (taskNumber_ != 0 && taskSaved_.pending) writeTask(task_);
-  if (recipientTask_ != 0 && recipientSaved_.pending) writeRecipient(recipient_);
+  calls_.save();
+  tasks_.save();
+  recipients_.save();
+  // A first save just made waits no longer.
+  calls_.writeWaitingRow();
+  tasks_.writeWaitingRow();
+  recipients_.writeWaitingRow();
+  afterSave();
 }
 
 void CallRecords::flushPending() {
-  if (callNumber_ != 0 && callSaved_.pending) writeCall(waitingCall_);
-  if (taskNumber_ != 0 && taskSaved_.pending) writeTask(waitingTask_);
-  if (recipientTask_ != 0 && recipientSaved_.pending) writeRecipient(waitingRecipient_);
+  calls_.flush();
+  tasks_.flush();
+  recipients_.flush();
+  afterSave();
 }
 
 void CallRecords::forgetRows() {
-  call_ = CallRow();
-  task_ = TaskRow();
-  recipient_ = RecipientRow();
-  callSaved_ = taskSaved_ = recipientSaved_ = Saved{};
-  callNumber_ = taskNumber_ = taskCall_ = recipientTask_ = 0;
+  calls_.forget();
+  tasks_.forget();
+  recipients_.forget();
 }
 
 void CallRecords::discardLine() {
   forgetRows();
-  discarding_ = true;
+  line_.discarding = true;
 }
 
 void CallRecords::addError(const ErrorRow& row) {
-  if (discarding_) return;
-  StampText stamp;
+  if (line_.discarding) return;
+  std::array<StampText, kErrorColumns.size()> stamps;
   insertError_.reset();
-  insertError_.bindStatic(1, row.callid)
-      .bindStatic(2, row.timestamperror.toStored(stamp))
-      .bind(3, row.state)
-      .bindStatic(4, row.statetext);
-  insertError_.bind(5, row.reason).bindStatic(6, row.reasontext).bindStatic(7, row.exitcode);
-  insertError_.bindStatic(8, row.expecteddigits).bindStatic(9, row.receiveddigits);
-  insertError_.bind(10, static_cast<std::int64_t>(row.expectednumberdigits));
-  insertError_.bind(11, static_cast<std::int64_t>(row.receivednumberdigits)).bindStatic(12, row.previousstatedata);
-  tracked([&] { insertError_.run(); });
+  bindRow(insertError_, row, stamps);
+  tracked(line_, [&] { insertError_.run(); });
+}
+
+bool CallRecords::consistent(std::string* why) {
+  std::string broken = calls_.inconsistency();
+  if (broken.empty()) broken = tasks_.inconsistency();
+  if (broken.empty()) broken = recipients_.inconsistency();
+  if (broken.empty() && (tasks_.owner() > calls_.number() || recipients_.owner() > tasks_.number()))
+    broken = "a row belongs to one that has not started";
+  if (broken.empty() && hasTask() && tasks_.row().callid != calls_.row().callid)
+    broken = "tasks: the current task is not of the current call";
+  if (broken.empty() && hasRecipient() &&
+      (recipients_.row().callid != tasks_.row().callid || recipients_.row().taskid != tasks_.row().taskid))
+    broken = "recipients: the current recipient is not of the current task";
+  if (why) *why = broken;
+  return broken.empty();
+}
+
+void CallRecords::abortWhenInconsistent() {
+  std::string why;
+  if (consistent(&why)) return;
+  std::fprintf(stderr, "call records inconsistent after a save: %s\n", why.c_str());
+  std::abort();
 }
 
 // ---- the writers ----
@@ -489,7 +592,7 @@ void startTask(CallModule& module) {
   });
   guardCall(module, kProcedure, [&] {
     const EventRow& event = module.events.current();
-    const std::string callid = records.call().callid;
+    const std::string callid = records.currentCall().callid;
     TaskRow& task = records.newTask();
     task.callid = callid;
     task.taskid = callKey(event.timestamp, event.milliseconds, event.sequence, event.line);
@@ -517,8 +620,8 @@ void addRecipient(CallModule& module, std::string_view recipient) {
   guardCall(module, kProcedure, [&] { records.saveTask(); });
   if (records.hasTask()) {
     guardCall(module, kProcedure, [&] { records.saveRecipient(); });
-    const CallRow& call = records.call();
-    const std::string taskid = records.task().taskid;
+    const CallRow& call = records.currentCall();
+    const std::string taskid = records.currentTask()->taskid;
     RecipientRow& row = records.newRecipient();
     row.callid = call.callid;
     row.taskid = taskid;
@@ -566,7 +669,7 @@ void callAbend(CallModule& module, Stage stage, Reason reason, std::string_view 
   error.receivednumberdigits = receivednumberdigits;
   error.previousstatedata = module.previousStateData;
   guardCall(module, kProcedure, [&] {
-    error.callid = records.call().callid;
+    error.callid = records.currentCall().callid;
     error.timestamperror = module.events.current().timestamp;
     records.addError(error);
   });

@@ -1,30 +1,43 @@
 // Call records: the rows a rebuilt call leaves in calls, tasks, recipients
 // and errors, and the writers through which the call machines make them.
 //
+// Life of a current row (one each of calls, tasks and recipients, all kept by
+// PendingRow below; "changed" means assigned through write access since the
+// row's last save):
+//
+//   state    event                           written                      next state
+//   none     start                           -                            new (changed)
+//   new      save, no transaction open       insert of the row            stored
+//   new      save, in the line's transaction -  (a copy waits, as saved)  waiting
+//   waiting  save                            insert of the row as it is   stored
+//   waiting  start of the next row, flush    insert of the waiting copy   stored (changed if assigned since)
+//   stored   write access                    -                            stored, changed
+//   stored   save, when changed              update (see below)           stored
+//   any      forget, discard                 -                            none
+//
 // The machines never touch the database.  They assign fields of the current
-// rows held here (the call being rebuilt, the task started last, the
-// recipient added last) and call the writers, which save those rows at the
-// points the call's life gives: a call row when the line walk opens it and
-// when it ends, a task row when its first recipient is added and when it ends,
-// an errors row at once.  A change made after a row's last save waits for the
-// next one; adding the next row of a table saves the pending one first, and
-// the line walk saves whatever is still pending at the end of each line.
+// rows through write access (call(), task(), recipient()) and call the
+// writers, which save those rows at the points the call's life gives: a call
+// row when the line walk opens it and when it ends, a task row when its
+// first recipient is added and when it ends, an errors row at once.  Reads go
+// through the const accessors (currentCall() ...) and change nothing.
 //
-// Inside a transaction a row's first save only marks it: the row goes into
-// its table with its next save, before the next row of its table, or before
-// the transaction commits, whichever comes first.  Most rows are saved twice a
-// few events apart (a call when it opens and when it ends, a task when its
-// first recipient is added and when it ends) and so reach their table with
-// one insert instead of an insert and an update.  Nothing reads these tables
-// between a line's saves and its commit, and rows keep their insertion order.
+// Most rows are saved twice a few events apart and so reach their table with
+// one insert instead of an insert and an update: the first save only marks
+// them.  Nothing reads these tables between a line's saves and its commit,
+// and rows keep their insertion order, since a waiting row goes in before the
+// next row of its table.  An update rewrites the index key columns only when
+// they changed, so SQLite need not rewrite those index entries.
 //
-// A writer only ever changes rows of the call being rebuilt: the task and
-// recipient accessors hand out a scratch row (whose writes go nowhere) while
-// the current call has no task or the current task no recipient.
+// Rows belong together by number: a task belongs to the call current at its
+// start, a recipient to the task.  Writing to the task or recipient while the
+// current call or task has none is a reported error (a write that went into
+// a row of an earlier call would corrupt it); the write itself goes nowhere.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +46,7 @@
 #include "platform/db.h"
 #include "processing/date_time.h"
 #include "processing/failure_codes.h"
+#include "processing/handled_error.h"
 
 namespace travik {
 
@@ -112,6 +126,66 @@ struct ErrorRow {
   std::string previousstatedata;  // the text of the event before the failing one
 };
 
+// What the rows of the line being walked share.
+struct LineWrites {
+  db::Connection* connection = nullptr;
+  bool discarding = false;  // the line's transaction is gone: nothing is written until startLine
+  bool failed = false;      // a write of the line failed
+};
+
+// One current row and the statements that bring it to its table (its columns
+// are listed once, in call_records.cpp); implements the life-cycle above.
+template <class Row>
+class PendingRow {
+ public:
+  void prepare(db::Connection& connection, LineWrites& line);
+  void finalize() noexcept;
+
+  bool exists() const { return number_ != 0; }
+  // Rows of a table are numbered from 1 as they start; owner: the number of
+  // the row this one belongs to.
+  std::uint64_t number() const { return number_; }
+  std::uint64_t owner() const { return owner_; }
+  const Row& row() const { return row_; }
+  Row& edit() {
+    changed_ = true;
+    return row_;
+  }
+
+  // A new row belonging to `owner`.  A row still waiting goes in first (only
+  // after a failed save can one still wait here; it is tried once more).
+  Row& start(std::uint64_t owner);
+  // Saves the row when it changed since its last save (the first save inside
+  // a transaction only marks it).
+  void save();
+  // Inserts a row that waits since this save, as it is now.
+  void writeWaitingRow();
+  // Inserts a waiting row as it was saved.
+  void flush();
+  void forget();
+  // "" when the row keeps the life-cycle's invariants (and its table holds
+  // what its saves wrote), else the first one it breaks.
+  std::string inconsistency();
+
+ private:
+  // Adds or updates the row from `values` (the row itself or its waiting copy).
+  void write(const Row& values);
+
+  Row row_;
+  Row waiting_;             // the row as its first save left it, until its insert
+  Row savedKeys_;           // the index key columns as the last write left them (other fields unused)
+  std::int64_t rowid_ = 0;  // 0 until the row is added
+  bool changed_ = false;    // assigned since the last save
+  bool pending_ = false;    // saved once, waiting for its insert
+  std::uint64_t number_ = 0, owner_ = 0;
+  LineWrites* line_ = nullptr;
+  db::Statement insert_;
+  // Updates come in variants by the index keys they rewrite: only those that changed.
+  std::vector<db::Statement> updates_;
+  // The consistency checks, prepared when first asked for (tests only).
+  db::Statement checkRow_, checkKeys_;
+};
+
 // The current rows and the statements that save them, for one processing run.
 class CallRecords {
  public:
@@ -124,29 +198,49 @@ class CallRecords {
   // insertion order.  No finished call on the line: nullopt.
   std::optional<DateTime> lastCallEnd(int line);
 
-  // The call being rebuilt.  Using it marks the row changed.
-  CallRow& call();
-  bool hasCall() const { return callNumber_ != 0; }
-  // The task started last, when the current call started it; else a scratch row.
+  // Read access; marks nothing.  The task and recipient are null while the
+  // current call has no task or the current task no recipient.
+  const CallRow& currentCall() const { return calls_.row(); }
+  const TaskRow* currentTask() const { return hasTask() ? &tasks_.row() : nullptr; }
+  const RecipientRow* currentRecipient() const { return hasRecipient() ? &recipients_.row() : nullptr; }
+  bool hasCall() const { return calls_.exists(); }
+  bool hasTask() const { return calls_.exists() && tasks_.owner() == calls_.number(); }
+  bool hasRecipient() const { return hasTask() && recipients_.owner() == tasks_.number(); }
+  // The current call has its end.
+  bool callEnded() const { return hasCall() && calls_.row().timestampend.has_value(); }
+
+  // Write access: marks the row changed, to be written with its next save.
+  CallRow& call() { return calls_.edit(); }
+  // The task started last, when the current call started it.  Without one,
+  // the write is reported (reportAbsentRow) and goes into a scratch row.
   TaskRow& task();
-  bool hasTask() const { return callNumber_ != 0 && taskCall_ == callNumber_; }
-  // The recipient added last, when the current task added it; else a scratch row.
+  // The recipient added last, when the current task added it; likewise.
   RecipientRow& recipient();
-  bool hasRecipient() const { return hasTask() && recipientTask_ == taskNumber_; }
+  // Reports a write to an absent task or recipient under `procedure`.
+  std::function<void(const HandledError&, std::string_view procedure)> reportAbsentRow;
 
   // Starts a new call row (the pending one is saved first; a row still
   // waiting for its insert goes in first).
-  CallRow& newCall();
+  CallRow& newCall() { return calls_.start(0); }
   // Starts a new task row of the current call (likewise).
-  TaskRow& newTask();
+  TaskRow& newTask() { return tasks_.start(calls_.number()); }
   // Starts a new recipient row of the current task (likewise).
-  RecipientRow& newRecipient();
+  RecipientRow& newRecipient() { return recipients_.start(tasks_.number()); }
 
   // Saves a row when it changed since its last save (the first save only
   // marks it: see above).
-  void saveCall();
-  void saveTask();
-  void saveRecipient();
+  void saveCall() {
+    calls_.save();
+    afterSave();
+  }
+  void saveTask() {
+    tasks_.save();
+    afterSave();
+  }
+  void saveRecipient() {
+    recipients_.save();
+    afterSave();
+  }
   // Saves every row with changes, first saves included: afterwards the
   // tables hold every current row.
   void savePending();
@@ -159,74 +253,36 @@ class CallRecords {
   // The line's transaction is gone: its rows and their row ids are forgotten,
   // and nothing is written until the next line starts (startLine).
   void discardLine();
-  void startLine() { discarding_ = writeFailed_ = false; }
+  void startLine() { line_.discarding = line_.failed = false; }
   // A write of the line failed: what the line's transaction holds is not the line.
-  bool writeFailed() const { return writeFailed_; }
-  // The current call has its end.
-  bool callEnded() const { return callNumber_ != 0 && call_.timestampend.has_value(); }
+  bool writeFailed() const { return line_.failed; }
   // Adds an errors row at once.
   void addError(const ErrorRow& row);
 
+  // The invariants of the rows: each keeps the life-cycle, its table holds
+  // what its saves wrote, and the task and recipient of the current call
+  // belong to it.  For the tests, after every save; `why` gets the first
+  // broken one.
+  bool consistent(std::string* why = nullptr);
+  // For the tests: every save checks consistent(), and a broken invariant
+  // ends the program at once with what broke (the walk would count it as a
+  // handled error and go on).
+  void checkEverySave(bool on) { checkEverySave_ = on; }
+
  private:
-  // How far a current row has reached its table.
-  struct Saved {
-    std::int64_t rowid = 0;  // 0 until the row is added
-    bool changed = false;    // assigned since the last save
-    bool pending = false;    // saved once, waiting for its insert
-  };
-
-  // True for a row's first save inside a transaction, which only marks the
-  // row (a copy of it as it is now waits in `waiting`).
-  template <class Row>
-  bool firstSaveWaits(Saved& saved, const Row& row, Row& waiting);
-
-  // Rows' first saves wait in copies, as they were saved, until their insert.
-  CallRow waitingCall_;
-  TaskRow waitingTask_;
-  RecipientRow waitingRecipient_;
-
-  // Adds or updates a table's current row from `values` (the row itself or
-  // its waiting copy).
-  void writeCall(const CallRow& values);
-  void writeTask(const TaskRow& values);
-  void writeRecipient(const RecipientRow& values);
-
-  const db::Connection* connection_ = nullptr;
-  db::Statement lastCall_;
-  // Updates come in variants by the index keys they rewrite: only those that changed.
-  db::Statement insertCall_;
-  std::vector<db::Statement> updateCall_;
-  db::Statement insertTask_;
-  std::vector<db::Statement> updateTask_;
-  db::Statement insertRecipient_;
-  std::vector<db::Statement> updateRecipient_;
-  db::Statement insertError_;
-
-  CallRow call_;
-  TaskRow task_;
-  RecipientRow recipient_;
-  Saved callSaved_, taskSaved_, recipientSaved_;
-  // The index key columns of each row as its last save wrote them (other fields unused).
-  CallRow savedCallKeys_;
-  TaskRow savedTaskKeys_;
-  RecipientRow savedRecipientKeys_;
+  LineWrites line_;
+  PendingRow<CallRow> calls_;
+  PendingRow<TaskRow> tasks_;
+  PendingRow<RecipientRow> recipients_;
+  bool checkEverySave_ = false;
+  void afterSave() {
+    if (checkEverySave_) abortWhenInconsistent();
+  }
+  void abortWhenInconsistent();
   TaskRow scratchTask_;
   RecipientRow scratchRecipient_;
-  // Rows belong together by number: each new call, task or recipient takes the next.
-  std::uint64_t callNumber_ = 0, taskNumber_ = 0;
-  std::uint64_t taskCall_ = 0, recipientTask_ = 0;
-  bool discarding_ = false;
-  bool writeFailed_ = false;
-  // Runs one write of the line, noting its failure.
-  template <class Write>
-  void tracked(Write&& write) {
-    try {
-      write();
-    } catch (...) {
-      writeFailed_ = true;
-      throw;
-    }
-  }
+  db::Statement lastCall_;
+  db::Statement insertError_;
 };
 
 struct CallModule;

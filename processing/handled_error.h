@@ -21,6 +21,7 @@ constexpr long kPermissionDenied = 70;
 constexpr long kPathFileAccess = 75;
 constexpr long kPathNotFound = 76;
 constexpr long kInvalidProcedureCall = 5;
+constexpr long kNoCurrentRecord = 3021;        // a write to a row that is not there
 constexpr long kRegistry = 1001;               // the registry wrappers' own errors
 constexpr long kDatabase = -2147467259;        // a database operation failed
 constexpr long kDatabaseLocked = -2147217887;  // the database stayed locked by the other program

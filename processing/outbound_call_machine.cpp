@@ -75,8 +75,7 @@ std::optional<int> responseCode(CallModule& module, std::string_view state) {
 }
 
 void endOpenTask(CallModule& module, bool complete) {
-  CallRecords& records = module.records;
-  if (records.hasTask() && records.task().timestampend) return;
+  if (const TaskRow* task = module.records.currentTask(); task && task->timestampend) return;
   endTask(module, complete);
 }
 

@@ -1,6 +1,9 @@
 #include "processing/call_records.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <map>
 
 #include "processing/call_module.h"
 #include "processing/process_calls.h"
@@ -175,6 +178,144 @@ TEST_F(CallRecordsTest, WritersNeverTouchAnEarlierCallsRows) {
   endTask(module, false);
   EXPECT_EQ(rows("select tasktype, fax, timestampend from tasks"), std::vector<std::string>{"Voice Message|0|<null>"});
   EXPECT_EQ(program.rows("select rejected, recipientinfo from recipients"), std::vector<std::string>{"0|"});
+}
+
+TEST_F(CallRecordsTest, AWriteToAnAbsentTaskOrRecipientIsReportedAndWritesNothing) {
+  trace("Call Received.")("New Message from mailbox 1 to 2")("Call Received.")("Incoming Call Completed.");
+  openCall(true);
+  next();
+  // No task yet: the read says so, the write is reported.
+  EXPECT_EQ(module.records.currentTask(), nullptr);
+  module.records.task().tasktype = "Lost";
+  EXPECT_EQ(program->handledErrorCount, 1);
+  startTask(module);
+  module.records.recipient().rejected = true;
+  EXPECT_EQ(program->handledErrorCount, 2);
+  addRecipient(module, "2");
+  ASSERT_NE(module.records.currentRecipient(), nullptr);
+  EXPECT_TRUE(module.records.consistent());
+  // The next call has neither; the earlier call's rows stay as they were.
+  next();
+  module.records.saveCall();
+  module.records.newCall();
+  tagCall(module);
+  module.records.task().fax = true;
+  module.records.recipient().recipientinfo = "Lost";
+  EXPECT_EQ(program->handledErrorCount, 4);
+  EXPECT_TRUE(module.records.consistent());
+  EXPECT_EQ(rows("select tasktype, fax from tasks"), std::vector<std::string>{"<null>|0"});
+  EXPECT_EQ(program.rows("select rejected, recipientinfo from recipients"), std::vector<std::string>{"0|"});
+}
+
+// In the walk: a header refusing a recipient whose mailbox could not be read.
+TEST(CallRecordsWalk, AWriteToAnAbsentRecipientIsReportedUnderItsAccessor) {
+  test::TestProgram program(false);
+  test::LineTrace(*program, 1, DateTime(2024, 3, 1, 10, 0, 0))
+      .events({"Call Received.", "Received BD", test::received(18), "Protocol Level = 3", test::received(16),
+               "Call received from Serial # 111 to Serial # 222", test::received(36),
+               "New Message from mailbox 100 to mailbox", test::received(36), "Incoming Call Completed."});
+  processCalls(*program);
+  std::vector<std::string> reports;
+  for (const auto& box : program.host.boxes) reports.push_back(box.text);
+  EXPECT_EQ(reports, (std::vector<std::string>{
+                         "(error):9 (Subscript out of range) in procedure MESSAGEHEADER_RECEIVED_OK",
+                         "(error):3021 (Either BOF or EOF is True, or the current record has been deleted. "
+                         "Requested operation requires a current record.) in procedure recipient()"}));
+  EXPECT_EQ(program.rows("select exitcode, numberrecipientssent from calls"), std::vector<std::string>{"OK|0"});
+  EXPECT_EQ(program.rows("select tasktype, numberofrecipients from tasks"),
+            std::vector<std::string>{"Voice Message|0"});
+  EXPECT_TRUE(program.rows("select * from recipients").empty());
+}
+
+TEST_F(CallRecordsTest, ReadsMarkNothingChanged) {
+  trace("Call Received.")("New Message from mailbox 1 to 2")("Incoming Call Completed.");
+  openCall(true);
+  next();
+  startTask(module);
+  addRecipient(module, "2");
+  module.records.savePending();
+  // Reading the saved rows must not make the next save write them again.
+  const std::int64_t before = sqlite3_total_changes64(module.program.db.handle());
+  EXPECT_EQ(module.records.currentCall().line, 1);
+  EXPECT_EQ(module.records.currentTask()->numberofrecipients, 1);
+  EXPECT_EQ(module.records.currentRecipient()->recipient, "2");
+  module.records.savePending();
+  EXPECT_EQ(sqlite3_total_changes64(module.program.db.handle()), before);
+  EXPECT_TRUE(module.records.consistent());
+}
+
+// The invariants hold after every save of a call with tasks and recipients,
+// inside the line's transaction (rows wait for their inserts) and across an
+// error report's commit in the middle of the call.
+TEST_F(CallRecordsTest, TheRowsStayConsistentAfterEverySave) {
+  trace("Call Received.")("New Message from mailbox 1 to 2")("Message Saved")("Incoming Call Completed.");
+  beginLineTransaction(module);
+  std::string why;
+  const auto check = [&](const char* step) { EXPECT_TRUE(module.records.consistent(&why)) << step << ": " << why; };
+  openCall(true);
+  check("call opened");
+  next();
+  startTask(module);
+  check("task started");
+  addRecipient(module, "201");
+  check("first recipient");
+  reportCallError(module, HandledError(9, "Subscript out of range"), "test()");
+  check("error report");
+  module.records.call().protocollevel = "3";
+  addRecipient(module, "202");
+  check("second recipient");
+  incompleteMessageRecipient(module);
+  check("recipient marked");
+  next();
+  endTask(module, true);
+  check("task ended");
+  next();
+  callEnd(module);
+  check("call ended");
+  module.records.savePending();
+  check("saved");
+  commitLineTransaction(module);
+  check("committed");
+  EXPECT_EQ(program.rows("select protocollevel, exitcode from calls"), std::vector<std::string>{"3|OK"});
+  EXPECT_EQ(program.rows("select recipient, recipientinfo from recipients order by rowid"),
+            (std::vector<std::string>{"201|", "202|Message transmission unsuccessful"}));
+}
+
+// Most rows reach their table with one insert: a call, its task and its
+// recipients are saved twice or more in the line's transaction, written once.
+TEST(CallRecordsWrites, ALineOfCallsTakesOneInsertPerRowAndFewUpdates) {
+  test::TestProgram program;
+  test::LineTrace trace(*program, 1, DateTime(2024, 3, 1, 10, 0, 0));
+  const std::vector<std::string> call = {"Call Received.",   "Received BD",
+                                         test::received(18), "Protocol Level = 3",
+                                         test::received(16), "Call received from Serial # 111 to Serial # 222",
+                                         test::received(36), "New Message from mailbox 100 to mailbox 200",
+                                         test::received(46), "Recording completed",
+                                         "Received #",       "Received 9",
+                                         test::received(24), "Added Recepient mailbox 300",
+                                         test::received(46), "Message Saved",
+                                         test::received(36), "Incoming Call Completed."};
+  for (int i = 0; i < 3; ++i) trace.events(call);
+  std::map<std::string, int> statements;
+  sqlite3_trace_v2(
+      program->db.handle(), SQLITE_TRACE_STMT,
+      [](unsigned, void* counts, void* statement, void*) {
+        const std::string sql = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
+        for (const char* table : {"calls", "tasks", "recipients"})
+          for (const char* verb : {"insert into ", "update "})
+            if (sql.rfind(std::string(verb) + table + " ", 0) == 0)
+              ++(*static_cast<std::map<std::string, int>*>(counts))[std::string(verb) + table];
+        return 0;
+      },
+      &statements);
+  processCalls(*program);
+  sqlite3_trace_v2(program->db.handle(), 0, nullptr, nullptr);
+  EXPECT_EQ(program.rows("select count(*), sum(exitcode = 'OK') from calls"), std::vector<std::string>{"3|3"});
+  EXPECT_EQ(program.rows("select count(*) from recipients"), std::vector<std::string>{"6"});
+  EXPECT_EQ(
+      statements,
+      (std::map<std::string, int>{
+          {"insert into calls", 3}, {"insert into tasks", 3}, {"insert into recipients", 6}, {"update tasks", 3}}));
 }
 
 }  // namespace
