@@ -75,8 +75,6 @@ struct CallModule {
   std::string pendingCorvaneSerial = kUnknownSerial;
   // Outcome text the next recipient row takes (the outbound machine sets it).
   std::string pendingRecipientInfo;
-  // The alias response of the current name push said "=no".
-  bool aliasResponseNo = false;
   // The last look ahead of the event cursor found the end of the stored events.
   bool lookAheadRanOut = false;
   // The line's rows could not be committed: nothing more of the line is
