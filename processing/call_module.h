@@ -6,6 +6,8 @@
 // variables they pass between each other.  One thread, no locking.
 //
 // What a call machine works with, and where it is declared:
+//   call_machine.h         the frame both machines run in, Failure, abandon,
+//                          abandonTask, digitCountCheck, splitDigits
 //   event_cursor.h         nextEvent, getAdditionalDtmf, checkForAdditionalDtmf,
 //                          decryptOk; plain one-row moves are
 //                          module.events.moveNext() / movePrevious()

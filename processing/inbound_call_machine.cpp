@@ -1,4 +1,4 @@
-// The inbound call machine, frame and message reception: wake-up, line
+// The inbound call machine, entry and message reception: wake-up, line
 // sync, session header, and one voice or fax message from its header to
 // "Message Saved".
 #include "processing/inbound_call_machine.h"

@@ -1,11 +1,7 @@
-// The outbound call machine, frame and call set-up: the dial result, the
+// The outbound call machine, entry and call set-up: the dial result, the
 // wake-up response, line sync and session header up to the point where the
-// node's serial numbers are known.
-//
-// The frame is shared by all thirty states: a pass reads one event, leaves
-// the call open at the end of the events, and otherwise runs the first test
-// of the state's table that holds.  Every state but the first ends its table
-// with the call-ending group.
+// node's serial numbers are known.  Every state but the first ends its
+// tests with the call-ending group.
 #include "processing/outbound_call_machine.h"
 
 #include <limits>
