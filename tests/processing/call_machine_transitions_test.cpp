@@ -4,9 +4,10 @@
 // state, or a state nothing leads to fails here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -60,16 +61,35 @@ Machine outboundMachine() {
       tableNames(outbound::kStates)};
 }
 
+bool isNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// The name that starts at `at` in `text`.
+std::string nameAt(const std::string& text, std::size_t at) {
+  std::size_t end = at;
+  while (end < text.size() && isNameChar(text[end])) ++end;
+  return text.substr(at, end - at);
+}
+
+bool isStateName(const std::string& word) {
+  return !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+    return std::isupper(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_';
+  });
+}
+
 // The rows of the header's opening comment: "FROM -> TO  on what [helper]".
 std::vector<Transition> listedTransitions(const std::string& header) {
-  static const std::regex row(R"(^//\s+([A-Z][A-Z0-9_]*)\s+->\s+([A-Z][A-Z0-9_]*)\s+.*?(?:\[(\w+)\])?\s*$)");
   std::vector<Transition> transitions;
   std::istringstream lines(header);
   std::string line;
   while (std::getline(lines, line) && line.rfind("#pragma", 0) != 0) {
-    std::smatch match;
-    if (!std::regex_match(line, match, row)) continue;
-    transitions.push_back({match[1], match[2], match[3].matched ? match[3].str() : match[1].str()});
+    std::istringstream words(line);
+    std::string slashes, from, arrow, to;
+    if (!(words >> slashes >> from >> arrow >> to) || slashes != "//" || arrow != "->") continue;
+    if (!isStateName(from) || !isStateName(to)) continue;
+    std::string by = from;
+    const std::size_t open = line.rfind('[');
+    if (!line.empty() && line.back() == ']' && open != std::string::npos) by = nameAt(line, open + 1);
+    transitions.push_back({from, to, by});
   }
   return transitions;
 }
@@ -77,15 +97,17 @@ std::vector<Transition> listedTransitions(const std::string& header) {
 // The bodies of the functions that return a State, by name: from a line
 // "State NAME(" to the next line that closes a block at the left margin.
 std::map<std::string, std::string> stateFunctions(const std::vector<std::string>& sources) {
-  static const std::regex opening(R"(^State (\w+)\()");
+  const std::string opening = "State ";
   std::map<std::string, std::string> bodies;
   for (const std::string& source : sources) {
     std::istringstream lines(source);
     std::string line;
     std::string* body = nullptr;
     while (std::getline(lines, line)) {
-      std::smatch match;
-      if (std::regex_search(line, match, opening)) body = &bodies[match[1]];
+      if (line.rfind(opening, 0) == 0) {
+        const std::string name = nameAt(line, opening.size());
+        if (!name.empty() && line.compare(opening.size() + name.size(), 1, "(") == 0) body = &bodies[name];
+      }
       if (!body) continue;
       *body += line + "\n";
       if (line.rfind('}', 0) == 0) body = nullptr;
@@ -96,10 +118,12 @@ std::map<std::string, std::string> stateFunctions(const std::vector<std::string>
 
 // The states a body returns, Leave aside.
 std::set<std::string> statesReturned(const std::string& body) {
-  static const std::regex state(R"(State::(\w+))");
+  const std::string prefix = "State::";
   std::set<std::string> states;
-  for (auto it = std::sregex_iterator(body.begin(), body.end(), state); it != std::sregex_iterator(); ++it)
-    if ((*it)[1] != "Leave") states.insert((*it)[1]);
+  for (std::size_t at = body.find(prefix); at != std::string::npos; at = body.find(prefix, at + 1)) {
+    const std::string state = nameAt(body, at + prefix.size());
+    if (state != "Leave") states.insert(state);
+  }
   return states;
 }
 
