@@ -6,6 +6,8 @@
 // variables they pass between each other.  One thread, no locking.
 //
 // What a call machine works with, and where it is declared:
+//   call_machine.h         the frame both machines run in, Failure, abandon,
+//                          abandonTask, digitCountCheck, splitDigits
 //   event_cursor.h         nextEvent, getAdditionalDtmf, checkForAdditionalDtmf,
 //                          decryptOk; plain one-row moves are
 //                          module.events.moveNext() / movePrevious()
@@ -77,8 +79,6 @@ struct CallModule {
   std::string pendingCorvaneSerial = kUnknownSerial;
   // Outcome text the next recipient row takes (the outbound machine sets it).
   std::string pendingRecipientInfo;
-  // The alias response of the current name push said "=no".
-  bool aliasResponseNo = false;
   // The last look ahead of the event cursor found the end of the stored events.
   bool lookAheadRanOut = false;
   // The line's rows could not be committed: nothing more of the line is

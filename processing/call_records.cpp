@@ -598,7 +598,6 @@ void startTask(CallModule& module) {
     task.taskid = callKey(event.timestamp, event.milliseconds, event.sequence, event.line);
     task.timestampbegin = event.timestamp;
   });
-  module.aliasResponseNo = false;
 }
 
 void endTask(CallModule& module, bool complete) {

@@ -296,7 +296,7 @@ void callEnd(CallModule& module);
 // "callEndNoMessages()": the same with "OK (NO INIT)".
 void callEndNoMessages(CallModule& module);
 // "startTask()": a new task of the call keyed by the current event; not saved
-// yet.  Clears aliasResponseNo.
+// yet.
 void startTask(CallModule& module);
 // "endTask()": ends the current task at the current event; an incomplete one
 // gets " [Incomplete]" after its type; saves it.

@@ -18,49 +18,43 @@ constexpr std::int32_t kMessageHeaderDigits = 36;
 
 // States 8 and 9: a played string of 36 digits is the header of the next
 // message; any other length ends the call.
-State nextMessageHeader(CallModule& module, std::string_view state) {
-  if (splitDigits(module, state) == kMessageHeaderDigits) return State::WAIT_FOR_MESSAGE_HEADER_RESPONSE;
-  return abandon(module, Stage::FailureAfterOutboundMessageRejection, Reason::Unknown, "", "", 0, 0);
+State nextMessageHeader(Call& call) {
+  if (splitDigits(call) == kMessageHeaderDigits) return State::WAIT_FOR_MESSAGE_HEADER_RESPONSE;
+  return abandon(call, {.stage = Stage::FailureAfterOutboundMessageRejection, .reason = Reason::Unknown});
 }
 
 }  // namespace
 
 // State 6: the node answers the next message's header, or the gateway has
 // no more messages.
-State WAIT_FOR_MESSAGE_HEADER_RESPONSE(CallModule& module) {
-  constexpr std::string_view kState = "WAIT_FOR_MESSAGE_HEADER_RESPONSE";
+State WAIT_FOR_MESSAGE_HEADER_RESPONSE(Call& call, int code) {
   constexpr std::int32_t kHeaderResponseDigits = 6;
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
   if (code == ec::kReceivedDigits)
-    return digitCountCheck(module, kState, kHeaderResponseDigits, Stage::MessageHeaderResponse, false)
+    return digitCountCheck(call, kHeaderResponseDigits, Stage::MessageHeaderResponse, false)
                ? State::MESSAGEHEADERRESPONSE_RECEIVED_OK
                : State::Leave;
   if (code == ec::kCompletedDeliveringMessages) return State::COMPLETED_DELIVERING_MESSAGES;
-  if (code == ec::kCommunicationProblems || callEnding(module, code, kState))
-    return abandon(module, Stage::MessageHeaderResponse, Reason::ExpectedDataNotReceived, "", "", kHeaderResponseDigits,
-                   0);
+  if (code == ec::kCommunicationProblems || callEnding(call, code))
+    return abandon(call, {.stage = Stage::MessageHeaderResponse,
+                          .reason = Reason::ExpectedDataNotReceived,
+                          .expectedCount = kHeaderResponseDigits});
   return State::WAIT_FOR_MESSAGE_HEADER_RESPONSE;
 }
 
 // State 7: the node's response status, then what the gateway does with the
 // message: send it, confirm its recipient's text name, give it up, or fetch
 // names instead.
-State MESSAGEHEADERRESPONSE_RECEIVED_OK(CallModule& module) {
-  constexpr std::string_view kState = "MESSAGEHEADERRESPONSE_RECEIVED_OK";
+State MESSAGEHEADERRESPONSE_RECEIVED_OK(Call& call, int code) {
+  CallModule& module = call.module;
   constexpr std::int32_t kTextNameDigits = 46;
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
   if (code == ec::kOctelResponseStatus) {
-    if (const std::optional<int> response = responseCode(module, kState))
+    if (const std::optional<int> response = responseCode(call))
       module.pendingRecipientInfo = setOctelResponseString(*response);
     return State::MESSAGEHEADERRESPONSE_RECEIVED_OK;
   }
   if (code == ec::kPlayingLong) {
-    if (splitDigits(module, kState) == kTextNameDigits) return State::CHECKING_FOR_NAME_MATCH;
-    return abandon(module, Stage::TextNameConfirmation, Reason::Unknown, "", "", 0, 0);
+    if (splitDigits(call) == kTextNameDigits) return State::CHECKING_FOR_NAME_MATCH;
+    return abandon(call, {.stage = Stage::TextNameConfirmation, .reason = Reason::Unknown});
   }
   if (code == ec::kSendingMessage) {
     sendMsg(module);
@@ -72,11 +66,11 @@ State MESSAGEHEADERRESPONSE_RECEIVED_OK(CallModule& module) {
     return State::COULD_NOT_SEND_MESSAGE;
   }
   if (code == ec::kRetrievingName) {
-    startRetrievalTask(module, kState);
+    startRetrievalTask(call);
     return State::RETRIEVING_NAME;
   }
   if (code == ec::kCompletedRetrievingNames) return State::COMPLETED_RETRIEVING_NAMES;
-  if (callEnding(module, code, kState)) {
+  if (callEnding(call, code)) {
     callEnd(module);
     return State::Leave;
   }
@@ -85,112 +79,96 @@ State MESSAGEHEADERRESPONSE_RECEIVED_OK(CallModule& module) {
 
 // State 8: the node refused the message; the next header or "Message NOT
 // Delivered" follows.
-State COULD_NOT_SEND_MESSAGE(CallModule& module) {
-  constexpr std::string_view kState = "COULD_NOT_SEND_MESSAGE";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
-  if (code == ec::kPlayingLong) return nextMessageHeader(module, kState);
+State COULD_NOT_SEND_MESSAGE(Call& call, int code) {
+  if (code == ec::kPlayingLong) return nextMessageHeader(call);
   if (code == ec::kMessageNotDelivered) return State::MESSAGE_NOT_DELIVERED;
-  if (callEnding(module, code, kState))
-    return abandon(module, Stage::FailureAfterOutboundMessageRejection, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code))
+    return abandon(call, {.stage = Stage::FailureAfterOutboundMessageRejection, .reason = Reason::Unknown});
   return State::COULD_NOT_SEND_MESSAGE;
 }
 
 // State 9: after "Message NOT Delivered", the next header or the end of the messages.
-State MESSAGE_NOT_DELIVERED(CallModule& module) {
-  constexpr std::string_view kState = "MESSAGE_NOT_DELIVERED";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
-  if (code == ec::kPlayingLong) return nextMessageHeader(module, kState);
+State MESSAGE_NOT_DELIVERED(Call& call, int code) {
+  if (code == ec::kPlayingLong) return nextMessageHeader(call);
   if (code == ec::kCompletedDeliveringMessages) return State::COMPLETED_DELIVERING_MESSAGES;
-  if (callEnding(module, code, kState))
-    return abandon(module, Stage::FailureAfterOutboundMessageRejection, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code))
+    return abandon(call, {.stage = Stage::FailureAfterOutboundMessageRejection, .reason = Reason::Unknown});
   return State::MESSAGE_NOT_DELIVERED;
 }
 
 // State 10: the message audio is played, or a receipt is delivered.
-State SENDING_MESSAGE(CallModule& module) {
-  constexpr std::string_view kState = "SENDING_MESSAGE";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State SENDING_MESSAGE(Call& call, int code) {
+  CallModule& module = call.module;
   if (code == ec::kMessageDelivered) {
     module.records.task().tasktype = "Receipt";
     endOpenTask(module, true);
-    count(module, kMsgSendSuccess);
+    count(call, kMsgSendSuccess);
     return State::WAIT_FOR_MESSAGE_HEADER_RESPONSE;
   }
   if (code == ec::kPlayingPound) return State::AUDIO_PLAY_COMPLETE;
-  if (callEnding(module, code, kState)) return abandonMessage(module, Stage::Playing, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code)) return abandonMessage(call, {.stage = Stage::Playing, .reason = Reason::Unknown});
   return State::SENDING_MESSAGE;
 }
 
 // State 11: the node asks to save the message ("8") or for its fax ("7").
-State AUDIO_PLAY_COMPLETE(CallModule& module) {
-  constexpr std::string_view kState = "AUDIO_PLAY_COMPLETE";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State AUDIO_PLAY_COMPLETE(Call& call, int code) {
+  CallModule& module = call.module;
   if (code == ec::kReceived7) {
     module.records.task().fax = true;
     return State::SENDING_OUTBOUND_FAX;
   }
   if (code == ec::kReceived8) return State::RECEIVED_EIGHT;
-  if (callEnding(module, code, kState))
-    return abandonMessage(module, Stage::SaveRequest, Reason::ExpectedDataNotReceived, "8", "", 1, 0);
+  if (callEnding(call, code))
+    return abandonMessage(call, {.stage = Stage::SaveRequest,
+                                 .reason = Reason::ExpectedDataNotReceived,
+                                 .expectedDigits = "8",
+                                 .expectedCount = 1});
   return State::AUDIO_PLAY_COMPLETE;
 }
 
 // State 12: the gateway answers the save request with "9".
-State RECEIVED_EIGHT(CallModule& module) {
-  constexpr std::string_view kState = "RECEIVED_EIGHT";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State RECEIVED_EIGHT(Call& call, int code) {
   if (code == ec::kPlaying9) return State::SAVE_RESPONSE_OK;
-  if (callEnding(module, code, kState))
-    return abandonMessage(module, Stage::SaveResponse, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code)) return abandonMessage(call, {.stage = Stage::SaveResponse, .reason = Reason::Unknown});
   return State::RECEIVED_EIGHT;
 }
 
 // State 13: the node's six-digit message response.  No decrypt step here,
 // and the task stays open for further recipients of the same message.
-State SAVE_RESPONSE_OK(CallModule& module) {
-  constexpr std::string_view kState = "SAVE_RESPONSE_OK";
+State SAVE_RESPONSE_OK(Call& call, int code) {
+  CallModule& module = call.module;
   constexpr std::int32_t kMessageResponseDigits = 6;
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
   if (code == ec::kReceivedDigits) {
-    const std::int32_t length = splitDigits(module, kState);
+    const std::int32_t length = splitDigits(call);
     if (length == kMessageResponseDigits) {
-      count(module, kMsgSendSuccess);
+      count(call, kMsgSendSuccess);
       return State::SEND_ADDITIONAL_RECIPIENTS;
     }
     if (length < kMessageResponseDigits) {
       const bool more = checkForAdditionalDtmf(module);
       if (module.lookAheadRanOut) return State::Leave;
       const Reason reason = more ? Reason::InterdigitTimeout : Reason::DtmfShorterThanExpected;
-      return abandonMessage(module, Stage::MessageResponse, reason, "", "", kMessageResponseDigits, length);
+      return abandonMessage(call, {.stage = Stage::MessageResponse,
+                                   .reason = reason,
+                                   .expectedCount = kMessageResponseDigits,
+                                   .receivedCount = length});
     }
-    return abandonMessage(module, Stage::MessageResponse, Reason::DtmfLongerThanExpected, "", "",
-                          kMessageResponseDigits, length);
+    return abandonMessage(call, {.stage = Stage::MessageResponse,
+                                 .reason = Reason::DtmfLongerThanExpected,
+                                 .expectedCount = kMessageResponseDigits,
+                                 .receivedCount = length});
   }
-  if (callEnding(module, code, kState))
-    return abandonMessage(module, Stage::MessageResponse, Reason::ExpectedDataNotReceived, "", "",
-                          kMessageResponseDigits, 0);
+  if (callEnding(call, code))
+    return abandonMessage(call, {.stage = Stage::MessageResponse,
+                                 .reason = Reason::ExpectedDataNotReceived,
+                                 .expectedCount = kMessageResponseDigits});
   return State::SAVE_RESPONSE_OK;
 }
 
 // State 29: every message is delivered; waits for the end of the call.
-State COMPLETED_DELIVERING_MESSAGES(CallModule& module) {
-  constexpr std::string_view kState = "COMPLETED_DELIVERING_MESSAGES";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
-  if (callEnding(module, code, kState)) {
+State COMPLETED_DELIVERING_MESSAGES(Call& call, int code) {
+  CallModule& module = call.module;
+  if (callEnding(call, code)) {
     callEnd(module);
     return State::Leave;
   }
@@ -198,12 +176,9 @@ State COMPLETED_DELIVERING_MESSAGES(CallModule& module) {
 }
 
 // State 30: every name is fetched; waits for the end of the call.
-State COMPLETED_RETRIEVING_NAMES(CallModule& module) {
-  constexpr std::string_view kState = "COMPLETED_RETRIEVING_NAMES";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
-  if (callEnding(module, code, kState)) {
+State COMPLETED_RETRIEVING_NAMES(Call& call, int code) {
+  CallModule& module = call.module;
+  if (callEnding(call, code)) {
     callEnd(module);
     return State::Leave;
   }

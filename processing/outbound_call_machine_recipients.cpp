@@ -22,155 +22,132 @@ constexpr std::int32_t kVoiceNameRequestDigits = 8;   // a played request for th
 // mailbox" (mailbox in word 3) or refused by "Could NOT send to Recepient
 // mailbox" (word 6).  It counts as sent either way; the outcome text pending
 // from the node's response status goes with it.
-State addAdditionalRecipient(CallModule& module, int code, std::string_view state) {
+void addAdditionalRecipient(Call& call, int code) {
+  CallModule& module = call.module;
   const bool refused = code == ec::kCouldNotSendToRecipient;
-  count(module, kNumberRecipientsSent);
+  count(call, kNumberRecipientsSent);
   split(module);
-  const bool added = addRecipientFromWord(module, wordAt(module, refused ? 6 : 3, state), true);
+  const bool added = addRecipientFromWord(module, wordAt(call, refused ? 6 : 3), true);
   if (refused && added) module.records.recipient().rejected = true;
-  return State::SEND_ADDITIONAL_RECIPIENTS;
 }
 
 // The node's response status in states 21 and 22: only a code above 0 sets
 // the outcome text.  A code that cannot be read fails the test, and the
 // write it guards then fails the same way.
-void keepRefusal(CallModule& module, std::string_view state) {
-  const std::optional<int> response = responseCode(module, state);
+void keepRefusal(Call& call) {
+  const std::optional<int> response = responseCode(call);
   if (response && *response <= 0) return;
-  if (const std::optional<int> again = response ? response : responseCode(module, state))
-    module.pendingRecipientInfo = setOctelResponseString(*again);
+  if (const std::optional<int> again = response ? response : responseCode(call))
+    call.module.pendingRecipientInfo = setOctelResponseString(*again);
 }
 
 }  // namespace
 
-void startRetrievalTask(CallModule& module, std::string_view state) {
+void startRetrievalTask(Call& call) {
+  CallModule& module = call.module;
   startTask(module);
   module.records.task().tasktype = "Admin-Retrieval";
-  count(module, kAdminNamesRequested);
+  count(call, kAdminNamesRequested);
   split(module);
-  if (const std::string* mailbox = wordAt(module, 4, state)) module.records.task().namerequestfor = *mailbox;
+  if (const std::string* mailbox = wordAt(call, 4)) module.records.task().namerequestfor = *mailbox;
 }
 
 // State 14: the header of a further recipient, or the message is done.
-State SEND_ADDITIONAL_RECIPIENTS(CallModule& module) {
-  constexpr std::string_view kState = "SEND_ADDITIONAL_RECIPIENTS";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State SEND_ADDITIONAL_RECIPIENTS(Call& call, int code) {
+  CallModule& module = call.module;
   if (code == ec::kMessageDelivered) {
     endOpenTask(module, true);
     return State::WAIT_FOR_MESSAGE_HEADER_RESPONSE;
   }
   if (code == ec::kPlayingLong) {
-    if (splitDigits(module, kState) == kRecipientHeaderDigits) return State::WAIT_FOR_ADD_RECIPIENT_RESPONSE;
-    return abandonTask(module, Stage::AdditionalRecipientHeader, Reason::Unknown, "", "", 0, 0);
+    if (splitDigits(call) == kRecipientHeaderDigits) return State::WAIT_FOR_ADD_RECIPIENT_RESPONSE;
+    return abandonTask(call, {.stage = Stage::AdditionalRecipientHeader, .reason = Reason::Unknown});
   }
-  if (callEnding(module, code, kState))
-    return abandonTask(module, Stage::AdditionalRecipientHeader, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code))
+    return abandonTask(call, {.stage = Stage::AdditionalRecipientHeader, .reason = Reason::Unknown});
   return State::SEND_ADDITIONAL_RECIPIENTS;
 }
 
 // State 15: the node's six-digit answer to the additional-recipient header.
-State WAIT_FOR_ADD_RECIPIENT_RESPONSE(CallModule& module) {
-  constexpr std::string_view kState = "WAIT_FOR_ADD_RECIPIENT_RESPONSE";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State WAIT_FOR_ADD_RECIPIENT_RESPONSE(Call& call, int code) {
   if (code == ec::kReceivedDigits)
-    return digitCountCheck(module, kState, kAnswerDigits, Stage::AdditionalRecipientHeaderResponse, true)
+    return digitCountCheck(call, kAnswerDigits, Stage::AdditionalRecipientHeaderResponse, true)
                ? State::ADDRESS_ADDITIONAL_RECIPIENTS
                : State::Leave;
-  if (callEnding(module, code, kState))
-    return abandonTask(module, Stage::AdditionalRecipientHeaderResponse, Reason::ExpectedDataNotReceived, "", "",
-                       kAnswerDigits, 0);
+  if (callEnding(call, code))
+    return abandonTask(call, {.stage = Stage::AdditionalRecipientHeaderResponse,
+                              .reason = Reason::ExpectedDataNotReceived,
+                              .expectedCount = kAnswerDigits});
   return State::WAIT_FOR_ADD_RECIPIENT_RESPONSE;
 }
 
 // State 16: the recipient is reported at once, or its text name is played first.
-State ADDRESS_ADDITIONAL_RECIPIENTS(CallModule& module) {
-  constexpr std::string_view kState = "ADDRESS_ADDITIONAL_RECIPIENTS";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State ADDRESS_ADDITIONAL_RECIPIENTS(Call& call, int code) {
+  CallModule& module = call.module;
   if (code == ec::kOctelResponseStatus) {
     // Every code counts here: 0 clears an earlier outcome text.
-    if (const std::optional<int> response = responseCode(module, kState))
+    if (const std::optional<int> response = responseCode(call))
       module.pendingRecipientInfo = setOctelResponseString(*response);
     return State::ADDRESS_ADDITIONAL_RECIPIENTS;
   }
   if (code == ec::kPlayingLong) {
-    if (splitDigits(module, kState) == kTextNameDigits) return State::CHECKING_FOR_ADD_NAME_MATCH;
-    return abandonTask(module, Stage::TextNameConfirmation, Reason::Unknown, "", "", 0, 0);
+    if (splitDigits(call) == kTextNameDigits) return State::CHECKING_FOR_ADD_NAME_MATCH;
+    return abandonTask(call, {.stage = Stage::TextNameConfirmation, .reason = Reason::Unknown});
   }
-  if (code == ec::kAddedRecipient || code == ec::kCouldNotSendToRecipient)
-    return addAdditionalRecipient(module, code, kState);
-  if (callEnding(module, code, kState)) return abandonTask(module, Stage::AddRecipients, Reason::Unknown, "", "", 0, 0);
+  if (code == ec::kAddedRecipient || code == ec::kCouldNotSendToRecipient) {
+    addAdditionalRecipient(call, code);
+    return State::SEND_ADDITIONAL_RECIPIENTS;
+  }
+  if (callEnding(call, code)) return abandonTask(call, {.stage = Stage::AddRecipients, .reason = Reason::Unknown});
   return State::ADDRESS_ADDITIONAL_RECIPIENTS;
 }
 
 // State 17: the node asked for the fax; waits for it to start.
-State SENDING_OUTBOUND_FAX(CallModule& module) {
-  constexpr std::string_view kState = "SENDING_OUTBOUND_FAX";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State SENDING_OUTBOUND_FAX(Call& call, int code) {
   if (code == ec::kSendingFax) return State::WAIT_FOR_OUTBOUND_FAX_COMPLETE;
-  if (callEnding(module, code, kState))
-    return abandonMessage(module, Stage::FaxTransmission, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code)) return abandonMessage(call, {.stage = Stage::FaxTransmission, .reason = Reason::Unknown});
   return State::SENDING_OUTBOUND_FAX;
 }
 
 // State 18: the fax is on its way; waits for its end.
-State WAIT_FOR_OUTBOUND_FAX_COMPLETE(CallModule& module) {
-  constexpr std::string_view kState = "WAIT_FOR_OUTBOUND_FAX_COMPLETE";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State WAIT_FOR_OUTBOUND_FAX_COMPLETE(Call& call, int code) {
   if (code == ec::kSendingFaxCompleted) return State::AUDIO_PLAY_COMPLETE;
-  if (callEnding(module, code, kState))
-    return abandonMessage(module, Stage::FaxTransmission, Reason::NoEndOfFax, "", "", 0, 0);
+  if (callEnding(call, code))
+    return abandonMessage(call, {.stage = Stage::FaxTransmission, .reason = Reason::NoEndOfFax});
   return State::WAIT_FOR_OUTBOUND_FAX_COMPLETE;
 }
 
 // State 19: the node's answer to the first recipient's text name; no task yet.
-State CHECKING_FOR_NAME_MATCH(CallModule& module) {
-  constexpr std::string_view kState = "CHECKING_FOR_NAME_MATCH";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State CHECKING_FOR_NAME_MATCH(Call& call, int code) {
   if (code == ec::kReceivedDigits)
-    return digitCountCheck(module, kState, kAnswerDigits, Stage::TextNameResponse, false) ? State::POST_NAME_MATCH
-                                                                                          : State::Leave;
-  if (callEnding(module, code, kState))
-    return abandon(module, Stage::TextNameResponse, Reason::ExpectedDataNotReceived, "", "", kAnswerDigits, 0);
+    return digitCountCheck(call, kAnswerDigits, Stage::TextNameResponse, false) ? State::POST_NAME_MATCH : State::Leave;
+  if (callEnding(call, code))
+    return abandon(
+        call,
+        {.stage = Stage::TextNameResponse, .reason = Reason::ExpectedDataNotReceived, .expectedCount = kAnswerDigits});
   return State::CHECKING_FOR_NAME_MATCH;
 }
 
 // State 20: the node's answer to a further recipient's text name.  The
 // message task is open; like the states around it, every failure here ends
 // it, so an ended call never keeps an open task.
-State CHECKING_FOR_ADD_NAME_MATCH(CallModule& module) {
-  constexpr std::string_view kState = "CHECKING_FOR_ADD_NAME_MATCH";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State CHECKING_FOR_ADD_NAME_MATCH(Call& call, int code) {
   if (code == ec::kReceivedDigits)
-    return digitCountCheck(module, kState, kAnswerDigits, Stage::TextNameResponse, true) ? State::POST_ADD_NAME_MATCH
-                                                                                         : State::Leave;
-  if (callEnding(module, code, kState))
-    return abandonTask(module, Stage::TextNameResponse, Reason::ExpectedDataNotReceived, "", "", kAnswerDigits, 0);
+    return digitCountCheck(call, kAnswerDigits, Stage::TextNameResponse, true) ? State::POST_ADD_NAME_MATCH
+                                                                               : State::Leave;
+  if (callEnding(call, code))
+    return abandonTask(
+        call,
+        {.stage = Stage::TextNameResponse, .reason = Reason::ExpectedDataNotReceived, .expectedCount = kAnswerDigits});
   return State::CHECKING_FOR_ADD_NAME_MATCH;
 }
 
 // State 21: whether the first recipient's name matched shows in what the
 // gateway does next: it sends the message or gives it up.
-State POST_NAME_MATCH(CallModule& module) {
-  constexpr std::string_view kState = "POST_NAME_MATCH";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State POST_NAME_MATCH(Call& call, int code) {
+  CallModule& module = call.module;
   if (code == ec::kOctelResponseStatus) {
-    keepRefusal(module, kState);
+    keepRefusal(call);
     return State::POST_NAME_MATCH;
   }
   if (code == ec::kSendingMessage) {
@@ -182,54 +159,50 @@ State POST_NAME_MATCH(CallModule& module) {
     endOpenTask(module, false);
     return State::COULD_NOT_SEND_MESSAGE;
   }
-  if (callEnding(module, code, kState))
-    return abandon(module, Stage::TextNameResponse, Reason::ExpectedDataNotReceived, "", "", kAnswerDigits, 0);
+  if (callEnding(call, code))
+    return abandon(
+        call,
+        {.stage = Stage::TextNameResponse, .reason = Reason::ExpectedDataNotReceived, .expectedCount = kAnswerDigits});
   return State::POST_NAME_MATCH;
 }
 
 // State 22: the same for a further recipient: it is added or refused.
-State POST_ADD_NAME_MATCH(CallModule& module) {
-  constexpr std::string_view kState = "POST_ADD_NAME_MATCH";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State POST_ADD_NAME_MATCH(Call& call, int code) {
   if (code == ec::kOctelResponseStatus) {
-    keepRefusal(module, kState);
+    keepRefusal(call);
     return State::POST_ADD_NAME_MATCH;
   }
-  if (code == ec::kAddedRecipient || code == ec::kCouldNotSendToRecipient)
-    return addAdditionalRecipient(module, code, kState);
-  if (callEnding(module, code, kState))
-    return abandonTask(module, Stage::TextNameResponse, Reason::ExpectedDataNotReceived, "", "", kAnswerDigits, 0);
+  if (code == ec::kAddedRecipient || code == ec::kCouldNotSendToRecipient) {
+    addAdditionalRecipient(call, code);
+    return State::SEND_ADDITIONAL_RECIPIENTS;
+  }
+  if (callEnding(call, code))
+    return abandonTask(
+        call,
+        {.stage = Stage::TextNameResponse, .reason = Reason::ExpectedDataNotReceived, .expectedCount = kAnswerDigits});
   return State::POST_ADD_NAME_MATCH;
 }
 
 // State 23: the 48 digits of the text name the node sends.
-State RETRIEVING_NAME(CallModule& module) {
-  constexpr std::string_view kState = "RETRIEVING_NAME";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State RETRIEVING_NAME(Call& call, int code) {
   if (code == ec::kReceivedDigits)
-    return digitCountCheck(module, kState, kReceivedTextNameDigits, Stage::TextNameTransmission, true)
+    return digitCountCheck(call, kReceivedTextNameDigits, Stage::TextNameTransmission, true)
                ? State::PROCESS_RETRIEVED_TEXT_NAME
                : State::Leave;
-  if (callEnding(module, code, kState))
-    return abandonTask(module, Stage::TextNameTransmission, Reason::ExpectedDataNotReceived, "", "",
-                       kReceivedTextNameDigits, 0);
+  if (callEnding(call, code))
+    return abandonTask(call, {.stage = Stage::TextNameTransmission,
+                              .reason = Reason::ExpectedDataNotReceived,
+                              .expectedCount = kReceivedTextNameDigits});
   return State::RETRIEVING_NAME;
 }
 
 // State 24: the name the gateway decoded, between double quotes, or none.
-State PROCESS_RETRIEVED_TEXT_NAME(CallModule& module) {
-  constexpr std::string_view kState = "PROCESS_RETRIEVED_TEXT_NAME";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State PROCESS_RETRIEVED_TEXT_NAME(Call& call, int code) {
+  CallModule& module = call.module;
   if (code == ec::kNameForMailbox) {
     splitAtQuote(module);
-    if (const std::string* name = wordAt(module, 1, kState)) module.records.task().textnamereceived = *name;
-    count(module, kTextNamesReceived);
+    if (const std::string* name = wordAt(call, 1)) module.records.task().textnamereceived = *name;
+    count(call, kTextNamesReceived);
     return State::GET_NEXT_NAME;
   }
   if (code == ec::kCouldNotRetrieveName) {
@@ -237,21 +210,18 @@ State PROCESS_RETRIEVED_TEXT_NAME(CallModule& module) {
     endOpenTask(module, false);
     return State::GET_NEXT_NAME;
   }
-  if (callEnding(module, code, kState))
-    return abandonTask(module, Stage::TextNameTransmission, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code))
+    return abandonTask(call, {.stage = Stage::TextNameTransmission, .reason = Reason::Unknown});
   return State::PROCESS_RETRIEVED_TEXT_NAME;
 }
 
 // State 25: the gateway asks for the spoken name, goes on to the next
 // mailbox, or is done.
-State GET_NEXT_NAME(CallModule& module) {
-  constexpr std::string_view kState = "GET_NEXT_NAME";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State GET_NEXT_NAME(Call& call, int code) {
+  CallModule& module = call.module;
   if (code == ec::kPlayingLong) {
-    if (splitDigits(module, kState) == kVoiceNameRequestDigits) return State::RECORDING_VOICE_NAME;
-    return abandonTask(module, Stage::RequestForVoiceName, Reason::Unknown, "", "", 0, 0);
+    if (splitDigits(call) == kVoiceNameRequestDigits) return State::RECORDING_VOICE_NAME;
+    return abandonTask(call, {.stage = Stage::RequestForVoiceName, .reason = Reason::Unknown});
   }
   if (code == ec::kCompletedRetrievingNames) {
     endOpenTask(module, true);
@@ -259,57 +229,47 @@ State GET_NEXT_NAME(CallModule& module) {
   }
   if (code == ec::kRetrievingName) {
     endOpenTask(module, true);
-    startRetrievalTask(module, kState);
+    startRetrievalTask(call);
     return State::RETRIEVING_NAME;
   }
-  if (callEnding(module, code, kState))
-    return abandonTask(module, Stage::RequestForVoiceName, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code))
+    return abandonTask(call, {.stage = Stage::RequestForVoiceName, .reason = Reason::Unknown});
   return State::GET_NEXT_NAME;
 }
 
 // State 26: the spoken name is recorded until "#".
-State RECORDING_VOICE_NAME(CallModule& module) {
-  constexpr std::string_view kState = "RECORDING_VOICE_NAME";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State RECORDING_VOICE_NAME(Call& call, int code) {
   if (code == ec::kReceivedPound) return State::END_OF_VOICE_NAME_RECORD;
-  if (callEnding(module, code, kState))
-    return abandonTask(module, Stage::AudioTerminator, Reason::ExpectedDataNotReceived, "#", "", 1, 0);
+  if (callEnding(call, code))
+    return abandonTask(call, {.stage = Stage::AudioTerminator,
+                              .reason = Reason::ExpectedDataNotReceived,
+                              .expectedDigits = "#",
+                              .expectedCount = 1});
   return State::RECORDING_VOICE_NAME;
 }
 
 // State 27: the gateway has the spoken name.  It is counted also when the
 // text name could not be retrieved and the task has ended already.
-State END_OF_VOICE_NAME_RECORD(CallModule& module) {
-  constexpr std::string_view kState = "END_OF_VOICE_NAME_RECORD";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State END_OF_VOICE_NAME_RECORD(Call& call, int code) {
+  CallModule& module = call.module;
   if (code == ec::kNameRecordingComplete) {
     module.records.task().recordingreceived = true;
-    count(module, kVoiceNamesReceived);
+    count(call, kVoiceNamesReceived);
     endOpenTask(module, true);
     return State::GET_NEXT_NAME_AFTER_RECORD;
   }
-  if (callEnding(module, code, kState))
-    return abandonTask(module, Stage::RecordingVoiceName, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code)) return abandonTask(call, {.stage = Stage::RecordingVoiceName, .reason = Reason::Unknown});
   return State::END_OF_VOICE_NAME_RECORD;
 }
 
 // State 28: the next mailbox or the end of the names; the task has ended.
-State GET_NEXT_NAME_AFTER_RECORD(CallModule& module) {
-  constexpr std::string_view kState = "GET_NEXT_NAME_AFTER_RECORD";
-  int code = 0;
-  if (!readEvent(module, code)) return State::Leave;
-
+State GET_NEXT_NAME_AFTER_RECORD(Call& call, int code) {
   if (code == ec::kCompletedRetrievingNames) return State::COMPLETED_RETRIEVING_NAMES;
   if (code == ec::kRetrievingName) {
-    startRetrievalTask(module, kState);
+    startRetrievalTask(call);
     return State::RETRIEVING_NAME;
   }
-  if (callEnding(module, code, kState))
-    return abandon(module, Stage::RequestForVoiceName, Reason::Unknown, "", "", 0, 0);
+  if (callEnding(call, code)) return abandon(call, {.stage = Stage::RequestForVoiceName, .reason = Reason::Unknown});
   return State::GET_NEXT_NAME_AFTER_RECORD;
 }
 
