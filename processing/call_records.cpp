@@ -299,10 +299,7 @@ namespace {
 // where it happened).
 template <class Write>
 void tryOnce(Write&& write) noexcept {
-  try {
-    write();
-  } catch (...) {
-  }
+  guardWith(std::forward<Write>(write), ignoreFailure);
 }
 
 }  // namespace
