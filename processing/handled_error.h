@@ -2,8 +2,8 @@
 //
 // A failing step throws (a HandledError, or a library exception that is mapped
 // to one); a guard around the step catches it, writes the error report line,
-// counts it and lets the procedure go on with its next step.  The numbers are
-// those an operator of the original system knows from its logs.
+// counts it and lets the procedure go on with its next step (the guards are
+// in error_handling.h).
 #pragma once
 
 #include <stdexcept>
