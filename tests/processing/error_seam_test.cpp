@@ -174,5 +174,35 @@ TEST_F(WalkHostTest, ATransactionThatCannotBeHadAfterAPauseIsReportedWithTheErro
   EXPECT_EQ(program->handledErrorCount, 2);
 }
 
+TEST(WalkRule, TheOtherProgramCanWriteAtEveryPauseOfAWalkThatReports) {
+  test::TestProgram program(false);
+  program.openLog();
+  test::LineTrace(*program, 1, DateTime(2024, 3, 1, 10, 0, 0))
+      .events({"Call Received.", "Received BD", test::received(18), "Protocol Level = 3", test::received(16),
+               "Call received from Serial # 111 to Serial # 222", test::received(36), test::received(22),
+               "Processing Name Push for mailbox 4711", "Accept Name Push for mailbox 4711", test::received(18),
+               "Receive alias response for mailbox 4711 =no", test::received(48),
+               "Receive text name for mailbox 4711 without quotes", "Send admin response with nFlag 0",
+               "Incoming Call Completed."});
+  db::Connection other;
+  other.open(program->databasePath().string(), 0);
+  int pauses = 0, blocked = 0;
+  const auto check = [&] {
+    ++pauses;
+    try {
+      db::Transaction transaction(other);
+    } catch (const db::DbError&) {
+      ++blocked;
+    }
+  };
+  program.host.onYield = check;
+  program.host.onSleep = [&](int) { check(); };
+  processCalls(*program);
+  ASSERT_EQ(program.host.boxes.size(), 1u);  // the report paused inside the line
+  EXPECT_GT(pauses, 0);
+  EXPECT_EQ(blocked, 0);
+  EXPECT_EQ(program.rows("select exitcode from calls"), Rows{"OK"});
+}
+
 }  // namespace
 }  // namespace travik
