@@ -84,14 +84,10 @@ void FrmAbout::formLoad() {
   Program& program = console_.program;
   // An error here is shown and passed over; it is neither logged nor counted.
   auto step = [&](auto&& action) {
-    try {
-      action();
-    } catch (const ProgramEnded&) {
-      throw;
-    } catch (...) {
-      program.host.messageBox("Error in FormLoad routine:" + currentHandledError().description(), kApplicationTitle,
-                              MessageButtons::Ok, MessageIcon::None);
-    }
+    guardWith(action, [&](const HandledError& error) {
+      program.host.messageBox("Error in FormLoad routine:" + error.description(), kApplicationTitle, MessageButtons::Ok,
+                              MessageIcon::None);
+    });
   };
   step([&] {
     lblVersion->setText(

@@ -28,7 +28,6 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-constexpr long kInvalidUseOfNull = 94;
 constexpr const char* kProcedure = "getApplicationParameter";
 
 // A numeric setting and the value of its delivered row.  Every one of them is
@@ -88,7 +87,8 @@ void settleNumericSetting(Program& program, const NumericSetting& setting, const
     variable = setting.delivered;
     if (tableRead)
       reportOnce(program, setting.index, kNoRowMarker,
-                 HandledError(kInvalidUseOfNull, key + " has no row; the delivered value " + delivered + " is used"));
+                 HandledError(error_number::kInvalidUseOfNull,
+                              key + " has no row; the delivered value " + delivered + " is used"));
     return;
   }
   const std::string marker = unusable->text ? *unusable->text : kNullMarker;
@@ -108,7 +108,7 @@ void settleNumericSetting(Program& program, const NumericSetting& setting, const
   } else if (unusable->text) {
     reportOnce(program, setting.index, marker, HandledError(error_number::kTypeMismatch, "Type mismatch"));
   } else {
-    reportOnce(program, setting.index, marker, HandledError(kInvalidUseOfNull, "Invalid use of Null"));
+    reportOnce(program, setting.index, marker, HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null"));
   }
 }
 
@@ -239,7 +239,7 @@ void getApplicationParameter(Program& program) {
     if (found->text)
       reportOnce(program, index, *found->text, HandledError(error_number::kTypeMismatch, "Type mismatch"));
     else
-      reportOnce(program, index, kNullMarker, HandledError(kInvalidUseOfNull, "Invalid use of Null"));
+      reportOnce(program, index, kNullMarker, HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null"));
   }
   // A key whose rows all loaded is reported again when it next goes bad.
   if (tableRead)

@@ -4,7 +4,6 @@ namespace travik {
 
 namespace {
 
-constexpr long kSubscriptOutOfRange = 9;
 const std::string kNoWord;
 
 }  // namespace
@@ -47,34 +46,12 @@ void abandonLine(CallModule& module) {
 
 void reportCallError(CallModule& module, const HandledError& error, std::string_view procedure) {
   if (module.lineAbandoned) return;
-  const bool wasOpen = module.transaction.has_value();
-  // Keep what was written so far: the report may yield or show a box.
-  std::optional<HandledError> commitFailure;
-  if (wasOpen && module.records.writeFailed()) {
-    abandonLine(module);
-  } else if (wasOpen) {
-    try {
-      commitLineTransaction(module);
-      module.linePartCommitted = true;
-    } catch (const ProgramEnded&) {
-      throw;
-    } catch (...) {
-      commitFailure = currentHandledError();
-      abandonLine(module);
-    }
-  }
+  if (module.transaction && module.records.writeFailed()) abandonLine(module);
   handleError(module.program, error, procedure);
-  if (commitFailure) handleError(module.program, *commitFailure, procedure);
-  if (wasOpen && !module.lineAbandoned) {
-    try {
-      beginLineTransaction(module);
-    } catch (const ProgramEnded&) {
-      throw;
-    } catch (...) {
-      const HandledError beginFailure = currentHandledError();
-      abandonLine(module);
-      handleError(module.program, beginFailure, procedure);
-    }
+  if (module.pauseFailure) {
+    const HandledError failure = std::move(*module.pauseFailure);
+    module.pauseFailure.reset();
+    handleError(module.program, failure, procedure);
   }
 }
 
@@ -107,7 +84,7 @@ void splitAtQuote(CallModule& module) { splitInto(module.eventWords, currentData
 
 const std::string& eventWord(CallModule& module, std::size_t index, std::string_view procedure) {
   if (index < module.eventWords.size()) return module.eventWords[index];
-  reportCallError(module, HandledError(kSubscriptOutOfRange, "Subscript out of range"), procedure);
+  reportCallError(module, HandledError(error_number::kSubscriptOutOfRange, "Subscript out of range"), procedure);
   return kNoWord;
 }
 

@@ -26,9 +26,9 @@
 //
 // Errors: every procedure reports a failing step with the error report line
 // under its own name (a machine state under the state's name, without "()")
-// and goes on with its next step.  Reports go through reportCallError(),
-// which commits the line's open write transaction first: reporting may show
-// a message box or yield, and no write transaction stays open across either.
+// and goes on with its next step.  Reports go through reportCallError().
+// Reporting may show a message box or yield; the walk's host (walk_host.h)
+// closes the line's write transaction around either.
 #pragma once
 
 #include <optional>
@@ -64,6 +64,8 @@ struct CallModule {
   LineWalkTable walks;
   // The line's write transaction while one is open.
   std::optional<db::Transaction> transaction;
+  // A failure of that transaction at a pause (walk_host.h), for the report under way.
+  std::optional<HandledError> pauseFailure;
 
   // Event code of the text classified last (determineDatatype is its only writer).
   int dataType = event_code::kUnrecognised;
@@ -104,25 +106,19 @@ void commitLineTransaction(CallModule& module);
 // to eof (so the machine leaves at its next event) and no row is written any more.
 void abandonLine(CallModule& module);
 
-// Reports one handled error of `procedure` (error report line, count), with
-// the line's transaction committed around the report.  When that commit or
-// the transaction after it cannot be had, the line is abandoned: written one
-// statement at a time it would be left half-made.  Nothing is reported for an
-// abandoned line: the next run walks it again and reports what it finds.
+// Reports one handled error of `procedure` (error report line, count).  After
+// a failed write the line is abandoned first: written one statement at a time
+// it would be left half-made.  A failure of the line's transaction while the
+// report paused is reported after it, under the same procedure.  Nothing is
+// reported for an abandoned line: the next run walks it again and reports
+// what it finds.
 void reportCallError(CallModule& module, const HandledError& error, std::string_view procedure);
 
 // Runs one step of `procedure`; a failure is reported and false returned.
 template <class Step>
 bool guardCall(CallModule& module, std::string_view procedure, Step&& step) {
-  try {
-    step();
-    return true;
-  } catch (const ProgramEnded&) {
-    throw;
-  } catch (...) {
-    reportCallError(module, currentHandledError(), procedure);
-    return false;
-  }
+  return guardWith(std::forward<Step>(step),
+                   [&](const HandledError& error) { reportCallError(module, error, procedure); });
 }
 
 // Splits `text` at every `separator` into `words`, reusing their storage.

@@ -267,10 +267,7 @@ void keepKeys(const Row& row, Row& saved) {
 // where it happened).
 template <class Write>
 void tryOnce(Write&& write) noexcept {
-  try {
-    write();
-  } catch (...) {
-  }
+  guardWith(std::forward<Write>(write), ignoreFailure);
 }
 
 // Runs one write of the line, noting its failure.

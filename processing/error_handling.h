@@ -1,12 +1,25 @@
-// The error handlers of the processing code and the guards that apply them.
+// The error seam of the processing code.
 //
-// Every procedure reports a failing step with the error report line, counts it
-// and goes on with its next step.  A step is wrapped in guard(); a condition
-// in guardedCondition(), where a failing condition counts as held (the
-// statement after a failing test is the first of its action).
+// Every procedure reports a failing step with the error report line, counts
+// it and goes on with its next step.  guardWith() is the one place that
+// catches: it runs a step, turns a failure into a HandledError (the table in
+// handled_error.h) and hands it to a report policy.  Two things pass through
+// every guard: the program's end (ProgramEnded, and the StopRequested that
+// is one), and a programming error of our own code when the process says so
+// (the test programs: counted as a handled error, the fault would go
+// unnoticed).  The other forms are report policies on it:
+//   guard()             reports with one of the system's handlers;
+//   guardedCondition()  the same, and a test that fails counts as held (the
+//                       statement after a failing test is the first of its action);
+//   guardCall()         the line walk's report (call_module.h);
+//   ignoreFailure       a failure that is tried again or given up quietly.
+// Whether a write transaction may stay open while a report shows a box or
+// yields is no concern of the reports: the call walk's host (walk_host.h)
+// closes it around every yield, pause and box.
 #pragma once
 
 #include <string_view>
+#include <utility>
 
 #include "processing/handled_error.h"
 #include "processing/program.h"
@@ -22,6 +35,25 @@ enum class ErrorHandler {
   Silent,        // ignored (closing procedures)
 };
 
+// Runs one step; a failure goes to `report` as a HandledError and false is
+// returned.  The program's end and, where they escape, programming errors
+// pass through.
+template <class Step, class Report>
+bool guardWith(Step&& step, Report&& report) {
+  try {
+    step();
+    return true;
+  } catch (const ProgramEnded&) {
+    throw;
+  } catch (...) {
+    report(currentHandledError());
+    return false;
+  }
+}
+
+// The report policy of a failure that is given up without a word.
+inline constexpr auto ignoreFailure = [](const HandledError&) {};
+
 // Reports one handled error in the way of the handler.
 void handleError(Program& program, const HandledError& error, std::string_view procedure,
                  ErrorHandler handler = ErrorHandler::Standard);
@@ -29,15 +61,8 @@ void handleError(Program& program, const HandledError& error, std::string_view p
 // Runs one step; a failure is handled and false is returned.
 template <class Step>
 bool guard(Program& program, std::string_view procedure, Step&& step, ErrorHandler handler = ErrorHandler::Standard) {
-  try {
-    step();
-    return true;
-  } catch (const ProgramEnded&) {
-    throw;
-  } catch (...) {
-    handleError(program, currentHandledError(), procedure, handler);
-    return false;
-  }
+  return guardWith(std::forward<Step>(step),
+                   [&](const HandledError& error) { handleError(program, error, procedure, handler); });
 }
 
 // Evaluates a test; when the test itself fails, the failure is handled and the

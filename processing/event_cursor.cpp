@@ -91,7 +91,8 @@ bool EventCursor::eof() const { return exhausted_ && position_ >= base_ + static
 
 const EventRow& EventCursor::current() const {
   if (position_ < base_ || position_ >= base_ + static_cast<std::int64_t>(rowCount_))
-    throw HandledError(3021, "Either BOF or EOF is True, or the current record has been deleted.");
+    throw HandledError(error_number::kNoCurrentRecord,
+                       "Either BOF or EOF is True, or the current record has been deleted.");
   return slot(position_);
 }
 

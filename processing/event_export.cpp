@@ -13,7 +13,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kProcedure = "reportMVEvents()";
-constexpr long kInvalidUseOfNull = 94;
 
 }  // namespace
 
@@ -58,7 +57,7 @@ bool reportMVEvents(Program& program, std::string_view selection) {
 
   return writeRowLines(program, kProcedure, records, *out, [&](std::string& line) {
     if (records.isNull(timestamp) || records.isNull(milliseconds) || records.isNull(lineNumber))
-      throw HandledError(kInvalidUseOfNull, "Invalid use of Null");
+      throw HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null");
     const auto stamp = DateTime::parseStored(records.getText(timestamp));
     if (!stamp) throw HandledError(error_number::kTypeMismatch, "Type mismatch");
     appendTraceLine(line, *stamp, static_cast<long>(records.getInt(milliseconds)),

@@ -1,5 +1,6 @@
 #include "processing/handled_error.h"
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -11,6 +12,8 @@
 namespace travik {
 
 namespace {
+
+std::atomic<bool> escapeProgrammingErrors{false};
 
 long fileErrorNumber(const std::error_code& code) {
   if (code == std::errc::no_such_file_or_directory) return error_number::kPathNotFound;
@@ -36,15 +39,21 @@ HandledError currentHandledError() {
   } catch (const std::system_error& e) {
     return HandledError(fileErrorNumber(e.code()), e.what());
   } catch (const std::bad_alloc&) {
-    return HandledError(7, "Out of memory");
-  } catch (const std::invalid_argument& e) {
-    return HandledError(error_number::kTypeMismatch, "Type mismatch");
-  } catch (const std::out_of_range& e) {
-    return HandledError(error_number::kOverflow, "Overflow");
+    return HandledError(error_number::kOutOfMemory, "Out of memory");
+  } catch (const std::logic_error& e) {
+    if (programmingErrorsEscape()) throw;
+    if (dynamic_cast<const std::invalid_argument*>(&e))
+      return HandledError(error_number::kTypeMismatch, "Type mismatch");
+    if (dynamic_cast<const std::out_of_range*>(&e)) return HandledError(error_number::kOverflow, "Overflow");
+    return HandledError(error_number::kInvalidProcedureCall, e.what());
   } catch (const std::exception& e) {
     return HandledError(error_number::kInvalidProcedureCall, e.what());
   }
 }
+
+void setProgrammingErrorsEscape(bool escape) { escapeProgrammingErrors.store(escape, std::memory_order_relaxed); }
+
+bool programmingErrorsEscape() { return escapeProgrammingErrors.load(std::memory_order_relaxed); }
 
 std::string errorReportLine(long number, std::string_view description, std::string_view procedure) {
   std::string line = "(error):";

@@ -2,8 +2,8 @@
 //
 // A failing step throws (a HandledError, or a library exception that is mapped
 // to one); a guard around the step catches it, writes the error report line,
-// counts it and lets the procedure go on with its next step.  The numbers are
-// those an operator of the original system knows from its logs.
+// counts it and lets the procedure go on with its next step (the guards are
+// in error_handling.h).
 #pragma once
 
 #include <stdexcept>
@@ -12,17 +12,25 @@
 
 namespace travik {
 
+// Every error number the processing code reports, in one table.  The
+// numbers are those an operator of the original system knows from its logs;
+// a failure that is not one of ours is mapped to one by currentHandledError().
 namespace error_number {
-constexpr long kOverflow = 6;
-constexpr long kTypeMismatch = 13;  // a text that does not convert
+constexpr long kInvalidProcedureCall = 5;  // an argument or state a step cannot use
+constexpr long kOverflow = 6;              // a number or date out of its range
+constexpr long kOutOfMemory = 7;
+constexpr long kSubscriptOutOfRange = 9;  // a word an event's text does not have
+constexpr long kTypeMismatch = 13;        // a text that does not convert
 constexpr long kBadFileName = 52;
 constexpr long kFileNotFound = 53;
+constexpr long kDiskFull = 61;
 constexpr long kPermissionDenied = 70;
 constexpr long kPathFileAccess = 75;
 constexpr long kPathNotFound = 76;
-constexpr long kInvalidProcedureCall = 5;
-constexpr long kNoCurrentRecord = 3021;        // a write to a row that is not there
+constexpr long kInvalidUseOfNull = 94;         // a value that is missing
 constexpr long kRegistry = 1001;               // the registry wrappers' own errors
+constexpr long kNoCurrentRecord = 3021;        // no current row: the cursor is off its rows, a task is absent
+constexpr long kItemNotFound = 3265;           // a named column or item is missing
 constexpr long kDatabase = -2147467259;        // a database operation failed
 constexpr long kDatabaseLocked = -2147217887;  // the database stayed locked by the other program
 constexpr long kOdbc = -2147217843;            // the gateway's data source failed
@@ -49,8 +57,25 @@ struct ProgramEnded {
 // the work is unwound and ends the program in order.
 struct StopRequested : ProgramEnded {};
 
-// The error currently being handled, as a HandledError (call inside a catch).
+// The error currently being handled, as a HandledError (call inside a
+// catch).  A programming error rethrows itself instead where programming
+// errors escape; any other exception that is none of the standard ones
+// rethrows itself too.
 HandledError currentHandledError();
+
+// Whether a programming error of our own code (a std::logic_error: a broken
+// precondition, an index out of range in one of our containers) passes every
+// guard instead of being counted as a handled error.  The programs count it,
+// as they count every failure of a step; the test programs let it escape, so
+// that the fault fails the test that meets it.  Conversions of data never
+// throw these: they throw HandledError with Overflow or Type mismatch.
+void setProgrammingErrorsEscape(bool escape);
+bool programmingErrorsEscape();
+
+// Whether the error is a failure of the program database.
+inline bool isDatabaseError(const HandledError& error) {
+  return error.number() == error_number::kDatabase || error.number() == error_number::kDatabaseLocked;
+}
 
 // "(error):" number " (" description ") in procedure " name.
 std::string errorReportLine(long number, std::string_view description, std::string_view procedure);

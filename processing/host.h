@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "processing/date_time.h"
 
@@ -59,6 +60,57 @@ class Host {
   // removed, and the program then ends in order.  Only the service has stop
   // requests; elsewhere this does nothing.
   virtual void honourStop() {}
+};
+
+// A host that passes every call on to another.  Wrappers derive from it and
+// take over only the calls they mean to change.
+class ForwardingHost : public Host {
+ public:
+  void showStatus(std::string_view text, StatusColour colour) override { target_->showStatus(text, colour); }
+  void setProgressMin(double value) override { target_->setProgressMin(value); }
+  void setProgressMax(double value) override { target_->setProgressMax(value); }
+  void setProgressValue(double value) override { target_->setProgressValue(value); }
+  double progressMax() const override { return target_->progressMax(); }
+  void setMousePointer(int pointer) override { target_->setMousePointer(pointer); }
+  void yield() override { target_->yield(); }
+  void sleep(int milliseconds) override { target_->sleep(milliseconds); }
+  MessageResult messageBox(std::string_view text, std::string_view title, MessageButtons buttons,
+                           MessageIcon icon) override {
+    return target_->messageBox(text, title, buttons, icon);
+  }
+  DateTime now() override { return target_->now(); }
+  void setLogFlushTimerEnabled(bool enabled) override { target_->setLogFlushTimerEnabled(enabled); }
+  void honourStop() override { target_->honourStop(); }
+
+ protected:
+  explicit ForwardingHost(Host& target) : target_(&target) {}
+  ForwardingHost(const ForwardingHost&) = delete;
+  ForwardingHost& operator=(const ForwardingHost&) = delete;
+
+  Host* target_;
+};
+
+// The host a Program talks to: the program's own, or for a stretch of work a
+// wrapper put in front of it (the call walk's, walk_host.h).
+class HostSlot final : public ForwardingHost {
+ public:
+  explicit HostSlot(Host& host) : ForwardingHost(host) {}
+
+  // The host in front.
+  Host& current() const { return *target_; }
+
+  // Puts a wrapper in front for the wrapper's own lifetime.
+  class Override {
+   public:
+    Override(HostSlot& slot, Host& wrapper) : slot_(slot), previous_(std::exchange(slot.target_, &wrapper)) {}
+    ~Override() { slot_.target_ = previous_; }
+    Override(const Override&) = delete;
+    Override& operator=(const Override&) = delete;
+
+   private:
+    HostSlot& slot_;
+    Host* previous_;
+  };
 };
 
 }  // namespace travik

@@ -43,10 +43,6 @@ class OutputFile {
   bool committed_ = false;
 };
 
-namespace error_number {
-constexpr long kDiskFull = 61;
-}  // namespace error_number
-
 // The handled error of a failing file operation on file, from its errno.
 [[noreturn]] void throwFileError(int code, const std::filesystem::path& file);
 

@@ -13,6 +13,7 @@
 #include "processing/event_classification.h"
 #include "processing/inbound_call_machine.h"
 #include "processing/outbound_call_machine.h"
+#include "processing/walk_host.h"
 
 namespace travik {
 
@@ -42,7 +43,8 @@ std::int32_t toWholeNumber(std::string_view text) {
 
 // Word `index` of eventWords; a missing word fails the pick that needs it.
 const std::string& pickWord(const CallModule& module, std::size_t index) {
-  if (index >= module.eventWords.size()) throw HandledError(9, "Subscript out of range");
+  if (index >= module.eventWords.size())
+    throw HandledError(error_number::kSubscriptOutOfRange, "Subscript out of range");
   return module.eventWords[index];
 }
 
@@ -151,14 +153,13 @@ LineWalkMarks marksFromCalls(CallModule& module, int line) {
 // that fails too, the next walk of the line does it.
 void removeAbandonedRows(CallModule& module, int line, const std::optional<EventKey>& restart) {
   if (!module.linePartCommitted) return;
-  try {
-    db::Transaction transaction(module.program.db);
-    module.walks.removeCallsAfter(line, restart);
-    transaction.commit();
-  } catch (const ProgramEnded&) {
-    throw;
-  } catch (...) {
-  }
+  guardWith(
+      [&] {
+        db::Transaction transaction(module.program.db);
+        module.walks.removeCallsAfter(line, restart);
+        transaction.commit();
+      },
+      ignoreFailure);
 }
 
 void closeModule(CallModule& module) noexcept {
@@ -230,6 +231,7 @@ bool processCallsForLine(CallModule& module, int line, int lastLine) {
   // Nothing written yet: a database locked by the other program leaves the line for the next run.
   module.lineAbandoned = false;
   module.linePartCommitted = false;
+  module.pauseFailure.reset();
   module.records.startLine();
   if (!guardCall(module, kProcedure, [&] { beginLineTransaction(module); })) return false;
   // The calls that opened behind the restart point are unfinished, or were
@@ -282,6 +284,7 @@ bool processCalls(Program& program) {
       program.closeSharedRecordsets = std::move(previous);
     }
   } hook(program, module);
+  const WalkHost walkHost(module);
 
   module.events.beforeNextBatch = [&host] { host.honourStop(); };
   // Every line with stored events, not only those this program has parsed:

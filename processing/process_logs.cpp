@@ -53,19 +53,8 @@ struct RunMark {
 // until the next cycle; one more store, after the first has waited out the
 // busy timeout, rides out most contention.
 void clearServiceProcessing(Program& program) {
-  for (int attempt = 1;; ++attempt) {
-    try {
-      storeApplicationParameter(program, parameter::kServiceProcessing, booleanText(false));
-      break;
-    } catch (const ProgramEnded&) {
-      throw;
-    } catch (...) {
-      if (attempt == 2) {
-        handleError(program, currentHandledError(), "setApplicationParameter");
-        break;
-      }
-    }
-  }
+  const auto store = [&] { storeApplicationParameter(program, parameter::kServiceProcessing, booleanText(false)); };
+  if (!guardWith(store, ignoreFailure)) guard(program, "setApplicationParameter", store);
   getApplicationParameter(program);
 }
 

@@ -85,7 +85,8 @@ class Program {
   // a bad row is reported when it is first met, not again at every reload.
   std::array<std::optional<std::string>, 13> reportedSettings;
 
-  Host& host;
+  // Mutable as the reference it stands for was: a const Program still talks to its host.
+  mutable HostSlot host;
   platform::EventLogSink& eventSink;
   platform::KeyStore registry;
 

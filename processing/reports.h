@@ -43,11 +43,6 @@ struct ReportLayout {
   std::span<const ReportColumn> columns;
 };
 
-namespace error_number {
-// A listed column is missing from the selection's result.
-constexpr long kItemNotFound = 3265;
-}  // namespace error_number
-
 // The selections of the console's dump command.
 inline constexpr const char* kTasksSelection = "select * from tasks order by callid, taskid";
 inline constexpr const char* kRecipientsSelection = "select * from recipients order by callid, taskid";

@@ -88,20 +88,17 @@ enum class StepResult { Done, Failed, Contention };
 
 template <class Step>
 StepResult totalsStep(Program& program, const TotalsKind& kind, Step&& step) {
-  try {
-    step();
-    return StepResult::Done;
-  } catch (const ProgramEnded&) {
-    throw;
-  } catch (...) {
-    const HandledError error = currentHandledError();
+  StepResult result = StepResult::Done;
+  guardWith(std::forward<Step>(step), [&](const HandledError& error) {
     if (error.number() == error_number::kDatabaseLocked) {
       reportContention(program, error, kind);
-      return StepResult::Contention;
+      result = StepResult::Contention;
+    } else {
+      handleError(program, error, kind.procedure);
+      result = StepResult::Failed;
     }
-    handleError(program, error, kind.procedure);
-    return StepResult::Failed;
-  }
+  });
+  return result;
 }
 
 bool calculateTotals(Program& program, const TotalsKind& kind, bool lastOfTheTotals) {

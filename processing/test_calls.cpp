@@ -39,7 +39,7 @@ bool testCallMailboxConfigured(Program& program, std::string_view consequence) {
 }
 
 std::string requireSerial(const std::optional<std::string>& serial) {
-  if (!serial) throw HandledError(94, "Invalid use of Null");
+  if (!serial) throw HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null");
   return *serial;
 }
 

@@ -33,7 +33,7 @@ constexpr const char* kRaiseSucceeded = "Varnel analog call tracing level was su
 
 // A gateway value read as a 16-bit integer.
 std::int16_t shortInteger(const std::optional<std::string>& value) {
-  if (!value) throw HandledError(94, "Invalid use of Null");
+  if (!value) throw HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null");
   const auto number = toWholeNumber(*value);
   if (!number) throw HandledError(error_number::kTypeMismatch, "Type mismatch");
   if (*number < -32768 || *number > 32767) throw HandledError(error_number::kOverflow, "Overflow");
@@ -64,7 +64,8 @@ void setMervaleTraceLevelVerbose(Program& program) {
         odbc::Statement rows = gateway->execute("select * from systemparameters");
         const int name = rows.columnIndex("propname");
         const int value = rows.columnIndex("propvalue");
-        if (name < 0 || value < 0) throw HandledError(3265, "Item cannot be found in the collection");
+        if (name < 0 || value < 0)
+          throw HandledError(error_number::kItemNotFound, "Item cannot be found in the collection");
         while (rows.fetch()) parameters.push_back({rows.getText(name), rows.getText(value)});
       })) {
     gateway->close();

@@ -344,11 +344,7 @@ int openTraceFile(Program& program, const fs::path& path) {
 
 bool hasUnreadTraceLines(Program& program, const fs::path& path, bool lastLineComplete) {
   FileDescriptor file;
-  try {
-    file.fd = openTraceFile(program, path);
-  } catch (const std::exception&) {
-    return true;
-  }
+  if (!guardWith([&] { file.fd = openTraceFile(program, path); }, ignoreFailure)) return true;
   const FileStart start = readFileStart(file.fd);
   if (start.size < 0) return true;
   const std::int64_t from =
@@ -378,193 +374,188 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
   };
   FileDescriptor file;
   FileStart start;
-  try {
-    file.fd = openTraceFile(program, path);
-    start = readFileStart(file.fd);
-    if (start.size < 0)
-      throw fs::filesystem_error("cannot read the trace file", path, std::error_code(errno, std::generic_category()));
-  } catch (const ProgramEnded&) {
-    throw;
-  } catch (...) {
-    return unreadable(currentHandledError());
-  }
+  std::optional<HandledError> failure;
+  const auto keep = [&](const HandledError& error) { failure = error; };
+  if (!guardWith(
+          [&] {
+            file.fd = openTraceFile(program, path);
+            start = readFileStart(file.fd);
+            if (start.size < 0)
+              throw fs::filesystem_error("cannot read the trace file", path,
+                                         std::error_code(errno, std::generic_category()));
+          },
+          keep))
+    return unreadable(*failure);
 
   std::int64_t notConverted = 0;
   std::int64_t cutLines = 0;
   std::int64_t future = 0;
   std::int64_t stored = 0;
   bool read = false;
-  bool databaseFailed = false;
-  std::optional<HandledError> failure;
-  try {
-    db::Transaction transaction(program.db);
-    if (!run.insertEvent.valid()) {
-      run.insertEvent = program.db.prepare(
-          "insert into Events (Timestamp, Milliseconds, Sequence, Line, Data) values (?1, ?2, ?3, ?4, ?5)");
-      run.countEvent = program.db.prepare(
-          "select count(*) from Events where Line = ?1 and Timestamp = ?2 and Milliseconds = ?3 and Data = ?4");
-    }
-
-    const std::optional<TraceReadPosition> recorded = loadTraceReadPosition(program.db, key);
-    const std::int64_t from = resumeOffset(recorded, start.head, start.size);
-    const bool resumed = from > 0;
-
-    std::vector<char> buffer(1 << 16);
-    CCallEvent& current = run.currentEvent;
-    // The last event this file stored; a new file starts without one.
-    bool previousSet = false;
-    DateTime previousTime;
-    int previousMilliseconds = 0;
-    // The events read so far in the millisecond of the last trace line.
-    DateTime millisecondTime;
-    int millisecond = -1;
-    std::size_t millisecondCount = 0;
-    auto& millisecondEvents = run.millisecondEvents;
-    if (resumed) {
-      current.lngSequence = recorded->sequence;
-      if (recorded->lastStored) {
-        previousSet = true;
-        std::tie(previousTime, previousMilliseconds) = *recorded->lastStored;
-      }
-      millisecondTime = recorded->lastTime;
-      millisecond = recorded->lastMilliseconds;
-      millisecondEvents.resize(std::max(millisecondEvents.size(), recorded->lastMillisecondEvents.size()));
-      for (const auto& event : recorded->lastMillisecondEvents) millisecondEvents[millisecondCount++] = event;
-    }
-    char stamp[19];
-    bool steppedBack = resumed && recorded->steppedBack;
-    // Once needed in a file that stepped back: every event of the file read
-    // so far, counted by its time, milliseconds, line and text.
-    std::unordered_map<std::string, std::int64_t> fileCounts;
-    bool counted = false;
-    std::string counting;
-    char countingStamp[19];
-    auto eventKey = [&](const CCallEvent& event) -> const std::string& {
-      counting.assign(storedForm(event.dateTimeStamp, countingStamp));
-      counting += '.' + std::to_string(event.intMilliseconds) + ' ' + std::to_string(event.intLine) + ' ';
-      counting += event.strData;
-      return counting;
-    };
-    LineReader reader(file.fd, from, buffer);
-    auto countEvents = [&](std::int64_t upTo) {
-      std::vector<char> scanBuffer(1 << 16);
-      CCallEvent event;
-      LineReader(file.fd, 0, scanBuffer, upTo).forEachLine(true, [&](std::string_view line, bool) {
-        if (run.cutter.cut(line, event) == TraceLineCut::Event) ++fileCounts[eventKey(event)];
-      });
-      counted = true;
-    };
-
-    std::int64_t linesRead = 0;
-    reader.forEachLine(lastLineComplete, [&](std::string_view line, bool cut) {
-      // A long file is a place where a stop request is honoured; this file's events then roll back.
-      if (++linesRead % kLinesBetweenStopChecks == 0) program.host.honourStop();
-      if (cut) ++cutLines;
-      switch (run.cutter.cut(line, current)) {
-        case TraceLineCut::NoEvent: return;
-        case TraceLineCut::NotConverted: ++notConverted; return;
-        case TraceLineCut::Event: break;
-      }
-      if (previousSet && current.dateTimeStamp == previousTime && current.intMilliseconds == previousMilliseconds)
-        current.lngSequence += 1;
-      else
-        current.lngSequence = 1;
-      if (current.intLine > program.highestLineNumber) program.highestLineNumber = current.intLine;
-
-      // How often this file held the event, up to this line: in a file whose
-      // stamps never step back, its earlier occurrences are in the run of
-      // lines of its millisecond.
-      if (millisecond >= 0 && (current.dateTimeStamp < millisecondTime ||
-                               (current.dateTimeStamp == millisecondTime && current.intMilliseconds < millisecond)))
-        steppedBack = true;
-      if (current.intMilliseconds != millisecond || current.dateTimeStamp != millisecondTime) {
-        millisecondTime = current.dateTimeStamp;
-        millisecond = current.intMilliseconds;
-        millisecondCount = 0;
-      }
-      std::int64_t occurrences = 1;
-      for (std::size_t i = 0; i < millisecondCount; ++i)
-        if (millisecondEvents[i].first == current.intLine && millisecondEvents[i].second == current.strData)
-          ++occurrences;
-      if (millisecondCount == millisecondEvents.size()) millisecondEvents.emplace_back();
-      millisecondEvents[millisecondCount].first = current.intLine;
-      millisecondEvents[millisecondCount++].second.assign(current.strData);
-      if (counted) occurrences = ++fileCounts[eventKey(current)];
-
-      if (run.futureLimit && current.dateTimeStamp > *run.futureLimit) {
-        ++future;
-        return;
-      }
-      if (current.dateTimeStamp < run.retentionCutoff ||
-          (current.dateTimeStamp == run.retentionCutoff && current.intMilliseconds == 0))
-        return;
-      const std::string_view stampText = storedForm(current.dateTimeStamp, stamp);
-      const bool newer =
-          current.dateTimeStamp > run.lastEventTime ||
-          (current.dateTimeStamp == run.lastEventTime && current.intMilliseconds > run.lastEventMilliseconds);
-      if (newer) {
-        run.lastEventTime = current.dateTimeStamp;
-        run.lastEventMilliseconds = current.intMilliseconds;
-      } else {
-        // Not later than the newest stored event: stored already as often as
-        // this file holds it (a copy, an export, a tie with the last run)?
-        if (steppedBack && !counted) {
-          countEvents(reader.consumed());
-          occurrences = ++fileCounts[eventKey(current)];
+  guardWith(
+      [&] {
+        db::Transaction transaction(program.db);
+        if (!run.insertEvent.valid()) {
+          run.insertEvent = program.db.prepare(
+              "insert into Events (Timestamp, Milliseconds, Sequence, Line, Data) values (?1, ?2, ?3, ?4, ?5)");
+          run.countEvent = program.db.prepare(
+              "select count(*) from Events where Line = ?1 and Timestamp = ?2 and Milliseconds = ?3 and Data = ?4");
         }
-        run.countEvent.bind(1, current.intLine)
-            .bindStatic(2, stampText)
-            .bind(3, current.intMilliseconds)
-            .bindStatic(4, std::string_view(current.strData));
-        run.countEvent.step();
-        const std::int64_t storedAlready = run.countEvent.getInt(0);
-        run.countEvent.reset();
-        if (storedAlready >= occurrences) return;
-      }
-      previousSet = true;
-      previousTime = current.dateTimeStamp;
-      previousMilliseconds = current.intMilliseconds;
-      // Both texts stay in place until run() has reset the statement.
-      run.insertEvent.bindStatic(1, stampText)
-          .bind(2, current.intMilliseconds)
-          .bind(3, static_cast<std::int64_t>(current.lngSequence))
-          .bind(4, current.intLine)
-          .bindStatic(5, std::string_view(current.strData))
-          .run();
-      ++stored;
-    });
 
-    const std::int64_t consumed = reader.consumed();
-    read = consumed > from;
-    if (read) {
-      TraceReadPosition position;
-      position.head =
-          start.head.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(consumed, kTraceFileHeadBytes)));
-      position.offset = consumed;
-      position.modified = start.modified;
-      position.sequence = current.lngSequence;
-      if (previousSet) position.lastStored.emplace(previousTime, previousMilliseconds);
-      position.lastTime = millisecondTime;
-      position.lastMilliseconds = millisecond;
-      position.steppedBack = steppedBack;
-      position.lastMillisecondEvents.assign(millisecondEvents.begin(),
-                                            millisecondEvents.begin() + static_cast<std::ptrdiff_t>(millisecondCount));
-      saveTraceReadPosition(program.db, key, position);
-    } else if (recorded && !resumed) {
-      forgetTraceReadPosition(program.db, key);  // replaced by a file without a complete line yet
-    }
-    transaction.commit();
-  } catch (const ProgramEnded&) {
-    throw;
-  } catch (const db::DbError&) {
-    databaseFailed = true;
-    failure = currentHandledError();
-  } catch (...) {
-    failure = currentHandledError();
-  }
+        const std::optional<TraceReadPosition> recorded = loadTraceReadPosition(program.db, key);
+        const std::int64_t from = resumeOffset(recorded, start.head, start.size);
+        const bool resumed = from > 0;
+
+        std::vector<char> buffer(1 << 16);
+        CCallEvent& current = run.currentEvent;
+        // The last event this file stored; a new file starts without one.
+        bool previousSet = false;
+        DateTime previousTime;
+        int previousMilliseconds = 0;
+        // The events read so far in the millisecond of the last trace line.
+        DateTime millisecondTime;
+        int millisecond = -1;
+        std::size_t millisecondCount = 0;
+        auto& millisecondEvents = run.millisecondEvents;
+        if (resumed) {
+          current.lngSequence = recorded->sequence;
+          if (recorded->lastStored) {
+            previousSet = true;
+            std::tie(previousTime, previousMilliseconds) = *recorded->lastStored;
+          }
+          millisecondTime = recorded->lastTime;
+          millisecond = recorded->lastMilliseconds;
+          millisecondEvents.resize(std::max(millisecondEvents.size(), recorded->lastMillisecondEvents.size()));
+          for (const auto& event : recorded->lastMillisecondEvents) millisecondEvents[millisecondCount++] = event;
+        }
+        char stamp[19];
+        bool steppedBack = resumed && recorded->steppedBack;
+        // Once needed in a file that stepped back: every event of the file read
+        // so far, counted by its time, milliseconds, line and text.
+        std::unordered_map<std::string, std::int64_t> fileCounts;
+        bool counted = false;
+        std::string counting;
+        char countingStamp[19];
+        auto eventKey = [&](const CCallEvent& event) -> const std::string& {
+          counting.assign(storedForm(event.dateTimeStamp, countingStamp));
+          counting += '.' + std::to_string(event.intMilliseconds) + ' ' + std::to_string(event.intLine) + ' ';
+          counting += event.strData;
+          return counting;
+        };
+        LineReader reader(file.fd, from, buffer);
+        auto countEvents = [&](std::int64_t upTo) {
+          std::vector<char> scanBuffer(1 << 16);
+          CCallEvent event;
+          LineReader(file.fd, 0, scanBuffer, upTo).forEachLine(true, [&](std::string_view line, bool) {
+            if (run.cutter.cut(line, event) == TraceLineCut::Event) ++fileCounts[eventKey(event)];
+          });
+          counted = true;
+        };
+
+        std::int64_t linesRead = 0;
+        reader.forEachLine(lastLineComplete, [&](std::string_view line, bool cut) {
+          // A long file is a place where a stop request is honoured; this file's events then roll back.
+          if (++linesRead % kLinesBetweenStopChecks == 0) program.host.honourStop();
+          if (cut) ++cutLines;
+          switch (run.cutter.cut(line, current)) {
+            case TraceLineCut::NoEvent: return;
+            case TraceLineCut::NotConverted: ++notConverted; return;
+            case TraceLineCut::Event: break;
+          }
+          if (previousSet && current.dateTimeStamp == previousTime && current.intMilliseconds == previousMilliseconds)
+            current.lngSequence += 1;
+          else
+            current.lngSequence = 1;
+          if (current.intLine > program.highestLineNumber) program.highestLineNumber = current.intLine;
+
+          // How often this file held the event, up to this line: in a file whose
+          // stamps never step back, its earlier occurrences are in the run of
+          // lines of its millisecond.
+          if (millisecond >= 0 && (current.dateTimeStamp < millisecondTime ||
+                                   (current.dateTimeStamp == millisecondTime && current.intMilliseconds < millisecond)))
+            steppedBack = true;
+          if (current.intMilliseconds != millisecond || current.dateTimeStamp != millisecondTime) {
+            millisecondTime = current.dateTimeStamp;
+            millisecond = current.intMilliseconds;
+            millisecondCount = 0;
+          }
+          std::int64_t occurrences = 1;
+          for (std::size_t i = 0; i < millisecondCount; ++i)
+            if (millisecondEvents[i].first == current.intLine && millisecondEvents[i].second == current.strData)
+              ++occurrences;
+          if (millisecondCount == millisecondEvents.size()) millisecondEvents.emplace_back();
+          millisecondEvents[millisecondCount].first = current.intLine;
+          millisecondEvents[millisecondCount++].second.assign(current.strData);
+          if (counted) occurrences = ++fileCounts[eventKey(current)];
+
+          if (run.futureLimit && current.dateTimeStamp > *run.futureLimit) {
+            ++future;
+            return;
+          }
+          if (current.dateTimeStamp < run.retentionCutoff ||
+              (current.dateTimeStamp == run.retentionCutoff && current.intMilliseconds == 0))
+            return;
+          const std::string_view stampText = storedForm(current.dateTimeStamp, stamp);
+          const bool newer =
+              current.dateTimeStamp > run.lastEventTime ||
+              (current.dateTimeStamp == run.lastEventTime && current.intMilliseconds > run.lastEventMilliseconds);
+          if (newer) {
+            run.lastEventTime = current.dateTimeStamp;
+            run.lastEventMilliseconds = current.intMilliseconds;
+          } else {
+            // Not later than the newest stored event: stored already as often as
+            // this file holds it (a copy, an export, a tie with the last run)?
+            if (steppedBack && !counted) {
+              countEvents(reader.consumed());
+              occurrences = ++fileCounts[eventKey(current)];
+            }
+            run.countEvent.bind(1, current.intLine)
+                .bindStatic(2, stampText)
+                .bind(3, current.intMilliseconds)
+                .bindStatic(4, std::string_view(current.strData));
+            run.countEvent.step();
+            const std::int64_t storedAlready = run.countEvent.getInt(0);
+            run.countEvent.reset();
+            if (storedAlready >= occurrences) return;
+          }
+          previousSet = true;
+          previousTime = current.dateTimeStamp;
+          previousMilliseconds = current.intMilliseconds;
+          // Both texts stay in place until run() has reset the statement.
+          run.insertEvent.bindStatic(1, stampText)
+              .bind(2, current.intMilliseconds)
+              .bind(3, static_cast<std::int64_t>(current.lngSequence))
+              .bind(4, current.intLine)
+              .bindStatic(5, std::string_view(current.strData))
+              .run();
+          ++stored;
+        });
+
+        const std::int64_t consumed = reader.consumed();
+        read = consumed > from;
+        if (read) {
+          TraceReadPosition position;
+          position.head =
+              start.head.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(consumed, kTraceFileHeadBytes)));
+          position.offset = consumed;
+          position.modified = start.modified;
+          position.sequence = current.lngSequence;
+          if (previousSet) position.lastStored.emplace(previousTime, previousMilliseconds);
+          position.lastTime = millisecondTime;
+          position.lastMilliseconds = millisecond;
+          position.steppedBack = steppedBack;
+          position.lastMillisecondEvents.assign(
+              millisecondEvents.begin(), millisecondEvents.begin() + static_cast<std::ptrdiff_t>(millisecondCount));
+          saveTraceReadPosition(program.db, key, position);
+        } else if (recorded && !resumed) {
+          forgetTraceReadPosition(program.db, key);  // replaced by a file without a complete line yet
+        }
+        transaction.commit();
+      },
+      keep);
   if (failure) {
     // The transaction is rolled back by now; reporting may yield.
-    if (!databaseFailed) return unreadable(*failure);
+    if (!isDatabaseError(*failure)) return unreadable(*failure);
     handleError(program, *failure, kProcedure);
     return LogFileResult::NotStored;
   }

@@ -6,6 +6,7 @@
 #include "processing/call_module.h"
 #include "processing/call_records.h"
 #include "processing/process_calls.h"
+#include "processing/walk_host.h"
 #include "tests/processing/call_trace.h"
 #include "tests/support/test_program.h"
 
@@ -44,8 +45,9 @@ TEST_F(CallRecordsCommitTest, ACommitHoldsWhatTheSavesMadeAndNoLaterChange) {
   addRecipient(module, "201");  // the task's first save
   module.records.task().sender = "1";
 
-  // An error report commits in the middle of the call.
-  reportCallError(module, HandledError(9, "Subscript out of range"), "test()");
+  // A pause of the walk (an error report's yield) commits in the middle of the call.
+  WalkHost walkHost(module);
+  program->host.yield();
   EXPECT_EQ(program.rows("select callid, timestampend, octelserialnumber from calls"),
             std::vector<std::string>{"03012024.100000.100.001.001|<null>|<null>"});
   EXPECT_EQ(program.rows("select tasktype, sender, numberofrecipients from tasks"),
