@@ -12,8 +12,8 @@
 #include "admin/frm_admin_startup.h"
 #include "platform/event_log.h"
 #include "platform/windowing.h"
-#include "processing/program.h"
-#include "processing/start_up.h"
+#include "processing/runtime/program.h"
+#include "processing/runtime/start_up.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

@@ -12,9 +12,9 @@
 
 #include "admin/grid_records.h"
 #include "admin/query_model.h"
-#include "processing/application_parameters.h"
-#include "processing/error_handling.h"
-#include "processing/start_up.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "platform/db.h"
-#include "processing/date_time.h"
+#include "processing/text/date_time.h"
 
 class QDateTime;
 class QTableView;

@@ -1,8 +1,8 @@
 #include "admin/call_activity_purge.h"
 
-#include "processing/line_walk.h"
-#include "processing/summary_due.h"
-#include "processing/trace_read_positions.h"
+#include "processing/calls/line_walk.h"
+#include "processing/ingest/trace_read_positions.h"
+#include "processing/totals/summary_due.h"
 
 namespace travik {
 

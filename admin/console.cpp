@@ -23,7 +23,7 @@
 #include "admin/frm_test_calls.h"
 #include "platform/process_runner.h"
 #include "platform/service_manager.h"
-#include "processing/console_interlock.h"
+#include "processing/runtime/console_interlock.h"
 
 namespace travik {
 

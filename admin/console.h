@@ -15,7 +15,7 @@
 
 #include "admin/console_host.h"
 #include "platform/instance_lock.h"
-#include "processing/program.h"
+#include "processing/runtime/program.h"
 
 class QWidget;
 

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "processing/host.h"
+#include "processing/runtime/host.h"
 
 class QLineEdit;
 class QProgressBar;

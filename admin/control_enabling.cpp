@@ -14,7 +14,7 @@
 
 #include "admin/console.h"
 #include "admin/frm_main.h"
-#include "processing/error_handling.h"
+#include "processing/runtime/error_handling.h"
 
 namespace travik {
 

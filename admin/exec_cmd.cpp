@@ -1,7 +1,7 @@
 #include "admin/exec_cmd.h"
 
 #include "admin/console.h"
-#include "processing/error_handling.h"
+#include "processing/runtime/error_handling.h"
 
 namespace travik {
 

@@ -14,8 +14,8 @@
 #include "admin/control_enabling.h"
 #include "admin/folder_list.h"
 #include "admin/window_geometry.h"
-#include "processing/application_parameters.h"
-#include "processing/error_handling.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/error_handling.h"
 
 namespace travik {
 

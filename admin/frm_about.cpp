@@ -8,8 +8,8 @@
 #include "admin/controls.h"
 #include "admin/frm_main.h"
 #include "admin/window_geometry.h"
-#include "processing/error_handling.h"
-#include "processing/start_up.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

@@ -7,10 +7,10 @@
 #include "admin/frm_main.h"
 #include "admin/frm_service_monitor_timer.h"
 #include "admin/service_api.h"
-#include "processing/application_parameters.h"
-#include "processing/console_interlock.h"
-#include "processing/error_handling.h"
-#include "processing/start_up.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/console_interlock.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

@@ -12,9 +12,9 @@
 
 #include "admin/console.h"
 #include "admin/controls.h"
-#include "processing/activity_log.h"
-#include "processing/console_interlock.h"
-#include "processing/start_up.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/console_interlock.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

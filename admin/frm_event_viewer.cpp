@@ -14,8 +14,8 @@
 #include "admin/node_lists.h"
 #include "admin/settings_input.h"
 #include "admin/window_geometry.h"
-#include "processing/application_parameters.h"
-#include "processing/error_handling.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/error_handling.h"
 
 namespace travik {
 

@@ -4,7 +4,7 @@
 
 #include "admin/console.h"
 #include "admin/controls.h"
-#include "processing/activity_log.h"
+#include "processing/runtime/activity_log.h"
 
 namespace travik {
 

@@ -27,8 +27,8 @@
 #include "admin/settings_input.h"
 #include "admin/update_check.h"
 #include "admin/window_geometry.h"
-#include "processing/application_parameters.h"
-#include "processing/start_up.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

@@ -23,8 +23,8 @@
 #include <string_view>
 #include <utility>
 
-#include "processing/date_time.h"
-#include "processing/error_handling.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/text/date_time.h"
 
 class QAction;
 class QCheckBox;

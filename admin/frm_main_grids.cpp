@@ -20,7 +20,7 @@
 #include "admin/frm_tasks_for_call.h"
 #include "admin/grid_records.h"
 #include "admin/query_model.h"
-#include "processing/handled_error.h"
+#include "processing/runtime/handled_error.h"
 
 namespace travik {
 

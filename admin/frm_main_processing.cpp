@@ -12,13 +12,13 @@
 #include "admin/control_enabling.h"
 #include "admin/frm_auto_shutdown.h"
 #include "admin/frm_main.h"
-#include "processing/activity_log.h"
-#include "processing/application_parameters.h"
-#include "processing/call_reports.h"
-#include "processing/event_export.h"
-#include "processing/process_logs.h"
-#include "processing/reports.h"
-#include "processing/start_up.h"
+#include "processing/reports/call_reports.h"
+#include "processing/reports/event_export.h"
+#include "processing/reports/reports.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/process_logs.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

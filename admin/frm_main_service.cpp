@@ -10,10 +10,10 @@
 #include "admin/console.h"
 #include "admin/exec_cmd.h"
 #include "admin/frm_main.h"
-#include "processing/activity_log.h"
-#include "processing/application_parameters.h"
-#include "processing/registry_api.h"
-#include "processing/start_up.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/registry_api.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

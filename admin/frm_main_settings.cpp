@@ -19,10 +19,10 @@
 #include "admin/frm_browse_output_path.h"
 #include "admin/frm_main.h"
 #include "admin/settings_input.h"
-#include "processing/activity_log.h"
-#include "processing/application_parameters.h"
-#include "processing/event_export.h"
-#include "processing/start_up.h"
+#include "processing/reports/event_export.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

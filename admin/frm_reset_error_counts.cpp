@@ -14,9 +14,9 @@
 #include "admin/frm_main.h"
 #include "admin/grid_window.h"
 #include "admin/window_geometry.h"
-#include "processing/activity_log.h"
-#include "processing/error_handling.h"
-#include "processing/start_up.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

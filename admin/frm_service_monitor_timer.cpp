@@ -6,7 +6,7 @@
 #include "admin/control_enabling.h"
 #include "admin/controls.h"
 #include "admin/service_api.h"
-#include "processing/error_handling.h"
+#include "processing/runtime/error_handling.h"
 
 namespace travik {
 

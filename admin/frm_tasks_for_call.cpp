@@ -8,7 +8,7 @@
 #include "admin/frm_recipients_for_task.h"
 #include "admin/grid_records.h"
 #include "admin/window_geometry.h"
-#include "processing/error_handling.h"
+#include "processing/runtime/error_handling.h"
 
 namespace travik {
 

@@ -10,9 +10,9 @@
 #include "admin/frm_main.h"
 #include "admin/node_lists.h"
 #include "admin/window_geometry.h"
-#include "processing/error_handling.h"
-#include "processing/start_up.h"
-#include "processing/test_calls.h"
+#include "processing/gateway/test_calls.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

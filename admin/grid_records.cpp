@@ -6,11 +6,11 @@
 #include <string>
 
 #include "admin/query_model.h"
-#include "processing/call_ids.h"
-#include "processing/csv.h"
-#include "processing/failure_codes.h"
-#include "processing/handled_error.h"
-#include "processing/reports.h"
+#include "processing/calls/call_ids.h"
+#include "processing/calls/failure_codes.h"
+#include "processing/reports/csv.h"
+#include "processing/reports/reports.h"
+#include "processing/runtime/handled_error.h"
 
 namespace travik {
 

@@ -15,8 +15,8 @@
 
 #include "admin/query_model.h"
 #include "platform/db.h"
-#include "processing/date_time.h"
-#include "processing/program.h"
+#include "processing/runtime/program.h"
+#include "processing/text/date_time.h"
 
 namespace travik {
 

@@ -9,9 +9,9 @@
 #include <optional>
 
 #include "admin/frm_main.h"
-#include "processing/error_handling.h"
-#include "processing/gateway_database.h"
-#include "processing/start_up.h"
+#include "processing/gateway/gateway_database.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

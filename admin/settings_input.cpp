@@ -5,8 +5,8 @@
 #include <QWidget>
 #include <string>
 
-#include "processing/application_parameters.h"
-#include "processing/start_up.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "admin/console.h"
-#include "processing/console_interlock.h"
-#include "processing/error_handling.h"
-#include "processing/registry_api.h"
-#include "processing/start_up.h"
+#include "processing/runtime/console_interlock.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/registry_api.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

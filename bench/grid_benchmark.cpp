@@ -32,8 +32,8 @@
 #include "admin/grid_records.h"
 #include "admin/query_model.h"
 #include "platform/event_log.h"
-#include "processing/program.h"
-#include "processing/start_up.h"
+#include "processing/runtime/program.h"
+#include "processing/runtime/start_up.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -32,14 +32,14 @@
 #include "bench/traffic_generator.h"
 #include "platform/db.h"
 #include "platform/event_log.h"
-#include "processing/activity_log.h"
-#include "processing/application_parameters.h"
-#include "processing/handled_error.h"
-#include "processing/line_walk.h"
-#include "processing/process_calls.h"
-#include "processing/process_logs.h"
-#include "processing/process_summary.h"
-#include "processing/program.h"
+#include "processing/calls/line_walk.h"
+#include "processing/calls/process_calls.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/handled_error.h"
+#include "processing/runtime/process_logs.h"
+#include "processing/runtime/program.h"
+#include "processing/totals/process_summary.h"
 
 extern char** environ;
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "processing/host.h"
+#include "processing/runtime/host.h"
 
 namespace travik::traffic {
 

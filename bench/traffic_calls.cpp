@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <set>
 
-#include "processing/date_time.h"
+#include "processing/text/date_time.h"
 
 namespace travik::traffic {
 

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "bench/traffic_calls.h"
-#include "processing/date_time.h"
+#include "processing/text/date_time.h"
 
 namespace travik::traffic {
 

@@ -7,8 +7,8 @@
 
 #include "bench/traffic_random.h"
 #include "bench/traffic_trace_writer.h"
-#include "processing/date_time.h"
-#include "processing/file_times.h"
+#include "processing/ingest/file_times.h"
+#include "processing/text/date_time.h"
 
 namespace travik::traffic {
 

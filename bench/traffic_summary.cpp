@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "processing/date_time.h"
+#include "processing/text/date_time.h"
 
 namespace travik::traffic {
 

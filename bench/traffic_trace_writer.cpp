@@ -4,8 +4,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "processing/date_time.h"
-#include "processing/file_times.h"
+#include "processing/ingest/file_times.h"
+#include "processing/text/date_time.h"
 
 namespace travik::traffic {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "processing/handled_error.h"
+#include "processing/runtime/handled_error.h"
 
 namespace travik {
 

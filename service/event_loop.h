@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "processing/date_time.h"
+#include "processing/text/date_time.h"
 
 namespace travik {
 

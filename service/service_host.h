@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "processing/host.h"
+#include "processing/runtime/host.h"
 #include "service/event_loop.h"
 
 namespace travik {

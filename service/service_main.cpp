@@ -10,9 +10,9 @@
 
 #include "platform/event_log.h"
 #include "platform/instance_lock.h"
-#include "processing/handled_error.h"
-#include "processing/program.h"
-#include "processing/start_up.h"
+#include "processing/runtime/handled_error.h"
+#include "processing/runtime/program.h"
+#include "processing/runtime/start_up.h"
 #include "service/event_loop.h"
 #include "service/service_host.h"
 #include "service/service_startup.h"

@@ -1,7 +1,7 @@
 #include "service/service_startup.h"
 
-#include "processing/application_parameters.h"
-#include "processing/start_up.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 

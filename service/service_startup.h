@@ -7,7 +7,7 @@
 // both cycles run at their first ticks, 15 seconds later.
 #pragma once
 
-#include "processing/program.h"
+#include "processing/runtime/program.h"
 #include "service/event_loop.h"
 #include "service/service_host.h"
 #include "service/service_timers.h"

@@ -1,10 +1,10 @@
 #include "service/service_timers.h"
 
-#include "processing/activity_log.h"
-#include "processing/application_parameters.h"
-#include "processing/error_handling.h"
-#include "processing/process_logs.h"
-#include "processing/test_calls.h"
+#include "processing/gateway/test_calls.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/process_logs.h"
 
 namespace travik {
 

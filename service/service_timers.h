@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "processing/date_time.h"
-#include "processing/program.h"
+#include "processing/runtime/program.h"
+#include "processing/text/date_time.h"
 
 namespace travik {
 

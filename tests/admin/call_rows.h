@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "processing/call_ids.h"
-#include "processing/date_time.h"
-#include "processing/program.h"
+#include "processing/calls/call_ids.h"
+#include "processing/runtime/program.h"
+#include "processing/text/date_time.h"
 
 namespace travik::test {
 

@@ -21,8 +21,8 @@
 #include "admin/console.h"
 #include "admin/console_host.h"
 #include "admin/frm_main.h"
-#include "processing/activity_log.h"
-#include "processing/handled_error.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/handled_error.h"
 #include "tests/support/test_program.h"
 
 namespace travik::test {

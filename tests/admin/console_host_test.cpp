@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "admin/frm_log_flush_timer.h"
-#include "processing/activity_log.h"
+#include "processing/runtime/activity_log.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

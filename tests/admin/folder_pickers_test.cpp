@@ -9,7 +9,7 @@
 #include "admin/folder_list.h"
 #include "admin/frm_browse_mv_log_path.h"
 #include "admin/frm_browse_output_path.h"
-#include "processing/application_parameters.h"
+#include "processing/runtime/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

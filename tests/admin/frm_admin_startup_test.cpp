@@ -7,7 +7,7 @@
 #include "admin/frm_auto_shutdown.h"
 #include "admin/frm_service_monitor_timer.h"
 #include "platform/instance_lock.h"
-#include "processing/console_interlock.h"
+#include "processing/runtime/console_interlock.h"
 #include "tests/admin/console_fixture.h"
 #include "tests/support/lock_holder.h"
 

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "processing/application_parameters.h"
-#include "processing/console_interlock.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/console_interlock.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

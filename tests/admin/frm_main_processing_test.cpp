@@ -9,9 +9,9 @@
 #include "admin/frm_auto_shutdown.h"
 #include "admin/frm_octel_summary.h"
 #include "admin/query_model.h"
-#include "processing/application_parameters.h"
-#include "processing/line_walk.h"
-#include "processing/summary_due.h"
+#include "processing/calls/line_walk.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/totals/summary_due.h"
 #include "tests/admin/call_rows.h"
 #include "tests/admin/console_fixture.h"
 

@@ -3,7 +3,7 @@
 // lines and the registry value the service wrapper reads.
 #include <QPushButton>
 
-#include "processing/application_parameters.h"
+#include "processing/runtime/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

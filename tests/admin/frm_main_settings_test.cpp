@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "processing/application_parameters.h"
+#include "processing/runtime/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

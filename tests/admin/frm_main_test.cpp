@@ -19,7 +19,7 @@
 #include "admin/frm_reset_error_counts.h"
 #include "admin/frm_test_calls.h"
 #include "admin/window_geometry.h"
-#include "processing/application_parameters.h"
+#include "processing/runtime/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

@@ -8,8 +8,8 @@
 #include <algorithm>
 
 #include "admin/window_geometry.h"
-#include "processing/process_summary.h"
-#include "processing/summary_totals.h"
+#include "processing/totals/process_summary.h"
+#include "processing/totals/summary_totals.h"
 #include "tests/admin/call_rows.h"
 #include "tests/admin/console_fixture.h"
 

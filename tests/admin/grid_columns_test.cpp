@@ -24,8 +24,8 @@
 #include "admin/frm_tasks_for_call.h"
 #include "admin/grid_records.h"
 #include "admin/query_model.h"
-#include "processing/call_ids.h"
-#include "processing/failure_codes.h"
+#include "processing/calls/call_ids.h"
+#include "processing/calls/failure_codes.h"
 #include "tests/admin/application_font.h"
 #include "tests/admin/call_rows.h"
 

@@ -12,8 +12,8 @@
 
 #include "admin/frm_about.h"
 #include "admin/update_check.h"
-#include "processing/console_interlock.h"
-#include "processing/registry_api.h"
+#include "processing/runtime/console_interlock.h"
+#include "processing/runtime/registry_api.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

@@ -17,7 +17,7 @@
 #include "admin/frm_test_calls.h"
 #include "admin/node_lists.h"
 #include "admin/window_geometry.h"
-#include "processing/application_parameters.h"
+#include "processing/runtime/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 #include "tests/support/gateway_dsn.h"
 

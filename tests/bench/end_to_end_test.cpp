@@ -23,9 +23,9 @@
 
 #include "bench/traffic_expectations.h"
 #include "bench/traffic_generator.h"
-#include "processing/automatic_reports.h"
-#include "processing/file_times.h"
-#include "processing/process_logs.h"
+#include "processing/ingest/file_times.h"
+#include "processing/reports/automatic_reports.h"
+#include "processing/runtime/process_logs.h"
 #include "tests/support/test_program.h"
 
 namespace travik::traffic {

@@ -34,9 +34,9 @@
 #include "bench/traffic_generator.h"
 #include "bench/traffic_growing_folder.h"
 #include "bench/traffic_trace_writer.h"
-#include "processing/handled_error.h"
-#include "processing/process_logs.h"
-#include "processing/start_up.h"
+#include "processing/runtime/handled_error.h"
+#include "processing/runtime/process_logs.h"
+#include "processing/runtime/start_up.h"
 #include "tests/support/test_program.h"
 
 namespace travik::traffic {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/db.h"
-#include "processing/call_module.h"
-#include "processing/date_time.h"
-#include "processing/program.h"
+#include "processing/calls/call_module.h"
+#include "processing/runtime/program.h"
+#include "processing/text/date_time.h"
 
 namespace travik::test {
 

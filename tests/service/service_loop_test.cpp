@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "processing/activity_log.h"
-#include "processing/application_parameters.h"
-#include "processing/handled_error.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/handled_error.h"
 #include "service/event_loop.h"
 #include "service/service_host.h"
 #include "service/service_startup.h"

@@ -16,9 +16,9 @@
 #include <mutex>
 #include <thread>
 
-#include "processing/file_times.h"
-#include "processing/handled_error.h"
-#include "processing/start_up.h"
+#include "processing/ingest/file_times.h"
+#include "processing/runtime/handled_error.h"
+#include "processing/runtime/start_up.h"
 #include "service/event_loop.h"
 #include "service/service_host.h"
 #include "service/service_startup.h"

@@ -4,9 +4,9 @@
 
 #include <set>
 
-#include "processing/activity_log.h"
-#include "processing/application_parameters.h"
-#include "processing/handled_error.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/handled_error.h"
 #include "tests/support/gateway_dsn.h"
 #include "tests/support/test_program.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "processing/host.h"
+#include "processing/runtime/host.h"
 
 namespace travik::test {
 

@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "platform/db.h"
-#include "processing/activity_log.h"
-#include "processing/application_parameters.h"
-#include "processing/handled_error.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/handled_error.h"
 #include "tests/support/behaviour_record.h"
 
 namespace travik::test {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/event_log.h"
-#include "processing/program.h"
+#include "processing/runtime/program.h"
 #include "tests/support/fake_host.h"
 
 namespace travik::test {

@@ -13,7 +13,7 @@
 
 #include "platform/instance_lock.h"
 #include "platform/key_store.h"
-#include "processing/console_interlock.h"
+#include "processing/runtime/console_interlock.h"
 #include "tests/support/test_program.h"
 #include "uninstall/uninstall_main.h"
 

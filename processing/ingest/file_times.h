@@ -1,0 +1,16 @@
+// File modification times as the system compares them: local civil time,
+// whole seconds.
+#pragma once
+
+#include <filesystem>
+
+#include "processing/text/date_time.h"
+
+namespace travik {
+
+// Throws std::filesystem::filesystem_error when the file cannot be examined.
+DateTime fileModificationTime(const std::filesystem::path& file);
+// Sets a file's modification time (tests and the traffic generator).
+void setFileModificationTime(const std::filesystem::path& file, const DateTime& time);
+
+}  // namespace travik

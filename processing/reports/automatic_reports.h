@@ -1,0 +1,32 @@
+// The automatic report set written at the end of every processing run: the
+// earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients reports
+// of the output folder are deleted, then one new report of each kind is
+// written, so that the folder holds only the newest set.
+#pragma once
+
+#include "processing/runtime/program.h"
+
+namespace travik {
+
+// The automatic RejectedRecipients selection: recipients with an outcome text
+// other than the extended-absence notice, which is no rejection.
+inline constexpr const char* kAutomaticRejectedRecipientsSelection =
+    "select * from recipients where recipientinfo <> '' and recipientinfo <> 'Extended Absence greeting is "
+    "enabled' order by callid";
+
+// Which of the two totals reports a run replaces: those whose totals it computed.
+struct SummaryReports {
+  bool lines = true;  // LineSummary
+  bool nodes = true;  // OctelSummary
+};
+
+// Deletes the earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients
+// reports of the output folder (of the totals reports only those `replaced`
+// names), and the temporary files such reports left when their program was
+// killed while writing them.  Silent: a file that cannot be deleted stays.
+void deleteOldReports(Program& program, SummaryReports replaced = {});
+// Writes the automatic reports (of the totals reports only those `replaced`
+// names); a failing report does not stop the others.
+void generateAutoReports(Program& program, SummaryReports replaced = {});
+
+}  // namespace travik

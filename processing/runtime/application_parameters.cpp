@@ -1,0 +1,325 @@
+#include "processing/runtime/application_parameters.h"
+
+#include <strings.h>
+
+#include <array>
+#include <cctype>
+#include <filesystem>
+
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/event_log.h"
+#include "processing/text/number_text.h"
+
+namespace travik {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kKeys[] = {
+    "DEFAULTMVLOGPATH",  "DEFAULTOUTPUTPATH", "DATARETENTIONINHOURS", "PROCESSINTERVALINSECONDS",
+    "WARNINGTHRESHOLD",  "ERRORTHRESHOLD",    "ERRORINTERVALINHOURS", "TESTCALLINTERVALINMINUTES",
+    "TESTCALLMAILBOXID", "AUTOTEST",          "ADMINRUNNING",         "SERVICEPROCESSING"};
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  return text;
+}
+
+constexpr const char* kProcedure = "getApplicationParameter";
+
+// A numeric setting and the value of its delivered row.  Every one of them is
+// a count, a period or a threshold: a value below 1 is never meant (a
+// retention of 0 hours would delete every event and call at the next run).
+struct NumericSetting {
+  int index;
+  std::int32_t Settings::*variable;
+  std::int32_t delivered;
+};
+
+constexpr NumericSetting kNumericSettings[] = {
+    {parameter::kDataRetentionInHours, &Settings::dataRetentionHours, 72},
+    {parameter::kProcessIntervalInSeconds, &Settings::processIntervalSeconds, 3600},
+    {parameter::kWarningThreshold, &Settings::warningThreshold, 3},
+    {parameter::kErrorThreshold, &Settings::errorThreshold, 5},
+    {parameter::kErrorIntervalInHours, &Settings::errorIntervalHours, 24},
+    {parameter::kTestCallIntervalInMinutes, &Settings::testCallIntervalMinutes, 1440},
+};
+
+const NumericSetting* numericSetting(int index) {
+  for (const NumericSetting& setting : kNumericSettings)
+    if (setting.index == index) return &setting;
+  return nullptr;
+}
+
+// What one load found unusable for a key: the row's text (nothing for NULL).
+struct Unusable {
+  std::optional<std::string> text;
+};
+
+// What a NULL value or a missing row leaves in Program::reportedSettings (no
+// row's text begins with the control character).
+constexpr const char* kNullMarker = "\x01null";
+constexpr const char* kNoRowMarker = "\x01no row";
+
+std::string quotedValue(const std::optional<std::string>& text) { return text ? "\"" + *text + "\"" : "Null"; }
+
+// Reports an unusable setting once: a reload that finds the same text again
+// stays silent, so a bad row cannot run up the count of handled errors.
+void reportOnce(Program& program, int index, const std::string& marker, const HandledError& error) {
+  std::optional<std::string>& reported = program.reportedSettings[static_cast<std::size_t>(index)];
+  if (reported == marker) return;
+  reported = marker;
+  handleError(program, error, kProcedure);
+}
+
+// After a load: a numeric setting that has never held a usable value (the
+// first load, or every load so far failed) takes its delivered value.
+void settleNumericSetting(Program& program, const NumericSetting& setting, const std::optional<Unusable>& unusable,
+                          bool tableRead) {
+  std::int32_t& variable = program.settings.*setting.variable;
+  const std::string key = kKeys[setting.index - 1];
+  const std::string delivered = std::to_string(setting.delivered);
+  if (!unusable) {
+    if (variable >= 1) return;
+    variable = setting.delivered;
+    if (tableRead)
+      reportOnce(program, setting.index, kNoRowMarker,
+                 HandledError(error_number::kInvalidUseOfNull,
+                              key + " has no row; the delivered value " + delivered + " is used"));
+    return;
+  }
+  const std::string marker = unusable->text ? *unusable->text : kNullMarker;
+  const bool converts = unusable->text && toWholeNumber(*unusable->text);
+  if (variable < 1) {
+    variable = setting.delivered;
+    const std::string what = converts ? " is below 1" : " is not a number";
+    reportOnce(program, setting.index, marker,
+               HandledError(
+                   converts ? error_number::kInvalidProcedureCall : error_number::kTypeMismatch,
+                   key + " " + quotedValue(unusable->text) + what + "; the delivered value " + delivered + " is used"));
+  } else if (converts) {
+    reportOnce(program, setting.index, marker,
+               HandledError(error_number::kInvalidProcedureCall, key + " " + quotedValue(unusable->text) +
+                                                                     " is below 1; the value " +
+                                                                     std::to_string(variable) + " is kept"));
+  } else if (unusable->text) {
+    reportOnce(program, setting.index, marker, HandledError(error_number::kTypeMismatch, "Type mismatch"));
+  } else {
+    reportOnce(program, setting.index, marker, HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null"));
+  }
+}
+
+// The trace folder when none is configured: the gateway's own, else the program folder.
+std::string defaultLogPath(const Program& program) {
+  return folderExists(program.defaultTraceFolder.string()) ? program.defaultTraceFolder.string()
+                                                           : program.programFolder.string();
+}
+
+std::string defaultOutputPath(const Program& program) {
+  const fs::path output = program.programFolder / "output";
+  if (!folderExists(output.string())) fs::create_directories(output);
+  return output.string();
+}
+
+}  // namespace
+
+std::optional<std::int32_t> toWholeNumber(std::string_view text) {
+  const std::optional<double> rounded = roundedWholeNumber(text);
+  if (!rounded || *rounded < -2147483648.0 || *rounded > 2147483647.0) return std::nullopt;
+  return static_cast<std::int32_t>(*rounded);
+}
+
+std::optional<bool> toBoolean(std::string_view text) {
+  const std::string_view value = trimmed(text);
+  if (value.size() == 4 && strncasecmp(value.data(), "true", 4) == 0) return true;
+  if (value.size() == 5 && strncasecmp(value.data(), "false", 5) == 0) return false;
+  const std::optional<double> number = decimalNumber(value);
+  if (!number) return std::nullopt;
+  return *number != 0.0;
+}
+
+int determineApplicationParameter(std::string_view name) {
+  for (int i = 0; i < 12; ++i) {
+    const std::string_view key = kKeys[i];
+    if (key.size() == name.size() && strncasecmp(key.data(), name.data(), name.size()) == 0) return i + 1;
+  }
+  return 0;
+}
+
+void getApplicationParameter(Program& program) {
+  Settings& settings = program.settings;
+  // Per key index, what this load found unusable in the key's last row.
+  std::array<std::optional<Unusable>, 13> unusable;
+  bool tableRead = false;
+  db::Statement rows;
+  db::Statement update;
+  if (guard(program, kProcedure, [&] {
+        rows = program.db.prepare("select rowid, property, value from applicationparameters order by rowid");
+      })) {
+    for (;;) {
+      bool more = false;
+      if (!guard(program, kProcedure, [&] { more = rows.step(); })) break;
+      if (!more) {
+        tableRead = true;
+        break;
+      }
+      int index = 0;
+      std::optional<std::string> value;
+      std::int64_t rowId = 0;
+      guard(program, kProcedure, [&] {
+        rowId = rows.getInt(0);
+        index = determineApplicationParameter(rows.getText(1));
+        if (!rows.isNull(2)) value = rows.getText(2);
+      });
+      // A default chosen for an empty folder setting is written back to its row.
+      auto storeDefault = [&](const std::string& text) {
+        if (!update.valid())
+          update = program.db.prepare("update applicationparameters set value = ?1 where rowid = ?2");
+        update.bind(1, text).bind(2, rowId).run();
+      };
+      // A row that does not convert leaves its variable as it was; the last
+      // row of a key decides whether the key is reported.
+      auto judge = [&](bool usable) {
+        unusable[static_cast<std::size_t>(index)] = usable ? std::nullopt : std::optional<Unusable>(Unusable{value});
+      };
+      auto boolean = [&](bool& variable) {
+        const std::optional<bool> flag = value ? toBoolean(*value) : std::nullopt;
+        if (flag) variable = *flag;
+        judge(flag.has_value());
+      };
+      guard(program, kProcedure, [&] {
+        if (const NumericSetting* numeric = numericSetting(index)) {
+          const std::optional<std::int32_t> number = value ? toWholeNumber(*value) : std::nullopt;
+          const bool usable = number && *number >= 1;
+          if (usable) settings.*numeric->variable = *number;
+          judge(usable);
+          return;
+        }
+        switch (index) {
+          case parameter::kDefaultMvLogPath:
+            if (value && !value->empty()) {
+              settings.logPath = *value;
+            } else {
+              settings.logPath = defaultLogPath(program);
+              storeDefault(settings.logPath);
+            }
+            break;
+          case parameter::kDefaultOutputPath:
+            if (value && !value->empty()) {
+              settings.outputPath = *value;
+            } else {
+              settings.outputPath = defaultOutputPath(program);
+              storeDefault(settings.outputPath);
+            }
+            break;
+          case parameter::kTestCallMailboxId:
+            if (value) settings.testCallMailboxId = *value;
+            judge(value.has_value());
+            break;
+          case parameter::kAutoTest: boolean(settings.autoTest); break;
+          case parameter::kAdminRunning: boolean(settings.adminRunning); break;
+          case parameter::kServiceProcessing: boolean(settings.serviceProcessing); break;
+          default: break;
+        }
+      });
+    }
+  }
+  rows = db::Statement();
+  update = db::Statement();
+
+  for (const NumericSetting& numeric : kNumericSettings)
+    settleNumericSetting(program, numeric, unusable[static_cast<std::size_t>(numeric.index)], tableRead);
+  for (int index :
+       {parameter::kTestCallMailboxId, parameter::kAutoTest, parameter::kAdminRunning, parameter::kServiceProcessing}) {
+    const std::optional<Unusable>& found = unusable[static_cast<std::size_t>(index)];
+    if (!found) continue;
+    if (found->text)
+      reportOnce(program, index, *found->text, HandledError(error_number::kTypeMismatch, "Type mismatch"));
+    else
+      reportOnce(program, index, kNullMarker, HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null"));
+  }
+  // A key whose rows all loaded is reported again when it next goes bad.
+  if (tableRead)
+    for (std::size_t index = 1; index < unusable.size(); ++index)
+      if (!unusable[index]) program.reportedSettings[index].reset();
+}
+
+void storeApplicationParameter(Program& program, int index, std::string_view value) {
+  db::Statement rows = program.db.prepare("select rowid, property from applicationparameters");
+  std::vector<std::int64_t> matching;
+  while (rows.step())
+    if (determineApplicationParameter(rows.getText(1)) == index) matching.push_back(rows.getInt(0));
+  rows = db::Statement();
+  if (matching.empty()) return;
+  db::Transaction transaction(program.db);
+  db::Statement update = program.db.prepare("update applicationparameters set value = ?1 where rowid = ?2");
+  for (std::int64_t rowId : matching) update.bind(1, value).bind(2, rowId).run();
+  update = db::Statement();
+  transaction.commit();
+}
+
+void setApplicationParameter(Program& program, int index, std::string_view value) {
+  guard(program, "setApplicationParameter", [&] { storeApplicationParameter(program, index, value); });
+  getApplicationParameter(program);
+}
+
+bool folderExists(std::string_view path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  return fs::is_directory(fs::path(std::string(path)), ec);
+}
+
+bool validateLogPath(Program& program) {
+  bool valid = false;
+  guard(program, "validateLogPath()", [&] {
+    const std::string& logPath = program.settings.logPath;
+    if (folderExists(logPath)) {
+      bool found = false;
+      std::error_code ec;
+      for (const auto& entry : fs::directory_iterator(fs::path(logPath), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() >= 6 && strncasecmp(name.c_str(), "MVLOG.", 6) == 0 && !entry.is_directory(ec)) found = true;
+      }
+      if (found) {
+        valid = true;
+        return;
+      }
+      program.statusMessage =
+          logPath + " exists but does not contain valid log files.  Please configure a valid path for the log files.";
+    } else {
+      program.statusMessage = logPath + " does not exist.  Please configure a valid path for the log files.";
+    }
+    if (program.runningAsService)
+      writeLog(program, program.statusMessage, true);
+    else
+      program.host.messageBox(program.statusMessage, "Enter Valid Log Path", MessageButtons::Ok,
+                              MessageIcon::Exclamation);
+  });
+  return valid;
+}
+
+bool validateOutputPath(Program& program) {
+  bool valid = false;
+  guard(
+      program, "validateOutputPath()",
+      [&] {
+        if (folderExists(program.settings.outputPath)) {
+          valid = true;
+          return;
+        }
+        program.statusMessage =
+            program.settings.outputPath + " does not exist.  Please select a valid folder for output files.";
+        if (program.runningAsService)
+          myEventLog(program, event_id::kOutputFolderMissing, 3, "");
+        else
+          program.host.messageBox(program.statusMessage, "Configure Valid Output Folder", MessageButtons::Ok,
+                                  MessageIcon::Exclamation);
+      },
+      ErrorHandler::BoxAndCount);
+  return valid;
+}
+
+}  // namespace travik

@@ -1,0 +1,54 @@
+// The application parameters and the folder checks.
+//
+// All settings live as text rows of applicationparameters; they are loaded
+// into Program::settings at start, before each due timer tick and after each
+// change.  The folder checks guard every use of the trace and output folders.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "processing/runtime/program.h"
+
+namespace travik {
+
+// Indexes of the twelve keys.
+namespace parameter {
+constexpr int kDefaultMvLogPath = 1;
+constexpr int kDefaultOutputPath = 2;
+constexpr int kDataRetentionInHours = 3;
+constexpr int kProcessIntervalInSeconds = 4;
+constexpr int kWarningThreshold = 5;
+constexpr int kErrorThreshold = 6;
+constexpr int kErrorIntervalInHours = 7;
+constexpr int kTestCallIntervalInMinutes = 8;
+constexpr int kTestCallMailboxId = 9;
+constexpr int kAutoTest = 10;
+constexpr int kAdminRunning = 11;
+constexpr int kServiceProcessing = 12;
+}  // namespace parameter
+
+// Reloads all twelve settings.
+void getApplicationParameter(Program& program);
+// Stores value in every row of the key with that index, then reloads.
+void setApplicationParameter(Program& program, int index, std::string_view value);
+// The store alone: no reload, and a failure is thrown to the caller.
+void storeApplicationParameter(Program& program, int index, std::string_view value);
+// The index 1-12 of the key equal to name (ignoring case), or 0.
+int determineApplicationParameter(std::string_view name);
+// True when the trace folder exists and holds a file whose name begins "MVLOG.".
+bool validateLogPath(Program& program);
+// True when the output folder exists.
+bool validateOutputPath(Program& program);
+// True when path names an existing folder; every error reads as false.
+bool folderExists(std::string_view path);
+
+// Text to whole number as the settings read it: a number rounded half to even;
+// nothing when the text does not convert or leaves the 32-bit range.
+std::optional<std::int32_t> toWholeNumber(std::string_view text);
+// "True"/"False" in any case, or a number (0 false); nothing otherwise.
+std::optional<bool> toBoolean(std::string_view text);
+inline const char* booleanText(bool value) { return value ? "True" : "False"; }
+
+}  // namespace travik

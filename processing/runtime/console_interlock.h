@@ -1,0 +1,28 @@
+// One console per program folder, and the idle deadline of the console.
+#pragma once
+
+#include <filesystem>
+
+#include "platform/instance_lock.h"
+#include "processing/runtime/program.h"
+
+namespace travik {
+
+inline constexpr const char* kAdminRegistryKey = "Software\\TravikAdmin";
+inline constexpr const char* kAdminRunningValue = "TravikAdminIsRunning";
+
+// The lock file a running console holds.
+std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder);
+// True when a console already runs on this program folder.  Asking is taking:
+// when no console holds the lock, lock holds it from now on, so two consoles
+// started together cannot both go on.  A lock that cannot be used at all is a
+// handled error naming the reason, and the answer is false.
+bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock);
+// Writes the registry running flag (creating the key when needed).
+void setAdminIsRunningFlag(Program& program, bool flag);
+// The registry running flag; a missing key or value reads false.
+bool getAdminIsRunningFlag(Program& program);
+// Idle deadline = now + 30 minutes.
+void resetIdleDeadline(Program& program);
+
+}  // namespace travik

@@ -1,0 +1,116 @@
+// What the processing code needs of the program around it.
+//
+// Processing never touches a window or the system clock: it shows status text
+// and progress, changes the pointer, yields to pending events, pauses, asks the
+// operator and reads the time through this interface.  The console implements
+// it with its widgets, the service with a headless recorder, tests with a fake
+// whose sleep takes no time.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "processing/text/date_time.h"
+
+namespace travik {
+
+// Text colour of the status box.
+enum class StatusColour {
+  Progress,    // pure blue, for progress lines
+  WindowText,  // the system's window-text colour, for "Processing complete."
+};
+
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageIcon { None, Information, Exclamation, Question, Critical };
+enum class MessageResult { Ok, Cancel, Yes, No };
+
+// Mouse pointer values the processing code sets.
+constexpr int kPointerDefault = 0;
+constexpr int kPointerHourglass = 11;
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // The status box txtProgress: colour first, then text.
+  virtual void showStatus(std::string_view text, StatusColour colour) = 0;
+  // The progress bar; the processing code reads Max back to clamp values.
+  virtual void setProgressMin(double value) = 0;
+  virtual void setProgressMax(double value) = 0;
+  virtual void setProgressValue(double value) = 0;
+  virtual double progressMax() const = 0;
+  virtual void setMousePointer(int pointer) = 0;
+
+  // Lets pending events (timer ticks, window events) run once.
+  virtual void yield() = 0;
+  // A pause of the one thread; events are not processed during it.
+  virtual void sleep(int milliseconds) = 0;
+  // A modal message box; only the console shows them.
+  virtual MessageResult messageBox(std::string_view text, std::string_view title, MessageButtons buttons,
+                                   MessageIcon icon) = 0;
+  // Every "now" of the system: local civil time.
+  virtual DateTime now() = 0;
+  // The activity log's 60-second flush timer.
+  virtual void setLogFlushTimerEnabled(bool enabled) = 0;
+  // A place inside long work that neither yields nor pauses (a file read, a
+  // line's walk, a report, after a slow gateway call) where a pending stop
+  // request of the program is honoured: the work is abandoned by throwing
+  // StopRequested, its open transaction rolls back and its unfinished file is
+  // removed, and the program then ends in order.  Only the service has stop
+  // requests; elsewhere this does nothing.
+  virtual void honourStop() {}
+};
+
+// A host that passes every call on to another.  Wrappers derive from it and
+// take over only the calls they mean to change.
+class ForwardingHost : public Host {
+ public:
+  void showStatus(std::string_view text, StatusColour colour) override { target_->showStatus(text, colour); }
+  void setProgressMin(double value) override { target_->setProgressMin(value); }
+  void setProgressMax(double value) override { target_->setProgressMax(value); }
+  void setProgressValue(double value) override { target_->setProgressValue(value); }
+  double progressMax() const override { return target_->progressMax(); }
+  void setMousePointer(int pointer) override { target_->setMousePointer(pointer); }
+  void yield() override { target_->yield(); }
+  void sleep(int milliseconds) override { target_->sleep(milliseconds); }
+  MessageResult messageBox(std::string_view text, std::string_view title, MessageButtons buttons,
+                           MessageIcon icon) override {
+    return target_->messageBox(text, title, buttons, icon);
+  }
+  DateTime now() override { return target_->now(); }
+  void setLogFlushTimerEnabled(bool enabled) override { target_->setLogFlushTimerEnabled(enabled); }
+  void honourStop() override { target_->honourStop(); }
+
+ protected:
+  explicit ForwardingHost(Host& target) : target_(&target) {}
+  ForwardingHost(const ForwardingHost&) = delete;
+  ForwardingHost& operator=(const ForwardingHost&) = delete;
+
+  Host* target_;
+};
+
+// The host a Program talks to: the program's own, or for a stretch of work a
+// wrapper put in front of it (the call walk's, walk_host.h).
+class HostSlot final : public ForwardingHost {
+ public:
+  explicit HostSlot(Host& host) : ForwardingHost(host) {}
+
+  // The host in front.
+  Host& current() const { return *target_; }
+
+  // Puts a wrapper in front for the wrapper's own lifetime.
+  class Override {
+   public:
+    Override(HostSlot& slot, Host& wrapper) : slot_(slot), previous_(std::exchange(slot.target_, &wrapper)) {}
+    ~Override() { slot_.target_ = previous_; }
+    Override(const Override&) = delete;
+    Override& operator=(const Override&) = delete;
+
+   private:
+    HostSlot& slot_;
+    Host* previous_;
+  };
+};
+
+}  // namespace travik

@@ -1,0 +1,300 @@
+#include "processing/runtime/process_logs.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/instance_lock.h"
+#include "processing/calls/process_calls.h"
+#include "processing/ingest/file_times.h"
+#include "processing/ingest/stale_data.h"
+#include "processing/ingest/trace_log_parser.h"
+#include "processing/ingest/trace_read_positions.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/application_parameters.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/event_log.h"
+#include "processing/runtime/start_up.h"
+#include "processing/totals/process_summary.h"
+
+namespace travik {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProcedure = "processLogs";
+
+constexpr const char* kServiceBusy =
+    "The TRAVIK service is currently processing data.  Please try again in a few moments.";
+
+constexpr const char* kNoNewTraceFiles =
+    "All MVLOG.* files found are older than the specified data retention period, or have not been modified since "
+    "prior to the latest activity in the TRAVIK database.\r\n\r\n"
+    "Verify that the log directory you selected is the location of the most recent logs, or increase the number "
+    "of hours to retain data in TRAVIK.\r\n\r\n"
+    "If necessary, clear the TRAVIK database using the Options > Purge event data selection from the menu bar.";
+
+bool isTraceFileName(const std::string& name) {
+  return name.size() >= 6 && strncasecmp(name.c_str(), "MVLOG.", 6) == 0;
+}
+
+// Clears the running mark however the run ends.
+struct RunMark {
+  Program& program;
+  explicit RunMark(Program& p) : program(p) { program.processingLogs = true; }
+  ~RunMark() { program.processingLogs = false; }
+};
+
+}  // namespace
+
+// Left "True" by a lock, the flag would refuse the console's manual runs
+// until the next cycle; one more store, after the first has waited out the
+// busy timeout, rides out most contention.
+void clearServiceProcessing(Program& program) {
+  const auto store = [&] { storeApplicationParameter(program, parameter::kServiceProcessing, booleanText(false)); };
+  if (!guardWith(store, ignoreFailure)) guard(program, "setApplicationParameter", store);
+  getApplicationParameter(program);
+}
+
+void showStatusLine(Program& program, std::string_view text) {
+  program.statusMessage = text;
+  program.host.showStatus(program.statusMessage, StatusColour::Progress);
+  writeLog(program, program.statusMessage, true);
+}
+
+std::vector<TraceFile> selectTraceFiles(const fs::path& folder, const DateTime& after) {
+  std::vector<TraceFile> files;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    std::string name = entry.path().filename().string();
+    if (!isTraceFileName(name)) continue;
+    std::error_code error;
+    if (!entry.is_regular_file(error)) continue;
+    DateTime modified;
+    try {
+      modified = fileModificationTime(entry.path());
+    } catch (const fs::filesystem_error&) {
+      continue;  // removed since the folder was listed
+    }
+    if (modified > after) files.push_back({modified, std::move(name), entry.path()});
+  }
+  std::sort(files.begin(), files.end(), [](const TraceFile& a, const TraceFile& b) {
+    return a.modified != b.modified ? a.modified < b.modified : a.name < b.name;
+  });
+  return files;
+}
+
+namespace {
+
+std::vector<TraceFile> unreadTraceFiles(Program& program, std::vector<TraceFile> files) {
+  std::vector<TraceFile> unread;
+  for (TraceFile& file : files) {
+    file.lastLineComplete = file.modified < files.back().modified;
+    if (hasUnreadTraceLines(program, file.path, file.lastLineComplete)) unread.push_back(std::move(file));
+  }
+  return unread;
+}
+
+// Steps from the newest stored event to the last parsed file: finds the files
+// with lines not read yet and parses them.  The notice of a run without new
+// lines is left to the caller.
+TraceParseResult parseNewTraceFiles(Program& program) {
+  Host& host = program.host;
+  auto step = [&](auto&& action) { return guard(program, kProcedure, action); };
+  TraceParseResult result;
+
+  TraceLogRun run;
+  run.currentEvent.lngSequence = 1;
+  host.setMousePointer(kPointerHourglass);
+
+  const std::int32_t retentionHours = program.settings.dataRetentionHours;
+  // Without the newest stored event no file is parsed: the run could not
+  // tell which events are stored already.
+  step([&] {
+    ensureTraceReadPositions(program.db);
+    db::Statement newest = program.db.prepare(
+        "select Timestamp, Milliseconds from Events order by Timestamp desc, Milliseconds desc, Sequence desc "
+        "limit 1");
+    if (!newest.step()) {
+      run.lastEventTime = host.now().addHours(-retentionHours);
+      run.lastEventMilliseconds = 0;
+    } else {
+      const auto stamp = DateTime::parseStored(newest.getText(0));
+      if (!stamp)
+        throw HandledError(error_number::kTypeMismatch, "Type mismatch: stored event time " + newest.getText(0));
+      run.lastEventTime = *stamp;
+      run.lastEventMilliseconds = static_cast<std::int32_t>(newest.getInt(1));
+    }
+    result.newestKnown = true;
+  });
+
+  step([&] {
+    showStatusLine(program, "Deleting events more than " + std::to_string(retentionHours) + " hours old...");
+    db::Statement remove = program.db.prepare("delete from Events where Timestamp < ?1");
+    remove.bind(1, host.now().addHours(-retentionHours).toStored()).run();
+  });
+
+  step([&] { showStatusLine(program, "Locating new activity since last processing..."); });
+
+  // Files are read within the retention, each from its read position; the
+  // newest stored event bars none of them.
+  const fs::path folder = program.settings.logPath;
+  const DateTime now = host.now();
+  const DateTime cutoff = now.addHours(-retentionHours);
+  run.retentionCutoff = cutoff;
+  run.futureLimit = now.addHours(24);
+  std::vector<TraceFile> inRetention;
+  if (!result.newestKnown || !step([&] { inRetention = selectTraceFiles(folder, cutoff); })) return result;
+  step([&] {
+    std::vector<std::string> listed;
+    for (const TraceFile& file : inRetention) listed.push_back(traceReadPositionKey(file.path));
+    pruneTraceReadPositions(program.db, folder, listed, cutoff);
+  });
+  step([&] { result.filesSelected = unreadTraceFiles(program, std::move(inRetention)).size(); });
+  if (result.filesSelected == 0) return result;
+
+  step([&] {
+    host.setProgressMin(0);
+    host.setProgressMax(static_cast<double>(result.filesSelected));
+    host.setProgressValue(0);
+    host.yield();
+  });
+  // Listed again: files that changed since the count are parsed too.
+  std::vector<TraceFile> files;
+  step([&] { files = unreadTraceFiles(program, selectTraceFiles(folder, cutoff)); });
+  std::int32_t parsed = 0;
+  for (const TraceFile& file : files) {
+    step([&] {
+      showStatusLine(program, "Parsing " + file.name + "...");
+      host.yield();
+    });
+    LogFileResult outcome = LogFileResult::NotRead;
+    step([&] { outcome = ProcessLogFile(program, file.path, run, file.lastLineComplete); });
+    host.sleep(700);
+    ++parsed;
+    step([&] {
+      const double maximum = host.progressMax();
+      host.setProgressValue(maximum < parsed ? maximum : parsed);
+    });
+    // The database refused the file: later files wait for the next run rather
+    // than meet the same failure.
+    if (outcome == LogFileResult::NotStored) break;
+  }
+  step([&] { host.setProgressValue(0); });
+  result.filesRead = run.filesRead;
+  result.eventsStored = run.storedEvents;
+  return result;
+}
+
+}  // namespace
+
+std::vector<TraceFile> selectUnreadTraceFiles(Program& program, const fs::path& folder, const DateTime& after) {
+  return unreadTraceFiles(program, selectTraceFiles(folder, after));
+}
+
+void processLogs(Program& program) {
+  // A yield inside a run can deliver the command or the timer tick that starts
+  // another; running it nested would parse the same files twice.
+  if (program.processingLogs) return;
+  RunMark mark(program);
+  Host& host = program.host;
+  auto ignoring = [&](auto&& step) { guard(program, kProcedure, step, ErrorHandler::Silent); };
+  auto step = [&](auto&& action) { return guard(program, kProcedure, action); };
+
+  // One run per database at a time, whichever programs start them: two runs
+  // would each store every new event.  The lock is held to the end of this
+  // run, and goes with the process if it dies.
+  platform::InstanceLock runLock(platform::processingLockFile(program.databasePath()));
+  const platform::LockResult taken = runLock.tryAcquire();
+  if (taken == platform::LockResult::HeldElsewhere && !program.runningAsService) {
+    host.messageBox(kServiceBusy, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+    return;
+  }
+  if (taken != platform::LockResult::Taken) {
+    step([&] {
+      if (taken == platform::LockResult::HeldElsewhere)
+        throw HandledError(error_number::kPermissionDenied, "Another processing run is using " +
+                                                                program.databasePath().string() +
+                                                                "; this processing cycle is skipped");
+      throw HandledError(error_number::kPathFileAccess, runLock.failure() + "; no processing run is started");
+    });
+    return;
+  }
+
+  // Start: failures here are ignored.
+  if (program.runningAsService) {
+    ignoring([&] { setApplicationParameter(program, parameter::kServiceProcessing, "True"); });
+  } else {
+    ignoring([&] { getApplicationParameter(program); });
+    if (program.settings.serviceProcessing) {
+      host.messageBox(kServiceBusy, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+      return;
+    }
+  }
+  ignoring([&] { closeRecordsets(program); });
+  ignoring([&] { fs::current_path(program.programFolder); });
+
+  step([&] {
+    showStatusLine(program, "Connecting to database...");
+    host.yield();
+  });
+  step([&] {
+    showStatusLine(program, "Clearing database files...");
+    host.yield();
+  });
+  // Calls removed for their age change the totals even when nothing is rebuilt.
+  std::int64_t obsoleteCalls = 0;
+  step([&] { obsoleteCalls = ClearDatabases(program); });
+
+  host.sleep(500);
+  step([&] { program.db.close(); });
+  host.sleep(1000);
+  step([&] { program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs); });
+  host.sleep(1000);
+
+  const TraceParseResult parsed = parseNewTraceFiles(program);
+
+  if (!parsed.newestKnown) {
+    // The failure to read the newest stored event is reported; the notice
+    // would blame the trace folder for it.
+  } else if (parsed.filesSelected == 0) {
+    program.statusMessage = kNoNewTraceFiles;
+    step([&] {
+      if (program.runningAsService)
+        myEventLog(program, event_id::kNoNewTraceFiles, 2, "");
+      else
+        host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+    });
+    step([&] { writeLog(program, program.statusMessage, true, LineBreaks::Kept); });
+    // A run cut short after its parse left events whose calls are not built
+    // yet.  Where nothing is rebuilt and no call went for its age, the tables
+    // and the reports stay as they are, but for what a run cut short after
+    // its walk left due of them.
+    bool rebuilt = false;
+    step([&] { rebuilt = callsToRebuild(program) && processCalls(program); });
+    if (rebuilt || obsoleteCalls > 0)
+      step([&] { processSummaryData(program); });
+    else
+      step([&] { processDueSummaryData(program); });
+  } else {
+    bool rebuilt = false;
+    step([&] { rebuilt = processCalls(program); });
+    // Files that held only events stored before change nothing, like no file at all.
+    if (rebuilt || obsoleteCalls > 0 || parsed.eventsStored > 0)
+      step([&] { processSummaryData(program); });
+    else
+      step([&] { processDueSummaryData(program); });
+  }
+
+  if (program.runningAsService) step([&] { clearServiceProcessing(program); });
+  host.setMousePointer(kPointerDefault);
+  step([&] {
+    program.statusMessage = "Processing complete.";
+    host.showStatus(program.statusMessage, StatusColour::WindowText);
+    writeLog(program, program.statusMessage, true);
+    host.yield();
+  });
+}
+
+}  // namespace travik

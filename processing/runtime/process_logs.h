@@ -1,0 +1,59 @@
+// One processing run: stale data out, new trace files in, calls rebuilt,
+// totals and reports after.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "processing/runtime/program.h"
+#include "processing/text/date_time.h"
+
+namespace travik {
+
+// Runs the whole pipeline once.  The service marks the run in
+// SERVICEPROCESSING; the console refuses to run while that is set.  A call
+// made while a run is under way (through a yield) returns at once.
+void processLogs(Program& program);
+
+// The end of a service run: SERVICEPROCESSING back to "False", tried a second
+// time when the first store fails (a lock held past the busy timeout), the
+// second failure reported; then the settings are reloaded.
+void clearServiceProcessing(Program& program);
+
+// A progress line: kept in statusMessage, shown in blue and written to the
+// activity log with a time.
+void showStatusLine(Program& program, std::string_view text);
+
+// A trace file chosen for parsing.
+struct TraceFile {
+  DateTime modified;  // local time, whole seconds
+  std::string name;
+  std::filesystem::path path;
+  // A later-modified trace file exists: the gateway has moved on, so a last
+  // line without its line end is as complete as it will get.
+  bool lastLineComplete = false;
+};
+
+// The files directly in folder whose names begin "MVLOG." (any case) and
+// that were modified strictly later than after, oldest first, then by name:
+// parsed in that order, a run cut short never leaves an older file behind a
+// newer stored event.  Throws when the folder cannot be listed.
+std::vector<TraceFile> selectTraceFiles(const std::filesystem::path& folder, const DateTime& after);
+
+// Of the trace files that selectTraceFiles gives, those that hold lines not
+// read yet (see hasUnreadTraceLines), in the same order.
+std::vector<TraceFile> selectUnreadTraceFiles(Program& program, const std::filesystem::path& folder,
+                                              const DateTime& after);
+
+// What the parsing part of a run found; the steps after it decide from it.
+struct TraceParseResult {
+  bool newestKnown = false;       // the newest stored event was read; without it nothing is parsed
+  std::size_t filesSelected = 0;  // trace files with unread lines when the run looked
+  std::int32_t filesRead = 0;     // files of which the run read complete lines
+  std::int64_t eventsStored = 0;  // events the run stored
+};
+
+}  // namespace travik

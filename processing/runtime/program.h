@@ -1,0 +1,136 @@
+// The program-wide state of one running program (console or service).
+//
+// What the original kept in module-level variables lives in one Program object,
+// passed by reference to every procedure; there are no mutable globals.  The
+// program folder is a value here: only each program's main() reads
+// /proc/self/exe, so tests run against temporary program folders.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/db.h"
+#include "platform/event_log.h"
+#include "platform/key_store.h"
+#include "processing/runtime/host.h"
+#include "processing/text/date_time.h"
+
+namespace travik {
+
+inline constexpr int kGatewayQueryTimeoutSeconds = 30;
+
+// The twelve application parameters, loaded from applicationparameters.
+struct Settings {
+  std::string logPath;                       // 1 DEFAULTMVLOGPATH
+  std::string outputPath;                    // 2 DEFAULTOUTPUTPATH
+  std::int32_t dataRetentionHours = 0;       // 3
+  std::int32_t processIntervalSeconds = 0;   // 4
+  std::int32_t warningThreshold = 0;         // 5
+  std::int32_t errorThreshold = 0;           // 6
+  std::int32_t errorIntervalHours = 0;       // 7
+  std::int32_t testCallIntervalMinutes = 0;  // 8
+  std::string testCallMailboxId;             // 9 TESTCALLMAILBOXID
+  bool autoTest = false;                     // 10 AUTOTEST
+  bool adminRunning = false;                 // 11 ADMINRUNNING
+  bool serviceProcessing = false;            // 12 SERVICEPROCESSING
+};
+
+// The open activity log of this program.
+struct ActivityLogState {
+  std::ofstream file;    // activityLogFileNumber
+  std::string fileName;  // activityLogFileName
+  DateTime fileDate;     // activityLogDate
+  // openActivityLog has run once: lines before it are held, not lost.
+  bool started = false;
+  // Between openActivityLog and closeActivityLog, even when the file could not be opened.
+  bool wanted = false;
+  // A file that could not be begun is tried again, at most once per minute.
+  std::optional<DateTime> resumeNotBefore;
+  bool resuming = false;
+  // Time-stamped lines written before the first file was opened.
+  std::vector<std::string> heldLines;
+};
+
+class Program {
+ public:
+  Program(std::filesystem::path programFolder, std::string programFileName, bool runningAsService, Host& host,
+          platform::EventLogSink& eventSink)
+      : programFolder(std::move(programFolder)),
+        programFileName(std::move(programFileName)),
+        runningAsService(runningAsService),
+        host(host),
+        eventSink(eventSink),
+        registry(this->programFolder / "registry") {}
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // The folder of the running executable; holds vrndata.mdb and the tools.
+  const std::filesystem::path programFolder;
+  // The program's file name without extension ("TRAVIKadmin", "TRAVIKservice").
+  const std::string programFileName;
+  const bool runningAsService;
+  // True when the console runs on a server without the gateway and the operator went on.
+  bool gatewayNotInstalled = false;
+  std::int32_t handledErrorCount = 0;
+  std::string statusMessage;
+  Settings settings;
+  // Per key index (1-12), the text of the setting last reported as unusable:
+  // a bad row is reported when it is first met, not again at every reload.
+  std::array<std::optional<std::string>, 13> reportedSettings;
+
+  // Mutable as the reference it stands for was: a const Program still talks to its host.
+  mutable HostSlot host;
+  platform::EventLogSink& eventSink;
+  platform::KeyStore registry;
+
+  // dbConnection; auxConnection is the same handle (two SQLite handles in one
+  // process would lock each other out).
+  db::Connection db;
+  // Busy timeout of the program database, in milliseconds.
+  int databaseBusyTimeoutMs = 10000;
+  // The gateway's ODBC data source name.
+  std::string gatewayDataSource = "mervale";
+  // The longest wait of one gateway statement (or connection) for a gateway
+  // database that another program holds locked; then it is a handled error.
+  int gatewayQueryTimeoutSeconds = kGatewayQueryTimeoutSeconds;
+  // The gateway's default trace folder.
+  std::filesystem::path defaultTraceFolder = "/opt/varnel/mervale/log";
+
+  // The highest gateway line number the parser met in this run; bounds the line walk.
+  int highestLineNumber = 0;
+  // A processing run is under way; a second one entered through a yield is refused.
+  bool processingLogs = false;
+  // Trace files that could not be read: each is reported once, until it is read.
+  std::set<std::string> unreadableTraceFiles;
+  // Opens a trace file (path, open flags), as open(2) does; when empty, open(2)
+  // itself.  Tests make an open fail with it where file modes cannot (as root).
+  std::function<int(const std::filesystem::path&, int)> openTraceFile;
+
+  ActivityLogState activityLog;
+  std::string eventSource;    // "TRAVIK Admin" or "TRAVIK Service"
+  DateTime idleDeadline;      // console auto-shutdown
+  bool shuttingDown = false;  // shutDownApplication runs once
+  // Set by the handled error that passes the limit, before it writes its last
+  // line: should that write fail too, its handled error is counted but must
+  // not begin the limit's report (and that write) again.
+  bool endingAtErrorLimit = false;
+
+  // The last step of the orderly exit; never returns.  Tests replace it with
+  // one that throws ProgramEnded.
+  std::function<void(int)> exitProcess = [](int code) { std::exit(code); };
+
+  // Called by shutDownApplication before the database closes, so modules
+  // with cached statements (call reconstruction, reports) can drop them.
+  std::function<void()> closeSharedRecordsets;
+
+  std::filesystem::path databasePath() const { return programFolder / "vrndata.mdb"; }
+};
+
+}  // namespace travik

@@ -1,0 +1,27 @@
+// Start-up, the orderly exit and the count of handled errors.
+//
+// Both programs start the processing code through main() once, after setting
+// runningAsService, gatewayNotInstalled and handledErrorCount; every exit path
+// of both programs ends in shutDownApplication(), which runs once.
+#pragma once
+
+#include "processing/runtime/program.h"
+
+namespace travik {
+
+// The program's default message-box title.
+inline constexpr const char* kApplicationTitle = "TRAVIK";
+inline constexpr int kMaximumHandledErrors = 50;
+
+// The common start of both programs.
+void main(Program& program);
+// Flushes, resets the interlock flags, closes everything and ends the program.
+[[noreturn]] void shutDownApplication(Program& program);
+// Adds one handled error; the 51st ends the program.
+void countHandledError(Program& program);
+// Drops the statements the call reconstruction keeps open across a run.
+void closeRecordsets(Program& program);
+// Clears a read-only mode on the database file, keeping the other bits.
+void makeWritable(const std::filesystem::path& file);
+
+}  // namespace travik

@@ -1,0 +1,72 @@
+#include "processing/totals/process_summary.h"
+
+#include <string_view>
+
+#include "processing/reports/automatic_reports.h"
+#include "processing/runtime/activity_log.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/totals/summary_due.h"
+#include "processing/totals/summary_totals.h"
+#include "processing/totals/threshold_warnings.h"
+
+namespace travik {
+
+namespace {
+
+constexpr const char* kProcessSummaryData = "processSummaryData()";
+
+// A status of the run: kept, shown in blue and logged with the time.
+void showProgressStatus(Program& program, std::string_view text) {
+  program.statusMessage = text;
+  program.host.showStatus(program.statusMessage, StatusColour::Progress);
+  writeLog(program, program.statusMessage, true);
+}
+
+// The warnings and reports from the totals `replaced` names (those this run
+// computed; all of them when the totals were committed by a run cut short).
+void writeSummaryReports(Program& program, SummaryReports replaced) {
+  auto step = [&](auto&& work) { guard(program, kProcessSummaryData, work); };
+  // Warnings come from this run's node totals: the previous ones were warned of already.
+  if (!program.gatewayNotInstalled && replaced.nodes) step([&] { logThresholdWarnings(program); });
+  step([&] { showProgressStatus(program, "Generating reports..."); });
+  // Totals that could not be computed leave the previous report of their kind in place.
+  step([&] { deleteOldReports(program, replaced); });
+  step([&] { generateAutoReports(program, replaced); });
+  // From totals computed in full the reports are owed no more (one that
+  // failed has been reported).  Totals that failed are due still.
+  if (replaced.lines && replaced.nodes) step([&] { clearReportsDue(program.db); });
+}
+
+}  // namespace
+
+void getLinesUsed(Program& program) {
+  guard(program, "getLinesUsed()", [&] { replaceLineSummaryRows(program.db); });
+}
+
+void getOctelNodes(Program& program) {
+  guard(program, "getOctelNodes()", [&] { replaceOctelSummaryRows(program.db); });
+}
+
+void processSummaryData(Program& program) {
+  auto step = [&](auto&& work) { guard(program, kProcessSummaryData, work); };
+  // The summary rows are made with their totals, in the same transaction
+  // (calculateTotalsFor...): rows without totals are never left for the
+  // reports or for the next run to add onto.
+  SummaryReports replaced;
+  step([&] { showProgressStatus(program, "Calculating per line totals..."); });
+  step([&] { replaced.lines = calculateTotalsForLines(program); });
+  step([&] { showProgressStatus(program, "Calculating per node totals..."); });
+  step([&] { replaced.nodes = calculateTotalsForOctels(program, replaced.lines); });
+  writeSummaryReports(program, replaced);
+}
+
+void processDueSummaryData(Program& program) {
+  SummaryDue due = SummaryDue::Nothing;
+  guard(program, kProcessSummaryData, [&] { due = summaryDue(program.db); });
+  if (due == SummaryDue::Totals)
+    processSummaryData(program);
+  else if (due == SummaryDue::Reports)
+    writeSummaryReports(program, SummaryReports{});
+}
+
+}  // namespace travik
