@@ -93,6 +93,7 @@ void openActivityLog(Program& program, const std::string& fileName) {
   constexpr const char* kProcedure = "openActivityLog";
   program.activityLog.started = true;
   program.activityLog.wanted = true;
+  program.activityLog.begunOnDay = program.host.now().dayNumber();
   if (!validateOutputPath(program)) return;
   guard(
       program, kProcedure,
@@ -168,7 +169,7 @@ void writeLog(Program& program, std::string_view message, bool withTime, LineBre
       ErrorHandler::CountOnly);
   const DateTime now = program.host.now();
   // A line of a new day begins a new file.
-  if (program.activityLog.fileDate.dayNumber() < now.dayNumber()) {
+  if (program.activityLog.fileDate.dayNumber() < now.dayNumber() && log.begunOnDay != now.dayNumber()) {
     closeActivityLog(program);
     openActivityLog(program, GenerateNewLogFileName(program));
   }

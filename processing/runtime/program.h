@@ -47,6 +47,10 @@ struct ActivityLogState {
   std::ofstream file;    // activityLogFileNumber
   std::string fileName;  // activityLogFileName
   DateTime fileDate;     // activityLogDate
+  // The day (by the program's clock) the current file was begun.  A file's
+  // modification time comes from the file system's clock, which may lag ours
+  // (a share): a file begun today is not begun again for its stamp.
+  std::optional<std::int64_t> begunOnDay;
   // openActivityLog has run once: lines before it are held, not lost.
   bool started = false;
   // Between openActivityLog and closeActivityLog, even when the file could not be opened.

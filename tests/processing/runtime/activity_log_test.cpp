@@ -68,6 +68,32 @@ TEST(ActivityLog, ALineOfANewDayGoesIntoANewFile) {
   EXPECT_NE(second.find("3/2/2026 12:00:30 AM: after midnight"), std::string::npos);
 }
 
+// The file system's clock may lag the program's (an output folder on a share):
+// a file begun today has a stamp of yesterday, and must not be begun again.
+TEST(ActivityLog, AFileStampedBeforeTheDayItWasBegunIsKeptForTheDay) {
+  test::TestProgram t(true);
+  t.host.clock = DateTime(2026, 3, 2, 9, 0, 0);
+  t.openLog();
+  const std::string first = t->activityLog.fileName;
+  setFileModificationTime(first, DateTime(2026, 3, 1, 9, 0, 0));
+  writeLog(*t, "a stamp from the day before", true);
+  setFileModificationTime(first, DateTime(2026, 3, 1, 9, 0, 0));
+  t.host.clock = DateTime(2026, 3, 2, 9, 0, 5);
+  writeLog(*t, "still today", true);
+  flushActivityLog(*t);
+  EXPECT_EQ(t->activityLog.fileName, first);
+  EXPECT_EQ(logFiles(t).size(), 1u);
+  const std::string text = test::readFile(first);
+  EXPECT_NE(text.find("3/2/2026 9:00:00 AM: a stamp from the day before"), std::string::npos);
+  EXPECT_NE(text.find("3/2/2026 9:00:05 AM: still today"), std::string::npos);
+  // The next day still begins a new file.
+  setFileModificationTime(first, DateTime(2026, 3, 2, 9, 0, 5));
+  t.host.clock = DateTime(2026, 3, 3, 0, 0, 1);
+  writeLog(*t, "the next day", true);
+  EXPECT_NE(t->activityLog.fileName, first);
+  EXPECT_EQ(logFiles(t).size(), 2u);
+}
+
 TEST(ActivityLog, PruningDeletesEveryFileOlderThanTenDayBoundaries) {
   test::TestProgram t(true);
   t.host.clock = DateTime(2026, 3, 20, 8, 0, 0);
