@@ -14,6 +14,7 @@
 #include "processing/calls/walk_host.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
+#include "processing/runtime/process_logs.h"
 
 namespace travik {
 
@@ -221,9 +222,7 @@ bool processCallsForLine(CallModule& module, int line, int lastLine) {
   if (!guardCall(module, kProcedure, [&] { newEvents = lineHasNewEvents(module, line, marks); })) return false;
   if (!newEvents) return false;
 
-  program.statusMessage = "Processing calls for line " + std::to_string(line) + "...";
-  host.showStatus(program.statusMessage, StatusColour::Progress);
-  writeLog(program, program.statusMessage, true);
+  showStatusLine(program, "Processing calls for line " + std::to_string(line) + "...");
   host.yield();
   if (lastLine < 1) lastLine = program.highestLineNumber;
   host.setProgressValue(host.progressMax() < lastLine ? host.progressMax() : line);

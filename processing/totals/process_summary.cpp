@@ -1,10 +1,9 @@
 #include "processing/totals/process_summary.h"
 
-#include <string_view>
-
 #include "processing/reports/automatic_reports.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
+#include "processing/runtime/process_logs.h"
 #include "processing/totals/summary_due.h"
 #include "processing/totals/summary_totals.h"
 #include "processing/totals/threshold_warnings.h"
@@ -15,20 +14,13 @@ namespace {
 
 constexpr const char* kProcessSummaryData = "processSummaryData()";
 
-// A status of the run: kept, shown in blue and logged with the time.
-void showProgressStatus(Program& program, std::string_view text) {
-  program.statusMessage = text;
-  program.host.showStatus(program.statusMessage, StatusColour::Progress);
-  writeLog(program, program.statusMessage, true);
-}
-
 // The warnings and reports from the totals `replaced` names (those this run
 // computed; all of them when the totals were committed by a run cut short).
 void writeSummaryReports(Program& program, SummaryReports replaced) {
   auto step = [&](auto&& work) { guard(program, kProcessSummaryData, work); };
   // Warnings come from this run's node totals: the previous ones were warned of already.
   if (!program.gatewayNotInstalled && replaced.nodes) step([&] { logThresholdWarnings(program); });
-  step([&] { showProgressStatus(program, "Generating reports..."); });
+  step([&] { showStatusLine(program, "Generating reports..."); });
   // Totals that could not be computed leave the previous report of their kind in place.
   step([&] { deleteOldReports(program, replaced); });
   step([&] { generateAutoReports(program, replaced); });
@@ -53,9 +45,9 @@ void processSummaryData(Program& program) {
   // (calculateTotalsFor...): rows without totals are never left for the
   // reports or for the next run to add onto.
   SummaryReports replaced;
-  step([&] { showProgressStatus(program, "Calculating per line totals..."); });
+  step([&] { showStatusLine(program, "Calculating per line totals..."); });
   step([&] { replaced.lines = calculateTotalsForLines(program); });
-  step([&] { showProgressStatus(program, "Calculating per node totals..."); });
+  step([&] { showStatusLine(program, "Calculating per node totals..."); });
   step([&] { replaced.nodes = calculateTotalsForOctels(program, replaced.lines); });
   writeSummaryReports(program, replaced);
 }
