@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -99,6 +100,16 @@ QSize keepMinimumClientSize(QWidget& window, int minimumWidthTwips, int minimumH
   const QSize wanted = window.size().expandedTo(minimum);
   if (wanted != window.size()) window.resize(wanted);
   return {scale.twipsX(wanted.width()), scale.twipsY(wanted.height())};
+}
+
+int titleBarWidth(const QWidget& window) {
+  QFont bold = window.font();
+  bold.setBold(true);
+  const QFontMetrics metrics(bold);
+  // A title-bar button is about as wide as the bar is high: the caption's
+  // line and a margin above and below it.
+  const int button = metrics.height() + 10;
+  return metrics.horizontalAdvance(window.windowTitle()) + 4 * button;
 }
 
 }  // namespace travik
