@@ -17,8 +17,11 @@ constexpr const char* kLockFolder = "TRAVIK_LOCK_DIR";
 constexpr const char* kOwner = "TRAVIK_TEST_LOCK_DIR_OWNER";
 
 std::string madeFolder;
+pid_t maker = 0;
 
 void removeFolder() {
+  // A forked child that exits runs this too; the folder is still its parent's.
+  if (::getpid() != maker) return;
   std::error_code ignored;
   std::filesystem::remove_all(madeFolder, ignored);
 }
@@ -32,6 +35,7 @@ const bool kOwnLockFolder = [] {
   std::string pattern = (base / "travik-test-locks-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) std::abort();
   madeFolder = pattern;
+  maker = ::getpid();
   ::setenv(kLockFolder, madeFolder.c_str(), 1);
   ::setenv(kOwner, std::to_string(::getpid()).c_str(), 1);
   std::atexit(removeFolder);
