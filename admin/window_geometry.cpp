@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
@@ -103,13 +104,20 @@ QSize keepMinimumClientSize(QWidget& window, int minimumWidthTwips, int minimumH
 }
 
 int titleBarWidth(const QWidget& window) {
-  QFont bold = window.font();
-  bold.setBold(true);
-  const QFontMetrics metrics(bold);
+  // The window manager draws the caption in a face of its own, most often the
+  // desktop's plain sans or its title font, in bold: the widest of those.
+  int caption = 0;
+  int line = 0;
+  for (QFont font : {window.font(), QFontDatabase::systemFont(QFontDatabase::TitleFont),
+                     QFont(QStringLiteral("Sans"), window.font().pointSize())}) {
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    caption = std::max(caption, metrics.horizontalAdvance(window.windowTitle()));
+    line = std::max(line, metrics.height());
+  }
   // A title-bar button is about as wide as the bar is high: the caption's
   // line and a margin above and below it.
-  const int button = metrics.height() + 10;
-  return metrics.horizontalAdvance(window.windowTitle()) + 4 * button;
+  return caption + 4 * (line + 10);
 }
 
 }  // namespace travik
