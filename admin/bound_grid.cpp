@@ -11,6 +11,7 @@
 #include <QTableView>
 
 #include "admin/grid_records.h"
+#include "admin/painted_work.h"
 #include "admin/query_model.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/error_handling.h"
@@ -195,7 +196,10 @@ void saveGrid(Program& program, const QTableView& view, const GridFile& grid, st
         const auto* model = qobject_cast<const QueryModel*>(view.model());
         QueryModel empty;
         const std::filesystem::path file = gridFileName(program, grid.prefix, program.host.now());
-        writeGridFile(model ? *model : empty, file);
+        {
+          PaintedWork painted(program.db);
+          writeGridFile(model ? *model : empty, file);
+        }
         program.host.messageBox(std::string(grid.message) + file.string() + ".", kApplicationTitle, MessageButtons::Ok,
                                 MessageIcon::None);
       },

@@ -7,8 +7,12 @@
 #include <QProgressBar>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ctime>
+
+#include "platform/windowing.h"
 
 namespace travik {
 
@@ -84,7 +88,17 @@ void ConsoleHost::sleep(int milliseconds) {
     sleepHook(milliseconds);
     return;
   }
-  if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+  // The windows stay painted through a pause; nothing else runs in it.
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(milliseconds);
+  for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+    if (now >= nextPaint_) {
+      platform::paintPending();
+      nextPaint_ = Clock::now() + kPaintDuringPauseEvery;
+    }
+    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(std::min(end, nextPaint_) - Clock::now());
+    if (rest.count() > 0) QThread::msleep(static_cast<unsigned long>(rest.count()));
+  }
 }
 
 MessageResult ConsoleHost::messageBox(std::string_view text, std::string_view title, MessageButtons buttons,

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QPointer>
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -81,6 +82,9 @@ class ConsoleHost : public Host {
   StatusColour statusColour_ = StatusColour::WindowText;
   double progressMin_ = 0, progressMax_ = 100, progressValue_ = 0;
   int mousePointer_ = kPointerDefault;
+  // A pause repaints the windows at most this often; short pauses mostly not at all.
+  static constexpr std::chrono::milliseconds kPaintDuringPauseEvery{100};
+  std::chrono::steady_clock::time_point nextPaint_;
 };
 
 // Shows a real modal QMessageBox and returns the button pressed.

@@ -51,9 +51,13 @@ bool FrmAdminStartup::formLoad() {
   // A registry that cannot be written is reported, not fatal: the console
   // runs, and only the warning of the next start is lost.
   guard(program, "Form_Load() of Form frmAdminStartup", [&] { setAdminIsRunningFlag(program, true); });
-  console_.frmServiceMonitorTimer().tmrServiceTimer->start();
+  FrmServiceMonitorTimer& monitor = console_.frmServiceMonitorTimer();
+  monitor.tmrServiceTimer->start();
   FrmMain& frmMain = console_.frmMain();
   frmMain.formLoad();
+  // The service controls follow the service from the window's first paint,
+  // not from the monitor's first tick two seconds later.
+  monitor.tmrServiceTimer_Timer();
   frmMain.show();
   return true;
 }

@@ -12,6 +12,7 @@
 
 #include "admin/console.h"
 #include "admin/controls.h"
+#include "admin/window_geometry.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/console_interlock.h"
 #include "processing/runtime/start_up.h"
@@ -52,6 +53,8 @@ FrmAutoShutdown::FrmAutoShutdown(Console& console)
                                                           prgAutoShutdown, lblAutoShutdown3})
     layout->addWidget(control);
   layout->addWidget(cmdResume, 0, Qt::AlignHCenter);
+  // As narrow as its texts, the window would have its caption cut short.
+  setMinimumWidth(titleBarWidth(*this));
 
   tmrCheckForIdleTimeout = makeTimer(this, "tmrCheckForIdleTimeout", kIdleCheckIntervalMs);
   tmrSecondsUntilShutdown = makeTimer(this, "tmrSecondsUntilShutdown", kCountdownIntervalMs);

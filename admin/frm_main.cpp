@@ -18,6 +18,7 @@
 
 #include "admin/console.h"
 #include "admin/controls.h"
+#include "admin/date_picker.h"
 #include "admin/frm_about.h"
 #include "admin/frm_event_viewer.h"
 #include "admin/frm_help.h"
@@ -35,7 +36,7 @@ namespace travik {
 namespace {
 
 QDateTimeEdit* datePicker(QWidget* parent, const char* name) {
-  auto* picker = named(new QDateTimeEdit(parent), name);
+  auto* picker = named(new DatePicker(parent), name);
   // Month/day/full year, 12-hour time with AM/PM.
   picker->setDisplayFormat(QStringLiteral("MM/dd/yyyy hh:mm:ss AP"));
   picker->setCalendarPopup(true);

@@ -12,6 +12,7 @@
 #include "admin/control_enabling.h"
 #include "admin/frm_auto_shutdown.h"
 #include "admin/frm_main.h"
+#include "admin/painted_work.h"
 #include "processing/reports/call_reports.h"
 #include "processing/reports/event_export.h"
 #include "processing/reports/reports.h"
@@ -45,7 +46,10 @@ void FrmMain::cmdLoad_Click() {
   trap(kProcedure, kHandler, [&] { setControlsManualProcessRunning(console_); });
   // An idle shutdown in the middle of a run would end the program half-way.
   trap(kProcedure, kHandler, [&] { console_.frmAutoShutdown().pauseForManualRun(); });
-  trap(kProcedure, kHandler, [&] { processLogs(p); });
+  trap(kProcedure, kHandler, [&] {
+    PaintedWork painted(p.db);
+    processLogs(p);
+  });
   trap(kProcedure, kHandler, [&] { setControlsManualProcessStopped(console_); });
   trap(kProcedure, kHandler, [&] { showVrndataAll(); });
   trap(kProcedure, kHandler, [&] { console_.frmAutoShutdown().resumeAfterManualRun(); });
@@ -65,15 +69,18 @@ void FrmMain::cmdDumpCsv_Click() {
     writeLog(p, "CSV data file generation requested.", true);
     p.host.setMousePointer(kPointerHourglass);
   });
-  // Each writer reports its own failure; the others still run.
-  trap(kProcedure, kHandler, [&] { reportAllCallsErrors(p); });
-  trap(kProcedure, kHandler, [&] { reportTasks(p, kTasksSelection); });
-  trap(kProcedure, kHandler, [&] { reportRecipients(p, kRecipientsSelection); });
-  trap(kProcedure, kHandler, [&] { reportEvents(p, kEventsSelection); });
-  trap(kProcedure, kHandler, [&] { reportLineSummary(p, kLineSummarySelection); });
-  trap(kProcedure, kHandler, [&] { reportOctelSummary(p, kOctelSummarySelection); });
-  trap(kProcedure, kHandler, [&] { reportRejectedRecipients(p, kRejectedRecipientsSelection); });
-  trap(kProcedure, kHandler, [&] { reportMVEvents(p, kExportSelection); });
+  {
+    PaintedWork painted(p.db);
+    // Each writer reports its own failure; the others still run.
+    trap(kProcedure, kHandler, [&] { reportAllCallsErrors(p); });
+    trap(kProcedure, kHandler, [&] { reportTasks(p, kTasksSelection); });
+    trap(kProcedure, kHandler, [&] { reportRecipients(p, kRecipientsSelection); });
+    trap(kProcedure, kHandler, [&] { reportEvents(p, kEventsSelection); });
+    trap(kProcedure, kHandler, [&] { reportLineSummary(p, kLineSummarySelection); });
+    trap(kProcedure, kHandler, [&] { reportOctelSummary(p, kOctelSummarySelection); });
+    trap(kProcedure, kHandler, [&] { reportRejectedRecipients(p, kRejectedRecipientsSelection); });
+    trap(kProcedure, kHandler, [&] { reportMVEvents(p, kExportSelection); });
+  }
   trap(kProcedure, kHandler, [&] {
     p.host.setMousePointer(kPointerDefault);
     p.host.messageBox("CSV file creation complete.", kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
@@ -95,6 +102,7 @@ void FrmMain::mnuOptionsPurgeEventData_Click() {
     bool exported = false;
     trap(kProcedure, kHandler, [&] {
       host.setMousePointer(kPointerHourglass);
+      PaintedWork painted(p.db);
       exported = reportMVEvents(p, kExportSelection);
     });
     host.setMousePointer(kPointerDefault);
@@ -117,7 +125,10 @@ void FrmMain::mnuOptionsPurgeEventData_Click() {
     console_.hideDetailWindows();
     frmSelection->setVisible(false);
   });
-  const bool purged = trap(kProcedure, kHandler, [&] { purgeCallActivity(p.db); });
+  const bool purged = trap(kProcedure, kHandler, [&] {
+    PaintedWork painted(p.db);
+    purgeCallActivity(p.db);
+  });
   host.setMousePointer(kPointerDefault);
   // A failed purge has shown its error; it deleted nothing and claims nothing.
   if (purged)

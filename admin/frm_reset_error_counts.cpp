@@ -97,7 +97,12 @@ void FrmResetErrorCounts::resetCountForNode() {
   const bool reset = guard(
       p, "resetCountForNode() of Form frmResetErrorCounts", [&] { resetErrorCountForNode(p.db, serialNumber); },
       ErrorHandler::BoxAndCount);
-  if (reset) delete lstReset->takeItem(lstReset->row(entry));
+  if (reset) {
+    delete lstReset->takeItem(lstReset->row(entry));
+    // The list moves its current entry on to the next one, and with a single
+    // selection selects it: a second Enter would reset a node nobody chose.
+    lstReset->setCurrentRow(-1, QItemSelectionModel::Clear);
+  }
   unsetCursor();
   if (!reset) return;
   const std::string message = kNodeResetMessage + serialNumber;

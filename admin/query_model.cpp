@@ -247,6 +247,10 @@ const QueryModel::Row* QueryModel::row(int index) const {
   const int page = index / pageRows_;
   auto found = pages_.find(page);
   if (found == pages_.end()) {
+    if (readsHeld_) {
+      heldBackRead_ = true;
+      return nullptr;
+    }
     std::vector<Row> rows;
     try {
       rows = readPage(page);

@@ -95,6 +95,13 @@ class QueryModel : public QAbstractTableModel {
   // Pages read from the database since the query was set (tests watch the paging).
   int pageReads() const { return pageReads_; }
 
+  // While the windows repaint from inside a running statement, no other
+  // statement may use the connection: a row of a page not kept then reads
+  // as empty, and its page is read when the row is next asked for.
+  static void holdReads(bool held) { readsHeld_ = held; }
+  // Whether a row read empty so since the last look; forgets it.
+  static bool takeHeldBackRead() { return std::exchange(heldBackRead_, false); }
+
  private:
   using Row = std::vector<SqlValue>;  // the shown cells, then the key columns and the rowid
   struct Segment;
@@ -134,6 +141,9 @@ class QueryModel : public QAbstractTableModel {
   mutable std::map<std::string, db::Statement> statements_;
   mutable sqlite3* preparedOn_ = nullptr;
   std::map<std::pair<int, int>, QColor> backgrounds_;
+
+  static inline bool readsHeld_ = false;
+  static inline bool heldBackRead_ = false;
 };
 
 // Binds a value to a parameter (numbered from 1), and reads a column's value.

@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -99,6 +101,23 @@ QSize keepMinimumClientSize(QWidget& window, int minimumWidthTwips, int minimumH
   const QSize wanted = window.size().expandedTo(minimum);
   if (wanted != window.size()) window.resize(wanted);
   return {scale.twipsX(wanted.width()), scale.twipsY(wanted.height())};
+}
+
+int titleBarWidth(const QWidget& window) {
+  // The window manager draws the caption in a face of its own, most often the
+  // desktop's plain sans or its title font, in bold: the widest of those.
+  int caption = 0;
+  int line = 0;
+  for (QFont font : {window.font(), QFontDatabase::systemFont(QFontDatabase::TitleFont),
+                     QFont(QStringLiteral("Sans"), window.font().pointSize())}) {
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    caption = std::max(caption, metrics.horizontalAdvance(window.windowTitle()));
+    line = std::max(line, metrics.height());
+  }
+  // A title-bar button is about as wide as the bar is high: the caption's
+  // line and a margin above and below it.
+  return caption + 4 * (line + 10);
 }
 
 }  // namespace travik

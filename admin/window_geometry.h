@@ -27,6 +27,10 @@ void widenToText(QWidget* control);
 // buttons, check boxes, date pickers); 0 for controls without such a text.
 int textWidthNeeded(const QWidget& control);
 // Sizes a window's client area in twips.
+// The least client width at which a title bar shows the window's whole
+// caption: the caption in the bold face title bars are commonly drawn in,
+// beside room for the window's icon and three title-bar buttons.
+int titleBarWidth(const QWidget& window);
 void resizeClientInTwips(QWidget& window, int width, int height);
 // Sizes a window's client area in twips and keeps it from being made smaller.
 void resizeMinimumClientInTwips(QWidget& window, int width, int height);

@@ -125,11 +125,18 @@ std::string_view Statement::getTextView(int column) const {
               : std::string_view();
 }
 
-Connection::Connection(Connection&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+Connection::Connection(Connection&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)),
+      progressSteps_(std::exchange(other.progressSteps_, 0)),
+      progressHandler_(std::exchange(other.progressHandler_, nullptr)),
+      progressContext_(std::exchange(other.progressContext_, nullptr)) {}
 Connection& Connection::operator=(Connection&& other) noexcept {
   if (this != &other) {
     close();
     db_ = std::exchange(other.db_, nullptr);
+    progressSteps_ = std::exchange(other.progressSteps_, 0);
+    progressHandler_ = std::exchange(other.progressHandler_, nullptr);
+    progressContext_ = std::exchange(other.progressContext_, nullptr);
   }
   return *this;
 }
@@ -158,6 +165,7 @@ void Connection::open(const std::string& path, int busyTimeoutMs) {
     throw DbError(rc, message + ": " + path);
   }
   sqlite3_extended_result_codes(db_, 1);
+  applyProgressHandler();
   setBusyTimeout(busyTimeoutMs);
   try {
     // WAL lets the console read while the service writes; NORMAL sync is
@@ -201,6 +209,17 @@ void Connection::close() noexcept {
     sqlite3_close_v2(db_);
     db_ = nullptr;
   }
+}
+
+void Connection::setProgressHandler(int steps, int (*handler)(void*), void* context) {
+  progressSteps_ = handler ? steps : 0;
+  progressHandler_ = progressSteps_ > 0 ? handler : nullptr;
+  progressContext_ = progressSteps_ > 0 ? context : nullptr;
+  applyProgressHandler();
+}
+
+void Connection::applyProgressHandler() const {
+  if (db_) sqlite3_progress_handler(db_, progressSteps_, progressHandler_, progressContext_);
 }
 
 void Connection::requireOpen() const {

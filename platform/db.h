@@ -121,11 +121,19 @@ class Connection {
   // True while a transaction is open on this connection.
   bool inTransaction() const { return db_ && sqlite3_get_autocommit(db_) == 0; }
   void setBusyTimeout(int ms);
+  // A call SQLite makes every `steps` steps of a running statement, kept when
+  // the connection is opened again; steps 0 removes it.  The call must not
+  // use the connection, nor return other than 0 (non-zero interrupts).
+  void setProgressHandler(int steps, int (*handler)(void*), void* context);
   sqlite3* handle() const { return db_; }
 
  private:
   void requireOpen() const;
+  void applyProgressHandler() const;
   sqlite3* db_ = nullptr;
+  int progressSteps_ = 0;
+  int (*progressHandler_)(void*) = nullptr;
+  void* progressContext_ = nullptr;
 };
 
 // A write transaction that rolls back unless committed.  BEGIN IMMEDIATE takes

@@ -100,19 +100,48 @@ int TwipScale::yAtLeast(int twips) const { return static_cast<int>(std::ceil(twi
 int TwipScale::twipsX(int pixels) const { return static_cast<int>(std::lround(pixels / perTwipX_)); }
 int TwipScale::twipsY(int pixels) const { return static_cast<int>(std::lround(pixels / perTwipY_)); }
 
+namespace {
+
+// Notes that the window system exposed a window: only then can it take paint.
+class ExposeWatch : public QObject {
+ public:
+  bool exposed = false;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) exposed = true;
+    return false;
+  }
+};
+
+}  // namespace
+
 void showPainted(QWidget& window) {
+  // A window hidden and shown again with no event handled in between still
+  // reads as exposed from its earlier showing; the window system has not
+  // mapped it again yet, and paint sent now is lost.  So a window that was
+  // not on screen waits for the expose of this showing.
+  window.createWinId();
+  QWindow* handle = window.windowHandle();
+  const bool onScreen = window.isVisible() && handle && handle->isExposed();
+  ExposeWatch watch;
+  if (handle) handle->installEventFilter(&watch);
   window.show();
   window.raise();
-  // Until the window system maps the window, a repaint has nowhere to go.
   // The timer only wakes the wait when nothing else arrives.
   QTimer wake;
   wake.start(kMapWaitMs);
   const QDeadlineTimer deadline(kMapWaitMs);
-  while (window.isVisible() && !(window.windowHandle() && window.windowHandle()->isExposed()) && !deadline.hasExpired())
+  while (!onScreen && handle && window.isVisible() && !watch.exposed && !deadline.hasExpired())
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+  if (handle) handle->removeEventFilter(&watch);
   window.repaint();
   // Hands the painted pixels to the window system.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void paintPending() {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                                  QEventLoop::X11ExcludeTimers);
 }
 
 }  // namespace travik::platform

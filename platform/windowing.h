@@ -60,7 +60,13 @@ class TwipScale {
 // Shows the window and paints it before returning: a window shown before
 // long work on the user-interface thread would otherwise stay unpainted
 // until the work ends.  Waits (input held back) until the window system has
-// mapped the window, at most a second.
+// exposed the window for this showing, at most a second.
 void showPainted(QWidget& window);
+
+// Lets the windows repaint now, from inside long work on the user-interface
+// thread: what the window system asks to be redrawn and what the work has
+// changed on screen is painted.  Input, timers and socket notifiers stay
+// queued for when the work is done, so nothing else runs in between.
+void paintPending();
 
 }  // namespace travik::platform

@@ -83,4 +83,16 @@ void deleteRegistryKeyTree(const platform::KeyStore& registry, std::string_view 
   regDeleteKey(registry, rootKey, keyPath);
 }
 
+void removeEmptiedKeyFolders(const platform::KeyStore& registry, std::string_view rootKey, std::string_view keyPath) {
+  std::error_code ec;
+  const std::filesystem::path key = registry.keyFolder(rootKey, keyPath);
+  const std::filesystem::path store = registry.keyFolder(rootKey, "").parent_path();
+  if (std::filesystem::exists(std::filesystem::symlink_status(key, ec))) return;
+  if (!key.native().starts_with(store.native() + "/")) return;
+  for (std::filesystem::path folder = key.parent_path();; folder = folder.parent_path()) {
+    // Removes only an empty folder: anything in it stops the walk.
+    if (!std::filesystem::remove(folder, ec) || folder == store) return;
+  }
+}
+
 }  // namespace travik::uninstall

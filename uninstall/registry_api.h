@@ -37,6 +37,12 @@ std::vector<std::string> regEnumSubKeys(const platform::KeyStore& registry, std:
 std::vector<RegistryValue> regEnumValues(const platform::KeyStore& registry, std::string_view rootKey,
                                          std::string_view keyPath);
 
+// After the key's removal: removes the key store's folders above it that
+// the removal left empty, up to the store's own folder, so that a store
+// holding nothing else goes altogether.  A folder holding anything stays, and
+// so does every folder above it; a key that is still there keeps them all.
+void removeEmptiedKeyFolders(const platform::KeyStore& registry, std::string_view rootKey, std::string_view keyPath);
+
 void regDeleteValue(const platform::KeyStore& registry, std::string_view rootKey, std::string_view keyPath,
                     std::string_view valueName);
 // Removes a key that has no sub keys, together with its values.

@@ -252,7 +252,12 @@ void Main(Uninstaller& u) {
     const fs::path lockFile = u.programFolder / "vrndata.ldb";
     if (fs::is_regular_file(lockFile)) fs::remove(lockFile);
   });
-  trap(u, kProcedure, [&] { deleteRegistryKeyTree(u.registry, kHkeyLocalMachine, kAdminKey); });
+  trap(u, kProcedure, [&] {
+    const bool present = u.registry.keyExists(kHkeyLocalMachine, kAdminKey);
+    deleteRegistryKeyTree(u.registry, kHkeyLocalMachine, kAdminKey);
+    // Folders that were empty before are not the uninstaller's to take.
+    if (present) removeEmptiedKeyFolders(u.registry, kHkeyLocalMachine, kAdminKey);
+  });
 
   bool started = false;
   trap(u, kProcedure, [&] {

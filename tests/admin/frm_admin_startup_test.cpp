@@ -2,6 +2,7 @@
 // registry, the gateway check, and what a start leaves behind.
 #include "admin/frm_admin_startup.h"
 
+#include <QPushButton>
 #include <QTimer>
 
 #include "admin/frm_auto_shutdown.h"
@@ -61,7 +62,12 @@ TEST_F(StartupTest, AFirstStartMarksTheConsoleRunningAndShowsTheMainWindow) {
   EXPECT_TRUE(console->frmServiceMonitorTimer().tmrServiceTimer->isActive());
   EXPECT_EQ(console->frmServiceMonitorTimer().tmrServiceTimer->interval(), 2000);
   EXPECT_TRUE(frmMain().isVisible());
-  EXPECT_EQ(serviceQueries, std::vector<std::string>{"Varnel"});
+  EXPECT_EQ(serviceQueries, (std::vector<std::string>{"Varnel", "travikservice.exe"}));
+  // Shown with the service controls of a service not installed, before any tick.
+  EXPECT_TRUE(frmMain().cmdInstallService->isEnabled());
+  EXPECT_FALSE(frmMain().cmdUninstallService->isEnabled());
+  EXPECT_FALSE(frmMain().cmdStartService->isEnabled());
+  EXPECT_FALSE(frmMain().cmdStopService->isEnabled());
   EXPECT_TRUE(activityLogsExist());
   EXPECT_EQ(program().eventSource, "TRAVIK Admin");
 

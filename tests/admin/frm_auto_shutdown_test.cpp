@@ -2,6 +2,7 @@
 // and the pause around a manual run.
 #include "admin/frm_auto_shutdown.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -29,6 +30,11 @@ class AutoShutdownTest : public test::ConsoleFixture {
 TEST_F(AutoShutdownTest, TheWindowAndItsTimersAreAsDesigned) {
   FrmAutoShutdown& w = window();
   EXPECT_EQ(w.windowTitle().toStdString(), "TRAVIK Admin - Automatic Shutdown");
+  // Wide enough for the whole caption in a bold title bar with its buttons.
+  w.adjustSize();
+  QFont bold = w.font();
+  bold.setBold(true);
+  EXPECT_GT(w.width(), QFontMetrics(bold).horizontalAdvance(w.windowTitle()) + 60);
   EXPECT_EQ(w.tmrCheckForIdleTimeout->interval(), 60000);
   EXPECT_EQ(w.tmrSecondsUntilShutdown->interval(), 1000);
   EXPECT_FALSE(w.tmrSecondsUntilShutdown->isActive());

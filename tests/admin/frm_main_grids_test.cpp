@@ -149,6 +149,51 @@ TEST_F(GridsTest, ARangeWithoutCallsClearsTheErrorsGrid) {
   EXPECT_EQ(boundModel(*frmMain().flxErrors).rowCount(), 0);
 }
 
+TEST_F(GridsTest, TabLeavesADatePickerWhileLeftAndRightMoveBetweenItsFields) {
+  FrmMain& w = frmMain();
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QDateTimeEdit* start = w.dtpStartRange;
+  start->setDateTime(QDateTime(QDate(2024, 3, 4), QTime(9, 15, 30)));
+  start->setFocus();
+  ASSERT_TRUE(start->hasFocus());
+  start->setCurrentSectionIndex(0);
+
+  // Right walks month, day, year, hour, minute, second, AM/PM and stops there;
+  // Left walks back and stops at the month.
+  const int fields = start->sectionCount();
+  ASSERT_EQ(fields, 7);
+  for (int field = 1; field < fields + 2; ++field) {
+    QTest::keyClick(start, Qt::Key_Right);
+    ASSERT_TRUE(start->hasFocus());
+    EXPECT_EQ(start->currentSectionIndex(), std::min(field, fields - 1));
+  }
+  EXPECT_EQ(start->currentSection(), QDateTimeEdit::AmPmSection);
+  for (int field = fields - 2; field >= -1; --field) QTest::keyClick(start, Qt::Key_Left);
+  EXPECT_EQ(start->currentSection(), QDateTimeEdit::MonthSection);
+
+  // Up and typing change the chosen field.
+  QTest::keyClick(start, Qt::Key_Right);
+  QTest::keyClick(start, Qt::Key_Up);
+  EXPECT_EQ(start->date(), QDate(2024, 3, 5));
+  QTest::keyClick(start, Qt::Key_Right);
+  QTest::keyClick(start, Qt::Key_Right);
+  QTest::keyClicks(start, QStringLiteral("11"));
+  EXPECT_EQ(start->time(), QTime(11, 15, 30));
+
+  // Tab leaves for the end picker, then the Apply button; Shift+Tab comes back.
+  QTest::keyClick(start, Qt::Key_Tab);
+  EXPECT_TRUE(w.dtpEndRange->hasFocus());
+  QTest::keyClick(w.dtpEndRange, Qt::Key_Tab);
+  EXPECT_TRUE(w.cmdUpdateGridFilters->hasFocus());
+  QTest::keyClick(w.cmdUpdateGridFilters, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_TRUE(w.dtpEndRange->hasFocus());
+  QTest::keyClick(w.dtpEndRange, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_TRUE(start->hasFocus());
+  EXPECT_EQ(start->dateTime(), QDateTime(QDate(2024, 3, 5), QTime(11, 15, 30)));
+}
+
 TEST_F(GridsTest, AClickedCallBringsItsErrorToTheTopAndAClickedErrorItsCall) {
   std::vector<std::string> ids;
   for (int i = 0; i < 40; ++i) {

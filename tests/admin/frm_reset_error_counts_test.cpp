@@ -109,6 +109,29 @@ TEST_F(ResetTest, EnterAndADoubleClickOnAnEntryActAsReset) {
   EXPECT_EQ(flags(), (std::vector<std::string>{"100=1", "200=1"}));
 }
 
+TEST_F(ResetTest, AfterAResetNothingIsSelectedSoASecondEnterOrResetResetsNoOtherNode) {
+  call(0, "100", "E0010.0002");
+  call(1, "200", "E0010.0002");
+  call(2, "300", "E0010.0002");
+  open();
+  window().show();
+  window().lstReset->setFocus();
+  select("100");
+  QTest::keyClick(window().lstReset, Qt::Key_Return);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(window().lstReset->selectedItems().isEmpty());
+  EXPECT_EQ(window().lstReset->currentRow(), -1);
+  QTest::keyClick(window().lstReset, Qt::Key_Return);
+  window().cmdReset->click();
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(listed().size(), 2u);
+  EXPECT_EQ(flags(), (std::vector<std::string>{"100=1", "200=0", "300=0"}));
+  // Choosing again with the keyboard starts from the top of the list.
+  QTest::keyClick(window().lstReset, Qt::Key_Down);
+  ASSERT_EQ(window().lstReset->selectedItems().size(), 1);
+  EXPECT_EQ(window().lstReset->selectedItems().front()->text().toStdString(), listed().front());
+}
+
 TEST_F(ResetTest, AResetNodeCountsNoErrorsWithinTheIntervalWhileItsAllTimeTotalsStay) {
   program().settings.errorIntervalHours = 24;
   call(0, "100", "E0010.0002");

@@ -4,13 +4,22 @@
 #include "platform/instance_lock.h"
 
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "tests/support/lock_holder.h"
 #include "tests/support/test_program.h"
+
+extern char** environ;
 
 namespace travik {
 namespace {
@@ -150,6 +159,63 @@ TEST_F(LockTest, ALockThatCannotBeUsedIsReportedWithItsReason) {
   EXPECT_NE(lock.failure().find("symbolic links"), std::string::npos) << lock.failure();
   EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_THROW(InstanceLock::isHeld(file), std::system_error);
+}
+
+// A test program run takes its locks in a folder of its own and leaves none
+// behind: started with no lock folder set, as from a shell, the program below
+// takes a console lock on a folder named to it and writes down the lock
+// file's path; once it has ended, neither that file nor its folder is left,
+// and the machine's lock folder holds no file of that folder either.
+constexpr const char* kSubject = "TRAVIK_TEST_LOCK_SUBJECT";
+
+TEST(TestLockFolder, ATakesALockWhenAskedByTheTestBelow) {
+  const char* subject = std::getenv(kSubject);
+  if (!subject) GTEST_SKIP() << "run by TestLockFolder.ARunLeavesNoLockFile only";
+  InstanceLock lock(platform::consoleLockFile(subject));
+  ASSERT_TRUE(lock.acquire());
+  std::ofstream(fs::path(subject) / "lock-file") << lock.file().string();
+}
+
+TEST(TestLockFolder, ARunLeavesNoLockFile) {
+  test::TempFolder temp;
+  const fs::path subject = temp.path() / "program";
+  fs::create_directories(subject);
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry; ++entry) {
+    const std::string setting = *entry;
+    if (!setting.starts_with("TRAVIK_LOCK_DIR") && !setting.starts_with("TRAVIK_TEST_LOCK_DIR"))
+      environment.push_back(setting);
+  }
+  environment.push_back(std::string(kSubject) + "=" + subject.string());
+  std::vector<char*> envp;
+  for (auto& setting : environment) envp.push_back(setting.data());
+  envp.push_back(nullptr);
+  std::string self = fs::read_symlink("/proc/self/exe").string();
+  std::string filter = "--gtest_filter=TestLockFolder.ATakesALockWhenAskedByTheTestBelow";
+  char* argv[] = {self.data(), filter.data(), nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      FAIL() << "the test program did not end within a minute";
+    }
+    ::usleep(10'000);
+  }
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  std::ifstream written(subject / "lock-file");
+  std::string file;
+  ASSERT_TRUE(std::getline(written, file)) << "the lock was not taken";
+  const fs::path lockFile(file);
+  EXPECT_NE(lockFile.parent_path(), fs::path("/run/lock"));
+  EXPECT_FALSE(fs::exists(lockFile));
+  EXPECT_FALSE(fs::exists(lockFile.parent_path()));
+  EXPECT_FALSE(fs::exists(fs::path("/run/lock") / lockFile.filename()));
+  EXPECT_FALSE(fs::exists(fs::path("/tmp") / lockFile.filename()));
 }
 
 }  // namespace

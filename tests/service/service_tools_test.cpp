@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -56,6 +57,9 @@ struct Tools {
         "PATH=" + bin().string() + ":/usr/bin:/bin", "TRAVIK_UNIT_DIR=" + units().string(),
         "SYSTEMCTL_LOG=" + (temp.path() / "systemctl.log").string(), "SYSTEMCTL_STATE=" + state().string()};
     if (!failingCall.empty()) environment.push_back("SYSTEMCTL_FAIL=" + failingCall);
+    // A program the tools start takes its locks where the test's own go.
+    if (const char* locks = std::getenv("TRAVIK_LOCK_DIR"))
+      environment.push_back(std::string("TRAVIK_LOCK_DIR=") + locks);
     std::vector<char*> argv, envp;
     std::string tool = (program() / arguments.at(0)).string();
     argv.push_back(tool.data());
@@ -146,6 +150,9 @@ TEST(Instsrv, RemoveStopsDisablesAndDeletesTheUnitAndTheServicesRegistryKey) {
   EXPECT_EQ(t.calls(), (std::vector<std::string>{"disable --now travikservice.service", "daemon-reload"}));
   EXPECT_FALSE(registry.keyExists("HKEY_LOCAL_MACHINE", "System\\CurrentControlSet\\Services\\TRAVIKservice.exe"));
   EXPECT_TRUE(registry.keyExists("HKEY_LOCAL_MACHINE", "Software\\TravikAdmin"));
+  // The folders the removal emptied go; the first one holding more stays.
+  EXPECT_FALSE(fs::exists(t.program() / "registry" / "HKEY_LOCAL_MACHINE" / "System"));
+  EXPECT_TRUE(fs::exists(t.program() / "registry" / "HKEY_LOCAL_MACHINE"));
 
   // Not installed any more.
   EXPECT_EQ(t.run({"INSTSRV", "TRAVIKservice.exe", "REMOVE"}), 3);

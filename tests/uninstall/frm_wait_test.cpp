@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QExposeEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
+#include <QTimer>
+#include <QWindow>
 
 #include "platform/windowing.h"
 #include "tests/support/window_texts.h"
@@ -47,6 +50,53 @@ TEST_P(FrmWaitTest, EachWaitIsPaintedWithItsWholeTextBeforeItsCommandRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, FrmWaitTest, ::testing::Values(9.0, 13.5));
+
+// A window system that maps a window late, as one with a window manager
+// between does: the expose of each showing is held back and delivered a
+// moment later.  Paint that a window gets before then is lost on a real
+// screen; only paint after the expose counts.
+class LateExposure : public QObject {
+ public:
+  explicit LateExposure(QWidget& window) : window_(window) {
+    QCoreApplication::instance()->installEventFilter(this);
+    window_.installEventFilter(this);
+  }
+  ~LateExposure() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+  int paintsAfterExpose = 0;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &window_ && event->type() == QEvent::Paint && exposed_) ++paintsAfterExpose;
+    QWindow* handle = window_.windowHandle();
+    if (watched != handle || !handle || event->type() != QEvent::Expose || replaying_) return false;
+    exposed_ = false;
+    if (!handle->isExposed()) return false;
+    QTimer::singleShot(0, this, [this, handle] {
+      replaying_ = exposed_ = true;
+      QExposeEvent late(QRegion(QRect(QPoint(), handle->size())));
+      QCoreApplication::sendEvent(handle, &late);
+      replaying_ = false;
+    });
+    return true;
+  }
+
+ private:
+  QWidget& window_;
+  bool exposed_ = false;
+  bool replaying_ = false;
+};
+
+TEST(FrmWait, ShownAgainRightAfterItWasHiddenItIsPaintedOnceMappedBeforeItsCommandRuns) {
+  uninstall::FrmWait frmWait;
+  LateExposure windowSystem(frmWait);
+  frmWait.showWaiting(QStringLiteral("Stopping..."), QStringLiteral("Stopping the TRAVIK service..."));
+  EXPECT_GT(windowSystem.paintsAfterExpose, 0) << "first showing";
+  // The stop command ran and held the thread: no event was handled between.
+  frmWait.hide();
+  windowSystem.paintsAfterExpose = 0;
+  frmWait.showWaiting(QStringLiteral("Uninstalling..."), QStringLiteral("Uninstalling the TRAVIK service..."));
+  EXPECT_GT(windowSystem.paintsAfterExpose, 0) << "second showing";
+}
 
 // The designs put a frame's first controls just below the middle of its
 // caption: the caption sits on the frame's top line, not above it.

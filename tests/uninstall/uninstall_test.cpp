@@ -251,6 +251,45 @@ TEST_F(Uninstall, AStoppedServiceIsRemovedAfterOneQuestion) {
   expectCleanedUp();
 }
 
+TEST_F(Uninstall, KeyStoreFoldersTheRemovalsEmptiedGoWhileOtherKeysAndTheirParentsStay) {
+  const std::string serviceKey = "System\\CurrentControlSet\\Services\\TRAVIKservice.exe\\Parameters";
+  platform::RegValue application;
+  application.text = (program() / "TRAVIKservice").string();
+  const auto layOut = [&](bool otherKeys) {
+    ASSERT_TRUE(registry.createKey(kHklm, std::string(kAdminKey) + "\\Settings"));
+    ASSERT_TRUE(registry.setValue(kHklm, kAdminKey, "TravikAdminIsRunning", application));
+    ASSERT_TRUE(registry.createKey(kHklm, serviceKey));
+    ASSERT_TRUE(registry.setValue(kHklm, serviceKey, "Application", application));
+    if (otherKeys) {
+      ASSERT_TRUE(registry.createKey(kHklm, "System\\CurrentControlSet\\Services\\Other"));
+      ASSERT_TRUE(registry.createKey(kHklm, "Software\\Empty"));
+    }
+    installService("inactive");
+  };
+
+  // Other keys beside ours: they and the folders above them stay.
+  layOut(true);
+  uninstall::Main(uninstaller);
+  EXPECT_FALSE(registry.keyExists(kHklm, kAdminKey));
+  EXPECT_FALSE(registry.keyExists(kHklm, "System\\CurrentControlSet\\Services\\TRAVIKservice.exe"));
+  EXPECT_TRUE(registry.keyExists(kHklm, "System\\CurrentControlSet\\Services\\Other"));
+  EXPECT_TRUE(registry.keyExists(kHklm, "Software\\Empty"));
+
+  // Only our keys: nothing of the key store is left.
+  fs::remove_all(program() / "registry");
+  boxes.clear();
+  layOut(false);
+  uninstall::Main(uninstaller);
+  EXPECT_FALSE(fs::exists(program() / "registry"));
+  EXPECT_TRUE(fs::exists(program() / "vrndata.mdb"));
+
+  // A key store the uninstaller emptied nothing in stays as it was.
+  ASSERT_TRUE(registry.createKey(kHklm, "Software"));
+  boxes.clear();
+  uninstall::Main(uninstaller);
+  EXPECT_TRUE(registry.keyExists(kHklm, "Software"));
+}
+
 TEST_F(Uninstall, ARunningServiceIsStoppedThenRemoved) {
   leaveWorkingFiles();
   installService("active");
