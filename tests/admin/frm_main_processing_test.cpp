@@ -52,7 +52,6 @@ class ProcessingTest : public test::ConsoleFixture {
     test::insertEvent(program(), clock.addHours(-2), 7, 1, 3, "Stored event");
     program().db.exec("insert into linesummary (line) values (1)");
     program().db.exec("insert into octelsummary (octelserialnumber) values ('Unknown')");
-    createLineWalkTable(program().db);
     program().db.exec(
         "insert into linewalk (line, walkedtimestamp, walkedmilliseconds, walkedsequence, walkedevent) "
         "values (3, '2024-01-01 00:00:00', 7, 1, 1)");
