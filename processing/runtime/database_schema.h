@@ -10,9 +10,9 @@
 // and before any other use, the steps it lacks run in order in one
 // transaction, so a database is either brought up whole or left as it was.
 //
-// Adding to the schema: append one step to the list (schema_steps in the
-// .cpp) and make the same change in data/schema.sql with its user_version
-// raised to the new step's version; a test compares the two.
+// Adding to the schema: append one step to the list that steps() returns
+// (in the .cpp) and make the same change in data/schema.sql with its
+// user_version raised to the new step's version; a test compares the two.
 #pragma once
 
 #include <functional>
