@@ -151,6 +151,27 @@ TEST_F(ProcessingTest, TheDumpWritesEveryReportEvenOfAnEmptyDatabase) {
   EXPECT_NE(log.find("CSV data file generation complete."), std::string::npos);
 }
 
+// A database of an older version that this console may not write: the
+// grids show it, and nothing that would change it runs.
+TEST_F(ProcessingTest, OnADatabaseOnlyReadProcessingPurgeAndTheSettingsWindowsAreRefused) {
+  fillDatabase();
+  program().databaseReadOnly = true;
+  frmMain().show();
+  frmMain().cmdLoad_Click();
+  frmMain().mnuOptionsPurgeEventData_Click();
+  frmMain().mnuOptionsEventViewer_Click();
+  frmMain().mnuOptionsTestCalls_Click();
+  frmMain().mnuOptionsResetErrorCounts_Click();
+  ASSERT_EQ(boxes.size(), 5u);
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.title, "Database not current");
+    EXPECT_NE(box.text.find("processing, settings and the purge are not available"), std::string::npos) << box.text;
+  }
+  EXPECT_EQ(callActivityRows(), 7);
+  EXPECT_EQ(count("Events"), 1);
+  EXPECT_EQ(program().handledErrorCount, 0);
+}
+
 TEST_F(ProcessingTest, CancelAtTheFirstQuestionPurgesNothing) {
   fillDatabase();
   answers = {MessageResult::Cancel};
