@@ -6,16 +6,27 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
 #include "admin/console.h"
 #include "admin/console_host.h"
 #include "admin/frm_admin_startup.h"
+#include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/windowing.h"
 #include "processing/runtime/program.h"
 #include "processing/runtime/start_up.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt looks for a display.
+  const travik::platform::ProgramUsage usage{
+      "TRAVIKadmin",
+      "The TRAVIK administration console: settings, manual processing, grids of calls\n"
+      "and errors with their details and totals, reports, purge, and installation\n"
+      "and control of the TRAVIK service, over the vrndata.mdb of its program folder\n"
+      "(the folder of this program).",
+      true};
+  if (const auto status = travik::platform::answerCommandLine(argc, argv, usage, std::cout, std::cerr)) return *status;
   QApplication application(argc, argv);
   travik::platform::useDialogLook();
   // Every exit path ends in shutDownApplication, not in the last window closing.

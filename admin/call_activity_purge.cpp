@@ -1,6 +1,5 @@
 #include "admin/call_activity_purge.h"
 
-#include "processing/calls/line_walk.h"
 #include "processing/ingest/trace_read_positions.h"
 #include "processing/totals/summary_due.h"
 
@@ -11,10 +10,8 @@ void purgeCallActivity(db::Connection& db) {
   for (const char* table : {"Events", "calls", "errors", "tasks", "recipients", "linesummary", "octelsummary"})
     db.exec(std::string("delete from ") + table);
   // Without their events the trace files are read again from their start.
-  ensureTraceReadPositions(db);
   clearTraceReadPositions(db);
   // Without events the walk has read nothing: events stored again are walked again.
-  createLineWalkTable(db);
   db.exec("delete from linewalk");
   // No calls and no totals: nothing is owed to the summary.
   clearSummaryDue(db);

@@ -29,6 +29,7 @@
 #include "admin/update_check.h"
 #include "admin/window_geometry.h"
 #include "processing/runtime/application_parameters.h"
+#include "processing/runtime/database_schema.h"
 #include "processing/runtime/start_up.h"
 
 namespace travik {
@@ -329,7 +330,6 @@ void FrmMain::formLoad() {
   if (p.settings.autoTest) chkTestCalls->setChecked(true);
   cmbTestInterval->setEditText(decimalText(p.settings.testCallIntervalMinutes / 60.0));
   cmbRetention->setEditText(QString::number(p.settings.dataRetentionHours));
-  ensureGridIndexes(p.db);
   showVrndataAll();
 }
 
@@ -369,18 +369,21 @@ void FrmMain::cmdExit_Click() { shutDownApplication(program()); }
 void FrmMain::mnuFileExit_Click() { shutDownApplication(program()); }
 
 void FrmMain::mnuOptionsEventViewer_Click() {
+  if (refuseWhileDatabaseReadOnly(program())) return;
   FrmEventViewer& window = console_.frmEventViewer();
   window.updateEVForm();
   window.show();
 }
 
 void FrmMain::mnuOptionsTestCalls_Click() {
+  if (refuseWhileDatabaseReadOnly(program())) return;
   FrmTestCalls& window = console_.frmTestCalls();
   window.updateTCForm();
   window.show();
 }
 
 void FrmMain::mnuOptionsResetErrorCounts_Click() {
+  if (refuseWhileDatabaseReadOnly(program())) return;
   FrmResetErrorCounts& window = console_.frmResetErrorCounts();
   window.clearList();
   window.getLatest();

@@ -18,6 +18,7 @@
 #include "processing/reports/reports.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
+#include "processing/runtime/database_schema.h"
 #include "processing/runtime/process_logs.h"
 #include "processing/runtime/start_up.h"
 
@@ -38,6 +39,7 @@ void FrmMain::cmdLoad_Click() {
   constexpr const char* kProcedure = "cmdLoad_Click() of Form frmMain";
   constexpr ErrorHandler kHandler = ErrorHandler::LogAndCount;
   Program& p = program();
+  if (refuseWhileDatabaseReadOnly(p)) return;
   bool go = false;
   trap(kProcedure, kHandler, [&] { go = validateLogPath(p) && validateOutputPath(p); });
   if (!go) return;
@@ -93,6 +95,7 @@ void FrmMain::mnuOptionsPurgeEventData_Click() {
   constexpr ErrorHandler kHandler = ErrorHandler::BoxAndCount;
   Program& p = program();
   Host& host = p.host;
+  if (refuseWhileDatabaseReadOnly(p)) return;
   if (host.messageBox(kPurgeQuestion, kApplicationTitle, MessageButtons::OkCancel, MessageIcon::Exclamation) !=
       MessageResult::Ok)
     return;

@@ -98,14 +98,6 @@ GridQuery lineSummaryQuery() { return {"*", "linesummary", "", {}, {}}; }
 
 GridQuery octelSummaryQuery() { return {"*", "octelsummary", "", {}, {}}; }
 
-void ensureGridIndexes(db::Connection& db) {
-  try {
-    db.exec("create index if not exists errorsByTime on errors (timestamperror)");
-    db.exec("create index if not exists recipientsByTask on recipients (taskid, recipient)");
-  } catch (const db::DbError&) {
-  }
-}
-
 namespace {
 
 QString timeText(const SqlValue& value) {

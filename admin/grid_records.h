@@ -69,12 +69,6 @@ GridQuery eventsOfLineQuery(std::int64_t line);
 GridQuery lineSummaryQuery();
 GridQuery octelSummaryQuery();
 
-// The indexes the grids' orders and filters read by, made where a database
-// from before them lacks them.  A database that cannot be written (the
-// service holds it, the file is read-only) is left as it is: the grids then
-// sort instead of seeking.
-void ensureGridIndexes(db::Connection& db);
-
 // How a stored value of a column reads in a grid, chosen by the column's
 // name: NULL empty, times in the general date form, Yes/No columns True or
 // False, everything else its stored text.

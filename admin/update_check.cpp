@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "admin/console.h"
+#include "platform/command_line.h"
 #include "processing/runtime/console_interlock.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/registry_api.h"
@@ -21,11 +22,6 @@ constexpr const char* kGetWebVersion = "getWebVersion";
 
 // A page larger than this is no product page; reading stops there.
 constexpr std::size_t kMaximumPageBytes = 4 * 1024 * 1024;
-
-std::string ownVersionText() {
-  return std::to_string(TRAVIK_VERSION_MAJOR) + "." + std::to_string(TRAVIK_VERSION_MINOR) + "." +
-         std::to_string(TRAVIK_VERSION_REVISION);
-}
 
 std::size_t appendToPage(char* data, std::size_t size, std::size_t count, void* page) {
   auto& text = *static_cast<std::string*>(page);
@@ -145,7 +141,7 @@ void checkForUpdatedVersion(Console& console) { checkForUpdatedVersion(console, 
 void checkForUpdatedVersion(Console& console, const UpdateSite& site) {
   Program& program = console.program;
   const std::string webVersion = getWebVersion(program, site);
-  const std::string ownVersion = PadVersionString(program, ownVersionText());
+  const std::string ownVersion = PadVersionString(program, platform::programVersion());
   if (webVersion.empty()) {
     program.host.messageBox(
         "Unable to contact application home page to check for version.  You can access the home page and check for "

@@ -193,7 +193,6 @@ int runStage(const std::string& stage, const fs::path& programFolder, const Date
       {
         db::Transaction transaction(program.db);
         // The walk's marks go with the calls: without them every line is walked from its first event.
-        createLineWalkTable(program.db);
         for (const char* table : {"errors", "recipients", "tasks", "calls", "linewalk"})
           program.db.exec(std::string("delete from ") + table);
         transaction.commit();

@@ -8,6 +8,13 @@
 -- a new, empty database.
 PRAGMA page_size = 16384;
 
+-- The schema's version.  The tables and indexes this program adds to the
+-- system's own tables (the indexes, tracereadpositions, summarydue, linewalk)
+-- are also listed, version by version, in processing/runtime/database_schema.cpp,
+-- which brings an older database up to this version at start.  A change here
+-- is a new step there and a new number here.
+PRAGMA user_version = 1;
+
 CREATE TABLE Events (
   Timestamp    TEXT NOT NULL,
   Milliseconds INTEGER NOT NULL,
@@ -24,7 +31,7 @@ CREATE INDEX EventsByLine ON Events (Line, Timestamp, Milliseconds, Sequence, Da
 -- complete line read, committed with that file's events, the file's first
 -- bytes (a different file under the same name is read from its start), and
 -- the parser's state there, so a file read in pieces stores what one read
--- stores.  Processing creates it in a database from before it existed.
+-- stores.
 CREATE TABLE tracereadpositions (
   path                  TEXT PRIMARY KEY,
   head                  BLOB,
@@ -163,10 +170,25 @@ CREATE TABLE octelsummary (
 -- when calls changed since the totals were computed (written with the
 -- change), 'reports' when the totals are computed but the warnings and
 -- reports made from them are not yet written.  No row after a run that went
--- to its end.  Processing creates it in a database from before it existed.
+-- to its end.
 CREATE TABLE summarydue (
   id    INTEGER PRIMARY KEY CHECK (id = 1),
   stage TEXT NOT NULL CHECK (stage IN ('totals', 'reports'))
+);
+
+-- Where the line walk stands on each gateway line: the last event of the
+-- newest finished call (the walk restarts after it; none: from the line's
+-- first event) and the last event it has read.
+CREATE TABLE linewalk (
+  line                INTEGER PRIMARY KEY,
+  restarttimestamp    TEXT,
+  restartmilliseconds INTEGER,
+  restartsequence     INTEGER,
+  restartevent        INTEGER,
+  walkedtimestamp     TEXT NOT NULL,
+  walkedmilliseconds  INTEGER NOT NULL,
+  walkedsequence      INTEGER NOT NULL,
+  walkedevent         INTEGER NOT NULL
 );
 
 CREATE TABLE applicationparameters (

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
+#include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/instance_lock.h"
 #include "processing/runtime/handled_error.h"
@@ -44,7 +46,15 @@ class ServiceEventLog : public travik::platform::EventLogSink {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const travik::platform::ProgramUsage usage{
+      "TRAVIKservice",
+      "The TRAVIK processing service. Over the vrndata.mdb of its program folder (the\n"
+      "folder of this program), it processes the new gateway trace files on its\n"
+      "interval, writes the reports and the activity log into the output folder and\n"
+      "schedules test calls, until SIGTERM or SIGINT stops it. systemd starts it\n"
+      "through SRVANY once the service is installed; it also runs in the foreground."};
+  if (const auto status = travik::platform::answerCommandLine(argc, argv, usage, std::cout, std::cerr)) return *status;
   // Before anything else, so a stop request at any moment waits for the loop.
   travik::SignalLoopPlatform platform;
   std::error_code error;

@@ -5,12 +5,23 @@
 #include <QApplication>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 
+#include "platform/command_line.h"
 #include "platform/windowing.h"
 #include "uninstall/frm_wait.h"
 #include "uninstall/uninstall_main.h"
 
 int main(int argc, char* argv[]) {
+  // Answered before Qt looks for a display, and before anything is removed.
+  const travik::platform::ProgramUsage usage{
+      "TRAVIKuninstall",
+      "Removes TRAVIK from this server: stops and removes the TRAVIK service (after\n"
+      "asking), deletes the console's registry key and the folder \"output\" of its\n"
+      "program folder (the folder of this program), and starts st6unst, which removes\n"
+      "the program files that st6unst.log lists. The database vrndata.mdb stays.",
+      true};
+  if (const auto status = travik::platform::answerCommandLine(argc, argv, usage, std::cout, std::cerr)) return *status;
   QApplication application(argc, argv);
   travik::platform::useDialogLook();
   std::error_code error;

@@ -37,15 +37,6 @@ bool openingInstant(std::string_view callid, std::int64_t& milliseconds, std::in
 
 }  // namespace
 
-void createLineWalkTable(db::Connection& connection) {
-  connection.exec(
-      "create table if not exists linewalk ("
-      "line integer primary key, "
-      "restarttimestamp text, restartmilliseconds integer, restartsequence integer, restartevent integer, "
-      "walkedtimestamp text not null, walkedmilliseconds integer not null, walkedsequence integer not null, "
-      "walkedevent integer not null)");
-}
-
 void LineWalkTable::prepare(db::Connection& connection) {
   read_ = connection.prepare(
       "select restarttimestamp, restartmilliseconds, restartsequence, restartevent, walkedtimestamp, "

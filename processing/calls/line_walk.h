@@ -30,9 +30,6 @@ struct LineWalkMarks {
   EventKey walked;                  // last event the walk has read
 };
 
-// Creates the table of walk marks when the database does not have it yet.
-void createLineWalkTable(db::Connection& connection);
-
 // The marks of every line, read and written with prepared statements.
 class LineWalkTable {
  public:

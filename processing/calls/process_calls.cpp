@@ -201,7 +201,6 @@ bool lineHasNewEvents(CallModule& module, int line, LineWalkMarks& marks) {
 
 bool callsToRebuild(Program& program) {
   CallModule module(program);
-  createLineWalkTable(program.db);
   module.records.prepare(program.db);
   module.walks.prepare(program.db);
   const int lastLine = std::max(program.highestLineNumber, highestStoredLine(program));
@@ -290,7 +289,6 @@ bool processCalls(Program& program) {
   // a run cut short after its parse leaves events whose calls are not built.
   int lastLine = 0;
   const bool prepared = guard(program, kProcedure, [&] {
-    createLineWalkTable(program.db);
     module.records.prepare(program.db);
     module.events.prepare(program.db);
     module.walks.prepare(program.db);

@@ -9,13 +9,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Kept in step with data/schema.sql, which delivers the same table.
-constexpr const char* kCreateTable =
-    "create table if not exists tracereadpositions ("
-    "path text primary key, head blob, position integer not null, modified text, sequence integer, "
-    "storedtimestamp text, storedmilliseconds integer, lasttimestamp text, lastmilliseconds integer, "
-    "lastmillisecondevents text, steppedback integer not null default 0)";
-
 // Each event as its line in decimal, a blank and its text, ended by LF; an
 // event text never holds a line end.
 std::string joinEvents(const std::vector<MillisecondEvent>& events) {
@@ -56,8 +49,6 @@ std::int64_t resumeOffset(const std::optional<TraceReadPosition>& position, std:
 }
 
 std::string traceReadPositionKey(const fs::path& file) { return file.lexically_normal().string(); }
-
-void ensureTraceReadPositions(db::Connection& db) { db.exec(kCreateTable); }
 
 std::optional<TraceReadPosition> loadTraceReadPosition(db::Connection& db, const std::string& key) {
   db::Statement row = db.prepare(

@@ -55,8 +55,6 @@ std::int64_t resumeOffset(const std::optional<TraceReadPosition>& position, std:
 // The key of a file in the table: its path, normalised.
 std::string traceReadPositionKey(const std::filesystem::path& file);
 
-// Creates the table in a database from before it existed.
-void ensureTraceReadPositions(db::Connection& db);
 std::optional<TraceReadPosition> loadTraceReadPosition(db::Connection& db, const std::string& key);
 void saveTraceReadPosition(db::Connection& db, const std::string& key, const TraceReadPosition& position);
 void forgetTraceReadPosition(db::Connection& db, const std::string& key);

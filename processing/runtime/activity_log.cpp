@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/command_line.h"
 #include "processing/ingest/file_times.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/error_handling.h"
@@ -18,11 +19,6 @@ namespace {
 const std::string kRule(64, '=');
 
 fs::path logsFolder(const Program& program) { return fs::path(program.settings.outputPath) / "logs"; }
-
-std::string versionText() {
-  return std::to_string(TRAVIK_VERSION_MAJOR) + "." + std::to_string(TRAVIK_VERSION_MINOR) + "." +
-         std::to_string(TRAVIK_VERSION_REVISION);
-}
 
 void openForAppend(Program& program) {
   program.activityLog.file.close();
@@ -109,7 +105,7 @@ void openActivityLog(Program& program, const std::string& fileName) {
       },
       ErrorHandler::CountOnly);
   writeLog(program, kRule, false);
-  writeLog(program, "Running " + program.programFileName + ", version " + versionText() + "\r\n", false,
+  writeLog(program, "Running " + program.programFileName + ", version " + platform::programVersion() + "\r\n", false,
            LineBreaks::Kept);
   writeLog(program, "Local time=" + program.host.now().toGeneral(), false);
   writeLog(program, program.runningAsService ? "TRAVIK Service activity" : "TRAVIK Administration activity", true);

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "processing/runtime/activity_log.h"
+#include "processing/runtime/database_schema.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/event_log.h"
 #include "processing/text/number_text.h"
@@ -176,6 +177,7 @@ void getApplicationParameter(Program& program) {
       });
       // A default chosen for an empty folder setting is written back to its row.
       auto storeDefault = [&](const std::string& text) {
+        if (program.databaseReadOnly) return;
         if (!update.valid())
           update = program.db.prepare("update applicationparameters set value = ?1 where rowid = ?2");
         update.bind(1, text).bind(2, rowId).run();
@@ -262,6 +264,20 @@ void storeApplicationParameter(Program& program, int index, std::string_view val
 }
 
 void setApplicationParameter(Program& program, int index, std::string_view value) {
+  // A database only read keeps its rows: the interlock flags are not marked,
+  // and an operator's change of a setting is refused.
+  if (program.databaseReadOnly) {
+    if (index == parameter::kAdminRunning || index == parameter::kServiceProcessing) return;
+    bool changed = false;
+    guard(program, "setApplicationParameter", [&] {
+      db::Statement rows = program.db.prepare("select property, value from applicationparameters");
+      while (rows.step())
+        if (determineApplicationParameter(rows.getText(0)) == index && (rows.isNull(1) || rows.getText(1) != value))
+          changed = true;
+    });
+    if (changed) refuseWhileDatabaseReadOnly(program);
+    return;
+  }
   guard(program, "setApplicationParameter", [&] { storeApplicationParameter(program, index, value); });
   getApplicationParameter(program);
 }

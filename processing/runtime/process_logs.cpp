@@ -112,7 +112,6 @@ TraceParseResult parseNewTraceFiles(Program& program) {
   // Without the newest stored event no file is parsed: the run could not
   // tell which events are stored already.
   step([&] {
-    ensureTraceReadPositions(program.db);
     db::Statement newest = program.db.prepare(
         "select Timestamp, Milliseconds from Events order by Timestamp desc, Milliseconds desc, Sequence desc "
         "limit 1");

@@ -97,6 +97,9 @@ class Program {
   // dbConnection; auxConnection is the same handle (two SQLite handles in one
   // process would lock each other out).
   db::Connection db;
+  // The console's database is of an older schema that this program may not
+  // write: it is only read (grids), and every operation that writes refuses.
+  bool databaseReadOnly = false;
   // Busy timeout of the program database, in milliseconds.
   int databaseBusyTimeoutMs = 10000;
   // The gateway's ODBC data source name.

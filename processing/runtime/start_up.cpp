@@ -8,6 +8,7 @@
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/console_interlock.h"
+#include "processing/runtime/database_schema.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/event_log.h"
 
@@ -39,13 +40,14 @@ void main(Program& program) {
     shutDownApplication(program);
   }
   guard(program, kProcedure, [&] { program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs); });
+  if (program.db.isOpen() && !checkDatabaseSchema(program)) return;
   getApplicationParameter(program);
   const std::string logFile = GenerateNewLogFileName(program);
   openActivityLog(program, logFile);
   if (!program.gatewayNotInstalled) setMervaleTraceLevelVerbose(program);
 }
 
-void shutDownApplication(Program& program) {
+void shutDownApplication(Program& program, int exitStatus) {
   if (!program.shuttingDown) {
     program.shuttingDown = true;
     // Rows written before the failure that ends the program are kept, as they
@@ -76,7 +78,7 @@ void shutDownApplication(Program& program) {
     closeActivityLog(program);
     program.handledErrorCount = keepCount;
   }
-  program.exitProcess(0);
+  program.exitProcess(exitStatus);
   std::abort();  // exitProcess never returns
 }
 

@@ -5,6 +5,7 @@
 // of both programs ends in shutDownApplication(), which runs once.
 #pragma once
 
+#include "processing/runtime/exit_status.h"
 #include "processing/runtime/program.h"
 
 namespace travik {
@@ -15,8 +16,9 @@ inline constexpr int kMaximumHandledErrors = 50;
 
 // The common start of both programs.
 void main(Program& program);
-// Flushes, resets the interlock flags, closes everything and ends the program.
-[[noreturn]] void shutDownApplication(Program& program);
+// Flushes, resets the interlock flags, closes everything and ends the program
+// with the given exit status.
+[[noreturn]] void shutDownApplication(Program& program, int exitStatus = exit_status::kOrderly);
 // Adds one handled error; the 51st ends the program.
 void countHandledError(Program& program);
 // Drops the statements the call reconstruction keeps open across a run.

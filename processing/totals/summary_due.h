@@ -25,9 +25,7 @@ enum class SummaryDue {
   Totals,   // calls changed since the totals were last computed
 };
 
-// Creates the table of the record when the database does not have it yet.
-void ensureSummaryDueTable(db::Connection& db);
-// What the database records as due (Nothing in a database without the table).
+// What the database records as due.
 SummaryDue summaryDue(db::Connection& db);
 // Records that the totals are due; inside the transaction that changes calls.
 void markTotalsDue(db::Connection& db);

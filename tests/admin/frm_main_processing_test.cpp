@@ -52,7 +52,6 @@ class ProcessingTest : public test::ConsoleFixture {
     test::insertEvent(program(), clock.addHours(-2), 7, 1, 3, "Stored event");
     program().db.exec("insert into linesummary (line) values (1)");
     program().db.exec("insert into octelsummary (octelserialnumber) values ('Unknown')");
-    createLineWalkTable(program().db);
     program().db.exec(
         "insert into linewalk (line, walkedtimestamp, walkedmilliseconds, walkedsequence, walkedevent) "
         "values (3, '2024-01-01 00:00:00', 7, 1, 1)");
@@ -150,6 +149,27 @@ TEST_F(ProcessingTest, TheDumpWritesEveryReportEvenOfAnEmptyDatabase) {
   const std::string log = activityLog();
   EXPECT_NE(log.find("CSV data file generation requested."), std::string::npos);
   EXPECT_NE(log.find("CSV data file generation complete."), std::string::npos);
+}
+
+// A database of an older version that this console may not write: the
+// grids show it, and nothing that would change it runs.
+TEST_F(ProcessingTest, OnADatabaseOnlyReadProcessingPurgeAndTheSettingsWindowsAreRefused) {
+  fillDatabase();
+  program().databaseReadOnly = true;
+  frmMain().show();
+  frmMain().cmdLoad_Click();
+  frmMain().mnuOptionsPurgeEventData_Click();
+  frmMain().mnuOptionsEventViewer_Click();
+  frmMain().mnuOptionsTestCalls_Click();
+  frmMain().mnuOptionsResetErrorCounts_Click();
+  ASSERT_EQ(boxes.size(), 5u);
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.title, "Database not current");
+    EXPECT_NE(box.text.find("processing, settings and the purge are not available"), std::string::npos) << box.text;
+  }
+  EXPECT_EQ(callActivityRows(), 7);
+  EXPECT_EQ(count("Events"), 1);
+  EXPECT_EQ(program().handledErrorCount, 0);
 }
 
 TEST_F(ProcessingTest, CancelAtTheFirstQuestionPurgesNothing) {

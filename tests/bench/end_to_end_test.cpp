@@ -25,6 +25,7 @@
 #include "bench/traffic_generator.h"
 #include "processing/ingest/file_times.h"
 #include "processing/reports/automatic_reports.h"
+#include "processing/runtime/database_schema.h"
 #include "processing/runtime/process_logs.h"
 #include "tests/support/test_program.h"
 
@@ -529,6 +530,72 @@ TEST(EndToEnd, RunsKilledAtRandomPointsLeaveWhatUninterruptedRunsLeave) {
     EXPECT_EQ(killed->handledErrorCount, 0);
     expectSameTables(uninterruptedTables, snapshot(killed));
     expectReportSetOfRun(killed, last);
+  }
+}
+
+// A database delivered by an earlier build, used by it, then opened by
+// today's programs: brought up to date at the start with every stored row
+// kept, it goes on as a database delivered today would.
+TEST(EndToEnd, ADatabaseOfAnEarlierDeliveredSchemaKeepsItsRowsAndProcessesOnAfterTheUpgrade) {
+  const GeneratedTraffic traffic(3, 3, 24, 30000);
+  const std::size_t files = traffic.files();
+  ASSERT_GE(files, 4u);
+  const std::size_t half = files / 2;
+  const DateTime halfway = traffic.modified(half - 1).addSeconds(20);
+  const DateTime end = kEnd.addMinutes(1);
+
+  test::TestProgram today;
+  traffic.deliver(today, 0, half);
+  runAt(today, halfway);
+  traffic.deliver(today, half, files);
+  runAt(today, end);
+
+  for (const char* commit : {"72494a6", "4134bb2"}) {
+    SCOPED_TRACE(commit);
+    const fs::path schemaFile =
+        fs::path(TRAVIK_SOURCE_DIR) / "tests" / "support" / "earlier_schemas" / (std::string(commit) + ".sql");
+    // The first half processed, as the earlier build would have; its
+    // database then holds the rows of every table that build delivered.
+    test::TestProgram earlier;
+    traffic.deliver(earlier, 0, half);
+    runAt(earlier, halfway);
+    const fs::path old = earlier.folder() / "earlier.mdb";
+    test::createDatabaseFromSchema(schemaFile, old);
+    std::map<std::string, Texts> kept;
+    {
+      db::Connection copy;
+      copy.open(old.string());
+      copy.prepare("ATTACH DATABASE ?1 AS today").bind(1, earlier->databasePath().string()).run();
+      auto tables = copy.prepare("select name from main.sqlite_master where type = 'table'");
+      Texts names;
+      while (tables.step()) names.push_back(tables.getText(0));
+      tables = db::Statement();
+      copy.exec("BEGIN");
+      for (const auto& name : names) {
+        copy.exec("delete from main.\"" + name + "\"");
+        copy.exec("insert into main.\"" + name + "\" select * from today.\"" + name + "\"");
+        kept[name] = sortedRows(earlier, "select * from \"" + name + "\"");
+      }
+      copy.exec("COMMIT");
+      copy.exec("DETACH DATABASE today");
+      EXPECT_EQ(schema::userVersion(copy), 0);
+    }
+    ASSERT_FALSE(kept.at("calls").empty());
+    earlier->db.close();
+    fs::rename(old, earlier->databasePath());
+    earlier.restart();  // opens and brings up to date, as the start does
+
+    EXPECT_EQ(schema::userVersion(earlier->db), schema::latestVersion());
+    for (const auto& [name, rows] : kept)
+      EXPECT_TRUE(sameRows(rows, sortedRows(earlier, "select * from \"" + name + "\""))) << name;
+    EXPECT_EQ(earlier.rows("select type, name from sqlite_master where name not like 'sqlite_%' order by 1, 2"),
+              today.rows("select type, name from sqlite_master where name not like 'sqlite_%' order by 1, 2"));
+
+    traffic.deliver(earlier, half, files);
+    runAt(earlier, end);
+    EXPECT_EQ(earlier->handledErrorCount, 0);
+    expectSameTables(snapshot(today), snapshot(earlier));
+    expectReportSetOfRun(earlier, end);
   }
 }
 

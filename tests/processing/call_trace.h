@@ -73,7 +73,6 @@ inline std::string received(int n) {
 // A call module with its statements prepared, as processCalls leaves it;
 // every save of its rows checks their invariants.
 inline void prepareModule(CallModule& module) {
-  createLineWalkTable(module.program.db);
   module.records.prepare(module.program.db);
   module.records.checkEverySave(true);
   module.events.prepare(module.program.db);

@@ -11,6 +11,7 @@
 #include "platform/db.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
+#include "processing/runtime/database_schema.h"
 #include "processing/runtime/handled_error.h"
 #include "tests/support/behaviour_record.h"
 
@@ -35,13 +36,17 @@ TempFolder::~TempFolder() {
   fs::remove_all(path_, ec);
 }
 
-void createDeliveredDatabase(const fs::path& databaseFile) {
-  std::ifstream in(fs::path(TRAVIK_SOURCE_DIR) / "data" / "schema.sql");
+void createDatabaseFromSchema(const fs::path& schemaFile, const fs::path& databaseFile) {
+  std::ifstream in(schemaFile);
   std::stringstream schema;
   schema << in.rdbuf();
   db::Connection db;
   db.create(databaseFile.string());
   db.exec(schema.str());
+}
+
+void createDeliveredDatabase(const fs::path& databaseFile) {
+  createDatabaseFromSchema(fs::path(TRAVIK_SOURCE_DIR) / "data" / "schema.sql", databaseFile);
 }
 
 void writeFile(const fs::path& file, const std::string& bytes) {
@@ -129,6 +134,8 @@ void TestProgram::restart() {
 
 void TestProgram::connect() {
   if (!program->db.isOpen()) program->db.open(program->databasePath().string(), program->databaseBusyTimeoutMs);
+  // As the start does: an older database is brought up to date before any other use.
+  schema::bringUpToDate(program->db);
   getApplicationParameter(*program);
 }
 

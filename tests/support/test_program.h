@@ -28,6 +28,8 @@ class TempFolder {
 
 // Creates vrndata.mdb from the delivered schema in folder.
 void createDeliveredDatabase(const std::filesystem::path& databaseFile);
+// Creates a database from a schema file (an earlier delivered schema, say).
+void createDatabaseFromSchema(const std::filesystem::path& schemaFile, const std::filesystem::path& databaseFile);
 // Writes a text file (bytes as given).
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
 std::string readFile(const std::filesystem::path& file);

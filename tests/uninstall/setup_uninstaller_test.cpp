@@ -72,26 +72,30 @@ TEST(SetupUninstaller, AnInstalledFolderLosesExactlyWhatTheSetupLaidDown) {
   test::TempFolder temp;
   const fs::path root = temp.path() / "root";
   {
+    // Staged under DESTDIR, at a prefix of its own.
     ScopedEnvironment destination("DESTDIR", root.string());
     int code = -1;
-    platform::captureOutput({TRAVIK_CMAKE_COMMAND, "--install", TRAVIK_BINARY_DIR}, &code);
+    platform::captureOutput({TRAVIK_CMAKE_COMMAND, "--install", TRAVIK_BINARY_DIR, "--prefix", "/srv/travik"}, &code);
     ASSERT_EQ(code, 0);
   }
-  const fs::path folder = root / "opt" / "travik";
+  ASSERT_FALSE(fs::exists(root / "opt"));
+  const fs::path folder = root / "srv" / "travik";
   const fs::path log = folder / "st6unst.log";
   ASSERT_TRUE(fs::is_regular_file(log));
 
-  // The log lists exactly what was laid down: the programs, the help page,
-  // the service tools, the setup uninstaller with its log.
+  // The log lists exactly what was laid down but the live database: the
+  // programs, the help page, the service tools, the setup uninstaller with
+  // its log, the schema and the database's template.
   const std::set<std::string> listed = setupLogEntries(log);
-  EXPECT_EQ(entriesUnder(folder), listed);
-  for (const char* file :
-       {"TRAVIKservice", "TRAVIKuninstall", "TRAVIK.htm", "INSTSRV", "SRVANY", "net", "st6unst", "st6unst.log"})
+  std::set<std::string> laidDown = entriesUnder(folder);
+  EXPECT_EQ(laidDown.erase("vrndata.mdb"), 1u);
+  EXPECT_EQ(laidDown, listed);
+  for (const char* file : {"TRAVIKservice", "TRAVIKuninstall", "TRAVIK.htm", "INSTSRV", "SRVANY", "net", "st6unst",
+                           "st6unst.log", "share/schema.sql", "share/vrndata.mdb.template"})
     EXPECT_EQ(listed.count(file), 1u) << file;
   EXPECT_EQ(listed.count("vrndata.mdb"), 0u);
 
   // What the system made there afterwards, and what the operator put there.
-  test::createDeliveredDatabase(folder / "vrndata.mdb");
   test::writeFile(folder / "vrndata.mdb-wal", "");
   test::writeFile(folder / "notes.txt", "mine");
   fs::create_directories(folder / "output" / "logs");

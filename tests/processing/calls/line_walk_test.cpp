@@ -179,7 +179,6 @@ TEST(LineWalk, AFailedCommitInAnErrorReportGivesTheLineUpWholeForTheRun) {
 
   Runs runs;
   runs.store(events);
-  createLineWalkTable(runs.program->db);
   {
     FailingCommit failing(*runs.program, 0);
     EXPECT_TRUE(processCalls(*runs.program));

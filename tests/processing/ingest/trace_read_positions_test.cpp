@@ -17,6 +17,7 @@
 #include "processing/ingest/file_times.h"
 #include "processing/ingest/trace_log_parser.h"
 #include "processing/runtime/activity_log.h"
+#include "processing/runtime/database_schema.h"
 #include "processing/runtime/process_logs.h"
 #include "tests/support/test_program.h"
 
@@ -276,6 +277,8 @@ TEST_F(ReadPositions, PositionsOfFilesGoneOrOlderThanTheRetentionAreForgotten) {
 
 TEST_F(ReadPositions, ADatabaseFromBeforeReadPositionsGetsTheirTable) {
   tp->db.exec("drop table tracereadpositions");
+  tp->db.exec("PRAGMA user_version = 0");
+  ASSERT_EQ(schema::bringUpToDate(tp->db).outcome, schema::Upgrade::Upgraded);
   put("MVLOG.1", traceLine(t0, 0, 1, "a"), t0);
   run();
   run();

@@ -14,6 +14,7 @@
 
 #include "platform/db.h"
 #include "processing/ingest/file_times.h"
+#include "processing/runtime/database_schema.h"
 #include "processing/runtime/handled_error.h"
 #include "processing/runtime/process_logs.h"
 #include "tests/processing/call_trace.h"
@@ -299,9 +300,11 @@ INSTANTIATE_TEST_SUITE_P(, ProcessLogsKilledBeforeItsSummary,
                          killPointName);
 
 TEST_F(ProcessLogsRerun, ARunKilledAfterRemovingAnObsoleteCallLeavesTheTotalsToTheNextRun) {
-  // A database from before the record of what the summary owes: the first
-  // run makes the table.
+  // A database from before the record of what the summary owes, brought up
+  // to date as the start does.
   tp->db.exec("drop table summarydue");
+  tp->db.exec("PRAGMA user_version = 0");
+  ASSERT_EQ(schema::bringUpToDate(tp->db).outcome, schema::Upgrade::Upgraded);
   traceFile("MVLOG.001", kFirst, 3);
   processLogs(*tp);
   tp->db.exec("update calls set timestampbegin = '2024-06-01 00:00:00' where callid like '06122024.100000.100.%'");
