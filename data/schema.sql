@@ -36,7 +36,8 @@ CREATE TABLE tracereadpositions (
   lasttimestamp         TEXT,
   lastmilliseconds      INTEGER,
   lastmillisecondevents TEXT,
-  steppedback           INTEGER NOT NULL DEFAULT 0
+  steppedback           INTEGER NOT NULL DEFAULT 0,
+  seensize              INTEGER
 );
 
 CREATE TABLE calls (

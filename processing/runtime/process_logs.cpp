@@ -8,6 +8,7 @@
 #include "platform/instance_lock.h"
 #include "processing/calls/process_calls.h"
 #include "processing/ingest/file_times.h"
+#include "processing/ingest/line_arrivals.h"
 #include "processing/ingest/stale_data.h"
 #include "processing/ingest/trace_log_parser.h"
 #include "processing/ingest/trace_read_positions.h"
@@ -80,17 +81,21 @@ std::vector<TraceFile> selectTraceFiles(const fs::path& folder, const DateTime& 
     if (modified > after) files.push_back({modified, std::move(name), entry.path()});
   }
   std::sort(files.begin(), files.end(), [](const TraceFile& a, const TraceFile& b) {
-    return a.modified != b.modified ? a.modified < b.modified : a.name < b.name;
+    return a.name != b.name ? a.name < b.name : a.modified < b.modified;
   });
   return files;
 }
 
 namespace {
 
-std::vector<TraceFile> unreadTraceFiles(Program& program, std::vector<TraceFile> files) {
+std::vector<TraceFile> unreadTraceFiles(Program& program, std::vector<TraceFile> files, bool noteSizes = false) {
+  std::vector<fs::path> paths;
+  for (const TraceFile& file : files) paths.push_back(file.path);
+  const std::vector<bool> finished = finishedTraceFiles(program, paths, noteSizes);
   std::vector<TraceFile> unread;
-  for (TraceFile& file : files) {
-    file.lastLineComplete = file.modified < files.back().modified;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    TraceFile& file = files[i];
+    file.lastLineComplete = finished[i];
     if (hasUnreadTraceLines(program, file.path, file.lastLineComplete)) unread.push_back(std::move(file));
   }
   return unread;
@@ -113,6 +118,7 @@ TraceParseResult parseNewTraceFiles(Program& program) {
   // tell which events are stored already.
   step([&] {
     ensureTraceReadPositions(program.db);
+    createLineArrivalsTable(program.db);
     db::Statement newest = program.db.prepare(
         "select Timestamp, Milliseconds from Events order by Timestamp desc, Milliseconds desc, Sequence desc "
         "limit 1");
@@ -162,7 +168,7 @@ TraceParseResult parseNewTraceFiles(Program& program) {
   });
   // Listed again: files that changed since the count are parsed too.
   std::vector<TraceFile> files;
-  step([&] { files = unreadTraceFiles(program, selectTraceFiles(folder, cutoff)); });
+  step([&] { files = unreadTraceFiles(program, selectTraceFiles(folder, cutoff), true); });
   std::int32_t parsed = 0;
   for (const TraceFile& file : files) {
     step([&] {
