@@ -16,6 +16,7 @@ void purgeCallActivity(db::Connection& db) {
   // Without events the walk has read nothing: events stored again are walked again.
   createLineWalkTable(db);
   db.exec("delete from linewalk");
+  clearLineArrivals(db);
   // No calls and no totals: nothing is owed to the summary.
   clearSummaryDue(db);
   transaction.commit();

@@ -444,6 +444,8 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
   bool read = false;
   guardWith(
       [&] {
+        // Made outside the file's transaction, which may roll back.
+        if (!run.insertEvent.valid()) createLineArrivalsTable(program.db);
         db::Transaction transaction(program.db);
         if (!run.insertEvent.valid()) {
           run.insertEvent = program.db.prepare(

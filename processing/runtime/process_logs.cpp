@@ -8,7 +8,6 @@
 #include "platform/instance_lock.h"
 #include "processing/calls/process_calls.h"
 #include "processing/ingest/file_times.h"
-#include "processing/ingest/line_arrivals.h"
 #include "processing/ingest/stale_data.h"
 #include "processing/ingest/trace_log_parser.h"
 #include "processing/ingest/trace_read_positions.h"
@@ -118,7 +117,6 @@ TraceParseResult parseNewTraceFiles(Program& program) {
   // tell which events are stored already.
   step([&] {
     ensureTraceReadPositions(program.db);
-    createLineArrivalsTable(program.db);
     db::Statement newest = program.db.prepare(
         "select Timestamp, Milliseconds from Events order by Timestamp desc, Milliseconds desc, Sequence desc "
         "limit 1");
