@@ -59,9 +59,10 @@ const DateTime kNow = kEnd.addSeconds(30);
 
 // ---------------------------------------------------------------- seeds
 
-std::vector<std::uint64_t> seeds() {
+// CI's seeds are `byDefault`.
+std::vector<std::uint64_t> seeds(std::vector<std::uint64_t> byDefault = {1, 2, 3}) {
   const char* asked = std::getenv("TRAVIK_PROPERTY_SEEDS");
-  if (!asked || !*asked) return {1, 2, 3};
+  if (!asked || !*asked) return byDefault;
   std::uint64_t first = 1, last = 0;
   const std::string text = asked;
   const std::size_t dash = text.find('-');
@@ -560,7 +561,9 @@ TEST(LiveFolder, PiecesCutAnywhereLeaveTheTablesOfOneRun) {
 // run over the whole text; each seed's cases go to standard output.
 void checkLyingClocks(bool kills) {
   int cutShort = 0;
-  for (const std::uint64_t seed : seeds()) {
+  // Between them: a clock set back, events ahead, copies, touched files and
+  // files an hour later.
+  for (const std::uint64_t seed : seeds({1, 2, 7, 9})) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     const Trace trace(seed, true);
     std::printf("seed %llu: %s\n", static_cast<unsigned long long>(seed), trace.cases().c_str());
