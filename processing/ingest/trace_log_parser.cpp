@@ -392,7 +392,7 @@ std::optional<std::pair<DateTime, int>> firstTraceEvent(Program& program, const 
 
 std::vector<bool> finishedTraceFiles(Program& program, const std::vector<fs::path>& files, bool noteSizes) {
   std::vector<bool> finished(files.size(), false);
-  TraceLineCutter cutter;
+  std::optional<TraceLineCutter> cutter;  // compiled only when a file waits for the judgement
   std::vector<std::optional<std::optional<std::pair<DateTime, int>>>> firstEvents(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string key = traceReadPositionKey(files[i]);
@@ -403,12 +403,15 @@ std::vector<bool> finishedTraceFiles(Program& program, const std::vector<fs::pat
     const FileStart start = readFileStart(file.fd);
     // Nothing past the last complete line, or another file under the name.
     if (start.size <= position->offset || resumeOffset(position, start.head, start.size) != position->offset) continue;
-    if (noteSizes && position->seenSize != start.size) noteTraceFileSize(program.db, key, start.size);
+    // A database busy with the other program only delays the judgement.
+    if (noteSizes && position->seenSize != start.size)
+      guardWith([&] { noteTraceFileSize(program.db, key, start.size); }, ignoreFailure);
     if (position->seenSize != start.size) continue;
     const std::pair<DateTime, int> last(position->lastTime, position->lastMilliseconds);
     for (std::size_t j = 0; j < files.size() && !finished[i]; ++j) {
       if (j == i) continue;
-      if (!firstEvents[j]) firstEvents[j] = firstTraceEvent(program, files[j], cutter);
+      if (!cutter) cutter.emplace();
+      if (!firstEvents[j]) firstEvents[j] = firstTraceEvent(program, files[j], *cutter);
       finished[i] = *firstEvents[j] && **firstEvents[j] > last;
     }
   }
