@@ -13,6 +13,7 @@ void purgeCallActivity(db::Connection& db) {
   clearTraceReadPositions(db);
   // Without events the walk has read nothing: events stored again are walked again.
   db.exec("delete from linewalk");
+  clearLineArrivals(db);
   // No calls and no totals: nothing is owed to the summary.
   clearSummaryDue(db);
   transaction.commit();

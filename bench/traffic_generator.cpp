@@ -109,7 +109,9 @@ std::string hardCases(const TrafficOptions& options) {
   std::string cases;
   for (const auto& [on, name] : {std::pair{options.backToBackCalls, "back-to-back calls"},
                                  std::pair{options.sharedMilliseconds, "shared milliseconds"},
-                                 std::pair{options.rollOverAnywhere, "roll-over anywhere"}})
+                                 std::pair{options.rollOverAnywhere, "roll-over anywhere"},
+                                 std::pair{options.clockSetBackSeconds > 0, "clock set back"},
+                                 std::pair{options.stampAheadHours > 0, "an event stamped ahead"}})
     if (on) cases += (cases.empty() ? "" : ", ") + std::string(name);
   return cases.empty() ? "" : "hard cases: " + cases + '\n';
 }
@@ -153,6 +155,8 @@ std::string checkOptions(const TrafficOptions& o) {
   if (o.failurePercent < 0 || o.failurePercent > 100) return "--failures must be 0 to 100";
   if (o.end.year() < 1971) return "--end must be a real moment";
   if (o.folderStates < 0 || o.folderStates > 999) return "--folder-states must be 0 to 999";
+  if (o.clockSetBackSeconds < 0 || o.clockSetBackSeconds > 3600) return "--clock-set-back must be 0 to 3600 seconds";
+  if (o.stampAheadHours < 0 || o.stampAheadHours > 23) return "--stamp-ahead must be 0 to 23 hours";
   return "";
 }
 
@@ -201,16 +205,34 @@ GenerationResult generateTraffic(const TrafficOptions& options, const std::funct
   // the same calls as a run over all of them.
   std::vector<char> lineWaits(streams.size(), 0);
   int waitingLines = 0;
+  // The clock cases, each at a moment of its own stream: from setBackAt on
+  // every line is stamped earlier; the first line event from aheadAt on is
+  // stamped later than all around it.
+  Random clockRandom(streamSeed(options.seed, 102));
+  const Millis span = end - start;
+  const Millis setBackAt = start + static_cast<Millis>(clockRandom.below(static_cast<std::uint64_t>(span) + 1));
+  const Millis aheadAt = start + static_cast<Millis>(clockRandom.below(static_cast<std::uint64_t>(span) + 1));
+  const Millis setBack = options.clockSetBackSeconds * Millis{1000};
+  bool aheadWritten = options.stampAheadHours == 0;
+  auto clockAt = [&](Millis time) { return setBack > 0 && time >= setBackAt ? -setBack : 0; };
   while (!queue.empty()) {
     const auto [time, index] = queue.top();
     queue.pop();
     while (notice < time) {
+      writer.shiftStamps(clockAt(notice));
       writer.writeNotice(notice, noticeRandom.pick(kGatewayNotices), waitingLines == 0);
       notice = nextNotice(notice);
     }
     LineStream& stream = streams[index];
     const PlannedEvent& event = stream.current();
+    Millis shift = clockAt(event.time);
+    if (!aheadWritten && event.time >= aheadAt) {
+      shift += options.stampAheadHours * Millis{3600000};
+      aheadWritten = true;
+    }
+    writer.shiftStamps(shift);
     writer.writeEvent(event.time, stream.line(), event.text, waitingLines == 0);
+    writer.shiftStamps(clockAt(event.time));
     if (event.tight != static_cast<bool>(lineWaits[index])) {
       waitingLines += event.tight ? 1 : -1;
       lineWaits[index] = event.tight;
@@ -243,6 +265,7 @@ std::string trafficUsage() {
          "                        [--calls-per-hour R] [--max-file-bytes B] [--failures PERCENT]\n"
          "                        [--summary FILE] [--back-to-back] [--shared-milliseconds]\n"
          "                        [--roll-over-anywhere] [--folder-states N]\n"
+         "                        [--clock-set-back SECONDS] [--stamp-ahead HOURS]\n"
          "\n"
          "Writes MVLOG trace files of a gateway with N lines for the H hours before --end,\n"
          "R calls per hour on each line (default 23), files rolled over at B bytes\n"
@@ -256,7 +279,10 @@ std::string trafficUsage() {
          "of different lines alike to the millisecond; --roll-over-anywhere ends full\n"
          "files after any line, between a digit string and what follows it too;\n"
          "--folder-states N also writes the folder as it stood at N moments while it\n"
-         "was written (cut at random bytes, inside lines) into states/01 ...\n";
+         "was written (cut at random bytes, inside lines) into states/01 ...\n"
+         "--clock-set-back SECONDS steps the gateway's clock back by up to an hour at a\n"
+         "moment drawn from the seed (stamps and file times repeat that stretch);\n"
+         "--stamp-ahead HOURS stamps one event drawn from the seed up to 23 hours ahead.\n";
 }
 
 ParsedArguments parseTrafficArguments(const std::vector<std::string>& arguments, const DateTime& now) {
@@ -334,6 +360,13 @@ ParsedArguments parseTrafficArguments(const std::vector<std::string>& arguments,
     } else if (name == "--folder-states") {
       if (!whole(value, integer) || integer > 999) return fail("--folder-states must be a whole number from 0 to 999");
       parsed.options.folderStates = static_cast<int>(integer);
+    } else if (name == "--clock-set-back") {
+      if (!whole(value, integer) || integer > 3600)
+        return fail("--clock-set-back must be a whole number of seconds from 0 to 3600");
+      parsed.options.clockSetBackSeconds = static_cast<int>(integer);
+    } else if (name == "--stamp-ahead") {
+      if (!whole(value, integer) || integer > 23) return fail("--stamp-ahead must be a whole number from 0 to 23");
+      parsed.options.stampAheadHours = static_cast<int>(integer);
     } else if (name == "--end") {
       if (value == "now") {
         parsed.options.end = now;

@@ -11,8 +11,9 @@
 // by default; each can be asked for (and changes the bytes): calls that open
 // in the second in which their line's previous call ended, events of
 // different lines stamped alike to the millisecond, files that roll over
-// after any line, and the folder as it stood at moments while it was written
-// (see traffic_growing_folder.h).  The summary's expectations hold for the
+// after any line, a gateway clock set back (the repeated hour at the end of
+// daylight saving) or an event stamped ahead of the others, and the folder as
+// it stood at moments while it was written (see traffic_growing_folder.h).  The summary's expectations hold for the
 // default traffic only.
 #pragma once
 
@@ -42,6 +43,8 @@ struct TrafficOptions {
   bool sharedMilliseconds = false;       // all lines on one millisecond slot: events may share a stamp
   bool rollOverAnywhere = false;         // a full file ends after any line (see TraceWriter)
   int folderStates = 0;                  // states of the growing folder written under folder / "states"
+  int clockSetBackSeconds = 0;           // at a seeded moment the gateway's clock steps back this far (0-3600)
+  int stampAheadHours = 0;               // one seeded event is stamped this far ahead (0-23)
 };
 
 // One event as the parser will store it: time, line and text (UTF-8, trimmed).

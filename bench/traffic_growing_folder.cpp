@@ -47,6 +47,29 @@ void GrowingFolder::write(const fs::path& folder, std::size_t to, std::size_t fr
     }
     setFileModificationTime(path, DateTime::fromSerialSeconds(lineTimeAt(end - 1) / 1000));
   }
+  for (const FileTimeLie& lie : lies_)
+    if (lie.at > from && lie.at <= to) tell(folder, lie);
+}
+
+void GrowingFolder::tell(const fs::path& folder, const FileTimeLie& lie) const {
+  std::size_t file = starts_.size();
+  while (file > 0 && fileEnd(file - 1) > lie.at) --file;
+  if (file == 0) return;  // no file is complete yet
+  --file;
+  const fs::path path = folder / names_[file];
+  const DateTime now = DateTime::fromSerialSeconds(lineTimeAt(text_.size() - 1) / 1000 + 1);
+  switch (lie.kind) {
+    case FileTimeLie::Copy: {
+      const fs::path copy = folder / copyName(names_[file]);
+      fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
+      setFileModificationTime(copy, now);
+      break;
+    }
+    case FileTimeLie::Touch: setFileModificationTime(path, now); break;
+    case FileTimeLie::RepeatedHour:
+      setFileModificationTime(path, DateTime::fromSerialSeconds(lineTimeAt(fileEnd(file) - 1) / 1000 + 3600));
+      break;
+  }
 }
 
 std::vector<fs::path> writeFolderStates(const GrowingFolder& folder, const fs::path& into, int count,

@@ -20,6 +20,19 @@
 
 namespace travik::traffic {
 
+// File times that lie, as they do on real servers.  Each happens once, when
+// the text written reaches byte `at`, to the newest file complete by then;
+// "now" is the second after the text's last line.
+struct FileTimeLie {
+  enum Kind {
+    Copy,          // the file is copied under a new name and gets the time of the copy, now
+    Touch,         // the file is touched: its time becomes now
+    RepeatedHour,  // the file's time is an hour later, as written before the clock fell back
+  };
+  Kind kind = Touch;
+  std::size_t at = 0;
+};
+
 class GrowingFolder {
  public:
   // Reads the files in the order the gateway wrote them.
@@ -38,12 +51,20 @@ class GrowingFolder {
   // are written.  from must not exceed to.
   void write(const std::filesystem::path& folder, std::size_t to, std::size_t from = 0) const;
 
+  // Lies that write() tells from now on.
+  void lie(const FileTimeLie& lie) { lies_.push_back(lie); }
+  // The name a copied file gets.
+  static std::string copyName(const std::string& name) { return name + ".copy"; }
+
  private:
+  void tell(const std::filesystem::path& folder, const FileTimeLie& lie) const;
+
   std::size_t fileEnd(std::size_t file) const;
 
   std::vector<std::string> names_;
   std::string text_;
   std::vector<std::size_t> starts_;
+  std::vector<FileTimeLie> lies_;
 };
 
 // Writes `count` states of the folder, cut at distinct byte offsets drawn from

@@ -121,12 +121,12 @@ const std::string& TraceWriter::stamp(Millis time) {
 }
 
 void TraceWriter::writeEvent(Millis time, int line, std::string_view text, bool mayBreak) {
-  appendEventLine(line_, stamp(time), time, line, text);
+  appendEventLine(line_, stamp(time + shift_), time + shift_, line, text);
   append(time, line_, mayBreak);
 }
 
 void TraceWriter::writeNotice(Millis time, std::string_view text, bool mayBreak) {
-  startLine(line_, stamp(time), time);
+  startLine(line_, stamp(time + shift_), time + shift_);
   line_ += " 00000F2C ";
   line_ += text;
   line_ += " \r\n";
@@ -151,6 +151,7 @@ void TraceWriter::append(Millis time, const std::string& text, bool mayBreak) {
     throw std::runtime_error("cannot write the trace file " + files_.back().string() + ": " + std::strerror(errno));
   fileBytes_ += text.size();
   lastSecond_ = second;
+  lastStampSecond_ = (time + shift_) / 1000;
   ++lines_;
 }
 
@@ -159,7 +160,7 @@ void TraceWriter::closeFile() {
   file_ = nullptr;
   if (failed) throw std::runtime_error("cannot complete the trace file " + files_.back().string());
   // Set after closing: the last write would move the time again.
-  setFileModificationTime(files_.back(), DateTime::fromSerialSeconds(lastSecond_));
+  setFileModificationTime(files_.back(), DateTime::fromSerialSeconds(lastStampSecond_));
 }
 
 void TraceWriter::finish() {

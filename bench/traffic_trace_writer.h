@@ -48,6 +48,11 @@ class TraceWriter {
   void writeEvent(Millis time, int line, std::string_view text, bool mayBreak = true);
   // A gateway notice that belongs to no line (the parser skips it).
   void writeNotice(Millis time, std::string_view text, bool mayBreak = true);
+  // The lines written from now on are stamped `shift` ms away from their
+  // time (a gateway clock set back or ahead), and a file closed from now on
+  // takes its last line's stamp as its modification time.  Files still
+  // roll over and are named by the lines' true times.
+  void shiftStamps(Millis shift) { shift_ = shift; }
   // Closes the last file and sets its modification time.
   void finish();
 
@@ -67,6 +72,8 @@ class TraceWriter {
   std::uint64_t fileBytes_ = 0;
   std::int64_t firstSecond_ = 0;  // of the open file's first line
   std::int64_t lastSecond_ = 0;
+  std::int64_t lastStampSecond_ = 0;
+  Millis shift_ = 0;
   std::vector<std::filesystem::path> files_;
   std::uint64_t lines_ = 0;
   std::int64_t stampSecond_ = -1;

@@ -9,11 +9,12 @@
 PRAGMA page_size = 16384;
 
 -- The schema's version.  The tables and indexes this program adds to the
--- system's own tables (the indexes, tracereadpositions, summarydue, linewalk)
+-- system's own tables (the indexes, tracereadpositions, summarydue, linewalk,
+-- linearrivals)
 -- are also listed, version by version, in processing/runtime/database_schema.cpp,
 -- which brings an older database up to this version at start.  A change here
 -- is a new step there and a new number here.
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;
 
 CREATE TABLE Events (
   Timestamp    TEXT NOT NULL,
@@ -43,7 +44,8 @@ CREATE TABLE tracereadpositions (
   lasttimestamp         TEXT,
   lastmilliseconds      INTEGER,
   lastmillisecondevents TEXT,
-  steppedback           INTEGER NOT NULL DEFAULT 0
+  steppedback           INTEGER NOT NULL DEFAULT 0,
+  seensize              INTEGER
 );
 
 CREATE TABLE calls (
@@ -189,6 +191,17 @@ CREATE TABLE linewalk (
   walkedmilliseconds  INTEGER NOT NULL,
   walkedsequence      INTEGER NOT NULL,
   walkedevent         INTEGER NOT NULL
+);
+
+-- Per gateway line, the earliest event stored since the line's last walk,
+-- written with each trace file's events: an event stamped at or before the
+-- walked mark (a clock set back, a file read late) makes the walk start
+-- again at the call boundary before it.
+CREATE TABLE linearrivals (
+  line         INTEGER PRIMARY KEY,
+  timestamp    TEXT NOT NULL,
+  milliseconds INTEGER NOT NULL,
+  sequence     INTEGER NOT NULL
 );
 
 CREATE TABLE applicationparameters (

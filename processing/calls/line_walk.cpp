@@ -56,13 +56,24 @@ void LineWalkTable::prepare(db::Connection& connection) {
   removeErrors_ = connection.prepare("delete from errors where callid = ?1");
   removeTasks_ = connection.prepare("delete from tasks where callid = ?1");
   removeRecipients_ = connection.prepare("delete from recipients where callid = ?1");
+  callsBefore_ = connection.prepare(
+      "select callid, timestampbegin from calls where line = ?1 and timestampbegin <= ?2 "
+      "order by timestampbegin desc");
+  instantBefore_ = connection.prepare(
+      "select Timestamp, Milliseconds, Sequence from Events where Line = ?1 "
+      "and (Timestamp, Milliseconds, Sequence) < (?2, ?3, ?4) "
+      "order by Timestamp desc, Milliseconds desc, Sequence desc limit 1");
+  lastOfInstant_ = connection.prepare(
+      "select max(rowid) from Events where Line = ?1 and Timestamp = ?2 and Milliseconds = ?3 and Sequence = ?4");
+  arrivals_.prepare(connection);
   totalsDue_.prepare(connection);
 }
 
 void LineWalkTable::finalize() noexcept {
-  for (db::Statement* statement :
-       {&read_, &write_, &eventsAfter_, &callsFrom_, &removeCall_, &removeErrors_, &removeTasks_, &removeRecipients_})
+  for (db::Statement* statement : {&read_, &write_, &eventsAfter_, &callsFrom_, &removeCall_, &removeErrors_,
+                                   &removeTasks_, &removeRecipients_, &callsBefore_, &instantBefore_, &lastOfInstant_})
     *statement = db::Statement();
+  arrivals_.finalize();
   totalsDue_.finalize();
 }
 
@@ -90,6 +101,7 @@ void LineWalkTable::write(int line, const LineWalkMarks& marks) {
   }
   bindKey(write_, 6, marks.walked);
   write_.run();
+  arrivals_.clear(line);
   totalsDue_.mark();
 }
 
@@ -100,6 +112,38 @@ bool LineWalkTable::hasEventsAfter(int line, const EventKey& after) {
   const bool found = eventsAfter_.step();
   eventsAfter_.reset();
   return found;
+}
+
+std::optional<EventKey> LineWalkTable::restartBefore(int line, const EventInstant& late) {
+  // The newest call that opened before `late`: calls by their begin, newest
+  // first, until a whole second of them lies before the best found.
+  std::optional<EventInstant> opening;
+  callsBefore_.reset();
+  callsBefore_.bind(1, line).bind(2, late.timestamp);
+  while (callsBefore_.step()) {
+    EventInstant begin{callsBefore_.getText(1), -1, -1};
+    if (opening && begin.timestamp < opening->timestamp) break;
+    // A key of another form is placed at the start of its second.
+    if (!openingInstant(callsBefore_.getTextView(0), begin.milliseconds, begin.sequence))
+      begin.milliseconds = begin.sequence = -1;
+    if (begin < late && (!opening || *opening < begin)) opening = std::move(begin);
+  }
+  callsBefore_.reset();
+  if (!opening) return std::nullopt;
+
+  // The last event before that opening; the calls behind it are made again.
+  instantBefore_.reset();
+  instantBefore_.bind(1, line).bind(2, opening->timestamp).bind(3, opening->milliseconds).bind(4, opening->sequence);
+  std::optional<EventKey> restart;
+  if (instantBefore_.step())
+    restart = EventKey{instantBefore_.getText(0), instantBefore_.getInt(1), instantBefore_.getInt(2), 0};
+  instantBefore_.reset();
+  if (!restart) return std::nullopt;
+  lastOfInstant_.reset();
+  lastOfInstant_.bind(1, line).bind(2, restart->timestamp).bind(3, restart->milliseconds).bind(4, restart->sequence);
+  if (lastOfInstant_.step()) restart->rowid = lastOfInstant_.getInt(0);
+  lastOfInstant_.reset();
+  return restart;
 }
 
 std::int64_t LineWalkTable::removeCallsAfter(int line, const std::optional<EventKey>& restart) {

@@ -190,11 +190,22 @@ void tagCall(CallModule& module) {
 
 namespace {
 
-// The line's marks, and whether it holds events behind the last one read.
+EventInstant instantOf(const EventKey& key) { return EventInstant{key.timestamp, key.milliseconds, key.sequence}; }
+
+// The line's marks, and whether it holds events its last walk did not see:
+// behind the last one read, or stored since among those read.  An event
+// stored since at or before the last one read moves the restart back to a
+// call boundary before it (a finished call may have looked at the event
+// after its last one, so even one just behind the restart point counts).
 bool lineHasNewEvents(CallModule& module, int line, LineWalkMarks& marks) {
   std::optional<LineWalkMarks> stored = module.walks.read(line);
   marks = stored ? std::move(*stored) : marksFromCalls(module, line);
-  return module.walks.hasEventsAfter(line, marks.walked);
+  const std::optional<EventInstant> arrival = module.walks.arrival(line);
+  if (arrival && marks.restart && !(instantOf(marks.walked) < *arrival)) {
+    std::optional<EventKey> before = module.walks.restartBefore(line, *arrival);
+    if (!before || instantOf(*before) < instantOf(*marks.restart)) marks.restart = std::move(before);
+  }
+  return arrival || module.walks.hasEventsAfter(line, marks.walked);
 }
 
 }  // namespace

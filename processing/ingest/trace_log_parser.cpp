@@ -365,6 +365,59 @@ bool hasUnreadTraceLines(Program& program, const fs::path& path, bool lastLineCo
   return false;
 }
 
+namespace {
+
+// The time and milliseconds of a trace file's first event, from its first
+// complete lines; nullopt when they hold none or the file cannot be read.
+std::optional<std::pair<DateTime, int>> firstTraceEvent(Program& program, const fs::path& path,
+                                                        TraceLineCutter& cutter) {
+  constexpr std::int64_t kLookedAt = 1 << 16;
+  FileDescriptor file;
+  if (!guardWith([&] { file.fd = openTraceFile(program, path); }, ignoreFailure)) return std::nullopt;
+  std::optional<std::pair<DateTime, int>> first;
+  std::vector<char> buffer(1 << 14);
+  CCallEvent event;
+  guardWith(
+      [&] {
+        LineReader(file.fd, 0, buffer, kLookedAt).forEachLine(false, [&](std::string_view line, bool) {
+          if (!first && cutter.cut(line, event) == TraceLineCut::Event)
+            first.emplace(event.dateTimeStamp, event.intMilliseconds);
+        });
+      },
+      ignoreFailure);
+  return first;
+}
+
+}  // namespace
+
+std::vector<bool> finishedTraceFiles(Program& program, const std::vector<fs::path>& files, bool noteSizes) {
+  std::vector<bool> finished(files.size(), false);
+  std::optional<TraceLineCutter> cutter;  // compiled only when a file waits for the judgement
+  std::vector<std::optional<std::optional<std::pair<DateTime, int>>>> firstEvents(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string key = traceReadPositionKey(files[i]);
+    const std::optional<TraceReadPosition> position = loadTraceReadPosition(program.db, key);
+    if (!position || position->offset == 0) continue;
+    FileDescriptor file;
+    if (!guardWith([&] { file.fd = openTraceFile(program, files[i]); }, ignoreFailure)) continue;
+    const FileStart start = readFileStart(file.fd);
+    // Nothing past the last complete line, or another file under the name.
+    if (start.size <= position->offset || resumeOffset(position, start.head, start.size) != position->offset) continue;
+    // A database busy with the other program only delays the judgement.
+    if (noteSizes && position->seenSize != start.size)
+      guardWith([&] { noteTraceFileSize(program.db, key, start.size); }, ignoreFailure);
+    if (position->seenSize != start.size) continue;
+    const std::pair<DateTime, int> last(position->lastTime, position->lastMilliseconds);
+    for (std::size_t j = 0; j < files.size() && !finished[i]; ++j) {
+      if (j == i) continue;
+      if (!cutter) cutter.emplace();
+      if (!firstEvents[j]) firstEvents[j] = firstTraceEvent(program, files[j], *cutter);
+      finished[i] = *firstEvents[j] && **firstEvents[j] > last;
+    }
+  }
+  return finished;
+}
+
 LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun& run, bool lastLineComplete) {
   const std::string key = traceReadPositionKey(path);
   // An unreadable file is reported once, not again by every run until it can be read.
@@ -400,7 +453,9 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
               "insert into Events (Timestamp, Milliseconds, Sequence, Line, Data) values (?1, ?2, ?3, ?4, ?5)");
           run.countEvent = program.db.prepare(
               "select count(*) from Events where Line = ?1 and Timestamp = ?2 and Milliseconds = ?3 and Data = ?4");
+          run.arrivals.prepare(program.db);
         }
+        run.earliestStored.assign(100, {});
 
         const std::optional<TraceReadPosition> recorded = loadTraceReadPosition(program.db, key);
         const std::int64_t from = resumeOffset(recorded, start.head, start.size);
@@ -529,7 +584,19 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
               .bindStatic(5, std::string_view(current.strData))
               .run();
           ++stored;
+          TraceLogRun::Earliest& earliest = run.earliestStored[static_cast<std::size_t>(current.intLine)];
+          if (!earliest.set || std::tie(current.dateTimeStamp, current.intMilliseconds, current.lngSequence) <
+                                   std::tie(earliest.time, earliest.milliseconds, earliest.sequence))
+            earliest = {true, current.dateTimeStamp, current.intMilliseconds, current.lngSequence};
         });
+
+        // The walk learns of the stored events with them, late ones included.
+        for (std::size_t line = 1; line < run.earliestStored.size(); ++line) {
+          const TraceLogRun::Earliest& earliest = run.earliestStored[line];
+          if (earliest.set)
+            run.arrivals.note(static_cast<int>(line),
+                              EventInstant{earliest.time.toStored(), earliest.milliseconds, earliest.sequence});
+        }
 
         const std::int64_t consumed = reader.consumed();
         read = consumed > from;
@@ -544,6 +611,7 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
           position.lastTime = millisecondTime;
           position.lastMilliseconds = millisecond;
           position.steppedBack = steppedBack;
+          position.seenSize = start.size;
           position.lastMillisecondEvents.assign(
               millisecondEvents.begin(), millisecondEvents.begin() + static_cast<std::ptrdiff_t>(millisecondCount));
           saveTraceReadPosition(program.db, key, position);

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/db.h"
+#include "processing/ingest/line_arrivals.h"
 #include "processing/runtime/program.h"
 #include "processing/text/date_time.h"
 
@@ -96,6 +97,15 @@ struct TraceLogRun {
   TraceLineCutter cutter;
   db::Statement insertEvent;  // prepared on first use; dropped with the run
   db::Statement countEvent;
+  LineArrivals arrivals;
+  // Per gateway line, the earliest event the current file stored.
+  struct Earliest {
+    bool set = false;
+    DateTime time;
+    int milliseconds = 0;
+    long sequence = 0;
+  };
+  std::vector<Earliest> earliestStored;
   // The events of the current millisecond of the file being read; kept
   // between files so their texts keep their capacity.
   std::vector<std::pair<int, std::string>> millisecondEvents;
@@ -117,10 +127,22 @@ int openTraceFile(Program& program, const std::filesystem::path& path);
 // examined, so that the parse reports why.
 bool hasUnreadTraceLines(Program& program, const std::filesystem::path& path, bool lastLineComplete);
 
+// For each file, whether a last line without its line end is as complete as
+// it will get: the gateway has moved on.  That takes evidence that file
+// times cannot fake (a copy without its times, a touched file and the
+// repeated hour of a clock set back all make them lie): the file has not
+// changed in size since an earlier run looked at it, and another of the files
+// begins with an event stamped after the last line read from this one.
+// Until then the line waits; when the gateway never writes another file, it
+// is never stored.  With noteSizes the sizes found are recorded for the next
+// run to compare; the counting look of a run leaves them alone, so that the
+// parsing look of the same run does not take them for an earlier run's.
+std::vector<bool> finishedTraceFiles(Program& program, const std::vector<std::filesystem::path>& files, bool noteSizes);
+
 // Parses one trace file from its read position into Events and raises
 // program.highestLineNumber.  Only complete lines are read: a last line
 // without its line end is left for a later run, unless lastLineComplete (the
-// gateway has moved on to a newer file).  The new read position is committed
+// gateway has moved on, see finishedTraceFiles).  The new read position is committed
 // with the events.  Every failure is reported as one handled error: lines
 // whose date or line number do not convert, and lines stamped after the
 // future limit, are skipped and reported together once the file's events are

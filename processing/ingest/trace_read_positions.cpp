@@ -53,7 +53,7 @@ std::string traceReadPositionKey(const fs::path& file) { return file.lexically_n
 std::optional<TraceReadPosition> loadTraceReadPosition(db::Connection& db, const std::string& key) {
   db::Statement row = db.prepare(
       "select head, position, modified, sequence, storedtimestamp, storedmilliseconds, lasttimestamp, "
-      "lastmilliseconds, lastmillisecondevents, steppedback from tracereadpositions where path = ?1");
+      "lastmilliseconds, lastmillisecondevents, steppedback, seensize from tracereadpositions where path = ?1");
   row.bind(1, key);
   if (!row.step()) return std::nullopt;
   TraceReadPosition position;
@@ -66,14 +66,15 @@ std::optional<TraceReadPosition> loadTraceReadPosition(db::Connection& db, const
   position.lastMilliseconds = static_cast<int>(row.getInt(7));
   position.lastMillisecondEvents = splitEvents(row.getTextView(8));
   position.steppedBack = row.getInt(9) != 0;
+  position.seenSize = row.isNull(10) ? -1 : row.getInt(10);
   return position;
 }
 
 void saveTraceReadPosition(db::Connection& db, const std::string& key, const TraceReadPosition& position) {
   db::Statement save = db.prepare(
       "insert or replace into tracereadpositions (path, head, position, modified, sequence, storedtimestamp, "
-      "storedmilliseconds, lasttimestamp, lastmilliseconds, lastmillisecondevents, steppedback) "
-      "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+      "storedmilliseconds, lasttimestamp, lastmilliseconds, lastmillisecondevents, steppedback, seensize) "
+      "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
   save.bind(1, key)
       .bind(2, position.head)
       .bind(3, position.offset)
@@ -87,11 +88,16 @@ void saveTraceReadPosition(db::Connection& db, const std::string& key, const Tra
       .bind(9, position.lastMilliseconds)
       .bind(10, joinEvents(position.lastMillisecondEvents))
       .bind(11, position.steppedBack)
+      .bind(12, position.seenSize)
       .run();
 }
 
 void forgetTraceReadPosition(db::Connection& db, const std::string& key) {
   db.prepare("delete from tracereadpositions where path = ?1").bind(1, key).run();
+}
+
+void noteTraceFileSize(db::Connection& db, const std::string& key, std::int64_t size) {
+  db.prepare("update tracereadpositions set seensize = ?2 where path = ?1").bind(1, key).bind(2, size).run();
 }
 
 void pruneTraceReadPositions(db::Connection& db, const fs::path& folder, const std::vector<std::string>& listedKeys,

@@ -45,6 +45,9 @@ struct TraceReadPosition {
   // set back): an event's earlier occurrences in the file need not lie in
   // its millisecond's run of lines.
   bool steppedBack = false;
+  // The file's size when a run last looked at it (-1: not known).  A file
+  // whose size stayed the same from one run to the next has stopped growing.
+  std::int64_t seenSize = -1;
 };
 
 // Where a file is read from: its recorded position when its first bytes are
@@ -58,6 +61,8 @@ std::string traceReadPositionKey(const std::filesystem::path& file);
 std::optional<TraceReadPosition> loadTraceReadPosition(db::Connection& db, const std::string& key);
 void saveTraceReadPosition(db::Connection& db, const std::string& key, const TraceReadPosition& position);
 void forgetTraceReadPosition(db::Connection& db, const std::string& key);
+// Records the size a run found the file at, for the next run to compare.
+void noteTraceFileSize(db::Connection& db, const std::string& key, std::int64_t size);
 // Forgets the files of folder that are no longer listed, and every file last
 // modified at or before cutoff (older than the retention: never read again).
 void pruneTraceReadPositions(db::Connection& db, const std::filesystem::path& folder,

@@ -69,6 +69,22 @@ void addOwnTablesAndIndexes(db::Connection& connection) {
     connection.exec("ALTER TABLE tracereadpositions ADD COLUMN steppedback INTEGER NOT NULL DEFAULT 0");
 }
 
+// Version 2: a cut last line waits until its file stops growing (the size
+// seen by an earlier run), and events stored behind a line's walked mark are
+// noted so that the walk takes them in their place.
+void addLateArrivals(db::Connection& connection) {
+  if (!hasColumn(connection, "tracereadpositions", "seensize"))
+    connection.exec("ALTER TABLE tracereadpositions ADD COLUMN seensize INTEGER");
+  connection.exec(R"sql(
+    CREATE TABLE IF NOT EXISTS linearrivals (
+      line         INTEGER PRIMARY KEY,
+      timestamp    TEXT NOT NULL,
+      milliseconds INTEGER NOT NULL,
+      sequence     INTEGER NOT NULL
+    );
+  )sql");
+}
+
 bool cannotWrite(const db::DbError& error) {
   const int primary = error.sqliteCode() & 0xff;
   return primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM;
@@ -79,6 +95,7 @@ bool cannotWrite(const db::DbError& error) {
 const std::vector<Step>& steps() {
   static const std::vector<Step> list{
       {1, addOwnTablesAndIndexes},
+      {2, addLateArrivals},
   };
   return list;
 }

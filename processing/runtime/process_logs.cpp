@@ -80,17 +80,21 @@ std::vector<TraceFile> selectTraceFiles(const fs::path& folder, const DateTime& 
     if (modified > after) files.push_back({modified, std::move(name), entry.path()});
   }
   std::sort(files.begin(), files.end(), [](const TraceFile& a, const TraceFile& b) {
-    return a.modified != b.modified ? a.modified < b.modified : a.name < b.name;
+    return a.name != b.name ? a.name < b.name : a.modified < b.modified;
   });
   return files;
 }
 
 namespace {
 
-std::vector<TraceFile> unreadTraceFiles(Program& program, std::vector<TraceFile> files) {
+std::vector<TraceFile> unreadTraceFiles(Program& program, std::vector<TraceFile> files, bool noteSizes = false) {
+  std::vector<fs::path> paths;
+  for (const TraceFile& file : files) paths.push_back(file.path);
+  const std::vector<bool> finished = finishedTraceFiles(program, paths, noteSizes);
   std::vector<TraceFile> unread;
-  for (TraceFile& file : files) {
-    file.lastLineComplete = file.modified < files.back().modified;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    TraceFile& file = files[i];
+    file.lastLineComplete = finished[i];
     if (hasUnreadTraceLines(program, file.path, file.lastLineComplete)) unread.push_back(std::move(file));
   }
   return unread;
@@ -161,7 +165,7 @@ TraceParseResult parseNewTraceFiles(Program& program) {
   });
   // Listed again: files that changed since the count are parsed too.
   std::vector<TraceFile> files;
-  step([&] { files = unreadTraceFiles(program, selectTraceFiles(folder, cutoff)); });
+  step([&] { files = unreadTraceFiles(program, selectTraceFiles(folder, cutoff), true); });
   std::int32_t parsed = 0;
   for (const TraceFile& file : files) {
     step([&] {

@@ -32,15 +32,17 @@ struct TraceFile {
   DateTime modified;  // local time, whole seconds
   std::string name;
   std::filesystem::path path;
-  // A later-modified trace file exists: the gateway has moved on, so a last
-  // line without its line end is as complete as it will get.
+  // The gateway has moved on (finishedTraceFiles), so a last line without
+  // its line end is as complete as it will get.
   bool lastLineComplete = false;
 };
 
 // The files directly in folder whose names begin "MVLOG." (any case) and
-// that were modified strictly later than after, oldest first, then by name:
-// parsed in that order, a run cut short never leaves an older file behind a
-// newer stored event.  Throws when the folder cannot be listed.
+// that were modified strictly later than after, in the order of their names
+// (then of their times), the order in which the gateway writes them.  File
+// times are no guide to that order: a copy, a touched file or the hour a
+// clock repeats makes them lie, and events of one instant are walked in the
+// order they were stored.  Throws when the folder cannot be listed.
 std::vector<TraceFile> selectTraceFiles(const std::filesystem::path& folder, const DateTime& after);
 
 // Of the trace files that selectTraceFiles gives, those that hold lines not

@@ -7,6 +7,12 @@
 // whole text and a run that finds nothing new; and that last run must change
 // nothing.
 //
+// The clocks may lie too (the ...WithClocksThatLie tests): the gateway's
+// clock set back by up to an hour at some moment, one event stamped up to 23
+// hours ahead, and file times out of order (a copy of an older file, a
+// touched file, a file an hour later than the one written after it).  Each
+// seed draws which of these its text holds; the log names them.
+//
 // The text is generated traffic with every hard case on.  The runs go through
 // the processing code directly, with a clock that stands just after the
 // text's end.  CI runs a few seeds; TRAVIK_PROPERTY_SEEDS=N runs seeds 1 to N
@@ -21,6 +27,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +40,7 @@
 
 #include "bench/traffic_generator.h"
 #include "bench/traffic_growing_folder.h"
+#include "bench/traffic_random.h"
 #include "bench/traffic_trace_writer.h"
 #include "processing/runtime/handled_error.h"
 #include "processing/runtime/process_logs.h"
@@ -51,9 +59,10 @@ const DateTime kNow = kEnd.addSeconds(30);
 
 // ---------------------------------------------------------------- seeds
 
-std::vector<std::uint64_t> seeds() {
+// CI's seeds are `byDefault`.
+std::vector<std::uint64_t> seeds(std::vector<std::uint64_t> byDefault = {1, 2, 3}) {
   const char* asked = std::getenv("TRAVIK_PROPERTY_SEEDS");
-  if (!asked || !*asked) return {1, 2, 3};
+  if (!asked || !*asked) return byDefault;
   std::uint64_t first = 1, last = 0;
   const std::string text = asked;
   const std::size_t dash = text.find('-');
@@ -78,7 +87,7 @@ std::vector<std::uint64_t> seeds() {
 // Generated traffic of a few lines with every hard case on, as one text.
 class Trace {
  public:
-  explicit Trace(std::uint64_t seed) : seed_(seed) {
+  explicit Trace(std::uint64_t seed, bool lyingClocks = false) : seed_(seed) {
     TrafficOptions options;
     options.folder = staging_.path() / "traces";
     options.summaryFile = staging_.path() / "traffic-summary.csv";
@@ -90,11 +99,31 @@ class Trace {
     options.maxFileBytes = 12000;
     options.failurePercent = 15;
     options.backToBackCalls = options.sharedMilliseconds = options.rollOverAnywhere = true;
+    Random draw(streamSeed(seed, 7));
+    const std::uint64_t cases = lyingClocks ? 1 + draw.below(7) : 0;  // at least one of three
+    if (cases & 1) {
+      options.clockSetBackSeconds = static_cast<int>(1 + draw.below(3600));
+      cases_ += "clock set back " + std::to_string(options.clockSetBackSeconds) + " s; ";
+    }
+    if (cases & 2) {
+      options.stampAheadHours = static_cast<int>(1 + draw.below(23));
+      cases_ += "an event " + std::to_string(options.stampAheadHours) + " h ahead; ";
+    }
     folder_ = std::make_unique<GrowingFolder>(generateTraffic(options).files);
+    if (cases & 4) {
+      static const char* const kinds[] = {"copy", "touch", "an hour later"};
+      for (int i = draw.between(1, 3); i > 0; --i) {
+        const FileTimeLie lie{static_cast<FileTimeLie::Kind>(draw.below(3)), 1 + draw.below(size() - 1)};
+        folder_->lie(lie);
+        cases_ += std::string("file time: ") + kinds[lie.kind] + " at byte " + std::to_string(lie.at) + "; ";
+      }
+    }
     index();
   }
 
   std::uint64_t seed() const { return seed_; }
+  // The clock cases the text holds; empty when its clocks behave.
+  const std::string& cases() const { return cases_; }
   const GrowingFolder& folder() const { return *folder_; }
   std::size_t size() const { return folder_->text().size(); }
 
@@ -209,6 +238,7 @@ class Trace {
   }
 
   std::uint64_t seed_;
+  std::string cases_;
   test::TempFolder staging_;
   std::unique_ptr<GrowingFolder> folder_;
   std::vector<std::size_t> places_[kKinds];
@@ -526,6 +556,42 @@ TEST(LiveFolder, PiecesCutAnywhereLeaveTheTablesOfOneRun) {
                     << failingAlone(trace, cuts, whole.afterQuietRun);
   }
 }
+
+// The pieces of a text whose clocks lie, with or without kills, against one
+// run over the whole text; each seed's cases go to standard output.
+void checkLyingClocks(bool kills) {
+  int cutShort = 0;
+  // Between them: a clock set back, events ahead, copies, touched files and
+  // files an hour later.
+  for (const std::uint64_t seed : seeds({1, 2, 7, 9})) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const Trace trace(seed, true);
+    std::printf("seed %llu: %s\n", static_cast<unsigned long long>(seed), trace.cases().c_str());
+    const WholeRun whole = wholeRun(trace);
+    ASSERT_FALSE(whole.afterRun.rows.at("calls").empty());
+    const std::string quiet = differences(whole.afterRun, whole.afterQuietRun);
+    if (!quiet.empty())
+      ADD_FAILURE() << "seed " << seed << " (" << trace.cases() << "): the run with nothing new changed\n"
+                    << quiet << whole.log;
+    std::mt19937_64 random(seed * 7919 + (kills ? 3 : 2));
+    const std::vector<Cut> cuts = drawCuts(trace, random, 12);
+    std::string log;
+    const Snapshot pieces = piecesRun(trace, cuts, random, kills, log, cutShort);
+    const std::string diff = differences(whole.afterQuietRun, pieces);
+    if (!diff.empty())
+      ADD_FAILURE() << "seed " << seed << " (" << trace.cases() << "): the pieces left other tables than one run\n"
+                    << diff << "the runs:\n"
+                    << log << (kills ? "" : "cuts that fail alone:\n" + failingAlone(trace, cuts, whole.afterQuietRun));
+  }
+  // The kills must land, or the runs would only repeat the test without them.
+  if (kills) {
+    EXPECT_GT(cutShort, 0);
+  }
+}
+
+TEST(LiveFolder, PiecesOfATextWithClocksThatLieLeaveTheTablesOfOneRun) { checkLyingClocks(false); }
+
+TEST(LiveFolder, RunsCutShortOverATextWithClocksThatLieLeaveTheTablesOfOneRun) { checkLyingClocks(true); }
 
 TEST(LiveFolder, RunsCutShortAnywhereAndRunAgainLeaveTheTablesOfOneRun) {
   int cutShort = 0;

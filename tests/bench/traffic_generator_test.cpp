@@ -485,6 +485,42 @@ TEST(TrafficGenerator, TheHardCasesOfALiveFolderComeWhenAskedFor) {
   EXPECT_GT(endsInTheNextFilesSecond, 0);
 }
 
+TEST(TrafficGenerator, AClockSetBackStepsTheStampsBackOnceAndAnEventAheadStandsAlone) {
+  for (std::uint64_t seed : {3, 4, 5}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    TempFolder plain, lying;
+    TrafficOptions options = smallGateway(plain.path(), seed);
+    options.lines = 3;
+    const auto truth = generateTraffic(options);
+    options.folder = lying.path();
+    options.clockSetBackSeconds = 1800;
+    options.stampAheadHours = 7;
+    const auto result = generateTraffic(options);
+    // The same lines, in the same order, with other stamps.
+    std::vector<Millis> trueTimes, stamps;
+    for (const auto& [files, times] : {std::pair{&truth.files, &trueTimes}, std::pair{&result.files, &stamps}})
+      for (const auto& file : *files)
+        for (const auto& raw : linesOf(file)) times->push_back(traceLineTime(raw));
+    ASSERT_EQ(stamps.size(), trueTimes.size());
+    int ahead = 0, setBack = 0, shifted = 0;
+    for (std::size_t i = 0; i < stamps.size(); ++i) {
+      const Millis shift = stamps[i] - trueTimes[i];
+      if (shift == 7 * 3600000 - 1800000 || shift == 7 * 3600000)
+        ++ahead;
+      else if (shift == -1800000)
+        setBack += i == 0 || stamps[i - 1] - trueTimes[i - 1] == 0;
+      else
+        EXPECT_EQ(shift, 0) << "line " << i;
+      shifted += shift != 0;
+    }
+    EXPECT_EQ(ahead, 1);
+    EXPECT_LE(setBack, 1);  // once, unless the moment fell after the last line
+    for (const auto& file : result.files)
+      EXPECT_EQ(fileModificationTime(file), DateTime::fromSerialSeconds(traceLineTime(linesOf(file).back()) / 1000));
+    EXPECT_GT(shifted, 1);
+  }
+}
+
 TEST(TrafficGenerator, RefusesAFolderThatAlreadyHoldsTraceFiles) {
   TempFolder temp;
   test::writeFile(temp.path() / "mvlog.001", "old trace\r\n");
@@ -566,6 +602,18 @@ TEST(TrafficGeneratorArguments, ReadsTheSwitchesOfTheHardCases) {
   arguments = good;
   arguments.insert(arguments.end(), {"--folder-states", "1000"});
   EXPECT_NE(parseTrafficArguments(arguments, now).error, "");
+
+  arguments = good;
+  arguments.insert(arguments.end(), {"--clock-set-back", "3600", "--stamp-ahead", "23"});
+  parsed = parseTrafficArguments(arguments, now);
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.clockSetBackSeconds, 3600);
+  EXPECT_EQ(parsed.options.stampAheadHours, 23);
+  for (const auto& [name, value] : {std::pair{"--clock-set-back", "3601"}, std::pair{"--stamp-ahead", "24"}}) {
+    arguments = good;
+    arguments.insert(arguments.end(), {name, value});
+    EXPECT_NE(parseTrafficArguments(arguments, now).error, "") << name;
+  }
 }
 
 }  // namespace

@@ -111,6 +111,36 @@ TEST_F(GrowingFolderTest, EveryCutGivesThePrefixInTheGatewaysFilesWithTheirTimes
   EXPECT_THROW(folder.write(grown.path(), 5, 10), std::invalid_argument);
 }
 
+TEST_F(GrowingFolderTest, FileTimesLieOnceTheTextReachesTheirByteWhateverTheCuts) {
+  GrowingFolder folder(files);
+  const auto& starts = folder.fileStarts();
+  // Each lie is told to the newest file complete at its byte: files 0, 1 and 2.
+  folder.lie({FileTimeLie::Copy, starts[1] + 5});
+  folder.lie({FileTimeLie::Touch, starts[2] + 5});
+  folder.lie({FileTimeLie::RepeatedHour, starts[3] + 5});
+  const std::size_t size = folder.text().size();
+  const DateTime now = DateTime::fromSerialSeconds(folder.lineTimeAt(size - 1) / 1000 + 1);
+  auto lastLineTime = [&](std::size_t file) {
+    return DateTime::fromSerialSeconds(folder.lineTimeAt(starts[file + 1] - 1) / 1000);
+  };
+
+  TempFolder grown;
+  folder.write(grown.path(), starts[1] + 4);
+  EXPECT_FALSE(fs::exists(grown.path() / GrowingFolder::copyName(folder.fileName(0))));
+  folder.write(grown.path(), starts[2] + 5, starts[1] + 4);
+  const fs::path copy = grown.path() / GrowingFolder::copyName(folder.fileName(0));
+  ASSERT_TRUE(fs::exists(copy));
+  EXPECT_EQ(test::readFile(copy), test::readFile(files[0]));
+  EXPECT_EQ(fileModificationTime(copy), now);
+  EXPECT_EQ(fileModificationTime(grown.path() / folder.fileName(1)), now);
+  folder.write(grown.path(), size, starts[2] + 5);
+  EXPECT_EQ(fileModificationTime(grown.path() / folder.fileName(2)), lastLineTime(2).addSeconds(3600));
+
+  TempFolder fresh;
+  folder.write(fresh.path(), size);
+  EXPECT_EQ(stateOf(fresh.path()), stateOf(grown.path()));
+}
+
 TEST_F(GrowingFolderTest, TheGeneratorWritesTheStatesOfItsCutList) {
   const GrowingFolder folder(files);
   TempFolder into;
