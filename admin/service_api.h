@@ -3,21 +3,14 @@
 
 #include <string_view>
 
+#include "platform/service_manager.h"
+
 namespace travik {
 
 class Console;
 
 // Service states in the service manager's numbering; -1 when none could be read.
-namespace service_state {
-constexpr int kNotInstalled = -1;
-constexpr int kStopped = 1;
-constexpr int kStartPending = 2;
-constexpr int kStopPending = 3;
-constexpr int kRunning = 4;
-constexpr int kContinuePending = 5;
-constexpr int kPausePending = 6;
-constexpr int kPaused = 7;
-}  // namespace service_state
+namespace service_state = platform::service_state;
 
 // The state 1 to 7 of the named service on the machine (empty: this computer),
 // or -1 when the service does not exist or cannot be read.  Names compare

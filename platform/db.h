@@ -120,6 +120,8 @@ class Connection {
   std::int64_t changes() const;
   // True while a transaction is open on this connection.
   bool inTransaction() const { return db_ && sqlite3_get_autocommit(db_) == 0; }
+  // True while this connection holds a write transaction (a reading one does not).
+  bool inWriteTransaction() const { return db_ && sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE; }
   void setBusyTimeout(int ms);
   // A call SQLite makes every `steps` steps of a running statement, kept when
   // the connection is opened again; steps 0 removes it.  The call must not

@@ -24,19 +24,19 @@ int serviceStateFromSystemctl(std::string_view showOutput) {
     if (line.starts_with("ActiveState=")) activeState = line.substr(12);
     start = end + 1;
   }
-  if (loadState != "loaded") return service_state::kUnknown;
+  if (loadState != "loaded") return service_state::kNotInstalled;
   if (activeState == "active" || activeState == "reloading") return service_state::kRunning;
   if (activeState == "activating") return service_state::kStartPending;
   if (activeState == "deactivating") return service_state::kStopPending;
   if (activeState == "inactive" || activeState == "failed") return service_state::kStopped;
-  return service_state::kUnknown;
+  return service_state::kNotInstalled;
 }
 
 int queryServiceState(std::string_view serviceName) {
   int exitCode = -1;
   const std::string output = captureOutput(
       {"systemctl", "show", "-p", "LoadState", "-p", "ActiveState", unitNameForService(serviceName)}, &exitCode);
-  if (exitCode != 0) return service_state::kUnknown;
+  if (exitCode != 0) return service_state::kNotInstalled;
   return serviceStateFromSystemctl(output);
 }
 

@@ -10,13 +10,18 @@
 
 namespace travik::platform {
 
-// Service states as the console knows them.
+// Service states, numbered as the service manager numbers them; the console
+// and the uninstaller take them from here.  systemd gives only the first
+// four; the three of a paused service complete the numbering.
 namespace service_state {
-constexpr int kUnknown = -1;  // not installed, or no state could be read
+constexpr int kNotInstalled = -1;  // not installed, or no state could be read
 constexpr int kStopped = 1;
 constexpr int kStartPending = 2;
 constexpr int kStopPending = 3;
 constexpr int kRunning = 4;
+constexpr int kContinuePending = 5;
+constexpr int kPausePending = 6;
+constexpr int kPaused = 7;
 }  // namespace service_state
 
 std::string unitNameForService(std::string_view serviceName);

@@ -18,8 +18,9 @@
 //                          incompleteMessageRecipient, incompleteRecipientNameInfo,
 //                          sendMsg, couldNotSend, startInboundAdminTask,
 //                          clearCallStats) and the rows: module.records.call(),
-//                          .task(), .recipient() (assign fields; the writers save),
-//                          read through .currentCall(), .currentTask() ...
+//                          .task(procedure), .recipient(procedure) (assign
+//                          fields; the writers save), read through
+//                          .currentCall(), .currentTask() ...
 //   failure_codes.h        Stage and Reason, passed to callAbend
 //   this file              the module variables, determineDatatype, split,
 //                          splitAtQuote, eventWord, guardCall, reportCallError

@@ -459,16 +459,16 @@ const HandledError kNoCurrentRecord(error_number::kNoCurrentRecord,
 
 }  // namespace
 
-TaskRow& CallRecords::task() {
+TaskRow& CallRecords::task(std::string_view procedure) {
   if (hasTask()) return tasks_.edit();
-  if (reportAbsentRow) reportAbsentRow(kNoCurrentRecord, "task()");
+  if (reportAbsentRow) reportAbsentRow(kNoCurrentRecord, procedure);
   scratchTask_ = TaskRow();
   return scratchTask_;
 }
 
-RecipientRow& CallRecords::recipient() {
+RecipientRow& CallRecords::recipient(std::string_view procedure) {
   if (hasRecipient()) return recipients_.edit();
-  if (reportAbsentRow) reportAbsentRow(kNoCurrentRecord, "recipient()");
+  if (reportAbsentRow) reportAbsentRow(kNoCurrentRecord, procedure);
   scratchRecipient_ = RecipientRow();
   return scratchRecipient_;
 }
@@ -556,20 +556,20 @@ void messageTask(CallModule& module, std::size_t senderWord, std::size_t recipie
                  std::string_view procedure) {
   startTask(module);
   CallRecords& records = module.records;
-  records.task().tasktype = "Voice Message";
+  records.task(procedure).tasktype = "Voice Message";
   CallRow& call = records.call();
   call.counters[kMsgSendAttempt] += 1;
   call.counters[kNumberRecipientsSent] += 1;
   split(module);
   if (const std::string* sender = wordAt(module, senderWord, procedure))
-    records.task().sender = mailboxOf(module, *sender);
+    records.task(procedure).sender = mailboxOf(module, *sender);
   const bool added = addRecipientFromWord(module, wordAt(module, recipientWord, procedure), true);
-  if (refused && added) records.recipient().rejected = true;
+  if (refused && added) records.recipient(procedure).rejected = true;
 }
 
 void markLastRecipient(CallModule& module, std::string_view info, std::string_view procedure) {
   guardCall(module, procedure, [&] { module.records.saveTask(); });
-  if (module.records.hasRecipient()) module.records.recipient().recipientinfo = std::string(info);
+  if (module.records.hasRecipient()) module.records.recipient(procedure).recipientinfo = std::string(info);
   module.pendingRecipientInfo.clear();
 }
 
@@ -602,7 +602,7 @@ void endTask(CallModule& module, bool complete) {
   CallRecords& records = module.records;
   if (!records.hasTask()) return;
   guardCall(module, kProcedure, [&] {
-    TaskRow& task = records.task();
+    TaskRow& task = records.task(kProcedure);
     task.timestampend = module.events.current().timestamp;
     task.durationInSeconds = secondsBetween(task.timestampbegin, *task.timestampend);
     if (!complete) task.tasktype = task.tasktype.value_or("") + " [Incomplete]";
@@ -627,7 +627,7 @@ void addRecipient(CallModule& module, std::string_view recipient) {
     else
       row.octelserialnumber = call.octelserialnumber;
     row.recipientinfo = module.pendingRecipientInfo;
-    records.task().numberofrecipients += 1;
+    records.task(kProcedure).numberofrecipients += 1;
   }
   module.pendingRecipientInfo.clear();
 }
@@ -677,12 +677,13 @@ void sendMsg(CallModule& module) { messageTask(module, 4, 7, false, "sendMsg()")
 void couldNotSend(CallModule& module) { messageTask(module, 6, 9, true, "couldNotSend()"); }
 
 void startInboundAdminTask(CallModule& module, std::string_view taskType) {
+  constexpr std::string_view kProcedure = "startInboundAdminTask()";
   startTask(module);
   CallRecords& records = module.records;
-  records.task().tasktype = std::string(taskType);
+  records.task(kProcedure).tasktype = std::string(taskType);
   records.call().counters[kAdminNameRequestsRecd] += 1;
   split(module);
-  records.task().namerequestfor = module.eventWords.size() > 5 ? module.eventWords[5] : std::string("[null]");
+  records.task(kProcedure).namerequestfor = module.eventWords.size() > 5 ? module.eventWords[5] : std::string("[null]");
 }
 
 void clearCallStats(CallModule& module) {

@@ -212,10 +212,11 @@ class CallRecords {
   // Write access: marks the row changed, to be written with its next save.
   CallRow& call() { return calls_.edit(); }
   // The task started last, when the current call started it.  Without one,
-  // the write is reported (reportAbsentRow) and goes into a scratch row.
-  TaskRow& task();
+  // the write is reported (reportAbsentRow) under `procedure`, the one making
+  // it (a state's name, a writer's), and goes into a scratch row.
+  TaskRow& task(std::string_view procedure);
   // The recipient added last, when the current task added it; likewise.
-  RecipientRow& recipient();
+  RecipientRow& recipient(std::string_view procedure);
   // Reports a write to an absent task or recipient under `procedure`.
   std::function<void(const HandledError&, std::string_view procedure)> reportAbsentRow;
 

@@ -153,11 +153,11 @@ State MESSAGEHEADER_RECEIVED_OK(Call& call, int code) {
   if (code == ec::kNewMessageFromMailbox) {
     startTask(module);
     call.aliasResponseNo = false;
-    module.records.task().tasktype = "Voice Message";
+    module.records.task(call.state).tasktype = "Voice Message";
     count(call, kMsgReceiveAttempt);
     count(call, kNumberRecipientsSent);
     split(module);
-    if (const std::string* sender = wordAt(call, 4)) module.records.task().sender = *sender;
+    if (const std::string* sender = wordAt(call, 4)) module.records.task(call.state).sender = *sender;
     addRecipientFromWord(module, wordAt(call, 7), false);
     return State::MESSAGEINFO_RECEIVED_OK;
   }
@@ -180,7 +180,7 @@ State MESSAGEINFO_RECEIVED_OK(Call& call, int code) {
     const std::int32_t length = splitDigits(call);
     if (length == 36) {
       // A message header instead of a confirmation: the node refused this recipient.
-      module.records.recipient().rejected = true;
+      module.records.recipient(call.state).rejected = true;
       count(call, kNumberRecipientsSent, -1);
       endTask(module, true);
       return State::MESSAGEHEADER_RECEIVED_OK;
@@ -227,7 +227,7 @@ State RECEIVEDPOUND_OK(Call& call, int code) {
     return State::RECEIVEDNINE_OK;
   }
   if (code == ec::kPlaying7) {
-    call.module.records.task().fax = true;
+    call.module.records.task(call.state).fax = true;
     return State::RECEIVING_INBOUND_FAX;
   }
   if (code == ec::kIncomingCallCompleted) {

@@ -94,7 +94,7 @@ State GENERICADMINREQUEST_RECEIVED_OK(Call& call, int code) {
 State PROCESS_NAME_PUSH(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kRejectNamePush) {
-    module.records.task().tasktype = "Admin-Reject Push";
+    module.records.task(call.state).tasktype = "Admin-Reject Push";
     endTask(module, true);
     return State::MESSAGEHEADER_RECEIVED_OK;
   }
@@ -120,7 +120,10 @@ State PUSH_READ_ALIAS_RESPONSE(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReceiveAliasResponse) {
     split(module);
-    if (containsIgnoringCase(eventWord(call, 6), "=no")) call.aliasResponseNo = true;
+    // A response without a seventh word fails the test, reported as missing,
+    // and a test that fails counts as held: text name only.
+    const std::string* answer = wordAt(call, 6);
+    if (!answer || containsIgnoringCase(*answer, "=no")) call.aliasResponseNo = true;
     return State::AWAIT_PUSH_ASCII;
   }
   if (code == ec::kIncomingCallCompleted)
@@ -143,7 +146,7 @@ State READ_PUSHED_TEXT_NAME(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReceiveTextName) {
     splitAtQuote(module);
-    if (const std::string* name = wordAt(call, 1)) module.records.task().textnamereceived = *name;
+    if (const std::string* name = wordAt(call, 1)) module.records.task(call.state).textnamereceived = *name;
     count(call, kTextNamesReceived);
     return call.aliasResponseNo ? State::PUSH_TEXT_ONLY_FINISH : State::PUSH_AWAIT_RECORDED_NAME;
   }
@@ -186,7 +189,7 @@ State PUSH_AWAIT_RECORDING_DONE(Call& call, int code) {
 State PUSH_RECORDING_COMPLETE(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kSendAdminResponseFlag) {
-    module.records.task().recordingreceived = true;
+    module.records.task(call.state).recordingreceived = true;
     count(call, kVoiceNamesReceived);
     endTask(module, true);
     return State::MESSAGEHEADER_RECEIVED_OK;
@@ -201,7 +204,7 @@ State PROCESS_TEXT_NAME_SEND(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReadNameFromDb) {
     splitAtQuote(module);
-    if (const std::string* name = wordAt(call, 1)) module.records.task().textnamesent = *name;
+    if (const std::string* name = wordAt(call, 1)) module.records.task(call.state).textnamesent = *name;
     count(call, kTextNamesSent);
     return State::PROCESS_VOICE_NAME_SEND;
   }
@@ -222,7 +225,7 @@ State PROCESS_TEXT_NAME_SEND(Call& call, int code) {
 State PROCESS_VOICE_NAME_SEND(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kPlayingSpokenName) {
-    module.records.task().recordingsent = true;
+    module.records.task(call.state).recordingsent = true;
     count(call, kVoiceNamesSent);
     return State::WAIT_FOR_POUND_SEND;
   }

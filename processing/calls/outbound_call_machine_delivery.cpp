@@ -100,7 +100,7 @@ State MESSAGE_NOT_DELIVERED(Call& call, int code) {
 State SENDING_MESSAGE(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kMessageDelivered) {
-    module.records.task().tasktype = "Receipt";
+    module.records.task(call.state).tasktype = "Receipt";
     endOpenTask(module, true);
     count(call, kMsgSendSuccess);
     return State::WAIT_FOR_MESSAGE_HEADER_RESPONSE;
@@ -114,7 +114,7 @@ State SENDING_MESSAGE(Call& call, int code) {
 State AUDIO_PLAY_COMPLETE(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReceived7) {
-    module.records.task().fax = true;
+    module.records.task(call.state).fax = true;
     return State::SENDING_OUTBOUND_FAX;
   }
   if (code == ec::kReceived8) return State::RECEIVED_EIGHT;

@@ -28,7 +28,7 @@ void addAdditionalRecipient(Call& call, int code) {
   count(call, kNumberRecipientsSent);
   split(module);
   const bool added = addRecipientFromWord(module, wordAt(call, refused ? 6 : 3), true);
-  if (refused && added) module.records.recipient().rejected = true;
+  if (refused && added) module.records.recipient(call.state).rejected = true;
 }
 
 // The node's response status in states 21 and 22: only a code above 0 sets
@@ -46,10 +46,10 @@ void keepRefusal(Call& call) {
 void startRetrievalTask(Call& call) {
   CallModule& module = call.module;
   startTask(module);
-  module.records.task().tasktype = "Admin-Retrieval";
+  module.records.task(call.state).tasktype = "Admin-Retrieval";
   count(call, kAdminNamesRequested);
   split(module);
-  if (const std::string* mailbox = wordAt(call, 4)) module.records.task().namerequestfor = *mailbox;
+  if (const std::string* mailbox = wordAt(call, 4)) module.records.task(call.state).namerequestfor = *mailbox;
 }
 
 // State 14: the header of a further recipient, or the message is done.
@@ -201,12 +201,12 @@ State PROCESS_RETRIEVED_TEXT_NAME(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kNameForMailbox) {
     splitAtQuote(module);
-    if (const std::string* name = wordAt(call, 1)) module.records.task().textnamereceived = *name;
+    if (const std::string* name = wordAt(call, 1)) module.records.task(call.state).textnamereceived = *name;
     count(call, kTextNamesReceived);
     return State::GET_NEXT_NAME;
   }
   if (code == ec::kCouldNotRetrieveName) {
-    module.records.task().textnamereceived = "[not available]";
+    module.records.task(call.state).textnamereceived = "[not available]";
     endOpenTask(module, false);
     return State::GET_NEXT_NAME;
   }
@@ -253,7 +253,7 @@ State RECORDING_VOICE_NAME(Call& call, int code) {
 State END_OF_VOICE_NAME_RECORD(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kNameRecordingComplete) {
-    module.records.task().recordingreceived = true;
+    module.records.task(call.state).recordingreceived = true;
     count(call, kVoiceNamesReceived);
     endOpenTask(module, true);
     return State::GET_NEXT_NAME_AFTER_RECORD;

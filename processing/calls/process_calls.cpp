@@ -224,7 +224,7 @@ bool callsToRebuild(Program& program) {
 bool processCallsForLine(CallModule& module, int line, int lastLine) {
   constexpr std::string_view kProcedure = "processCallsForLine()";
   Program& program = module.program;
-  Host& host = program.host;
+  HostSlot& host = program.host;
 
   // Nothing behind the last event the walk has read: the line stays as it is.
   LineWalkMarks marks;
@@ -276,7 +276,7 @@ bool processCallsForLine(CallModule& module, int line, int lastLine) {
 
 bool processCalls(Program& program) {
   constexpr std::string_view kProcedure = "processCalls()";
-  Host& host = program.host;
+  HostSlot& host = program.host;
   CallModule module(program);
 
   // The statements must go before the database closes, also when the program

@@ -6,8 +6,9 @@
 // the while.  The walk keeps one write transaction per line open, so for the
 // length of the walk the program talks to this wrapper, which commits the
 // line's open transaction before each of the three and opens the next one
-// after it.  This is the one place the rule is kept: a procedure that reports
-// an error or pauses need not know whether a transaction is open.
+// after it.  This is the one place the walk keeps the rule: a procedure that
+// reports an error or pauses need not know whether a transaction is open.
+// Behind it, the program's host checks that it did (runtime/pause_rule.h).
 //
 // The line is committed only while it is whole: after a failed write it is
 // given up instead (abandonLine), and so it is when the commit or the next

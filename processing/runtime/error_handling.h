@@ -15,7 +15,8 @@
 //   ignoreFailure       a failure that is tried again or given up quietly.
 // Whether a write transaction may stay open while a report shows a box or
 // yields is no concern of the reports: the call walk's host (walk_host.h)
-// closes it around every yield, pause and box.
+// closes it around every yield, pause and box, and elsewhere the program's
+// host refuses one under a write transaction (pause_rule.h).
 #pragma once
 
 #include <string_view>

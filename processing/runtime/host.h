@@ -7,6 +7,9 @@
 // whose sleep takes no time.
 #pragma once
 
+#include <functional>
+#include <optional>
+#include <source_location>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -90,13 +93,45 @@ class ForwardingHost : public Host {
   Host* target_;
 };
 
+// The three calls of a host that let the thread wait: a yield runs other work
+// (the console's timers and windows), a sleep holds the thread, a box waits on
+// the operator.  No write transaction of the program database may stay open
+// across one of them: the other program waits for the database meanwhile, and
+// work run in a yield would write into the open transaction.
+enum class Pause { Yield, Sleep, MessageBox };
+
 // The host a Program talks to: the program's own, or for a stretch of work a
 // wrapper put in front of it (the call walk's, walk_host.h).
+//
+// Behind every wrapper, just before the program's own host, each pause meets
+// `beforePause`, the program's check of the rule above (pause_rule.h).  So a
+// wrapper that commits around a pause passes it, and a pause under a write
+// transaction that no wrapper closes is caught wherever it comes from.
 class HostSlot final : public ForwardingHost {
  public:
-  explicit HostSlot(Host& host) : ForwardingHost(host) {}
+  explicit HostSlot(Host& host) : ForwardingHost(static_cast<Host&>(own_)), own_(*this, host) {}
 
-  // The host in front.
+  // The check of every pause, with where it was asked for when the caller
+  // went through this slot by name (nullptr through a plain Host&).
+  std::function<void(Pause, const std::source_location*)> beforePause;
+
+  // The pauses as the processing code asks for them (program.host.yield()):
+  // the same as through Host, with the caller noted for the check's report.
+  void yield(std::source_location caller = std::source_location::current()) {
+    caller_ = caller;
+    target_->yield();
+  }
+  void sleep(int milliseconds, std::source_location caller = std::source_location::current()) {
+    caller_ = caller;
+    target_->sleep(milliseconds);
+  }
+  MessageResult messageBox(std::string_view text, std::string_view title, MessageButtons buttons, MessageIcon icon,
+                           std::source_location caller = std::source_location::current()) {
+    caller_ = caller;
+    return target_->messageBox(text, title, buttons, icon);
+  }
+
+  // The host in front: a wrapper, or the program's own behind the check.
   Host& current() const { return *target_; }
 
   // Puts a wrapper in front for the wrapper's own lifetime.
@@ -111,6 +146,38 @@ class HostSlot final : public ForwardingHost {
     HostSlot& slot_;
     Host* previous_;
   };
+
+ private:
+  // The program's own host, each pause checked on its way in.
+  class Checked final : public ForwardingHost {
+   public:
+    Checked(HostSlot& slot, Host& own) : ForwardingHost(own), slot_(slot) {}
+    void yield() override {
+      slot_.check(Pause::Yield);
+      ForwardingHost::yield();
+    }
+    void sleep(int milliseconds) override {
+      slot_.check(Pause::Sleep);
+      ForwardingHost::sleep(milliseconds);
+    }
+    MessageResult messageBox(std::string_view text, std::string_view title, MessageButtons buttons,
+                             MessageIcon icon) override {
+      slot_.check(Pause::MessageBox);
+      return ForwardingHost::messageBox(text, title, buttons, icon);
+    }
+
+   private:
+    HostSlot& slot_;
+  };
+
+  void check(Pause pause) {
+    // Taken at once: the pause may come back here before it returns.
+    const std::optional<std::source_location> caller = std::exchange(caller_, std::nullopt);
+    if (beforePause) beforePause(pause, caller ? &*caller : nullptr);
+  }
+
+  Checked own_;
+  std::optional<std::source_location> caller_;
 };
 
 }  // namespace travik

@@ -104,7 +104,7 @@ std::vector<TraceFile> unreadTraceFiles(Program& program, std::vector<TraceFile>
 // with lines not read yet and parses them.  The notice of a run without new
 // lines is left to the caller.
 TraceParseResult parseNewTraceFiles(Program& program) {
-  Host& host = program.host;
+  HostSlot& host = program.host;
   auto step = [&](auto&& action) { return guard(program, kProcedure, action); };
   TraceParseResult result;
 
@@ -201,7 +201,7 @@ void processLogs(Program& program) {
   // another; running it nested would parse the same files twice.
   if (program.processingLogs) return;
   RunMark mark(program);
-  Host& host = program.host;
+  HostSlot& host = program.host;
   auto ignoring = [&](auto&& step) { guard(program, kProcedure, step, ErrorHandler::Silent); };
   auto step = [&](auto&& action) { return guard(program, kProcedure, action); };
 

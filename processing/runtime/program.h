@@ -20,6 +20,7 @@
 #include "platform/event_log.h"
 #include "platform/key_store.h"
 #include "processing/runtime/host.h"
+#include "processing/runtime/pause_rule.h"
 #include "processing/text/date_time.h"
 
 namespace travik {
@@ -71,7 +72,11 @@ class Program {
         runningAsService(runningAsService),
         host(host),
         eventSink(eventSink),
-        registry(this->programFolder / "registry") {}
+        registry(this->programFolder / "registry") {
+    this->host.beforePause = [this](Pause pause, const std::source_location* caller) {
+      enforcePauseRule(*this, pause, caller);
+    };
+  }
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
@@ -124,6 +129,8 @@ class Program {
   std::string eventSource;    // "TRAVIK Admin" or "TRAVIK Service"
   DateTime idleDeadline;      // console auto-shutdown
   bool shuttingDown = false;  // shutDownApplication runs once
+  // A release build is writing the line of a pause under a write transaction (pause_rule.h).
+  bool reportingPauseBreach = false;
   // Set by the handled error that passes the limit, before it writes its last
   // line: should that write fail too, its handled error is counted but must
   // not begin the limit's report (and that write) again.

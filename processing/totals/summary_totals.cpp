@@ -111,7 +111,7 @@ bool calculateTotals(Program& program, const TotalsKind& kind, bool lastOfTheTot
   });
   if (read != StepResult::Done) return false;
 
-  Host& host = program.host;
+  HostSlot& host = program.host;
   if (keys > 0) {
     host.setProgressMin(0);
     host.setProgressMax(static_cast<double>(keys));

@@ -1,5 +1,7 @@
 #include "tests/support/fake_host.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <ctime>
 
@@ -17,12 +19,19 @@ void FakeHost::showStatus(std::string_view text, StatusColour colour) {
   statuses.push_back({std::string(text), colour});
 }
 
+void FakeHost::expectNoWriteTransaction(std::string_view pause) const {
+  if (database && database->inWriteTransaction())
+    ADD_FAILURE() << "a " << pause << " reached the host while the program database held a write transaction";
+}
+
 void FakeHost::yield() {
+  expectNoWriteTransaction("yield");
   ++yields;
   if (onYield) onYield();
 }
 
 void FakeHost::sleep(int milliseconds) {
+  expectNoWriteTransaction("sleep");
   sleeps.push_back(milliseconds);
   if (sleepAdvancesClock) clock = clock.addSeconds(milliseconds / 1000);
   if (onSleep) onSleep(milliseconds);
@@ -30,6 +39,7 @@ void FakeHost::sleep(int milliseconds) {
 
 MessageResult FakeHost::messageBox(std::string_view text, std::string_view title, MessageButtons buttons,
                                    MessageIcon icon) {
+  expectNoWriteTransaction("message box");
   boxes.push_back({std::string(text), std::string(title), buttons, icon});
   if (!boxAnswers.empty()) {
     const MessageResult answer = boxAnswers.front();

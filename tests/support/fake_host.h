@@ -1,5 +1,8 @@
 // A host for tests: records what processing shows, answers message boxes from
-// a script, keeps a settable clock and pauses without taking time.
+// a script, keeps a settable clock and pauses without taking time.  A yield,
+// sleep or box that reaches it while `database` holds a write transaction
+// fails the test: whatever stands in front (the call walk's host) must have
+// committed by then.
 #pragma once
 
 #include <deque>
@@ -7,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/db.h"
 #include "processing/runtime/host.h"
 
 namespace travik::test {
@@ -64,6 +68,11 @@ class FakeHost : public Host {
   bool flushTimerEnabled = false;
   std::function<void()> onYield;
   std::function<void(int)> onSleep;
+  // The program database whose write transactions no pause may meet (set by TestProgram).
+  const db::Connection* database = nullptr;
+
+ private:
+  void expectNoWriteTransaction(std::string_view pause) const;
 };
 
 }  // namespace travik::test

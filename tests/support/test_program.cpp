@@ -124,6 +124,7 @@ void TestProgram::makeProgram() {
   program->databaseBusyTimeoutMs = 200;
   program->defaultTraceFolder = temp.path() / "no-gateway-log";
   program->gatewayDataSource = "travik-test-no-such-dsn";
+  host.database = &program->db;
 }
 
 void TestProgram::restart() {

@@ -41,9 +41,9 @@ TEST_F(CallRecordsCommitTest, ACommitHoldsWhatTheSavesMadeAndNoLaterChange) {
   openCall();
   nextEvent(module);
   startTask(module);
-  module.records.task().tasktype = "Voice Message";
+  module.records.task("p()").tasktype = "Voice Message";
   addRecipient(module, "201");  // the task's first save
-  module.records.task().sender = "1";
+  module.records.task("p()").sender = "1";
 
   // A pause of the walk (an error report's yield) commits in the middle of the call.
   WalkHost walkHost(module);

@@ -74,7 +74,7 @@ TEST_F(CallRecordsTest, TasksEndCompleteOrIncomplete) {
   openCall(true);
   next();
   startTask(module);
-  module.records.task().tasktype = "Voice Message";
+  module.records.task("p()").tasktype = "Voice Message";
   next();
   endTask(module, true);
   next();
@@ -162,7 +162,7 @@ TEST_F(CallRecordsTest, WritersNeverTouchAnEarlierCallsRows) {
   openCall(true);
   next();
   startTask(module);
-  module.records.task().tasktype = "Voice Message";
+  module.records.task("p()").tasktype = "Voice Message";
   addRecipient(module, "2");
   // The next call begins; it has no task and no recipient of its own.
   next();
@@ -172,8 +172,8 @@ TEST_F(CallRecordsTest, WritersNeverTouchAnEarlierCallsRows) {
   second.inbound = true;
   clearCallStats(module);
   next();
-  module.records.task().fax = true;
-  module.records.recipient().rejected = true;
+  module.records.task("p()").fax = true;
+  module.records.recipient("p()").rejected = true;
   incompleteMessageRecipient(module);
   endTask(module, false);
   EXPECT_EQ(rows("select tasktype, fax, timestampend from tasks"), std::vector<std::string>{"Voice Message|0|<null>"});
@@ -182,14 +182,20 @@ TEST_F(CallRecordsTest, WritersNeverTouchAnEarlierCallsRows) {
 
 TEST_F(CallRecordsTest, AWriteToAnAbsentTaskOrRecipientIsReportedAndWritesNothing) {
   trace("Call Received.")("New Message from mailbox 1 to 2")("Call Received.")("Incoming Call Completed.");
+  std::vector<std::string> procedures;
+  module.records.reportAbsentRow = [&, report = module.records.reportAbsentRow](const HandledError& error,
+                                                                                std::string_view procedure) {
+    procedures.emplace_back(procedure);
+    report(error, procedure);
+  };
   openCall(true);
   next();
   // No task yet: the read says so, the write is reported.
   EXPECT_EQ(module.records.currentTask(), nullptr);
-  module.records.task().tasktype = "Lost";
+  module.records.task("A_STATE").tasktype = "Lost";
   EXPECT_EQ(program->handledErrorCount, 1);
   startTask(module);
-  module.records.recipient().rejected = true;
+  module.records.recipient("aWriter()").rejected = true;
   EXPECT_EQ(program->handledErrorCount, 2);
   addRecipient(module, "2");
   ASSERT_NE(module.records.currentRecipient(), nullptr);
@@ -199,32 +205,14 @@ TEST_F(CallRecordsTest, AWriteToAnAbsentTaskOrRecipientIsReportedAndWritesNothin
   module.records.saveCall();
   module.records.newCall();
   tagCall(module);
-  module.records.task().fax = true;
-  module.records.recipient().recipientinfo = "Lost";
+  module.records.task("p()").fax = true;
+  module.records.recipient("p()").recipientinfo = "Lost";
   EXPECT_EQ(program->handledErrorCount, 4);
+  // Each under the procedure that made the write.
+  EXPECT_EQ(procedures, (std::vector<std::string>{"A_STATE", "aWriter()", "p()", "p()"}));
   EXPECT_TRUE(module.records.consistent());
   EXPECT_EQ(rows("select tasktype, fax from tasks"), std::vector<std::string>{"<null>|0"});
   EXPECT_EQ(program.rows("select rejected, recipientinfo from recipients"), std::vector<std::string>{"0|"});
-}
-
-// In the walk: a header refusing a recipient whose mailbox could not be read.
-TEST(CallRecordsWalk, AWriteToAnAbsentRecipientIsReportedUnderItsAccessor) {
-  test::TestProgram program(false);
-  test::LineTrace(*program, 1, DateTime(2024, 3, 1, 10, 0, 0))
-      .events({"Call Received.", "Received BD", test::received(18), "Protocol Level = 3", test::received(16),
-               "Call received from Serial # 111 to Serial # 222", test::received(36),
-               "New Message from mailbox 100 to mailbox", test::received(36), "Incoming Call Completed."});
-  processCalls(*program);
-  std::vector<std::string> reports;
-  for (const auto& box : program.host.boxes) reports.push_back(box.text);
-  EXPECT_EQ(reports, (std::vector<std::string>{
-                         "(error):9 (Subscript out of range) in procedure MESSAGEHEADER_RECEIVED_OK",
-                         "(error):3021 (Either BOF or EOF is True, or the current record has been deleted. "
-                         "Requested operation requires a current record.) in procedure recipient()"}));
-  EXPECT_EQ(program.rows("select exitcode, numberrecipientssent from calls"), std::vector<std::string>{"OK|0"});
-  EXPECT_EQ(program.rows("select tasktype, numberofrecipients from tasks"),
-            std::vector<std::string>{"Voice Message|0"});
-  EXPECT_TRUE(program.rows("select * from recipients").empty());
 }
 
 TEST_F(CallRecordsTest, ReadsMarkNothingChanged) {

@@ -153,6 +153,19 @@ TEST_F(InboundCall, AliasResponseNoOnlyInTheSeventhWord) {
   EXPECT_EQ(tasks(), Rows{"Admin-Accept Push [Incomplete]|<null>|0|0|4711|Jo|0|<null>|0|1"});
 }
 
+TEST_F(InboundCall, AnAliasResponseWithoutItsSeventhWordCountsAsNo) {
+  // The missing word fails the test, which then counts as held: text name only.
+  run(concat({kSetUp,
+              {received(22), "Processing Name Push for mailbox 4711", "Accept Name Push for mailbox 4711", received(18),
+               "Receive alias response for mailbox 4711", received(48), "Receive text name for mailbox 4711 \"Jo\"",
+               "Send admin response with nFlag 0", "Incoming Call Completed."}}));
+  ASSERT_EQ(program.host.boxes.size(), 1u);
+  EXPECT_EQ(program.host.boxes[0].text, "(error):9 (Subscript out of range) in procedure PUSH_READ_ALIAS_RESPONSE");
+  EXPECT_EQ(calls(), Rows{"OK|222|111|3|0|0|0|1|1|0|0|0"});
+  EXPECT_EQ(tasks(), Rows{"Admin-Accept Push|<null>|0|0|4711|Jo|0|<null>|0|1"});
+  EXPECT_TRUE(errors().empty());
+}
+
 TEST_F(InboundCall, ANameRetrieval) {
   run(concat(
       {kSetUp,
@@ -359,6 +372,20 @@ TEST_F(InboundCall, AMissingQuoteIsReportedUnderTheStateName) {
   EXPECT_EQ(calls(), Rows{"OK|222|111|3|0|0|0|1|1|0|0|0"});
   // The name that could not be read is not written.
   EXPECT_EQ(program.rows("select textnamereceived, tasktype from tasks"), Rows{"<null>|Admin-Accept Push"});
+}
+
+TEST_F(InboundCall, AWriteToAnAbsentRecipientIsReportedUnderTheStateThatMadeIt) {
+  // The header names no recipient, so none is added; the next header refuses
+  // the recipient that is not there.
+  run(concat({kSetUp, {"New Message from mailbox 100 to mailbox", received(36), "Incoming Call Completed."}}));
+  Texts reports;
+  for (const auto& box : program.host.boxes) reports.push_back(box.text);
+  EXPECT_EQ(reports, (Texts{"(error):9 (Subscript out of range) in procedure MESSAGEHEADER_RECEIVED_OK",
+                            "(error):3021 (Either BOF or EOF is True, or the current record has been deleted. "
+                            "Requested operation requires a current record.) in procedure MESSAGEINFO_RECEIVED_OK"}));
+  EXPECT_EQ(calls(), Rows{"OK|222|111|3|1|0|0|0|0|0|0|0"});
+  EXPECT_EQ(tasks(), Rows{"Voice Message|100|0|0|<null>|<null>|0|<null>|0|1"});
+  EXPECT_TRUE(recipients().empty());
 }
 
 TEST_F(InboundCall, UntestedEventsNeverEndTheCall) {

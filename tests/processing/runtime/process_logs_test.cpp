@@ -255,6 +255,7 @@ TEST_F(ProcessLogs, ARepeatedRunReadsNoUnchangedFileAndStoresOnlyNewLines) {
 
   tp.host = test::FakeHost();
   tp.host.clock = kNow;
+  tp.host.database = &tp->db;
   processLogs(*tp);
   ASSERT_EQ(tp.events.entries.size(), 1u);
   EXPECT_EQ(tp.events.entries[0].eventId, 16);
