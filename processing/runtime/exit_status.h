@@ -7,13 +7,13 @@
 
 namespace travik::exit_status {
 
-inline constexpr int kOrderly = 0;             // stopped in order (operator, signal, console's exit menu)
-inline constexpr int kFatal = 1;               // any other fatal error (no program folder, lock folder unusable)
-inline constexpr int kUsage = 2;               // a command line the program does not understand
-inline constexpr int kAlreadyRunning = 3;      // another service already runs on this program folder
-inline constexpr int kDatabaseUnusable = 4;    // vrndata.mdb missing, not a database, unreadable or without its tables
-inline constexpr int kSchemaNotCurrent = 5;    // vrndata.mdb of a schema this program cannot bring up to date
-inline constexpr int kHandledErrorLimit = 6;   // the handled-error limit was reached
-inline constexpr int kDatabaseDamaged = 7;     // the database turned out corrupted during a run
+inline constexpr int kOrderly = 0;            // stopped in order (operator, signal, console's exit menu)
+inline constexpr int kFatal = 1;              // any other fatal error (no program folder, lock folder unusable)
+inline constexpr int kUsage = 2;              // a command line the program does not understand
+inline constexpr int kAlreadyRunning = 3;     // another service already runs on this program folder
+inline constexpr int kDatabaseUnusable = 4;   // vrndata.mdb missing, not a database, unreadable or without its tables
+inline constexpr int kSchemaNotCurrent = 5;   // vrndata.mdb of a schema this program cannot bring up to date
+inline constexpr int kHandledErrorLimit = 6;  // the handled-error limit was reached
+inline constexpr int kDatabaseDamaged = 7;    // the database turned out corrupted during a run
 
 }  // namespace travik::exit_status
