@@ -125,6 +125,8 @@ class Connection {
   void exec(std::string_view sql);
   Statement prepare(std::string_view sql);
   std::int64_t changes() const;
+  // The file was opened read-only: it, or its folder, cannot be written.
+  bool readOnly() const { return db_ && sqlite3_db_readonly(db_, "main") == 1; }
   // True while a transaction is open on this connection.
   bool inTransaction() const { return db_ && sqlite3_get_autocommit(db_) == 0; }
   void setBusyTimeout(int ms);

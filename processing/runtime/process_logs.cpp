@@ -223,6 +223,15 @@ void processLogs(Program& program) {
   }
 
   program.databaseUnwritable = false;
+  // A database open read-only (its file or its folder cannot be written)
+  // would fail, or wait out its busy timeout, at every write of the run.
+  if (program.db.readOnly()) {
+    step([&] {
+      throw HandledError(error_number::kDatabase,
+                         "attempt to write a readonly database: " + program.databasePath().string(), SQLITE_READONLY);
+    });
+    return;
+  }
   // Start: failures here are ignored.
   if (program.runningAsService) {
     ignoring([&] { setApplicationParameter(program, parameter::kServiceProcessing, "True"); });
