@@ -4,16 +4,12 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "platform/stop_signals.h"
+
 namespace travik {
 
 StopSignals::StopSignals() {
-  sigset_t stopSet;
-  sigemptyset(&stopSet);
-  sigaddset(&stopSet, SIGTERM);
-  for (int signal : {SIGINT, SIGHUP}) {
-    struct sigaction current {};
-    if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_IGN) sigaddset(&stopSet, signal);
-  }
+  const sigset_t stopSet = platform::stopSignals();
   pthread_sigmask(SIG_BLOCK, &stopSet, nullptr);
   fd_ = signalfd(-1, &stopSet, SFD_CLOEXEC | SFD_NONBLOCK);
 }

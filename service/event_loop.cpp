@@ -4,20 +4,15 @@
 #include <chrono>
 #include <ctime>
 
+#include "platform/stop_signals.h"
 #include "processing/runtime/handled_error.h"
 
 namespace travik {
 
 SignalLoopPlatform::SignalLoopPlatform() {
-  sigemptyset(&stopSignals_);
-  sigaddset(&stopSignals_, SIGTERM);
   // SIGHUP (the terminal of a foreground run closed) ends the service in
-  // order as SIGTERM does.  A SIGINT or SIGHUP that the parent set to be
-  // ignored (a background job, nohup) stays ignored.
-  for (int signal : {SIGINT, SIGHUP}) {
-    struct sigaction current {};
-    if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_IGN) sigaddset(&stopSignals_, signal);
-  }
+  // order as SIGTERM does.
+  stopSignals_ = platform::stopSignals();
   pthread_sigmask(SIG_BLOCK, &stopSignals_, nullptr);
 }
 

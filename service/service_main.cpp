@@ -28,8 +28,6 @@ namespace {
 class ServiceEventLog : public travik::platform::EventLogSink {
  public:
   void registerSource(const std::string& source) override { syslog_.registerSource(source); }
-  // journald takes the identifier up to the first blank: one without blanks
-  // is what `journalctl -t TRAVIKservice` finds.
   void write(const std::string& source, travik::platform::EventKind kind, int eventId, const std::string& idText,
              const std::string& passedText) override {
     syslog_.write(source, kind, eventId, idText, passedText);
@@ -42,6 +40,8 @@ class ServiceEventLog : public travik::platform::EventLogSink {
   void releaseSource() override { syslog_.releaseSource(); }
 
  private:
+  // journald takes the identifier up to the first blank: one without blanks
+  // is what `journalctl -t TRAVIKservice` finds.
   travik::platform::SyslogEventLog syslog_{"TRAVIKservice"};
   bool echo_ = std::getenv("JOURNAL_STREAM") == nullptr;
 };

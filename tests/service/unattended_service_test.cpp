@@ -36,6 +36,15 @@ Ended runUntilItEnds(ServiceFolder& folder, Clock::duration bound) {
   return ended;
 }
 
+// Starts the service and waits, with a bound, until its start has opened its
+// log (whose lines reach the disk only once a minute, or at the end).
+pid_t startUntilItsLogIsOpen(ServiceFolder& folder, const fs::path& console) {
+  const pid_t pid = spawn({(folder.program() / "TRAVIKservice").string()}, console);
+  const auto started = Clock::now();
+  while (pid > 0 && !folder.activityLog() && Clock::now() - started < 30s) std::this_thread::sleep_for(50ms);
+  return pid;
+}
+
 void dropTable(ServiceFolder& folder, const std::string& table) {
   db::Connection db;
   db.open((folder.program() / "vrndata.mdb").string());
@@ -176,12 +185,10 @@ TEST(UnattendedService, SigtermEndsTheServiceWithinTwoSecondsWhileAnotherProcess
   holder.open((folder.program() / "vrndata.mdb").string());
   holder.exec("BEGIN IMMEDIATE");
   const fs::path console = folder.temp.path() / "service.txt";
-  Reaper service{spawn({(folder.program() / "TRAVIKservice").string()}, console)};
-  ASSERT_GT(service.pid, 0);
   // The start reads its settings and opens its log, then waits to clear its
   // processing mark behind the held lock.
-  const auto started = Clock::now();
-  while (!folder.activityLog() && Clock::now() - started < 30s) std::this_thread::sleep_for(50ms);
+  Reaper service{startUntilItsLogIsOpen(folder, console)};
+  ASSERT_GT(service.pid, 0);
   ASSERT_TRUE(folder.activityLog()) << readFile(console);
   std::this_thread::sleep_for(1s);
   const auto sent = Clock::now();
@@ -201,10 +208,8 @@ TEST(UnattendedService, SighupEndsTheServiceInOrderWithItsLogOnDisk) {
   ServiceFolder folder;
   ASSERT_TRUE(fs::exists(folder.program() / "TRAVIKservice")) << "build TRAVIKservice first";
   const fs::path console = folder.temp.path() / "service.txt";
-  Reaper service{spawn({(folder.program() / "TRAVIKservice").string()}, console)};
+  Reaper service{startUntilItsLogIsOpen(folder, console)};
   ASSERT_GT(service.pid, 0);
-  const auto started = Clock::now();
-  while (!folder.activityLog() && Clock::now() - started < 30s) std::this_thread::sleep_for(50ms);
   ASSERT_TRUE(folder.activityLog()) << readFile(console);
   std::this_thread::sleep_for(300ms);
   ASSERT_EQ(::kill(service.pid, SIGHUP), 0);

@@ -25,6 +25,13 @@ std::set<std::string> filesIn(const fs::path& folder) {
   return names;
 }
 
+// Calls enough for an AllCalls report larger than a full disk's last block.
+void insertCalls(Program& program, int count) {
+  auto insert = program.db.prepare(
+      "insert into calls (callid, timestampbegin, line, inbound) values (?1, '2005-04-18 10:00:00', 1, 1)");
+  for (int i = 0; i < count; ++i) insert.bind(1, "04182005.100000.000.001." + std::to_string(1000 + i)).run();
+}
+
 class AutomaticReports : public ::testing::Test {
  protected:
   AutomaticReports() { test.host.clock = DateTime(2005, 4, 18, 15, 4, 5); }
@@ -123,11 +130,7 @@ TEST(AutomaticReportsOnAFullDisk, NoReportIsLeftCutOrEmptyUnderItsNameAndEachFai
     test::TestProgram t;
     t.openLog();  // in the program's own folder, which has room
     t->settings.outputPath = disk.string();
-    for (int i = 0; i < 500; ++i)
-      t->db
-          .prepare("insert into calls (callid, timestampbegin, line, inbound) values (?1, '2005-04-18 10:00:00', 1, 1)")
-          .bind(1, "04182005.100000.000.001." + std::to_string(1000 + i))
-          .run();
+    insertCalls(*t, 500);
     deleteOldReports(*t);
     generateAutoReports(*t);
     closeActivityLog(*t);
@@ -156,11 +159,7 @@ TEST(AutomaticReportsOnAFullDisk, TheEarlierReportsStayAndTheNewOnesStayOwedUnti
     test::TestProgram t;  // the service
     t.openLog();
     t->settings.outputPath = disk.string();
-    for (int i = 0; i < 500; ++i)
-      t->db
-          .prepare("insert into calls (callid, timestampbegin, line, inbound) values (?1, '2005-04-18 10:00:00', 1, 1)")
-          .bind(1, "04182005.100000.000.001." + std::to_string(1000 + i))
-          .run();
+    insertCalls(*t, 500);
     // Room for the earlier report alone, then full again.
     const fs::path filler = disk / "filler";
     fs::resize_file(filler, fs::file_size(filler) - 8192);
