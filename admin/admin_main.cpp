@@ -1,7 +1,8 @@
 // The program TRAVIKadmin: the operator's console.
 //
 // The start-up window runs the start-up sequence; the program then lives in
-// the event loop until an exit path ends it through shutDownApplication.
+// the event loop until an exit path (a signal among them) ends it through
+// shutDownApplication.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "admin/console.h"
 #include "admin/console_host.h"
 #include "admin/frm_admin_startup.h"
+#include "admin/stop_signals.h"
 #include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/windowing.h"
@@ -27,6 +29,9 @@ int main(int argc, char** argv) {
       "(the folder of this program).",
       true};
   if (const auto status = travik::platform::answerCommandLine(argc, argv, usage, std::cout, std::cerr)) return *status;
+  // Before QApplication starts any thread, so that every thread leaves the
+  // stop signals to the event loop.
+  travik::StopSignals stopSignals;
   QApplication application(argc, argv);
   travik::platform::useDialogLook();
   // Every exit path ends in shutDownApplication, not in the last window closing.
@@ -38,7 +43,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   travik::ConsoleHost host;
-  travik::platform::SyslogEventLog events;
+  travik::platform::SyslogEventLog events("TRAVIKadmin");
   travik::Program program(executable.parent_path(), "TRAVIKadmin", false, host, events);
   // The orderly exit has closed the log and the database; the windows and the
   // event loop are left to the process's end, as they may be on the stack.
@@ -47,8 +52,14 @@ int main(int argc, char** argv) {
     std::_Exit(code);
   };
   travik::Console console(program, host);
+  // A signal ends the console as its exit menu does; before the common start
+  // has opened the database there is nothing to put back.
+  stopSignals.listen([&program] {
+    if (program.db.isOpen()) travik::shutDownApplication(program, travik::exit_status::kOrderly);
+    program.exitProcess(travik::exit_status::kOrderly);
+  });
   travik::FrmAdminStartup startup(console);
   if (!startup.formLoad()) return 0;
   application.exec();
-  travik::shutDownApplication(program);
+  travik::shutDownApplication(program, travik::exit_status::kOrderly);
 }

@@ -84,7 +84,7 @@ void FrmAutoShutdown::tmrSecondsUntilShutdown_Timer() {
     return;
   }
   writeLog(console_.program, "Auto-shutdown timer elapsed.  TRAVIK Admin is exiting.", true);
-  shutDownApplication(console_.program);
+  shutDownApplication(console_.program, exit_status::kOrderly);
 }
 
 void FrmAutoShutdown::cmdResume_Click() {

@@ -362,11 +362,11 @@ void FrmMain::closeEvent(QCloseEvent* event) {
   formUnload();
 }
 
-void FrmMain::formUnload() { shutDownApplication(program()); }
+void FrmMain::formUnload() { shutDownApplication(program(), exit_status::kOrderly); }
 
-void FrmMain::cmdExit_Click() { shutDownApplication(program()); }
+void FrmMain::cmdExit_Click() { shutDownApplication(program(), exit_status::kOrderly); }
 
-void FrmMain::mnuFileExit_Click() { shutDownApplication(program()); }
+void FrmMain::mnuFileExit_Click() { shutDownApplication(program(), exit_status::kOrderly); }
 
 void FrmMain::mnuOptionsEventViewer_Click() {
   if (refuseWhileDatabaseReadOnly(program())) return;

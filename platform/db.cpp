@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace travik::db {
@@ -15,10 +16,38 @@ bool DbError::busy() const {
   return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
+bool DbError::damaged() const {
+  const int primary = code_ & 0xff;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+bool DbError::readOnly() const { return (code_ & 0xff) == SQLITE_READONLY; }
+
 namespace {
+// A failure of the file itself names the file: "attempt to write a readonly
+// database" alone does not say which one.
+std::string describe(sqlite3* db, int code, const char* message) {
+  std::string text = message ? message : sqlite3_errstr(code);
+  switch (code & 0xff) {
+    case SQLITE_READONLY:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_FULL:
+    case SQLITE_PERM: {
+      const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+      if (file && *file) text += std::string(": ") + file;
+      break;
+    }
+    default: break;
+  }
+  return text;
+}
+
 [[noreturn]] void fail(sqlite3* db, int rc) {
-  const char* message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-  throw DbError(db ? sqlite3_extended_errcode(db) : rc, message ? message : sqlite3_errstr(rc));
+  const int code = db ? sqlite3_extended_errcode(db) : rc;
+  throw DbError(code, describe(db, code, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
 }
 }  // namespace
 
@@ -129,7 +158,8 @@ Connection::Connection(Connection&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)),
       progressSteps_(std::exchange(other.progressSteps_, 0)),
       progressHandler_(std::exchange(other.progressHandler_, nullptr)),
-      progressContext_(std::exchange(other.progressContext_, nullptr)) {}
+      progressContext_(std::exchange(other.progressContext_, nullptr)),
+      busy_(std::exchange(other.busy_, std::make_unique<BusyWait>())) {}
 Connection& Connection::operator=(Connection&& other) noexcept {
   if (this != &other) {
     close();
@@ -137,6 +167,7 @@ Connection& Connection::operator=(Connection&& other) noexcept {
     progressSteps_ = std::exchange(other.progressSteps_, 0);
     progressHandler_ = std::exchange(other.progressHandler_, nullptr);
     progressContext_ = std::exchange(other.progressContext_, nullptr);
+    busy_ = std::exchange(other.busy_, std::make_unique<BusyWait>());
   }
   return *this;
 }
@@ -232,9 +263,10 @@ void Connection::exec(std::string_view sql) {
   char* error = nullptr;
   const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error);
   if (rc != SQLITE_OK) {
-    std::string message = error ? error : sqlite3_errstr(rc);
+    const int code = sqlite3_extended_errcode(db_);
+    std::string message = describe(db_, code, error ? error : sqlite3_errstr(rc));
     sqlite3_free(error);
-    throw DbError(sqlite3_extended_errcode(db_), message);
+    throw DbError(code, message);
   }
 }
 
@@ -246,7 +278,26 @@ Statement Connection::prepare(std::string_view sql) {
 std::int64_t Connection::changes() const { return db_ ? sqlite3_changes64(db_) : 0; }
 
 void Connection::setBusyTimeout(int ms) {
-  if (db_) sqlite3_busy_timeout(db_, ms);
+  busy_->timeoutMs = ms;
+  if (db_) sqlite3_busy_handler(db_, &Connection::busyHandler, busy_.get());
+}
+
+void Connection::setStopCheck(std::function<bool()> stopRequested) { busy_->stopRequested = std::move(stopRequested); }
+
+// Sleeps in short steps up to the timeout, as sqlite3_busy_timeout does, but
+// asks between the steps whether to give up.
+int Connection::busyHandler(void* state, int attempt) {
+  auto& wait = *static_cast<BusyWait*>(state);
+  const auto now = std::chrono::steady_clock::now();
+  if (attempt == 0) wait.since = now;
+  if (wait.stopRequested && wait.stopRequested()) return 0;
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - wait.since).count();
+  if (waited >= wait.timeoutMs) return 0;
+  constexpr std::int64_t kLongestStepMs = 50;
+  const std::int64_t step =
+      std::min<std::int64_t>({std::int64_t{1} << std::min(attempt, 6), kLongestStepMs, wait.timeoutMs - waited});
+  std::this_thread::sleep_for(std::chrono::milliseconds(step));
+  return 1;
 }
 
 Transaction::Transaction(Connection& connection) : connection_(connection) { connection_.exec("BEGIN IMMEDIATE"); }

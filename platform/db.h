@@ -10,7 +10,10 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -24,6 +27,10 @@ class DbError : public std::runtime_error {
   int sqliteCode() const { return code_; }
   // The database stayed locked by another process past the busy timeout.
   bool busy() const;
+  // The file is not a database, or its pages are damaged.
+  bool damaged() const;
+  // The file, or its folder, cannot be written.
+  bool readOnly() const;
 
  private:
   int code_;
@@ -118,6 +125,8 @@ class Connection {
   void exec(std::string_view sql);
   Statement prepare(std::string_view sql);
   std::int64_t changes() const;
+  // The file was opened read-only: it, or its folder, cannot be written.
+  bool readOnly() const { return db_ && sqlite3_db_readonly(db_, "main") == 1; }
   // True while a transaction is open on this connection.
   bool inTransaction() const { return db_ && sqlite3_get_autocommit(db_) == 0; }
   // True while this connection holds a write transaction (a reading one does not).
@@ -127,15 +136,29 @@ class Connection {
   // the connection is opened again; steps 0 removes it.  The call must not
   // use the connection, nor return other than 0 (non-zero interrupts).
   void setProgressHandler(int steps, int (*handler)(void*), void* context);
+  // While the database is held by another process, the wait for it asks
+  // this between short sleeps; once it answers true the wait gives up (the
+  // statement fails as busy), so that a stop is not held up by the timeout.
+  // Kept across close and open.
+  void setStopCheck(std::function<bool()> stopRequested);
   sqlite3* handle() const { return db_; }
 
  private:
+  // The busy wait's state, on the heap so that SQLite's pointer to it
+  // survives a move of the connection.
+  struct BusyWait {
+    int timeoutMs = 10000;
+    std::function<bool()> stopRequested;
+    std::chrono::steady_clock::time_point since;
+  };
+  static int busyHandler(void* wait, int attempt);
   void requireOpen() const;
   void applyProgressHandler() const;
   sqlite3* db_ = nullptr;
   int progressSteps_ = 0;
   int (*progressHandler_)(void*) = nullptr;
   void* progressContext_ = nullptr;
+  std::unique_ptr<BusyWait> busy_ = std::make_unique<BusyWait>();
 };
 
 // A write transaction that rolls back unless committed.  BEGIN IMMEDIATE takes

@@ -4,16 +4,15 @@
 
 namespace travik::platform {
 
-void SyslogEventLog::registerSource(const std::string& source) {
+void SyslogEventLog::registerSource(const std::string&) {
   if (open_) closelog();
-  ident_ = source;
   openlog(ident_.c_str(), LOG_PID, LOG_USER);
   open_ = true;
 }
 
 void SyslogEventLog::write(const std::string& source, EventKind kind, int eventId, const std::string& idText,
                            const std::string& passedText) {
-  if (!open_ || source != ident_) registerSource(source);
+  if (!open_) registerSource(source);
   const int priority = kind == EventKind::Error ? LOG_ERR : kind == EventKind::Warning ? LOG_WARNING : LOG_INFO;
   // syslog lines are single lines: the passed text's line breaks become " | ".
   std::string passed;
@@ -25,9 +24,9 @@ void SyslogEventLog::write(const std::string& source, EventKind kind, int eventI
       passed += c;
   }
   if (passed.empty())
-    syslog(priority, "[event %d] %s", eventId, idText.c_str());
+    syslog(priority, "%s: [event %d] %s", source.c_str(), eventId, idText.c_str());
   else
-    syslog(priority, "[event %d] %s %s", eventId, idText.c_str(), passed.c_str());
+    syslog(priority, "%s: [event %d] %s %s", source.c_str(), eventId, idText.c_str(), passed.c_str());
 }
 
 void SyslogEventLog::releaseSource() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace travik::platform {
@@ -20,9 +21,13 @@ class EventLogSink {
   virtual void releaseSource() = 0;
 };
 
-// Writes to syslog with the source as ident; kinds map to LOG_INFO/LOG_WARNING/LOG_ERR.
+// Writes to syslog under an identifier without blanks (journald ends an
+// identifier at the first blank, and `journalctl -t` could not find one with
+// a blank); the source name opens the message.  Kinds map to
+// LOG_INFO/LOG_WARNING/LOG_ERR.
 class SyslogEventLog : public EventLogSink {
  public:
+  explicit SyslogEventLog(std::string identifier) : ident_(std::move(identifier)) {}
   void registerSource(const std::string& source) override;
   void write(const std::string& source, EventKind kind, int eventId, const std::string& idText,
              const std::string& passedText) override;

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -13,7 +14,9 @@ namespace travik::odbc {
 
 namespace {
 
-[[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& what) {
+// The driver's diagnostic when there is one, else what failed; with
+// keepWhat, what failed and then the diagnostic.
+[[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& what, bool keepWhat = false) {
   SQLCHAR state[6] = {0};
   SQLINTEGER native = 0;
   SQLCHAR text[1024] = {0};
@@ -23,9 +26,20 @@ namespace {
   if (handle != SQL_NULL_HANDLE &&
       SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, 1, state, &native, text, sizeof text, &length))) {
     sqlState = reinterpret_cast<char*>(state);
-    message = std::string(reinterpret_cast<char*>(text));
+    const std::string diagnostic(reinterpret_cast<char*>(text));
+    message = keepWhat ? what + ": " + diagnostic : diagnostic;
   }
   throw OdbcError(native, sqlState, message);
+}
+
+// Where unixODBC looks a data source up: the user's odbc.ini, then the system's.
+std::string configurationFiles() {
+  const char* user = std::getenv("ODBCINI");
+  const char* home = std::getenv("HOME");
+  const char* system = std::getenv("ODBCSYSINI");
+  const std::string userFile = user ? user : std::string(home ? home : "~") + "/.odbc.ini";
+  const std::string systemFile = std::string(system ? system : "/etc") + "/odbc.ini";
+  return userFile + " and " + systemFile;
 }
 
 void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what) {
@@ -70,7 +84,10 @@ void Connection::open(const std::string& dataSource, int loginTimeoutSeconds, in
                                         sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(rc)) {
     try {
-      fail(SQL_HANDLE_DBC, dbc_, "Cannot connect to data source " + dataSource);
+      // The data source and where it was looked up: the operator mends the
+      // configuration, and needs to know which one.
+      fail(SQL_HANDLE_DBC, dbc_,
+           "Cannot connect to data source \"" + dataSource + "\" (looked up in " + configurationFiles() + ")", true);
     } catch (...) {
       SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
       dbc_ = SQL_NULL_HDBC;

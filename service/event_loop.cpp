@@ -4,15 +4,15 @@
 #include <chrono>
 #include <ctime>
 
+#include "platform/stop_signals.h"
 #include "processing/runtime/handled_error.h"
 
 namespace travik {
 
 SignalLoopPlatform::SignalLoopPlatform() {
-  sigemptyset(&stopSignals_);
-  sigaddset(&stopSignals_, SIGTERM);
-  struct sigaction interrupt {};
-  if (sigaction(SIGINT, nullptr, &interrupt) != 0 || interrupt.sa_handler != SIG_IGN) sigaddset(&stopSignals_, SIGINT);
+  // SIGHUP (the terminal of a foreground run closed) ends the service in
+  // order as SIGTERM does.
+  stopSignals_ = platform::stopSignals();
   pthread_sigmask(SIG_BLOCK, &stopSignals_, nullptr);
 }
 
@@ -27,7 +27,7 @@ bool SignalLoopPlatform::stopRequested() {
   if (stopSeen_) return true;
   sigset_t pending;
   if (sigpending(&pending) != 0) return false;
-  for (int signal : {SIGTERM, SIGINT}) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     if (sigismember(&stopSignals_, signal) == 1 && sigismember(&pending, signal) == 1) {
       const timespec noWait{0, 0};
       sigtimedwait(&stopSignals_, nullptr, &noWait);  // take it off the pending set

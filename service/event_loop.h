@@ -7,7 +7,8 @@
 // timer whose tick is still running is not started again from a yield inside
 // that tick: its tick waits until the running one has returned.
 //
-// A stop request (SIGTERM from systemd, SIGINT from Ctrl-C) is noticed by the
+// A stop request (SIGTERM from systemd, SIGINT from Ctrl-C, SIGHUP from a
+// closed terminal) is noticed by the
 // loop, by every yield and by every pause, and is handed to onStop once.
 // Long work that neither yields nor pauses looks for it at places of its own
 // (honourStop): there the request unwinds the work, every tick under way
@@ -40,10 +41,11 @@ class LoopPlatform {
   virtual bool stopRequested() = 0;
 };
 
-// The real machine.  SIGTERM and SIGINT are blocked on construction, so that
-// they stay pending until the loop looks for them: the program is never cut
-// off in the middle of a statement.  A SIGINT that the parent set to be
-// ignored (a background job of a script) stays ignored.
+// The real machine.  SIGTERM, SIGINT and SIGHUP are blocked on construction,
+// so that they stay pending until the loop looks for them: the program is
+// never cut off in the middle of a statement.  A SIGINT or SIGHUP that the
+// parent set to be ignored (a background job of a script, nohup) stays
+// ignored.
 class SignalLoopPlatform : public LoopPlatform {
  public:
   SignalLoopPlatform();

@@ -1,9 +1,10 @@
 // The program TRAVIKservice: the unattended processing service.
 //
 // Started by systemd through SRVANY, or in the foreground by hand; it runs
-// until SIGTERM or SIGINT, or until the processing code ends it (database
-// missing, too many handled errors).  It does not start while another
-// service runs on the same program folder.
+// until SIGTERM, SIGHUP or SIGINT, or until the processing code ends it
+// (database missing or unusable, too many handled errors).  It does not start
+// while another service runs on the same program folder.  Its exit status
+// names the cause (exit_status.h); only an orderly stop ends with 0.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/instance_lock.h"
+#include "processing/runtime/exit_status.h"
 #include "processing/runtime/handled_error.h"
 #include "processing/runtime/program.h"
 #include "processing/runtime/start_up.h"
@@ -40,7 +42,9 @@ class ServiceEventLog : public travik::platform::EventLogSink {
   void releaseSource() override { syslog_.releaseSource(); }
 
  private:
-  travik::platform::SyslogEventLog syslog_;
+  // journald takes the identifier up to the first blank: one without blanks
+  // is what `journalctl -t TRAVIKservice` finds.
+  travik::platform::SyslogEventLog syslog_{"TRAVIKservice"};
   bool echo_ = std::getenv("JOURNAL_STREAM") == nullptr;
 };
 
@@ -61,7 +65,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) {
     std::fprintf(stderr, "TRAVIKservice: cannot find the program folder: %s\n", error.message().c_str());
-    return 1;
+    return travik::exit_status::kFatal;
   }
   const std::filesystem::path programFolder = executable.parent_path();
   // One service per program folder: a second one, started by hand beside the
@@ -73,15 +77,17 @@ int main(int argc, char** argv) {
     case travik::platform::LockResult::HeldElsewhere:
       std::fprintf(stderr, "TRAVIKservice: a TRAVIK service is already running on %s; this one does not start.\n",
                    programFolder.c_str());
-      return 2;
+      return travik::exit_status::kAlreadyRunning;
     case travik::platform::LockResult::Failed:
       std::fprintf(stderr, "TRAVIKservice: %s; the service does not start.\n", serviceLock.failure().c_str());
-      return 2;
+      return travik::exit_status::kFatal;
   }
   travik::EventLoop loop(platform);
   travik::ServiceHost host(loop, platform);
   ServiceEventLog events;
   travik::Program program(programFolder, "TRAVIKservice", true, host, events);
+  // A wait for a database that another process holds gives way to a stop.
+  program.db.setStopCheck([&platform] { return platform.stopRequested(); });
   travik::ServiceStartup startup(program, loop, host);
   try {
     startup.formLoad();
@@ -89,5 +95,5 @@ int main(int argc, char** argv) {
   } catch (const travik::StopRequested&) {
     // A stop request during the start-up's gateway check: the check is unwound.
   }
-  travik::shutDownApplication(program);
+  travik::shutDownApplication(program, travik::exit_status::kOrderly);
 }

@@ -16,7 +16,7 @@ ServiceStartup::ServiceStartup(Program& program, EventLoop& loop, ServiceHost& h
   host.attachLogFlushTimer(tmrLogFlushTimer);
   // systemd's SIGTERM and Ctrl-C's SIGINT: SERVICEPROCESSING back to "False",
   // event 2 and the log on disk, rather than a process cut off mid-cycle.
-  loop.onStop = [this] { shutDownApplication(program_); };
+  loop.onStop = [this] { shutDownApplication(program_, exit_status::kOrderly); };
 }
 
 void ServiceStartup::formLoad() {

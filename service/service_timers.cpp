@@ -3,6 +3,7 @@
 #include "processing/gateway/test_calls.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
+#include "processing/runtime/console_interlock.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/process_logs.h"
 
@@ -56,7 +57,7 @@ void tmrTimer_Timer(Program& program, CycleTimes& times) {
              true);
   });
   step([&] { getApplicationParameter(program); });
-  if (test([&] { return program.settings.adminRunning; })) {
+  if (test([&] { return adminRunningMarkHolds(program); })) {
     step([&] {
       writeLog(program,
                "TRAVIK Administration application is running.  This automatic call data processing cycle will be "

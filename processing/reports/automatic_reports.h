@@ -1,7 +1,8 @@
-// The automatic report set written at the end of every processing run: the
-// earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients reports
-// of the output folder are deleted, then one new report of each kind is
-// written, so that the folder holds only the newest set.
+// The automatic report set written at the end of every processing run: one
+// new AllCalls, LineSummary, OctelSummary and RejectedRecipients report is
+// written, and the earlier reports of each kind are deleted once its new one
+// is complete, so that the folder holds only the newest set and never loses
+// a report to a write that failed.
 #pragma once
 
 #include "processing/runtime/program.h"
@@ -20,6 +21,13 @@ struct SummaryReports {
   bool nodes = true;  // OctelSummary
 };
 
+// Replaces each automatic report (of the totals reports only those
+// `replaced` names): the new one is written under a temporary name and
+// renamed, and only then are the earlier reports of its kind deleted.  A
+// report that cannot be written leaves the earlier one in place and is
+// reported (in the service also as event 4); the result is then false, and
+// the reports stay owed.
+bool replaceAutomaticReports(Program& program, SummaryReports replaced = {});
 // Deletes the earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients
 // reports of the output folder (of the totals reports only those `replaced`
 // names), and the temporary files such reports left when their program was

@@ -143,7 +143,16 @@ void flushActivityLog(Program& program) {
 
 void writeLog(Program& program, std::string_view message, bool withTime, LineBreaks breaks) {
   constexpr const char* kProcedure = "writeLog";
-  if (!validateOutputPath(program)) return;
+  // A line the log cannot take goes to standard error (the journal under
+  // systemd) rather than nowhere, until the log can be written again.  The
+  // header's lines are left out: they say nothing without their file.
+  const auto toStandardError = [&] {
+    if (withTime) program.standardError(timeStamped(program.host.now(), printableText(message)));
+  };
+  if (!validateOutputPath(program)) {
+    toStandardError();
+    return;
+  }
   ActivityLogState& log = program.activityLog;
   // Lines before start-up opens the first file (a setting it could not use)
   // go into that file after its header.
@@ -152,13 +161,19 @@ void writeLog(Program& program, std::string_view message, bool withTime, LineBre
       log.heldLines.push_back(withTime ? timeStamped(program.host.now(), message) : std::string(message));
     return;
   }
-  if (!log.file.is_open() && !(log.wanted && resumeActivityLog(program))) return;
+  if (!log.file.is_open() && !(log.wanted && resumeActivityLog(program))) {
+    toStandardError();
+    return;
+  }
   // A log file deleted behind our back: begin a new one rather than fail on every line.
   std::error_code missing;
   if (!fs::exists(program.activityLog.fileName, missing) && !missing) {
     closeActivityLog(program);
     openActivityLog(program, GenerateNewLogFileName(program));
-    if (!program.activityLog.file.is_open()) return;
+    if (!program.activityLog.file.is_open()) {
+      toStandardError();
+      return;
+    }
   }
   guard(
       program, kProcedure, [&] { program.activityLog.fileDate = fileModificationTime(program.activityLog.fileName); },
@@ -169,7 +184,7 @@ void writeLog(Program& program, std::string_view message, bool withTime, LineBre
     closeActivityLog(program);
     openActivityLog(program, GenerateNewLogFileName(program));
   }
-  guard(
+  const bool written = guard(
       program, kProcedure,
       [&] {
         std::ofstream& file = program.activityLog.file;
@@ -184,6 +199,7 @@ void writeLog(Program& program, std::string_view message, bool withTime, LineBre
         if (!file) throw HandledError(error_number::kPathFileAccess, "Path/File access error");
       },
       ErrorHandler::CountOnly);
+  if (!written) toStandardError();
   program.host.yield();
 }
 

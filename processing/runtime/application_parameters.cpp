@@ -238,10 +238,14 @@ void getApplicationParameter(Program& program) {
        {parameter::kTestCallMailboxId, parameter::kAutoTest, parameter::kAdminRunning, parameter::kServiceProcessing}) {
     const std::optional<Unusable>& found = unusable[static_cast<std::size_t>(index)];
     if (!found) continue;
+    // The key is named, as a number's is: "Type mismatch" alone does not say which row to mend.
+    const std::string key = kKeys[index - 1];
     if (found->text)
-      reportOnce(program, index, *found->text, HandledError(error_number::kTypeMismatch, "Type mismatch"));
+      reportOnce(program, index, *found->text,
+                 HandledError(error_number::kTypeMismatch,
+                              key + " " + quotedValue(found->text) + " is not True or False; the value is kept"));
     else
-      reportOnce(program, index, kNullMarker, HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null"));
+      reportOnce(program, index, kNullMarker, HandledError(error_number::kInvalidUseOfNull, key + " is Null"));
   }
   // A key whose rows all loaded is reported again when it next goes bad.
   if (tableRead)
@@ -294,17 +298,24 @@ bool validateLogPath(Program& program) {
     const std::string& logPath = program.settings.logPath;
     if (folderExists(logPath)) {
       bool found = false;
-      std::error_code ec;
-      for (const auto& entry : fs::directory_iterator(fs::path(logPath), ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() >= 6 && strncasecmp(name.c_str(), "MVLOG.", 6) == 0 && !entry.is_directory(ec)) found = true;
+      std::error_code listing;
+      for (fs::directory_iterator it(fs::path(logPath), listing), end; !listing && it != end; it.increment(listing)) {
+        std::error_code ec;
+        const std::string name = it->path().filename().string();
+        if (name.size() >= 6 && strncasecmp(name.c_str(), "MVLOG.", 6) == 0 && !it->is_directory(ec)) found = true;
       }
       if (found) {
         valid = true;
         return;
       }
-      program.statusMessage =
-          logPath + " exists but does not contain valid log files.  Please configure a valid path for the log files.";
+      // A folder that cannot be listed is no folder without trace files.
+      if (listing)
+        program.statusMessage = logPath + " exists but cannot be read (" + listing.message() +
+                                ").  Please configure a valid path for the log files.";
+      else
+        program.statusMessage = logPath +
+                                " exists but does not contain valid log files.  Please configure a valid path for "
+                                "the log files.";
     } else {
       program.statusMessage = logPath + " does not exist.  Please configure a valid path for the log files.";
     }
@@ -328,9 +339,11 @@ bool validateOutputPath(Program& program) {
         }
         program.statusMessage =
             program.settings.outputPath + " does not exist.  Please select a valid folder for output files.";
-        if (program.runningAsService)
+        if (program.runningAsService) {
           myEventLog(program, event_id::kOutputFolderMissing, 3, "");
-        else
+          // The entry's text is fixed; the folder it means goes beside it.
+          program.standardError(program.statusMessage);
+        } else
           program.host.messageBox(program.statusMessage, "Configure Valid Output Folder", MessageButtons::Ok,
                                   MessageIcon::Exclamation);
       },

@@ -1,5 +1,8 @@
 #include "processing/runtime/console_interlock.h"
 
+#include <system_error>
+
+#include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/registry_api.h"
 
@@ -23,6 +26,31 @@ bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
       },
       ErrorHandler::BoxAndCount);
   return running;
+}
+
+bool adminRunningMarkHolds(Program& program) {
+  if (!program.settings.adminRunning) {
+    program.staleAdminMarkReported = false;
+    return false;
+  }
+  bool held = true;
+  try {
+    held = platform::InstanceLock::isHeld(consoleLockFile(program.programFolder));
+  } catch (const std::system_error&) {
+    // A lock that cannot be asked: the mark is trusted, as it always was.
+  }
+  if (held) {
+    program.staleAdminMarkReported = false;
+    return true;
+  }
+  if (!program.staleAdminMarkReported) {
+    program.staleAdminMarkReported = true;
+    writeLog(program,
+             "ADMINRUNNING reads \"True\" but no TRAVIK Administration application holds its lock on " +
+                 program.programFolder.string() + "; the mark is stale and automatic processing goes ahead.",
+             true);
+  }
+  return false;
 }
 
 void setAdminIsRunningFlag(Program& program, bool flag) {

@@ -18,6 +18,12 @@ std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder
 // started together cannot both go on.  A lock that cannot be used at all is a
 // handled error naming the reason, and the answer is false.
 bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock);
+// Whether ADMINRUNNING stands for a console that runs: the mark reads "True"
+// and a console holds the console lock of this program folder.  A mark
+// with no console holding the lock was left by a console that did not end in
+// order; it is reported once in the activity log (again after a console has
+// held the lock, or the mark has been cleared) and does not hold.
+bool adminRunningMarkHolds(Program& program);
 // Writes the registry running flag (creating the key when needed).
 void setAdminIsRunningFlag(Program& program, bool flag);
 // The registry running flag; a missing key or value reads false.

@@ -31,7 +31,7 @@ HandledError currentHandledError() {
   } catch (const HandledError& e) {
     return e;
   } catch (const db::DbError& e) {
-    return HandledError(e.busy() ? error_number::kDatabaseLocked : error_number::kDatabase, e.what());
+    return HandledError(e.busy() ? error_number::kDatabaseLocked : error_number::kDatabase, e.what(), e.sqliteCode());
   } catch (const odbc::OdbcError& e) {
     return HandledError(error_number::kOdbc, e.what());
   } catch (const std::filesystem::filesystem_error& e) {
@@ -49,6 +49,17 @@ HandledError currentHandledError() {
   } catch (const std::exception& e) {
     return HandledError(error_number::kInvalidProcedureCall, e.what());
   }
+}
+
+bool databaseDamaged(const HandledError& error) {
+  const int primary = error.databaseCode() & 0xff;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+bool databaseUnwritable(const HandledError& error) {
+  const int primary = error.databaseCode() & 0xff;
+  return primary == SQLITE_READONLY || primary == SQLITE_FULL || primary == SQLITE_IOERR ||
+         primary == SQLITE_CANTOPEN || primary == SQLITE_PERM;
 }
 
 void setProgrammingErrorsEscape(bool escape) { escapeProgrammingErrors.store(escape, std::memory_order_relaxed); }

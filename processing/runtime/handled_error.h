@@ -38,12 +38,16 @@ constexpr long kOdbc = -2147217843;            // the gateway's data source fail
 
 class HandledError : public std::runtime_error {
  public:
-  HandledError(long number, const std::string& description) : std::runtime_error(description), number_(number) {}
+  HandledError(long number, const std::string& description, int databaseCode = 0)
+      : std::runtime_error(description), number_(number), databaseCode_(databaseCode) {}
   long number() const { return number_; }
   std::string description() const { return what(); }
+  // SQLite's extended result code of a failure of the program database; 0 otherwise.
+  int databaseCode() const { return databaseCode_; }
 
  private:
   long number_;
+  int databaseCode_;
 };
 
 // Thrown by the tests' replacement of the final exit, so the program's
@@ -76,6 +80,12 @@ bool programmingErrorsEscape();
 inline bool isDatabaseError(const HandledError& error) {
   return error.number() == error_number::kDatabase || error.number() == error_number::kDatabaseLocked;
 }
+
+// The program database's file is damaged (not a database, malformed pages).
+bool databaseDamaged(const HandledError& error);
+// The program database cannot be written (read-only file or folder, full
+// disk, an I/O error): no step of a run can store anything.
+bool databaseUnwritable(const HandledError& error);
 
 // "(error):" number " (" description ") in procedure " name.
 std::string errorReportLine(long number, std::string_view description, std::string_view procedure);

@@ -225,16 +225,43 @@ void processLogs(Program& program) {
     return;
   }
 
+  program.databaseUnwritable = false;
+  // A database open read-only (its file or its folder cannot be written)
+  // would fail, or wait out its busy timeout, at every write of the run.
+  if (program.db.readOnly()) {
+    step([&] {
+      throw HandledError(error_number::kDatabase,
+                         "attempt to write a readonly database: " + program.databasePath().string(), SQLITE_READONLY);
+    });
+    return;
+  }
   // Start: failures here are ignored.
   if (program.runningAsService) {
     ignoring([&] { setApplicationParameter(program, parameter::kServiceProcessing, "True"); });
   } else {
     ignoring([&] { getApplicationParameter(program); });
-    if (program.settings.serviceProcessing) {
-      host.messageBox(kServiceBusy, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
-      return;
+    // This run holds the processing lock, so no run of the service is under
+    // way: a "True" was left by a service that did not end in order (killed,
+    // out of memory, a stop timeout) and would refuse every manual run.
+    if (program.settings.serviceProcessing && !program.staleServiceMarkReported) {
+      program.staleServiceMarkReported = true;
+      step([&] {
+        writeLog(program,
+                 "SERVICEPROCESSING reads \"True\" but no TRAVIK service is processing " +
+                     program.databasePath().string() + "; the mark is stale and processing goes ahead.",
+                 true);
+      });
     }
   }
+  // A database that cannot be written stops the run where it is met: nothing
+  // more can be stored, and reports of the unchanged tables would replace
+  // the previous ones as though the run had gone through.
+  const auto unwritable = [&] {
+    if (!program.databaseUnwritable) return false;
+    if (program.runningAsService) ignoring([&] { clearServiceProcessing(program); });
+    host.setMousePointer(kPointerDefault);
+    return true;
+  };
   ignoring([&] { closeRecordsets(program); });
   ignoring([&] { fs::current_path(program.programFolder); });
 
@@ -249,6 +276,7 @@ void processLogs(Program& program) {
   // Calls removed for their age change the totals even when nothing is rebuilt.
   std::int64_t obsoleteCalls = 0;
   step([&] { obsoleteCalls = ClearDatabases(program); });
+  if (unwritable()) return;
 
   host.sleep(500);
   step([&] { program.db.close(); });
@@ -257,6 +285,7 @@ void processLogs(Program& program) {
   host.sleep(1000);
 
   const TraceParseResult parsed = parseNewTraceFiles(program);
+  if (unwritable()) return;
 
   if (!parsed.newestKnown) {
     // The failure to read the newest stored event is reported; the notice
@@ -290,6 +319,10 @@ void processLogs(Program& program) {
       step([&] { processDueSummaryData(program); });
   }
 
+  if (program.databaseUnwritable) {
+    unwritable();
+    return;
+  }
   if (program.runningAsService) step([&] { clearServiceProcessing(program); });
   host.setMousePointer(kPointerDefault);
   step([&] {

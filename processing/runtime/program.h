@@ -8,12 +8,14 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/db.h"
@@ -119,6 +121,17 @@ class Program {
   int highestLineNumber = 0;
   // A processing run is under way; a second one entered through a yield is refused.
   bool processingLogs = false;
+  // This run met a database it cannot write (read-only file or folder, full
+  // disk, an I/O error): the run stops without its reports and without
+  // "Processing complete."; the next one tries again.
+  bool databaseUnwritable = false;
+  // The error report line of the last handled error, for an entry that
+  // reports what a step's failure cost.
+  std::string lastErrorLine;
+  // A console or service mark found "True" with no program holding its lock
+  // has been reported; reported again after a program has held the lock.
+  bool staleAdminMarkReported = false;
+  bool staleServiceMarkReported = false;
   // Trace files that could not be read: each is reported once, until it is read.
   std::set<std::string> unreadableTraceFiles;
   // Opens a trace file (path, open flags), as open(2) does; when empty, open(2)
@@ -131,6 +144,7 @@ class Program {
   bool shuttingDown = false;  // shutDownApplication runs once
   // A release build is writing the line of a pause under a write transaction (pause_rule.h).
   bool reportingPauseBreach = false;
+  int exitStatus = 0;  // the status of the cause that began the exit
   // Set by the handled error that passes the limit, before it writes its last
   // line: should that write fail too, its handled error is counted but must
   // not begin the limit's report (and that write) again.
@@ -139,6 +153,14 @@ class Program {
   // The last step of the orderly exit; never returns.  Tests replace it with
   // one that throws ProgramEnded.
   std::function<void(int)> exitProcess = [](int code) { std::exit(code); };
+
+  // Writes one line for the operator to standard error (the journal under
+  // systemd): what ends the program, and what cannot go where it belongs.
+  // Tests replace it to read the lines.
+  std::function<void(std::string_view)> standardError = [this](std::string_view line) {
+    std::fprintf(stderr, "%s: %.*s\n", programFileName.c_str(), static_cast<int>(line.size()), line.data());
+    std::fflush(stderr);
+  };
 
   // Called by shutDownApplication before the database closes, so modules
   // with cached statements (call reconstruction, reports) can drop them.

@@ -22,25 +22,58 @@ void makeWritable(const fs::path& file) {
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 }
 
+std::optional<std::string> openProgramDatabase(Program& program) {
+  const fs::path file = program.databasePath();
+  std::error_code error;
+  if (!fs::exists(file, error))
+    return file.string() + ": " + (error ? error.message() : std::string("No such file or directory"));
+  if (!fs::is_regular_file(file, error)) return file.string() + ": not a regular file";
+  try {
+    makeWritable(file);
+  } catch (const fs::filesystem_error&) {
+    // A file that stays read-only is reported by the first write.
+  }
+  try {
+    program.db.open(file.string(), program.databaseBusyTimeoutMs);
+    // Reading the parameters proves the file a database of this program: a
+    // file of another kind, an empty one or one without its tables fails here.
+    program.db.prepare("select property, value from applicationparameters").step();
+  } catch (const db::DbError& failure) {
+    program.db.close();
+    std::string reason = failure.what();
+    const std::string suffix = ": " + file.string();
+    if (reason.size() > suffix.size() && reason.compare(reason.size() - suffix.size(), suffix.size(), suffix) == 0)
+      reason.resize(reason.size() - suffix.size());
+    return file.string() + ": " + reason;
+  }
+  return std::nullopt;
+}
+
 void main(Program& program) {
-  constexpr const char* kProcedure = "main()";
   startEventLog(program);
   if (program.runningAsService) myEventLog(program, event_id::kServiceStarted, 1, "");
 
-  bool present = true;
-  guard(program, kProcedure, [&] {
-    present = fs::is_regular_file(program.databasePath());
-    if (present) makeWritable(program.databasePath());
-  });
-  if (!present) {
-    if (!program.runningAsService)
-      program.host.messageBox("Could not find the TRAVIK database (vrndata.mdb)", "Database not found",
-                              MessageButtons::Ok, MessageIcon::Exclamation);
-    myEventLog(program, event_id::kDatabaseMissing, 3, "");
-    shutDownApplication(program);
+  std::error_code error;
+  const bool present = fs::exists(program.databasePath(), error);
+  if (const std::optional<std::string> failure = openProgramDatabase(program)) {
+    // A stop requested while the database was held by another process is an
+    // orderly stop, not an unusable database.
+    program.host.honourStop();
+    if (!program.runningAsService) {
+      if (present)
+        program.host.messageBox("Could not use the TRAVIK database " + *failure, "Database not usable",
+                                MessageButtons::Ok, MessageIcon::Exclamation);
+      else
+        program.host.messageBox("Could not find the TRAVIK database (vrndata.mdb)", "Database not found",
+                                MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    // The entry names the file and the reason: an unusable database must not
+    // read as a missing one, nor as anything else.
+    myEventLog(program, event_id::kDatabaseMissing, 3, *failure);
+    program.standardError("cannot use the database " + *failure);
+    shutDownApplication(program, exit_status::kDatabaseUnusable);
   }
-  guard(program, kProcedure, [&] { program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs); });
-  if (program.db.isOpen() && !checkDatabaseSchema(program)) return;
+  if (!checkDatabaseSchema(program)) return;
   getApplicationParameter(program);
   const std::string logFile = GenerateNewLogFileName(program);
   openActivityLog(program, logFile);
@@ -50,6 +83,7 @@ void main(Program& program) {
 void shutDownApplication(Program& program, int exitStatus) {
   if (!program.shuttingDown) {
     program.shuttingDown = true;
+    program.exitStatus = exitStatus;
     // Rows written before the failure that ends the program are kept, as they
     // would have been with the original's row-by-row writes.
     guard(
@@ -78,7 +112,7 @@ void shutDownApplication(Program& program, int exitStatus) {
     closeActivityLog(program);
     program.handledErrorCount = keepCount;
   }
-  program.exitProcess(exitStatus);
+  program.exitProcess(program.exitStatus);
   std::abort();  // exitProcess never returns
 }
 
@@ -92,7 +126,7 @@ void countHandledError(Program& program) {
     program.host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::None);
   myEventLog(program, event_id::kTooManyHandledErrors, 3, "");
   writeLog(program, program.statusMessage, true);
-  shutDownApplication(program);
+  shutDownApplication(program, exit_status::kHandledErrorLimit);
 }
 
 void closeRecordsets(Program& program) {

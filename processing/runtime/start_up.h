@@ -5,6 +5,9 @@
 // of both programs ends in shutDownApplication(), which runs once.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "processing/runtime/exit_status.h"
 #include "processing/runtime/program.h"
 
@@ -16,9 +19,12 @@ inline constexpr int kMaximumHandledErrors = 50;
 
 // The common start of both programs.
 void main(Program& program);
+// Opens vrndata.mdb and reads it as this program's database.  On failure the
+// connection is closed and the result names the file and SQLite's reason.
+std::optional<std::string> openProgramDatabase(Program& program);
 // Flushes, resets the interlock flags, closes everything and ends the program
-// with the given exit status.
-[[noreturn]] void shutDownApplication(Program& program, int exitStatus = exit_status::kOrderly);
+// with exitStatus (exit_status.h), the status of the cause that ends it.
+[[noreturn]] void shutDownApplication(Program& program, int exitStatus);
 // Adds one handled error; the 51st ends the program.
 void countHandledError(Program& program);
 // Drops the statements the call reconstruction keeps open across a run.

@@ -20,13 +20,17 @@ void writeSummaryReports(Program& program, SummaryReports replaced) {
   auto step = [&](auto&& work) { guard(program, kProcessSummaryData, work); };
   // Warnings come from this run's node totals: the previous ones were warned of already.
   if (!program.gatewayNotInstalled && replaced.nodes) step([&] { logThresholdWarnings(program); });
+  // Totals that could not be stored are not those of the calls: the reports
+  // stay as they are, and owed.
+  if (program.databaseUnwritable) return;
   step([&] { showStatusLine(program, "Generating reports..."); });
-  // Totals that could not be computed leave the previous report of their kind in place.
-  step([&] { deleteOldReports(program, replaced); });
-  step([&] { generateAutoReports(program, replaced); });
-  // From totals computed in full the reports are owed no more (one that
-  // failed has been reported).  Totals that failed are due still.
-  if (replaced.lines && replaced.nodes) step([&] { clearReportsDue(program.db); });
+  // Totals that could not be computed leave the previous report of their
+  // kind in place, and so does a report that could not be written.
+  bool written = false;
+  step([&] { written = replaceAutomaticReports(program, replaced); });
+  // From totals computed in full, with every report written, the reports are
+  // owed no more.  Totals that failed, or a report that failed, are due still.
+  if (written && replaced.lines && replaced.nodes) step([&] { clearReportsDue(program.db); });
 }
 
 }  // namespace

@@ -9,11 +9,13 @@
 #include "admin/frm_auto_shutdown.h"
 #include "admin/frm_octel_summary.h"
 #include "admin/query_model.h"
+#include "platform/instance_lock.h"
 #include "processing/calls/line_walk.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/totals/summary_due.h"
 #include "tests/admin/call_rows.h"
 #include "tests/admin/console_fixture.h"
+#include "tests/support/lock_holder.h"
 
 namespace travik {
 namespace {
@@ -101,6 +103,8 @@ TEST_F(ProcessingTest, AManualRunStoresTheNewTracesAndRestoresTheConsoleAfterwar
 
 TEST_F(ProcessingTest, ARunTheServiceRefusesStillRestoresTheConsole) {
   setApplicationParameter(program(), parameter::kServiceProcessing, "True");
+  // A run of the service holds the processing lock while it works.
+  test::LockHolder serviceRun(platform::processingLockFile(program().databasePath()));
   frmMain().show();
   startCountdown();
   frmMain().cmdLoad_Click();

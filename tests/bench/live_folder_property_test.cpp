@@ -343,7 +343,7 @@ class CutShort {
     sigset_t pending;
     if (signal_ == SIGTERM && sigpending(&pending) == 0 && sigismember(&pending, SIGTERM)) {
       note(", noticed during");
-      shutDownApplication(*program_);
+      shutDownApplication(*program_, exit_status::kOrderly);
     }
     arm();
   }

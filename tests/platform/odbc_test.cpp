@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "tests/support/gateway_dsn.h"
 #include "tests/support/test_program.h"
 
@@ -29,7 +31,12 @@ TEST(Odbc, AMissingDataSourceIsAnErrorWithTheDriverManagersText) {
     connection.open("no-such-source");
     FAIL() << "connected to a missing data source";
   } catch (const odbc::OdbcError& e) {
-    EXPECT_FALSE(std::string(e.what()).empty());
+    // The source by its name and where it was looked up, then the driver manager's text.
+    const std::string text = e.what();
+    const std::string odbcIni = std::getenv("ODBCINI") ? std::getenv("ODBCINI") : "";
+    EXPECT_EQ(text.rfind("Cannot connect to data source \"no-such-source\" (looked up in " + odbcIni + " and ", 0), 0u)
+        << text;
+    EXPECT_GT(text.size(), text.find("): ") + 3) << text;
   }
   EXPECT_FALSE(connection.isOpen());
 }

@@ -166,7 +166,7 @@ struct StoppedService {
     } catch (const StopRequested&) {
       // Unwound out of the start-up; the program's main ends it.
       try {
-        shutDownApplication(program);
+        shutDownApplication(program, exit_status::kOrderly);
       } catch (const ProgramEnded&) {
         return true;
       }

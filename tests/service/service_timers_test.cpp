@@ -4,10 +4,12 @@
 
 #include <set>
 
+#include "platform/instance_lock.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/handled_error.h"
 #include "tests/support/gateway_dsn.h"
+#include "tests/support/lock_holder.h"
 #include "tests/support/test_program.h"
 
 namespace travik {
@@ -120,6 +122,8 @@ TEST(ServiceTicks, ADueProcessingTickRereadsTheSettingsAndCountsTheIntervalFromT
 TEST(ServiceTicks, WhileTheConsoleRunsEachDueTickLogsTheSkipAndTheNextTryIsAFullIntervalLater) {
   Ticks s;
   s.setParameter("ADMINRUNNING", "True");
+  test::LockHolder console(platform::consoleLockFile(s.t->programFolder));
+  ASSERT_EQ(console.result(), platform::LockResult::Taken);
   tmrTimer_Timer(*s.t, s.times);
   std::string log = s.log();
   EXPECT_LT(log.find(kProcessingLine), log.find(kSkipLine));
@@ -138,6 +142,40 @@ TEST(ServiceTicks, WhileTheConsoleRunsEachDueTickLogsTheSkipAndTheNextTryIsAFull
   EXPECT_EQ(Ticks::count(log, kSkipLine), 2);
   EXPECT_EQ(s.t->handledErrorCount, 0);
   EXPECT_TRUE(s.t.events.entries.empty());
+}
+
+// A console that did not end in order (SIGKILL, a crash) left ADMINRUNNING
+// "True"; no console holds its lock, so the mark is stale: the cycle runs,
+// and the log says so once per stale episode.
+TEST(ServiceTicks, AConsoleMarkThatNoConsoleHoldsIsStaleAndTheCycleRuns) {
+  Ticks s;
+  s.setParameter("ADMINRUNNING", "True");
+  const std::string stale = "ADMINRUNNING reads \"True\" but no TRAVIK Administration application holds its lock";
+  const auto dueTick = [&] {
+    s.times.nextProcessTime = s.t.host.clock;
+    tmrTimer_Timer(*s.t, s.times);
+    return s.log();
+  };
+  std::string log = dueTick();
+  EXPECT_EQ(Ticks::count(log, stale), 1) << log;
+  EXPECT_EQ(Ticks::count(log, kSkipLine), 0);
+  EXPECT_EQ(Ticks::count(log, "Processing complete."), 1);
+  log = dueTick();
+  EXPECT_EQ(Ticks::count(log, stale), 1) << "one report per stale episode";
+  EXPECT_EQ(Ticks::count(log, "Processing complete."), 2);
+  {
+    // A console runs: its mark holds.
+    test::LockHolder console(platform::consoleLockFile(s.t->programFolder));
+    log = dueTick();
+    EXPECT_EQ(Ticks::count(log, kSkipLine), 1);
+    EXPECT_EQ(Ticks::count(log, "Processing complete."), 2);
+    console.kill();
+  }
+  // Killed, it leaves the mark stale again: a new episode, reported again.
+  log = dueTick();
+  EXPECT_EQ(Ticks::count(log, stale), 2) << log;
+  EXPECT_EQ(Ticks::count(log, "Processing complete."), 3);
+  EXPECT_EQ(s.t->handledErrorCount, 0);
 }
 
 TEST(ServiceTicks, MissingFoldersSkipTheCycleWithTheirOwnReportsAndNoError) {

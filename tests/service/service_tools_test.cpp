@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -108,6 +109,24 @@ TEST(Instsrv, InstallWritesTheUnitRunningSrvanyEnablesItAndEndsWith1) {
       << unit;
   EXPECT_NE(unit.find("WantedBy=multi-user.target"), std::string::npos);
   EXPECT_EQ(t.calls(), (std::vector<std::string>{"daemon-reload", "enable travikservice.service"}));
+  // Restarted after any end that is not an orderly stop; five failed starts
+  // within ten minutes leave it failed.  The start limit belongs to [Unit].
+  const auto section = [&](const std::string& name) {
+    const auto begin = unit.find("[" + name + "]");
+    return begin == std::string::npos ? std::string() : unit.substr(begin, unit.find("\n[", begin + 1) - begin);
+  };
+  for (const char* line : {"\nRestart=on-failure\n", "\nRestartSec=60\n"})
+    EXPECT_NE(section("Service").find(line), std::string::npos) << line << unit;
+  for (const char* line : {"\nStartLimitIntervalSec=600\n", "\nStartLimitBurst=5\n"})
+    EXPECT_NE(section("Unit").find(line), std::string::npos) << line << unit;
+  // systemd's own reading of the unit: no unknown key, no misplaced one.
+  if (::access("/usr/bin/systemd-analyze", X_OK) == 0) {
+    const fs::path verdict = t.temp.path() / "verify.txt";
+    const std::string command =
+        "/usr/bin/systemd-analyze verify '" + t.unitFile().string() + "' >'" + verdict.string() + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << test::readFile(verdict);
+    EXPECT_EQ(test::readFile(verdict), "") << unit;
+  }
 
   // Installed already: refused, unit kept, systemd not asked.
   EXPECT_EQ(t.install(), 3);

@@ -36,8 +36,8 @@ bool writeFileText(const char* file, const std::string& text) {
 }
 
 // In the child: a mount namespace of its own (through a user namespace when
-// not root), a 64 KiB tmpfs over folder, and a file filling it.
-std::optional<std::string> makeFullDisk(const std::filesystem::path& folder) {
+// not root) whose mounts are private to it.
+std::optional<std::string> makePrivateMounts() {
   const uid_t uid = ::geteuid();
   const gid_t gid = ::getegid();
   if (::unshare(CLONE_NEWNS) != 0) {
@@ -50,6 +50,12 @@ std::optional<std::string> makeFullDisk(const std::filesystem::path& folder) {
   }
   if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
     return std::string("cannot make the mounts private: ") + std::strerror(errno);
+  return std::nullopt;
+}
+
+// A 64 KiB tmpfs over folder, and a file filling it.
+std::optional<std::string> makeFullDisk(const std::filesystem::path& folder) {
+  if (auto cannot = makePrivateMounts()) return cannot;
   if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0)
     return std::string("cannot mount a tmpfs: ") + std::strerror(errno);
   const int fd = ::open((folder / "filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -61,9 +67,33 @@ std::optional<std::string> makeFullDisk(const std::filesystem::path& folder) {
   return std::nullopt;
 }
 
+// folder bound over itself, read-only.
+std::optional<std::string> makeReadOnly(const std::filesystem::path& folder) {
+  if (auto cannot = makePrivateMounts()) return cannot;
+  if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    return std::string("cannot bind the folder: ") + std::strerror(errno);
+  if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+    return std::string("cannot make the folder read-only: ") + std::strerror(errno);
+  return std::nullopt;
+}
+
+FullDiskRun inOwnMounts(const std::function<std::optional<std::string>()>& prepare,
+                        const std::function<std::string()>& body);
+
 }  // namespace
 
 FullDiskRun onFullDisk(const std::filesystem::path& folder, const std::function<std::string()>& body) {
+  return inOwnMounts([&] { return makeFullDisk(folder); }, body);
+}
+
+FullDiskRun onReadOnlyFolder(const std::filesystem::path& folder, const std::function<std::string()>& body) {
+  return inOwnMounts([&] { return makeReadOnly(folder); }, body);
+}
+
+namespace {
+
+FullDiskRun inOwnMounts(const std::function<std::optional<std::string>()>& prepare,
+                        const std::function<std::string()>& body) {
   FullDiskRun run;
   int channel[2];
   if (::pipe2(channel, O_CLOEXEC) != 0) {
@@ -79,7 +109,7 @@ FullDiskRun onFullDisk(const std::filesystem::path& folder, const std::function<
     ::close(channel[0]);
     int code = 0;
     std::string text;
-    if (auto cannot = makeFullDisk(folder)) {
+    if (auto cannot = prepare()) {
       code = kCannot;
       text = *cannot;
     } else {
@@ -105,5 +135,7 @@ FullDiskRun onFullDisk(const std::filesystem::path& folder, const std::function<
   }
   return run;
 }
+
+}  // namespace
 
 }  // namespace travik::test

@@ -22,5 +22,8 @@ struct FullDiskRun {
 // child, so the body itself checks what it finds on the disk.  The child
 // opens its own database connections: none may cross the fork.
 FullDiskRun onFullDisk(const std::filesystem::path& folder, const std::function<std::string()>& body);
+// The same with folder bound over itself read-only, as a root-owned install
+// is to another account (a file's mode does not stop root).
+FullDiskRun onReadOnlyFolder(const std::filesystem::path& folder, const std::function<std::string()>& body);
 
 }  // namespace travik::test

@@ -8,6 +8,8 @@
 
 #include "processing/reports/reports.h"
 #include "processing/runtime/activity_log.h"
+#include "processing/totals/process_summary.h"
+#include "processing/totals/summary_due.h"
 #include "tests/support/full_disk.h"
 #include "tests/support/test_program.h"
 
@@ -21,6 +23,13 @@ std::set<std::string> filesIn(const fs::path& folder) {
   for (const auto& entry : fs::directory_iterator(folder))
     if (entry.is_regular_file()) names.insert(entry.path().filename().string());
   return names;
+}
+
+// Calls enough for an AllCalls report larger than a full disk's last block.
+void insertCalls(Program& program, int count) {
+  auto insert = program.db.prepare(
+      "insert into calls (callid, timestampbegin, line, inbound) values (?1, '2005-04-18 10:00:00', 1, 1)");
+  for (int i = 0; i < count; ++i) insert.bind(1, "04182005.100000.000.001." + std::to_string(1000 + i)).run();
 }
 
 class AutomaticReports : public ::testing::Test {
@@ -121,11 +130,7 @@ TEST(AutomaticReportsOnAFullDisk, NoReportIsLeftCutOrEmptyUnderItsNameAndEachFai
     test::TestProgram t;
     t.openLog();  // in the program's own folder, which has room
     t->settings.outputPath = disk.string();
-    for (int i = 0; i < 500; ++i)
-      t->db
-          .prepare("insert into calls (callid, timestampbegin, line, inbound) values (?1, '2005-04-18 10:00:00', 1, 1)")
-          .bind(1, "04182005.100000.000.001." + std::to_string(1000 + i))
-          .run();
+    insertCalls(*t, 500);
     deleteOldReports(*t);
     generateAutoReports(*t);
     closeActivityLog(*t);
@@ -141,6 +146,48 @@ TEST(AutomaticReportsOnAFullDisk, NoReportIsLeftCutOrEmptyUnderItsNameAndEachFai
   ASSERT_TRUE(WIFEXITED(run.exitStatus) && WEXITSTATUS(run.exitStatus) == 0) << run.exitStatus;
   // One handled error per report; the disk holds what it held before.
   EXPECT_EQ(run.output, "4;filler;disk full;disk full;disk full;disk full;");
+}
+
+// The output folder full at the end of a run: the earlier reports stay, the
+// failure is event 4 as well as a log line, and the reports stay owed until a
+// run finds room again.
+TEST(AutomaticReportsOnAFullDisk, TheEarlierReportsStayAndTheNewOnesStayOwedUntilThereIsRoom) {
+  test::TempFolder temp;
+  const fs::path disk = temp.path() / "disk";
+  fs::create_directories(disk);
+  const test::FullDiskRun run = test::onFullDisk(disk, [&] {
+    test::TestProgram t;  // the service
+    t.openLog();
+    t->settings.outputPath = disk.string();
+    insertCalls(*t, 500);
+    // Room for the earlier report alone, then full again.
+    const fs::path filler = disk / "filler";
+    fs::resize_file(filler, fs::file_size(filler) - 8192);
+    const std::string earlier = "TRAVIK-REPORT.AllCalls.01012005.010101.csv";
+    test::writeFile(disk / earlier, "earlier\r\n");
+    test::writeFile(disk / "more", std::string(1 << 20, 'f'));
+    markReportsDue(t->db);
+    processDueSummaryData(*t);
+    std::string result = std::string(summaryDue(t->db) == SummaryDue::Reports ? "owed" : "not owed") + ";";
+    result += test::readFile(disk / earlier) == "earlier\r\n" ? "earlier kept;" : "earlier lost;";
+    int entries = 0;
+    for (const auto& entry : t.events.entries)
+      if (entry.eventId == 4 && entry.text.find("Disk full: " + disk.string()) != std::string::npos) ++entries;
+    result += std::to_string(entries) + " events;";
+    // Room again: the next run writes them and the earlier one goes.
+    fs::remove(filler);
+    fs::remove(disk / "more");
+    t.host.clock = t.host.clock.addSeconds(60);
+    processDueSummaryData(*t);
+    result += summaryDue(t->db) == SummaryDue::Nothing ? "paid;" : "still owed;";
+    for (const auto& name : filesIn(disk)) result += name.substr(0, name.find('.', 15)) + ";";
+    return result;
+  });
+  if (run.cannot) GTEST_SKIP() << "no full disk can be made here: " << *run.cannot;
+  ASSERT_TRUE(WIFEXITED(run.exitStatus) && WEXITSTATUS(run.exitStatus) == 0) << run.exitStatus;
+  EXPECT_EQ(run.output,
+            "owed;earlier kept;4 events;paid;TRAVIK-REPORT.AllCalls;TRAVIK-REPORT.LineSummary;"
+            "TRAVIK-REPORT.OctelSummary;TRAVIK-REPORT.RejectedRecipients;");
 }
 
 }  // namespace

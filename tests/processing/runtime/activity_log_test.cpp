@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "processing/ingest/file_times.h"
 #include "tests/support/test_program.h"
 
@@ -167,14 +171,28 @@ std::string logText(test::TestProgram& t) {
 
 TEST(ActivityLogResumes, WhenTheMissingOutputFolderAppears) {
   test::TestProgram t(true);
+  std::vector<std::string> standardError;
+  t->standardError = [&](std::string_view line) { standardError.emplace_back(line); };
   const fs::path output = t.folder() / "later";
   t->settings.outputPath = output.string();
   openActivityLog(*t, GenerateNewLogFileName(*t));
   writeLog(*t, "lost: no folder", true);
   EXPECT_FALSE(t->activityLog.file.is_open());
+  // Not lost after all: standard error (the journal) has the line, and the
+  // folder that event 17 means, whose text cannot name it.
+  ASSERT_FALSE(standardError.empty());
+  EXPECT_EQ(standardError.back(), timeStamped(t.host.clock, "lost: no folder"));
+  EXPECT_NE(std::find(standardError.begin(), standardError.end(),
+                      output.string() + " does not exist.  Please select a valid folder for output files."),
+            standardError.end());
+  ASSERT_FALSE(t.events.entries.empty());
+  EXPECT_EQ(t.events.entries.back().eventId, 17);
+  EXPECT_EQ(t.events.entries.back().text, "");
 
   fs::create_directories(output);
+  standardError.clear();
   writeLog(*t, "the folder is back", true);
+  EXPECT_TRUE(standardError.empty()) << standardError.front();
   ASSERT_TRUE(t->activityLog.file.is_open());
   EXPECT_EQ(fs::path(t->activityLog.fileName).parent_path(), output / "logs");
   const std::string log = logText(t);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "processing/runtime/activity_log.h"
@@ -292,6 +293,13 @@ TEST(SettingsAtStart, ABooleanThatDoesNotConvertIsReportedOnceAndKeepsFalse) {
   getApplicationParameter(service.program);
   EXPECT_FALSE(service.program.settings.autoTest);
   EXPECT_EQ(service.program.handledErrorCount, 1);
+  // The report names the key and the text, as the numbers' reports do.
+  const auto& held = service.program.activityLog.heldLines;
+  EXPECT_TRUE(std::any_of(held.begin(), held.end(), [](const std::string& line) {
+    return line.find(
+               "(error):13 (AUTOTEST \"nan\" is not True or False; the value is kept) in procedure "
+               "getApplicationParameter") != std::string::npos;
+  })) << (held.empty() ? "" : held.back());
   setRow(t, "AUTOTEST", "0x10");
   getApplicationParameter(service.program);
   EXPECT_FALSE(service.program.settings.autoTest);

@@ -184,6 +184,8 @@ TEST_F(ProcessLogsInConsole, TheConsoleShowsTheNoticeInABoxAndNeverMarksTheDatab
 TEST_F(ProcessLogsInConsole, TheConsoleRefusesToRunWhileTheServiceProcesses) {
   setApplicationParameter(*tp, parameter::kServiceProcessing, "True");
   traceFile("MVLOG.1", kNow.addHours(-1), 3, "a");
+  test::LockHolder serviceRun(platform::processingLockFile(tp->databasePath()));
+  ASSERT_EQ(serviceRun.result(), platform::LockResult::Taken);
   processLogs(*tp);
   ASSERT_EQ(tp.host.boxes.size(), 1u);
   EXPECT_EQ(tp.host.boxes[0].text,
@@ -193,6 +195,24 @@ TEST_F(ProcessLogsInConsole, TheConsoleRefusesToRunWhileTheServiceProcesses) {
   EXPECT_TRUE(tp.host.sleeps.empty());
   EXPECT_EQ(eventCount(), 0);
   EXPECT_EQ(serviceProcessing(), "True");
+}
+
+// A service that did not end in order (killed mid-run) left its mark; no run
+// holds the processing lock, so the console processes, and says why once.
+TEST_F(ProcessLogsInConsole, AServiceMarkThatNoRunHoldsIsStaleAndTheConsoleProcesses) {
+  tp.openLog();
+  setApplicationParameter(*tp, parameter::kServiceProcessing, "True");
+  traceFile("MVLOG.1", kNow.addHours(-1), 3, "a");
+  processLogs(*tp);
+  processLogs(*tp);
+  flushActivityLog(*tp);
+  const std::string log = test::readFile(tp->activityLog.fileName);
+  const std::string stale = "SERVICEPROCESSING reads \"True\" but no TRAVIK service is processing";
+  ASSERT_NE(log.find(stale), std::string::npos) << log;
+  EXPECT_EQ(log.find(stale), log.rfind(stale)) << "reported once per stale episode";
+  EXPECT_NE(log.find("Processing complete."), std::string::npos) << log;
+  EXPECT_EQ(eventCount(), 3);
+  for (const auto& box : tp.host.boxes) EXPECT_EQ(box.text.find("currently processing"), std::string::npos) << box.text;
 }
 
 TEST_F(ProcessLogs, AnEmptyTableTakesFilesModifiedWithinTheRetentionPeriod) {

@@ -34,7 +34,7 @@ TEST(StartUp, TheServiceWritesEvent1AtStartAndEvent2AtExit) {
   EXPECT_TRUE(u.t->db.isOpen());
   EXPECT_FALSE(u.t->activityLog.fileName.empty());
   setApplicationParameter(*u.t, 12, "True");
-  EXPECT_THROW(shutDownApplication(*u.t), ProgramEnded);
+  EXPECT_THROW(shutDownApplication(*u.t, exit_status::kOrderly), ProgramEnded);
   EXPECT_EQ(u.t.events.entries.back().eventId, 2);
   EXPECT_TRUE(u.t.events.released);
   u.t.connect();
@@ -49,7 +49,7 @@ TEST(StartUp, TheConsoleWritesNoServiceEventsAndItsExitClearsBothFlags) {
   setApplicationParameter(*u.t, 11, "True");
   setAdminIsRunningFlag(*u.t, true);
   u.t->closeSharedRecordsets = [] { throw std::runtime_error("closing failed"); };
-  EXPECT_THROW(shutDownApplication(*u.t), ProgramEnded);
+  EXPECT_THROW(shutDownApplication(*u.t, exit_status::kOrderly), ProgramEnded);
   EXPECT_TRUE(u.t.events.entries.empty());
   EXPECT_FALSE(getAdminIsRunningFlag(*u.t));
   u.t.connect();
@@ -267,7 +267,7 @@ TEST(HandledErrors, TheExitKeepsRowsWrittenInAnOpenTransaction) {
   test::TestProgram t(true);
   t->db.exec("BEGIN");
   t->db.exec("insert into excludefromeventviewer values ('123')");
-  EXPECT_THROW(shutDownApplication(*t), ProgramEnded);
+  EXPECT_THROW(shutDownApplication(*t, exit_status::kOrderly), ProgramEnded);
   t.connect();
   EXPECT_EQ(t.rows("select serialno from excludefromeventviewer"), std::vector<std::string>{"123"});
 }
