@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "processing/runtime/application_parameters.h"
@@ -25,10 +25,19 @@ const fs::path kEarlierSchemas = fs::path(TRAVIK_SOURCE_DIR) / "tests" / "suppor
 const fs::path kDeliveredSchema = fs::path(TRAVIK_SOURCE_DIR) / "data" / "schema.sql";
 const char* const kEarlierCommits[] = {"72494a6", "4134bb2"};
 
-std::string collapsed(std::string text) {
-  text = std::regex_replace(text, std::regex("\\s+"), " ");
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+// Lower case, every run of white space one blank.
+std::string collapsed(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isspace(byte)) {
+      if (out.empty() || out.back() != ' ') out += ' ';
+    } else {
+      out += static_cast<char>(std::tolower(byte));
+    }
+  }
+  return out;
 }
 
 // Everything about a schema that a program relies on, as comparable text:
@@ -215,13 +224,15 @@ TEST(DatabaseSchema, ANewColumnWorksInAnOlderDatabaseThroughOneMoreStep) {
 }
 
 TEST(DatabaseSchema, NoOtherModuleCreatesAltersOrDropsATableOrAnIndex) {
-  const std::regex statement("(create|alter|drop)\\s+(table|(unique\\s+)?index)", std::regex::icase);
   for (const char* top : {"platform", "processing", "service", "admin", "uninstall"}) {
     for (const auto& entry : fs::recursive_directory_iterator(fs::path(TRAVIK_SOURCE_DIR) / top)) {
       const fs::path& file = entry.path();
       if (file.extension() != ".cpp" && file.extension() != ".h") continue;
       if (file.filename() == "database_schema.cpp") continue;
-      EXPECT_FALSE(std::regex_search(readText(file), statement)) << file;
+      const std::string text = collapsed(readText(file));
+      for (const char* statement :
+           {"create table", "create index", "create unique index", "alter table", "drop table", "drop index"})
+        EXPECT_EQ(text.find(statement), std::string::npos) << file << ": " << statement;
     }
   }
 }
