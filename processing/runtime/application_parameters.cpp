@@ -150,93 +150,94 @@ int determineApplicationParameter(std::string_view name) {
   return 0;
 }
 
-void getApplicationParameter(Program& program) {
-  Settings& settings = program.settings;
+namespace {
+
+// One load of the settings table.
+struct SettingsLoad {
   // Per key index, what this load found unusable in the key's last row.
   std::array<std::optional<Unusable>, 13> unusable;
-  bool tableRead = false;
-  db::Statement rows;
-  db::Statement update;
-  if (guard(program, kProcedure, [&] {
-        rows = program.db.prepare("select rowid, property, value from applicationparameters order by rowid");
-      })) {
-    for (;;) {
-      bool more = false;
-      if (!guard(program, kProcedure, [&] { more = rows.step(); })) break;
-      if (!more) {
-        tableRead = true;
-        break;
-      }
-      int index = 0;
-      std::optional<std::string> value;
-      std::int64_t rowId = 0;
-      guard(program, kProcedure, [&] {
-        rowId = rows.getInt(0);
-        index = determineApplicationParameter(rows.getText(1));
-        if (!rows.isNull(2)) value = rows.getText(2);
-      });
-      // A default chosen for an empty folder setting is written back to its row.
-      auto storeDefault = [&](const std::string& text) {
-        if (program.databaseReadOnly) return;
-        if (!update.valid())
-          update = program.db.prepare("update applicationparameters set value = ?1 where rowid = ?2");
-        update.bind(1, text).bind(2, rowId).run();
-      };
-      // A row that does not convert leaves its variable as it was; the last
-      // row of a key decides whether the key is reported.
-      auto judge = [&](bool usable) {
-        unusable[static_cast<std::size_t>(index)] = usable ? std::nullopt : std::optional<Unusable>(Unusable{value});
-      };
-      auto boolean = [&](bool& variable) {
-        const std::optional<bool> flag = value ? toBoolean(*value) : std::nullopt;
-        if (flag) variable = *flag;
-        judge(flag.has_value());
-      };
-      guard(program, kProcedure, [&] {
-        if (const NumericSetting* numeric = numericSetting(index)) {
-          const std::optional<std::int32_t> number = value ? toWholeNumber(*value) : std::nullopt;
-          const bool usable = number && *number >= 1;
-          if (usable) settings.*numeric->variable = *number;
-          judge(usable);
-          return;
-        }
-        switch (index) {
-          case parameter::kDefaultMvLogPath:
-            if (value && !value->empty()) {
-              settings.logPath = *value;
-            } else {
-              settings.logPath = defaultLogPath(program);
-              storeDefault(settings.logPath);
-            }
-            break;
-          case parameter::kDefaultOutputPath:
-            if (value && !value->empty()) {
-              settings.outputPath = *value;
-            } else {
-              settings.outputPath = defaultOutputPath(program);
-              storeDefault(settings.outputPath);
-            }
-            break;
-          case parameter::kTestCallMailboxId:
-            if (value) settings.testCallMailboxId = *value;
-            judge(value.has_value());
-            break;
-          case parameter::kAutoTest: boolean(settings.autoTest); break;
-          case parameter::kAdminRunning: boolean(settings.adminRunning); break;
-          case parameter::kServiceProcessing: boolean(settings.serviceProcessing); break;
-          default: break;
-        }
-      });
-    }
-  }
-  rows = db::Statement();
-  update = db::Statement();
+  bool tableRead = false;  // every row was read
+  db::Statement update;    // prepared when a default is written back
+};
 
-  for (const NumericSetting& numeric : kNumericSettings)
-    settleNumericSetting(program, numeric, unusable[static_cast<std::size_t>(numeric.index)], tableRead);
+// One row of the table: its value into its setting.  A row that does not
+// convert leaves its variable as it was; the last row of a key decides
+// whether the key is reported.
+void applySettingRow(Program& program, SettingsLoad& load, std::int64_t rowId, int index,
+                     const std::optional<std::string>& value) {
+  Settings& settings = program.settings;
+  auto judge = [&](bool usable) {
+    load.unusable[static_cast<std::size_t>(index)] = usable ? std::nullopt : std::optional<Unusable>(Unusable{value});
+  };
+  // A folder setting left empty takes its default, which is written back to its row.
+  auto folder = [&](std::string& variable, std::string (*fallback)(const Program&)) {
+    if (value && !value->empty()) {
+      variable = *value;
+      return;
+    }
+    variable = fallback(program);
+    if (program.databaseReadOnly) return;
+    if (!load.update.valid())
+      load.update = program.db.prepare("update applicationparameters set value = ?1 where rowid = ?2");
+    load.update.bind(1, variable).bind(2, rowId).run();
+  };
+  auto boolean = [&](bool& variable) {
+    const std::optional<bool> flag = value ? toBoolean(*value) : std::nullopt;
+    if (flag) variable = *flag;
+    judge(flag.has_value());
+  };
+  if (const NumericSetting* numeric = numericSetting(index)) {
+    const std::optional<std::int32_t> number = value ? toWholeNumber(*value) : std::nullopt;
+    const bool usable = number && *number >= 1;
+    if (usable) settings.*numeric->variable = *number;
+    judge(usable);
+    return;
+  }
+  switch (index) {
+    case parameter::kDefaultMvLogPath: folder(settings.logPath, defaultLogPath); break;
+    case parameter::kDefaultOutputPath: folder(settings.outputPath, defaultOutputPath); break;
+    case parameter::kTestCallMailboxId:
+      if (value) settings.testCallMailboxId = *value;
+      judge(value.has_value());
+      break;
+    case parameter::kAutoTest: boolean(settings.autoTest); break;
+    case parameter::kAdminRunning: boolean(settings.adminRunning); break;
+    case parameter::kServiceProcessing: boolean(settings.serviceProcessing); break;
+    default: break;
+  }
+}
+
+// Every row, in the order stored; a row that fails is reported and skipped.
+void readSettingRows(Program& program, SettingsLoad& load) {
+  db::Statement rows;
+  if (!guard(program, kProcedure, [&] {
+        rows = program.db.prepare("select rowid, property, value from applicationparameters order by rowid");
+      }))
+    return;
+  for (;;) {
+    bool more = false;
+    if (!guard(program, kProcedure, [&] { more = rows.step(); })) return;
+    if (!more) {
+      load.tableRead = true;
+      return;
+    }
+    int index = 0;
+    std::optional<std::string> value;
+    std::int64_t rowId = 0;
+    guard(program, kProcedure, [&] {
+      rowId = rows.getInt(0);
+      index = determineApplicationParameter(rows.getText(1));
+      if (!rows.isNull(2)) value = rows.getText(2);
+    });
+    guard(program, kProcedure, [&] { applySettingRow(program, load, rowId, index, value); });
+  }
+}
+
+// The text and flag settings whose last row was unusable, each reported once.
+void reportUnusableTextSettings(Program& program, const SettingsLoad& load) {
   for (int index :
        {parameter::kTestCallMailboxId, parameter::kAutoTest, parameter::kAdminRunning, parameter::kServiceProcessing}) {
-    const std::optional<Unusable>& found = unusable[static_cast<std::size_t>(index)];
+    const std::optional<Unusable>& found = load.unusable[static_cast<std::size_t>(index)];
     if (!found) continue;
     // The key is named, as a number's is: "Type mismatch" alone does not say which row to mend.
     const std::string key = kKeys[index - 1];
@@ -247,10 +248,21 @@ void getApplicationParameter(Program& program) {
     else
       reportOnce(program, index, kNullMarker, HandledError(error_number::kInvalidUseOfNull, key + " is Null"));
   }
+}
+
+}  // namespace
+
+void getApplicationParameter(Program& program) {
+  SettingsLoad load;
+  readSettingRows(program, load);
+  load.update = db::Statement();
+  for (const NumericSetting& numeric : kNumericSettings)
+    settleNumericSetting(program, numeric, load.unusable[static_cast<std::size_t>(numeric.index)], load.tableRead);
+  reportUnusableTextSettings(program, load);
   // A key whose rows all loaded is reported again when it next goes bad.
-  if (tableRead)
-    for (std::size_t index = 1; index < unusable.size(); ++index)
-      if (!unusable[index]) program.reportedSettings[index].reset();
+  if (load.tableRead)
+    for (std::size_t index = 1; index < load.unusable.size(); ++index)
+      if (!load.unusable[index]) program.reportedSettings[index].reset();
 }
 
 void storeApplicationParameter(Program& program, int index, std::string_view value) {
