@@ -6,6 +6,7 @@
 #include <string>
 
 #include "admin/query_model.h"
+#include "processing/calls/call_counters.h"
 #include "processing/calls/call_ids.h"
 #include "processing/calls/failure_codes.h"
 #include "processing/reports/csv.h"
@@ -49,12 +50,20 @@ std::optional<CallSpan> spanOf(db::Statement& statement) {
 
 }  // namespace
 
-GridQuery allCallsQuery() { return {kCallsGridFields, "calls", "", {}, {"timestampbegin"}}; }
+std::string callsGridFields() {
+  std::string fields =
+      "timestampbegin, timestampend, callid, inbound, line, durationInSeconds, exitcode, corvaneserialnumber, "
+      "octelserialnumber, protocollevel";
+  for (const char* counter : kCallCounterNames) fields += std::string(", ") + counter;
+  return fields;
+}
+
+GridQuery allCallsQuery() { return {callsGridFields(), "calls", "", {}, {"timestampbegin"}}; }
 
 GridQuery allErrorsQuery() { return {kErrorsGridFields, "errors", "", {}, {"timestamperror"}}; }
 
 GridQuery callsInRangeQuery(const DateTime& start, const DateTime& end) {
-  return {kCallsGridFields,
+  return {callsGridFields(),
           "calls",
           "timestampbegin >= ?1 and timestampend <= ?2",
           {start.toStored(), end.toStored()},

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "admin/query_model.h"
@@ -20,12 +21,8 @@
 
 namespace travik {
 
-// The calls grid's fields, in its column order.
-inline constexpr const char* kCallsGridFields =
-    "timestampbegin, timestampend, callid, inbound, line, durationInSeconds, exitcode, corvaneserialnumber, "
-    "octelserialnumber, protocollevel, msgsendattempt, msgsendsuccess, msgreceiveattempt, msgreceivesuccess, "
-    "numberrecipientssent, adminnamesrequested, textnamesreceived, voicenamesreceived, adminnamerequestsrecd, "
-    "textnamessent, voicenamessent";
+// The calls grid's fields, in its column order: the call's own, then its counters.
+std::string callsGridFields();
 // The errors grid's fields, in its column order.
 inline constexpr const char* kErrorsGridFields =
     "exitcode, callid, timestamperror, state, statetext, reason, reasontext, expecteddigits, receiveddigits, "

@@ -86,7 +86,7 @@ constexpr unsigned kBeginGroup = 1, kEndGroup = 2, kIdGroup = 4, kNodeGroup = 8;
 // tasks and recipients: tasksByCall, recipientsByCall.
 constexpr unsigned kCallTaskGroup = 1;
 
-constexpr std::array kCallColumns{
+constexpr std::array kCallHeadColumns{
     column<&CallRow::timestampbegin>("timestampbegin", kBeginGroup),
     column<&CallRow::timestampend>("timestampend", kEndGroup),
     column<&CallRow::callid>("callid", kIdGroup),
@@ -97,19 +97,24 @@ constexpr std::array kCallColumns{
     column<&CallRow::corvaneserialnumber>("corvaneserialnumber"),
     column<&CallRow::octelserialnumber>("octelserialnumber", kNodeGroup),
     column<&CallRow::protocollevel>("protocollevel"),
-    counter<kMsgSendAttempt>("msgsendattempt"),
-    counter<kMsgSendSuccess>("msgsendsuccess"),
-    counter<kMsgReceiveAttempt>("msgreceiveattempt"),
-    counter<kMsgReceiveSuccess>("msgreceivesuccess"),
-    counter<kNumberRecipientsSent>("numberrecipientssent"),
-    counter<kAdminNamesRequested>("adminnamesrequested"),
-    counter<kTextNamesReceived>("textnamesreceived"),
-    counter<kVoiceNamesReceived>("voicenamesreceived"),
-    counter<kAdminNameRequestsRecd>("adminnamerequestsrecd"),
-    counter<kTextNamesSent>("textnamessent"),
-    counter<kVoiceNamesSent>("voicenamessent"),
 };
-static_assert(kCallColumns.size() == 10 + kCallCounterCount);
+
+// The counter columns, one per counter in the order of the list.
+template <std::size_t... I>
+constexpr std::array<Column<CallRow>, sizeof...(I)> counterColumns(std::index_sequence<I...>) {
+  return {counter<static_cast<CallCounter>(I)>(kCallCounterNames[I])...};
+}
+
+template <class T, std::size_t N, std::size_t M>
+constexpr std::array<T, N + M> concatenated(const std::array<T, N>& first, const std::array<T, M>& second) {
+  std::array<T, N + M> all{};
+  for (std::size_t i = 0; i < N; ++i) all[i] = first[i];
+  for (std::size_t i = 0; i < M; ++i) all[N + i] = second[i];
+  return all;
+}
+
+constexpr auto kCallColumns =
+    concatenated(kCallHeadColumns, counterColumns(std::make_index_sequence<kCallCounterCount>{}));
 
 constexpr std::array kTaskColumns{
     column<&TaskRow::callid>("callid", kCallTaskGroup),

@@ -44,27 +44,12 @@
 #include <vector>
 
 #include "platform/db.h"
+#include "processing/calls/call_counters.h"
 #include "processing/calls/failure_codes.h"
 #include "processing/runtime/handled_error.h"
 #include "processing/text/date_time.h"
 
 namespace travik {
-
-// The eleven counters of a call, in the order of their columns.
-enum CallCounter : std::size_t {
-  kMsgSendAttempt,
-  kMsgSendSuccess,
-  kMsgReceiveAttempt,
-  kMsgReceiveSuccess,
-  kNumberRecipientsSent,
-  kAdminNamesRequested,
-  kTextNamesReceived,
-  kVoiceNamesReceived,
-  kAdminNameRequestsRecd,
-  kTextNamesSent,
-  kVoiceNamesSent,
-  kCallCounterCount,
-};
 
 // One row of calls.
 struct CallRow {

@@ -13,7 +13,7 @@ namespace inbound {
 
 namespace ec = event_code;
 
-// State 1: waits for the wake-up "BD".
+// Waits for the wake-up "BD".
 State CALL_RECEIVED_OK(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReceivedBD) return State::WAKEUP_RECEIVED_OK;
@@ -42,7 +42,7 @@ State CALL_RECEIVED_OK(Call& call, int code) {
   return State::CALL_RECEIVED_OK;
 }
 
-// State 2: waits for 18 wake-up digits, joining digits that arrive split.
+// Waits for 18 wake-up digits, joining digits that arrive split.
 State WAKEUP_RECEIVED_OK(Call& call, int code) {
   constexpr std::int32_t kWakeUpDigits = 18;
   CallModule& module = call.module;
@@ -92,7 +92,7 @@ State WAKEUP_RECEIVED_OK(Call& call, int code) {
   return State::WAKEUP_RECEIVED_OK;
 }
 
-// State 3: the protocol level and 16 line-sync digits.
+// The protocol level and 16 line-sync digits.
 State LINESYNC_RECEIVED_OK(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kInitialHandshakeFailed)
@@ -116,7 +116,7 @@ State LINESYNC_RECEIVED_OK(Call& call, int code) {
   return State::LINESYNC_RECEIVED_OK;
 }
 
-// State 4: the node's serial numbers and a 36-digit message header.
+// The node's serial numbers and a 36-digit message header.
 State SESSIONHEADER_RECEIVED_OK(Call& call, int code) {
   constexpr std::int32_t kHeaderDigits = 36;
   CallModule& module = call.module;
@@ -147,7 +147,7 @@ State SESSIONHEADER_RECEIVED_OK(Call& call, int code) {
   return State::SESSIONHEADER_RECEIVED_OK;
 }
 
-// State 5: a new message, an admin request, or the end of the call.
+// A new message, an admin request, or the end of the call.
 State MESSAGEHEADER_RECEIVED_OK(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kNewMessageFromMailbox) {
@@ -171,7 +171,7 @@ State MESSAGEHEADER_RECEIVED_OK(Call& call, int code) {
   return State::MESSAGEHEADER_RECEIVED_OK;
 }
 
-// State 6: text-name confirmations until the recording is complete.
+// Text-name confirmations until the recording is complete.
 State MESSAGEINFO_RECEIVED_OK(Call& call, int code) {
   constexpr std::int32_t kConfirmationDigits = 46;
   CallModule& module = call.module;
@@ -207,7 +207,7 @@ State MESSAGEINFO_RECEIVED_OK(Call& call, int code) {
   return State::MESSAGEINFO_RECEIVED_OK;
 }
 
-// State 7: the "#" that ends the recording.
+// The "#" that ends the recording.
 State RECORDING_COMPLETED_OK(Call& call, int code) {
   if (code == ec::kReceivedPound) return State::RECEIVEDPOUND_OK;
   if (code == ec::kIncomingCallCompleted) {
@@ -220,7 +220,7 @@ State RECORDING_COMPLETED_OK(Call& call, int code) {
   return State::RECORDING_COMPLETED_OK;
 }
 
-// State 8: "Received 9" saves the message; "Playing 7" announces a fax.
+// "Received 9" saves the message; "Playing 7" announces a fax.
 State RECEIVEDPOUND_OK(Call& call, int code) {
   if (code == ec::kReceived9) {
     count(call, kMsgReceiveSuccess);
@@ -240,7 +240,7 @@ State RECEIVEDPOUND_OK(Call& call, int code) {
   return State::RECEIVEDPOUND_OK;
 }
 
-// State 9: the fax pages until "Receiving Fax complete".
+// The fax pages until "Receiving Fax complete".
 State RECEIVING_INBOUND_FAX(Call& call, int code) {
   if (code == ec::kReceivingFax || code == ec::kReceivingFaxFile) return State::RECEIVING_INBOUND_FAX;
   if (code == ec::kReceivingFaxComplete) return State::RECEIVEDPOUND_OK;
@@ -251,7 +251,7 @@ State RECEIVING_INBOUND_FAX(Call& call, int code) {
   return State::RECEIVING_INBOUND_FAX;
 }
 
-// State 10: "Message Saved", or the header of an additional recipient.
+// "Message Saved", or the header of an additional recipient.
 State RECEIVEDNINE_OK(Call& call, int code) {
   if (code == ec::kMessageSaved) {
     endTask(call.module, true);

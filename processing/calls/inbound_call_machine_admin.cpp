@@ -12,7 +12,7 @@ namespace ec = event_code;
 
 namespace {
 
-// The abandonment of a digit string state 11 cannot use: the stage and
+// The abandonment of a digit string ADDITIONAL_RECIPIENT cannot use: the stage and
 // count of the nearest length it knows.  A short string directly followed by
 // more digits is an interdigit time-out.
 State abandonAdditionalRecipient(Call& call, std::int32_t length) {
@@ -35,7 +35,7 @@ State abandonAdditionalRecipient(Call& call, std::int32_t length) {
 
 }  // namespace
 
-// State 11: further recipients of the message just received.
+// Further recipients of the message just received.
 State ADDITIONAL_RECIPIENT(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kMessageSaved) {
@@ -71,7 +71,7 @@ State ADDITIONAL_RECIPIENT(Call& call, int code) {
   return State::ADDITIONAL_RECIPIENT;
 }
 
-// State 12: the kind of admin request; no task is open.
+// The kind of admin request; no task is open.
 State GENERICADMINREQUEST_RECEIVED_OK(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kCompletedRetrievingNames) return State::SESSIONHEADER_RECEIVED_OK;
@@ -90,7 +90,7 @@ State GENERICADMINREQUEST_RECEIVED_OK(Call& call, int code) {
   return State::GENERICADMINREQUEST_RECEIVED_OK;
 }
 
-// State 13: the gateway accepts or rejects the pushed name.
+// The gateway accepts or rejects the pushed name.
 State PROCESS_NAME_PUSH(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kRejectNamePush) {
@@ -104,7 +104,7 @@ State PROCESS_NAME_PUSH(Call& call, int code) {
   return State::PROCESS_NAME_PUSH;
 }
 
-// State 14: 18 alias digits.
+// 18 alias digits.
 State AWAIT_PUSH_ALIAS(Call& call, int code) {
   if (code == ec::kReceivedDigits)
     return digitCountCheck(call, 18, Stage::AliasMailboxResponse, true) ? State::PUSH_READ_ALIAS_RESPONSE
@@ -115,7 +115,7 @@ State AWAIT_PUSH_ALIAS(Call& call, int code) {
   return State::AWAIT_PUSH_ALIAS;
 }
 
-// State 15: the alias response; "=no" in its seventh word means text name only.
+// The alias response; "=no" in its seventh word means text name only.
 State PUSH_READ_ALIAS_RESPONSE(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReceiveAliasResponse) {
@@ -131,7 +131,7 @@ State PUSH_READ_ALIAS_RESPONSE(Call& call, int code) {
   return State::PUSH_READ_ALIAS_RESPONSE;
 }
 
-// State 16: 48 text-name digits.
+// 48 text-name digits.
 State AWAIT_PUSH_ASCII(Call& call, int code) {
   if (code == ec::kReceivedDigits)
     return digitCountCheck(call, 48, Stage::TextNameResponse, true) ? State::READ_PUSHED_TEXT_NAME : State::Leave;
@@ -141,7 +141,7 @@ State AWAIT_PUSH_ASCII(Call& call, int code) {
   return State::AWAIT_PUSH_ASCII;
 }
 
-// State 17: the pushed text name, quoted in the event.
+// The pushed text name, quoted in the event.
 State READ_PUSHED_TEXT_NAME(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReceiveTextName) {
@@ -155,7 +155,7 @@ State READ_PUSHED_TEXT_NAME(Call& call, int code) {
   return State::READ_PUSHED_TEXT_NAME;
 }
 
-// State 18: a text-only push ends with the gateway's admin response.
+// A text-only push ends with the gateway's admin response.
 State PUSH_TEXT_ONLY_FINISH(Call& call, int code) {
   if (code == ec::kSendAdminResponseFlag) {
     endTask(call.module, true);
@@ -166,7 +166,7 @@ State PUSH_TEXT_ONLY_FINISH(Call& call, int code) {
   return State::PUSH_TEXT_ONLY_FINISH;
 }
 
-// State 19: the spoken name being recorded.
+// The spoken name being recorded.
 State PUSH_AWAIT_RECORDED_NAME(Call& call, int code) {
   if (code == ec::kRecordingSpokenName) return State::PUSH_AWAIT_RECORDING_DONE;
   if (code == ec::kIncomingCallCompleted)
@@ -174,7 +174,7 @@ State PUSH_AWAIT_RECORDED_NAME(Call& call, int code) {
   return State::PUSH_AWAIT_RECORDED_NAME;
 }
 
-// State 20: the "#" that ends the spoken name.
+// The "#" that ends the spoken name.
 State PUSH_AWAIT_RECORDING_DONE(Call& call, int code) {
   if (code == ec::kReceivedPound) return State::PUSH_RECORDING_COMPLETE;
   if (code == ec::kIncomingCallCompleted)
@@ -185,7 +185,7 @@ State PUSH_AWAIT_RECORDING_DONE(Call& call, int code) {
   return State::PUSH_AWAIT_RECORDING_DONE;
 }
 
-// State 21: the gateway's admin response after the spoken name.
+// The gateway's admin response after the spoken name.
 State PUSH_RECORDING_COMPLETE(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kSendAdminResponseFlag) {
@@ -199,7 +199,7 @@ State PUSH_RECORDING_COMPLETE(Call& call, int code) {
   return State::PUSH_RECORDING_COMPLETE;
 }
 
-// State 22: the text name read for the node, or digits played to it.
+// The text name read for the node, or digits played to it.
 State PROCESS_TEXT_NAME_SEND(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReadNameFromDb) {
@@ -221,7 +221,7 @@ State PROCESS_TEXT_NAME_SEND(Call& call, int code) {
   return State::PROCESS_TEXT_NAME_SEND;
 }
 
-// State 23: the spoken name played, and the digits around it.
+// The spoken name played, and the digits around it.
 State PROCESS_VOICE_NAME_SEND(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kPlayingSpokenName) {
@@ -253,7 +253,7 @@ State PROCESS_VOICE_NAME_SEND(Call& call, int code) {
   return State::PROCESS_VOICE_NAME_SEND;
 }
 
-// State 24: the "#" played after the spoken name.
+// The "#" played after the spoken name.
 State WAIT_FOR_POUND_SEND(Call& call, int code) {
   if (code == ec::kPlayingPound) return State::FINISH_NAME_SEND;
   if (code == ec::kIncomingCallCompleted)
@@ -261,7 +261,7 @@ State WAIT_FOR_POUND_SEND(Call& call, int code) {
   return State::WAIT_FOR_POUND_SEND;
 }
 
-// State 25: the node confirms the name with 8 digits.
+// The node confirms the name with 8 digits.
 State FINISH_NAME_SEND(Call& call, int code) {
   if (code == ec::kReceivedDigits) {
     if (!digitCountCheck(call, 8, Stage::AdminRecordingRecdConfirmation, true)) return State::Leave;

@@ -1,8 +1,8 @@
 // The states of the inbound call machine, shared by its two source files:
-// inbound_call_machine.cpp holds the message reception (states 1 to 10),
+// inbound_call_machine.cpp holds the message reception,
 // inbound_call_machine_admin.cpp the additional recipients, admin requests
-// and name transfers (states 11 to 25).  The frame that reads and classifies
-// each event is in call_machine.h.
+// and name transfers.  The frame that reads and classifies each event is in
+// call_machine.h.
 //
 // The transitions.  A row reads: from state, to state (END: the call ends
 // complete), and the event that moves it, by its event_code name, with the

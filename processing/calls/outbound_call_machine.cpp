@@ -67,7 +67,7 @@ State abandonMessage(Call& call, const Failure& failure) {
   return abandonTask(call, failure);
 }
 
-// State 1: waits for the dial result.  It has no call-ending group: a
+// Waits for the dial result.  It has no call-ending group: a
 // "Call Status =" event carries the dial result and a "Done" line is ignored.
 State CALL_OUT_INITIATED(Call& call, int code) {
   CallModule& module = call.module;
@@ -98,7 +98,7 @@ State CALL_OUT_INITIATED(Call& call, int code) {
   return State::CALL_OUT_INITIATED;
 }
 
-// State 2: waits for the node's "CDD".
+// Waits for the node's "CDD".
 State CALL_ANSWER_OK(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReceivedCDD) return State::WAKEUPRESPONSE_RECEIVED_OK;
@@ -120,7 +120,7 @@ State CALL_ANSWER_OK(Call& call, int code) {
   return State::CALL_ANSWER_OK;
 }
 
-// State 3: waits for 14 digits, joining digits that arrive split.
+// Waits for 14 digits, joining digits that arrive split.
 State WAKEUPRESPONSE_RECEIVED_OK(Call& call, int code) {
   CallModule& module = call.module;
   constexpr std::int32_t kWakeUpResponseDigits = 14;
@@ -154,7 +154,7 @@ State WAKEUPRESPONSE_RECEIVED_OK(Call& call, int code) {
   return State::WAKEUPRESPONSE_RECEIVED_OK;
 }
 
-// State 4: the protocol level and 16 line-sync response digits.
+// The protocol level and 16 line-sync response digits.
 State LINESYNCRESPONSE_RECEIVED_OK(Call& call, int code) {
   CallModule& module = call.module;
   constexpr std::int32_t kLineSyncResponseDigits = 16;
@@ -174,7 +174,7 @@ State LINESYNCRESPONSE_RECEIVED_OK(Call& call, int code) {
   return State::LINESYNCRESPONSE_RECEIVED_OK;
 }
 
-// State 5: the session is up once both sides are named.
+// The session is up once both sides are named.
 State SESSIONHEADERRESPONSE_RECEIVED_OK(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kCallEstablishedFromSerial) {

@@ -16,7 +16,7 @@ namespace {
 // The length of a played header the gateway sends for its next message.
 constexpr std::int32_t kMessageHeaderDigits = 36;
 
-// States 8 and 9: a played string of 36 digits is the header of the next
+// COULD_NOT_SEND_MESSAGE and MESSAGE_NOT_DELIVERED: a played string of 36 digits is the header of the next
 // message; any other length ends the call.
 State nextMessageHeader(Call& call) {
   if (splitDigits(call) == kMessageHeaderDigits) return State::WAIT_FOR_MESSAGE_HEADER_RESPONSE;
@@ -25,7 +25,7 @@ State nextMessageHeader(Call& call) {
 
 }  // namespace
 
-// State 6: the node answers the next message's header, or the gateway has
+// The node answers the next message's header, or the gateway has
 // no more messages.
 State WAIT_FOR_MESSAGE_HEADER_RESPONSE(Call& call, int code) {
   constexpr std::int32_t kHeaderResponseDigits = 6;
@@ -41,7 +41,7 @@ State WAIT_FOR_MESSAGE_HEADER_RESPONSE(Call& call, int code) {
   return State::WAIT_FOR_MESSAGE_HEADER_RESPONSE;
 }
 
-// State 7: the node's response status, then what the gateway does with the
+// The node's response status, then what the gateway does with the
 // message: send it, confirm its recipient's text name, give it up, or fetch
 // names instead.
 State MESSAGEHEADERRESPONSE_RECEIVED_OK(Call& call, int code) {
@@ -77,7 +77,7 @@ State MESSAGEHEADERRESPONSE_RECEIVED_OK(Call& call, int code) {
   return State::MESSAGEHEADERRESPONSE_RECEIVED_OK;
 }
 
-// State 8: the node refused the message; the next header or "Message NOT
+// The node refused the message; the next header or "Message NOT
 // Delivered" follows.
 State COULD_NOT_SEND_MESSAGE(Call& call, int code) {
   if (code == ec::kPlayingLong) return nextMessageHeader(call);
@@ -87,7 +87,7 @@ State COULD_NOT_SEND_MESSAGE(Call& call, int code) {
   return State::COULD_NOT_SEND_MESSAGE;
 }
 
-// State 9: after "Message NOT Delivered", the next header or the end of the messages.
+// After "Message NOT Delivered", the next header or the end of the messages.
 State MESSAGE_NOT_DELIVERED(Call& call, int code) {
   if (code == ec::kPlayingLong) return nextMessageHeader(call);
   if (code == ec::kCompletedDeliveringMessages) return State::COMPLETED_DELIVERING_MESSAGES;
@@ -96,7 +96,7 @@ State MESSAGE_NOT_DELIVERED(Call& call, int code) {
   return State::MESSAGE_NOT_DELIVERED;
 }
 
-// State 10: the message audio is played, or a receipt is delivered.
+// The message audio is played, or a receipt is delivered.
 State SENDING_MESSAGE(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kMessageDelivered) {
@@ -110,7 +110,7 @@ State SENDING_MESSAGE(Call& call, int code) {
   return State::SENDING_MESSAGE;
 }
 
-// State 11: the node asks to save the message ("8") or for its fax ("7").
+// The node asks to save the message ("8") or for its fax ("7").
 State AUDIO_PLAY_COMPLETE(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kReceived7) {
@@ -126,14 +126,14 @@ State AUDIO_PLAY_COMPLETE(Call& call, int code) {
   return State::AUDIO_PLAY_COMPLETE;
 }
 
-// State 12: the gateway answers the save request with "9".
+// The gateway answers the save request with "9".
 State RECEIVED_EIGHT(Call& call, int code) {
   if (code == ec::kPlaying9) return State::SAVE_RESPONSE_OK;
   if (callEnding(call, code)) return abandonMessage(call, {.stage = Stage::SaveResponse, .reason = Reason::Unknown});
   return State::RECEIVED_EIGHT;
 }
 
-// State 13: the node's six-digit message response.  No decrypt step here,
+// The node's six-digit message response.  No decrypt step here,
 // and the task stays open for further recipients of the same message.
 State SAVE_RESPONSE_OK(Call& call, int code) {
   CallModule& module = call.module;
@@ -165,7 +165,7 @@ State SAVE_RESPONSE_OK(Call& call, int code) {
   return State::SAVE_RESPONSE_OK;
 }
 
-// State 29: every message is delivered; waits for the end of the call.
+// Every message is delivered; waits for the end of the call.
 State COMPLETED_DELIVERING_MESSAGES(Call& call, int code) {
   CallModule& module = call.module;
   if (callEnding(call, code)) {
@@ -175,7 +175,7 @@ State COMPLETED_DELIVERING_MESSAGES(Call& call, int code) {
   return State::COMPLETED_DELIVERING_MESSAGES;
 }
 
-// State 30: every name is fetched; waits for the end of the call.
+// Every name is fetched; waits for the end of the call.
 State COMPLETED_RETRIEVING_NAMES(Call& call, int code) {
   CallModule& module = call.module;
   if (callEnding(call, code)) {

@@ -31,7 +31,7 @@ void addAdditionalRecipient(Call& call, int code) {
   if (refused && added) module.records.recipient(call.state).rejected = true;
 }
 
-// The node's response status in states 21 and 22: only a code above 0 sets
+// The node's response status in POST_NAME_MATCH and POST_ADD_NAME_MATCH: only a code above 0 sets
 // the outcome text.  A code that cannot be read fails the test, and the
 // write it guards then fails the same way.
 void keepRefusal(Call& call) {
@@ -52,7 +52,7 @@ void startRetrievalTask(Call& call) {
   if (const std::string* mailbox = wordAt(call, 4)) module.records.task(call.state).namerequestfor = *mailbox;
 }
 
-// State 14: the header of a further recipient, or the message is done.
+// The header of a further recipient, or the message is done.
 State SEND_ADDITIONAL_RECIPIENTS(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kMessageDelivered) {
@@ -68,7 +68,7 @@ State SEND_ADDITIONAL_RECIPIENTS(Call& call, int code) {
   return State::SEND_ADDITIONAL_RECIPIENTS;
 }
 
-// State 15: the node's six-digit answer to the additional-recipient header.
+// The node's six-digit answer to the additional-recipient header.
 State WAIT_FOR_ADD_RECIPIENT_RESPONSE(Call& call, int code) {
   if (code == ec::kReceivedDigits)
     return digitCountCheck(call, kAnswerDigits, Stage::AdditionalRecipientHeaderResponse, true)
@@ -81,7 +81,7 @@ State WAIT_FOR_ADD_RECIPIENT_RESPONSE(Call& call, int code) {
   return State::WAIT_FOR_ADD_RECIPIENT_RESPONSE;
 }
 
-// State 16: the recipient is reported at once, or its text name is played first.
+// The recipient is reported at once, or its text name is played first.
 State ADDRESS_ADDITIONAL_RECIPIENTS(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kOctelResponseStatus) {
@@ -102,14 +102,14 @@ State ADDRESS_ADDITIONAL_RECIPIENTS(Call& call, int code) {
   return State::ADDRESS_ADDITIONAL_RECIPIENTS;
 }
 
-// State 17: the node asked for the fax; waits for it to start.
+// The node asked for the fax; waits for it to start.
 State SENDING_OUTBOUND_FAX(Call& call, int code) {
   if (code == ec::kSendingFax) return State::WAIT_FOR_OUTBOUND_FAX_COMPLETE;
   if (callEnding(call, code)) return abandonMessage(call, {.stage = Stage::FaxTransmission, .reason = Reason::Unknown});
   return State::SENDING_OUTBOUND_FAX;
 }
 
-// State 18: the fax is on its way; waits for its end.
+// The fax is on its way; waits for its end.
 State WAIT_FOR_OUTBOUND_FAX_COMPLETE(Call& call, int code) {
   if (code == ec::kSendingFaxCompleted) return State::AUDIO_PLAY_COMPLETE;
   if (callEnding(call, code))
@@ -117,7 +117,7 @@ State WAIT_FOR_OUTBOUND_FAX_COMPLETE(Call& call, int code) {
   return State::WAIT_FOR_OUTBOUND_FAX_COMPLETE;
 }
 
-// State 19: the node's answer to the first recipient's text name; no task yet.
+// The node's answer to the first recipient's text name; no task yet.
 State CHECKING_FOR_NAME_MATCH(Call& call, int code) {
   if (code == ec::kReceivedDigits)
     return digitCountCheck(call, kAnswerDigits, Stage::TextNameResponse, false) ? State::POST_NAME_MATCH : State::Leave;
@@ -128,7 +128,7 @@ State CHECKING_FOR_NAME_MATCH(Call& call, int code) {
   return State::CHECKING_FOR_NAME_MATCH;
 }
 
-// State 20: the node's answer to a further recipient's text name.  The
+// The node's answer to a further recipient's text name.  The
 // message task is open; like the states around it, every failure here ends
 // it, so an ended call never keeps an open task.
 State CHECKING_FOR_ADD_NAME_MATCH(Call& call, int code) {
@@ -142,7 +142,7 @@ State CHECKING_FOR_ADD_NAME_MATCH(Call& call, int code) {
   return State::CHECKING_FOR_ADD_NAME_MATCH;
 }
 
-// State 21: whether the first recipient's name matched shows in what the
+// Whether the first recipient's name matched shows in what the
 // gateway does next: it sends the message or gives it up.
 State POST_NAME_MATCH(Call& call, int code) {
   CallModule& module = call.module;
@@ -166,7 +166,7 @@ State POST_NAME_MATCH(Call& call, int code) {
   return State::POST_NAME_MATCH;
 }
 
-// State 22: the same for a further recipient: it is added or refused.
+// The same for a further recipient: it is added or refused.
 State POST_ADD_NAME_MATCH(Call& call, int code) {
   if (code == ec::kOctelResponseStatus) {
     keepRefusal(call);
@@ -183,7 +183,7 @@ State POST_ADD_NAME_MATCH(Call& call, int code) {
   return State::POST_ADD_NAME_MATCH;
 }
 
-// State 23: the 48 digits of the text name the node sends.
+// The 48 digits of the text name the node sends.
 State RETRIEVING_NAME(Call& call, int code) {
   if (code == ec::kReceivedDigits)
     return digitCountCheck(call, kReceivedTextNameDigits, Stage::TextNameTransmission, true)
@@ -196,7 +196,7 @@ State RETRIEVING_NAME(Call& call, int code) {
   return State::RETRIEVING_NAME;
 }
 
-// State 24: the name the gateway decoded, between double quotes, or none.
+// The name the gateway decoded, between double quotes, or none.
 State PROCESS_RETRIEVED_TEXT_NAME(Call& call, int code) {
   CallModule& module = call.module;
   if (code == ec::kNameForMailbox) {
@@ -215,7 +215,7 @@ State PROCESS_RETRIEVED_TEXT_NAME(Call& call, int code) {
   return State::PROCESS_RETRIEVED_TEXT_NAME;
 }
 
-// State 25: the gateway asks for the spoken name, goes on to the next
+// The gateway asks for the spoken name, goes on to the next
 // mailbox, or is done.
 State GET_NEXT_NAME(Call& call, int code) {
   CallModule& module = call.module;
@@ -237,7 +237,7 @@ State GET_NEXT_NAME(Call& call, int code) {
   return State::GET_NEXT_NAME;
 }
 
-// State 26: the spoken name is recorded until "#".
+// The spoken name is recorded until "#".
 State RECORDING_VOICE_NAME(Call& call, int code) {
   if (code == ec::kReceivedPound) return State::END_OF_VOICE_NAME_RECORD;
   if (callEnding(call, code))
@@ -248,7 +248,7 @@ State RECORDING_VOICE_NAME(Call& call, int code) {
   return State::RECORDING_VOICE_NAME;
 }
 
-// State 27: the gateway has the spoken name.  It is counted also when the
+// The gateway has the spoken name.  It is counted also when the
 // text name could not be retrieved and the task has ended already.
 State END_OF_VOICE_NAME_RECORD(Call& call, int code) {
   CallModule& module = call.module;
@@ -262,7 +262,7 @@ State END_OF_VOICE_NAME_RECORD(Call& call, int code) {
   return State::END_OF_VOICE_NAME_RECORD;
 }
 
-// State 28: the next mailbox or the end of the names; the task has ended.
+// The next mailbox or the end of the names; the task has ended.
 State GET_NEXT_NAME_AFTER_RECORD(Call& call, int code) {
   if (code == ec::kCompletedRetrievingNames) return State::COMPLETED_RETRIEVING_NAMES;
   if (code == ec::kRetrievingName) {

@@ -1,9 +1,9 @@
 // The states of the outbound call machine, shared by its three source files:
-// outbound_call_machine.cpp holds the call set-up (states 1 to 5),
-// outbound_call_machine_delivery.cpp the message delivery (states 6 to 13,
-// 29 and 30), outbound_call_machine_recipients.cpp the additional
-// recipients, outbound fax, text-name match and name retrieval (states 14 to
-// 28).  The frame that reads and classifies each event is in call_machine.h.
+// outbound_call_machine.cpp holds the call set-up, up to the session header,
+// outbound_call_machine_delivery.cpp the message delivery,
+// outbound_call_machine_recipients.cpp the additional recipients, outbound
+// fax, text-name match and name retrieval.  The frame that reads and
+// classifies each event is in call_machine.h.
 //
 // The transitions.  A row reads: from state, to state (END: the call ends
 // complete), and the event that moves it, by its event_code name, with the
@@ -143,8 +143,8 @@ std::optional<int> responseCode(Call& call);
 State abandonMessage(Call& call, const Failure& failure);
 
 // An "Admin-Retrieval" task for the mailbox named by word 4 of the event;
-// counts the name requested.  States 7, 25 and 28 start one on "Retrieving
-// Name for mailbox".
+// counts the name requested.  MESSAGEHEADERRESPONSE_RECEIVED_OK, GET_NEXT_NAME and
+// GET_NEXT_NAME_AFTER_RECORD start one on "Retrieving Name for mailbox".
 void startRetrievalTask(Call& call);
 
 TRAVIK_OUTBOUND_STATES(TRAVIK_STATE_STEP)

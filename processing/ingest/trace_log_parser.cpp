@@ -418,6 +418,297 @@ std::vector<bool> finishedTraceFiles(Program& program, const std::vector<fs::pat
   return finished;
 }
 
+namespace {
+
+// What a file's lines did wrong, reported together once its events are stored.
+struct FileProblems {
+  std::int64_t notConverted = 0;  // lines whose date or line number do not convert
+  std::int64_t cutLines = 0;      // lines read from their last kMaximumTraceLineBytes bytes
+  std::int64_t future = 0;        // lines stamped after the run's future limit
+};
+
+// The one reporter of a file's problems.  Every report is one handled error,
+// and a run ends at its handled-error limit, so a file spends at most two of
+// that budget however many of its lines fail: one for the lines not read as
+// written, one for the lines from the future.
+void reportFileProblems(Program& program, const FileProblems& problems, const std::string& name) {
+  if (problems.notConverted > 0 || problems.cutLines > 0) {
+    std::string description;
+    if (problems.notConverted > 0) {
+      const bool one = problems.notConverted == 1;
+      description = "Type mismatch: " + countOf(problems.notConverted, "trace line", "trace lines") + " of " + name +
+                    (one ? " does" : " do") + " not convert and " + (one ? "was" : "were") + " not stored";
+    }
+    if (problems.cutLines > 0) {
+      const bool one = problems.cutLines == 1;
+      if (!description.empty()) description += "; ";
+      description += countOf(problems.cutLines, "line", "lines") + " of " + name + " longer than " +
+                     std::to_string(kMaximumTraceLineBytes) + " bytes " + (one ? "was" : "were") + " read from " +
+                     (one ? "its" : "their") + " last " + std::to_string(kMaximumTraceLineBytes) + " bytes";
+    }
+    handleError(program, HandledError(error_number::kTypeMismatch, description), kProcedure);
+  }
+  if (problems.future > 0) {
+    const bool one = problems.future == 1;
+    handleError(program,
+                HandledError(error_number::kInvalidProcedureCall,
+                             countOf(problems.future, "trace line", "trace lines") + " of " + name +
+                                 (one ? " is" : " are") + " stamped more than a day after the program's clock and " +
+                                 (one ? "was" : "were") + " not stored"),
+                kProcedure);
+  }
+}
+
+// The last event a file stored: an event of the same time and millisecond
+// takes the next sequence number.  A new file starts without one.
+struct LastStored {
+  bool set = false;
+  DateTime time;
+  int milliseconds = 0;
+};
+
+// Finds how often a file held an event up to the line being read, and
+// whether the events table holds it that often already (a copy of a file, an
+// export, a tie with the last run).  In a file whose stamps never step back
+// an event's earlier occurrences lie in the run of lines of its millisecond;
+// once the stamps step back, the whole file read so far is counted.
+class DuplicateFinder {
+ public:
+  DuplicateFinder(TraceLogRun& run, int fd) : run_(run), fd_(fd) {}
+
+  // Takes up the millisecond and the step-back of the recorded read position.
+  void resume(const TraceReadPosition& recorded) {
+    millisecondTime_ = recorded.lastTime;
+    millisecond_ = recorded.lastMilliseconds;
+    steppedBack_ = recorded.steppedBack;
+    auto& events = run_.millisecondEvents;
+    events.resize(std::max(events.size(), recorded.lastMillisecondEvents.size()));
+    for (const auto& event : recorded.lastMillisecondEvents) events[millisecondCount_++] = event;
+  }
+
+  // Notes an event read; returns how often the file held it up to here.
+  std::int64_t read(const CCallEvent& event) {
+    if (millisecond_ >= 0 && (event.dateTimeStamp < millisecondTime_ ||
+                              (event.dateTimeStamp == millisecondTime_ && event.intMilliseconds < millisecond_)))
+      steppedBack_ = true;
+    if (event.intMilliseconds != millisecond_ || event.dateTimeStamp != millisecondTime_) {
+      millisecondTime_ = event.dateTimeStamp;
+      millisecond_ = event.intMilliseconds;
+      millisecondCount_ = 0;
+    }
+    auto& events = run_.millisecondEvents;
+    std::int64_t occurrences = 1;
+    for (std::size_t i = 0; i < millisecondCount_; ++i)
+      if (events[i].first == event.intLine && events[i].second == event.strData) ++occurrences;
+    if (millisecondCount_ == events.size()) events.emplace_back();
+    events[millisecondCount_].first = event.intLine;
+    events[millisecondCount_++].second.assign(event.strData);
+    if (counted_) occurrences = ++fileCounts_[keyOf(event)];
+    return occurrences;
+  }
+
+  // Whether an event not later than the newest stored one is stored already
+  // as often as the file held it; readUpTo is the start of its line.
+  bool storedAlready(const CCallEvent& event, std::int64_t occurrences, std::string_view stampText,
+                     std::int64_t readUpTo) {
+    if (steppedBack_ && !counted_) {
+      countFile(readUpTo);
+      occurrences = ++fileCounts_[keyOf(event)];
+    }
+    run_.countEvent.bind(1, event.intLine)
+        .bindStatic(2, stampText)
+        .bind(3, event.intMilliseconds)
+        .bindStatic(4, std::string_view(event.strData));
+    run_.countEvent.step();
+    const std::int64_t stored = run_.countEvent.getInt(0);
+    run_.countEvent.reset();
+    return stored >= occurrences;
+  }
+
+  void saveInto(TraceReadPosition& position) const {
+    position.lastTime = millisecondTime_;
+    position.lastMilliseconds = millisecond_;
+    position.steppedBack = steppedBack_;
+    const auto& events = run_.millisecondEvents;
+    position.lastMillisecondEvents.assign(events.begin(),
+                                          events.begin() + static_cast<std::ptrdiff_t>(millisecondCount_));
+  }
+
+ private:
+  // An event counted by its time, milliseconds, line and text.
+  const std::string& keyOf(const CCallEvent& event) {
+    char stamp[19];
+    key_.assign(storedForm(event.dateTimeStamp, stamp));
+    key_ += '.' + std::to_string(event.intMilliseconds) + ' ' + std::to_string(event.intLine) + ' ';
+    key_ += event.strData;
+    return key_;
+  }
+
+  void countFile(std::int64_t upTo) {
+    std::vector<char> buffer(1 << 16);
+    CCallEvent event;
+    LineReader(fd_, 0, buffer, upTo).forEachLine(true, [&](std::string_view line, bool) {
+      if (run_.cutter.cut(line, event) == TraceLineCut::Event) ++fileCounts_[keyOf(event)];
+    });
+    counted_ = true;
+  }
+
+  TraceLogRun& run_;
+  int fd_;
+  // The events read so far in the millisecond of the last trace line.
+  DateTime millisecondTime_;
+  int millisecond_ = -1;
+  std::size_t millisecondCount_ = 0;
+  bool steppedBack_ = false;
+  // Once needed in a file that stepped back: every event of the file read so far.
+  std::unordered_map<std::string, std::int64_t> fileCounts_;
+  bool counted_ = false;
+  std::string key_;
+};
+
+void prepareEventStatements(Program& program, TraceLogRun& run) {
+  if (run.insertEvent.valid()) return;
+  run.insertEvent = program.db.prepare(
+      "insert into Events (Timestamp, Milliseconds, Sequence, Line, Data) values (?1, ?2, ?3, ?4, ?5)");
+  run.countEvent = program.db.prepare(
+      "select count(*) from Events where Line = ?1 and Timestamp = ?2 and Milliseconds = ?3 and Data = ?4");
+  run.arrivals.prepare(program.db);
+}
+
+// The reading of one file's new lines, inside the file's transaction.
+class FileReading {
+ public:
+  FileReading(Program& program, TraceLogRun& run, const FileStart& start, int fd, const std::string& key)
+      : program_(program), run_(run), start_(start), fd_(fd), key_(key), duplicates_(run, fd) {}
+
+  FileProblems problems;
+  std::int64_t stored = 0;
+  bool read = false;  // complete lines were read
+
+  void run(bool lastLineComplete) {
+    prepareEventStatements(program_, run_);
+    run_.earliestStored.assign(100, {});
+    const std::optional<TraceReadPosition> recorded = loadTraceReadPosition(program_.db, key_);
+    const std::int64_t from = resumeOffset(recorded, start_.head, start_.size);
+    const bool resumed = from > 0;
+    if (resumed) resume(*recorded);
+
+    std::vector<char> buffer(1 << 16);
+    LineReader reader(fd_, from, buffer);
+    std::int64_t linesRead = 0;
+    reader.forEachLine(lastLineComplete, [&](std::string_view line, bool cut) {
+      // A long file is a place where a stop request is honoured; this file's events then roll back.
+      if (++linesRead % kLinesBetweenStopChecks == 0) program_.host.honourStop();
+      if (cut) ++problems.cutLines;
+      switch (run_.cutter.cut(line, run_.currentEvent)) {
+        case TraceLineCut::NoEvent: return;
+        case TraceLineCut::NotConverted: ++problems.notConverted; return;
+        case TraceLineCut::Event: break;
+      }
+      takeEvent(reader.consumed());
+    });
+    noteArrivals();
+
+    const std::int64_t consumed = reader.consumed();
+    read = consumed > from;
+    if (read)
+      savePosition(consumed);
+    else if (recorded && !resumed)
+      forgetTraceReadPosition(program_.db, key_);  // replaced by a file without a complete line yet
+  }
+
+ private:
+  // The resume state: the sequence, the last stored event and the duplicate
+  // finder's millisecond go on from where the previous run left the file.
+  void resume(const TraceReadPosition& recorded) {
+    run_.currentEvent.lngSequence = recorded.sequence;
+    if (recorded.lastStored) {
+      last_.set = true;
+      std::tie(last_.time, last_.milliseconds) = *recorded.lastStored;
+    }
+    duplicates_.resume(recorded);
+  }
+
+  // One event read; lineStart is the offset of its line.
+  void takeEvent(std::int64_t lineStart) {
+    CCallEvent& current = run_.currentEvent;
+    if (last_.set && current.dateTimeStamp == last_.time && current.intMilliseconds == last_.milliseconds)
+      current.lngSequence += 1;
+    else
+      current.lngSequence = 1;
+    if (current.intLine > program_.highestLineNumber) program_.highestLineNumber = current.intLine;
+    const std::int64_t occurrences = duplicates_.read(current);
+    if (run_.futureLimit && current.dateTimeStamp > *run_.futureLimit) {
+      ++problems.future;
+      return;
+    }
+    if (current.dateTimeStamp < run_.retentionCutoff ||
+        (current.dateTimeStamp == run_.retentionCutoff && current.intMilliseconds == 0))
+      return;
+    char stamp[19];
+    const std::string_view stampText = storedForm(current.dateTimeStamp, stamp);
+    const bool newer =
+        current.dateTimeStamp > run_.lastEventTime ||
+        (current.dateTimeStamp == run_.lastEventTime && current.intMilliseconds > run_.lastEventMilliseconds);
+    if (newer) {
+      run_.lastEventTime = current.dateTimeStamp;
+      run_.lastEventMilliseconds = current.intMilliseconds;
+    } else if (duplicates_.storedAlready(current, occurrences, stampText, lineStart)) {
+      return;
+    }
+    store(current, stampText);
+  }
+
+  void store(const CCallEvent& event, std::string_view stampText) {
+    last_ = {true, event.dateTimeStamp, event.intMilliseconds};
+    // Both texts stay in place until run() has reset the statement.
+    run_.insertEvent.bindStatic(1, stampText)
+        .bind(2, event.intMilliseconds)
+        .bind(3, static_cast<std::int64_t>(event.lngSequence))
+        .bind(4, event.intLine)
+        .bindStatic(5, std::string_view(event.strData))
+        .run();
+    ++stored;
+    TraceLogRun::Earliest& earliest = run_.earliestStored[static_cast<std::size_t>(event.intLine)];
+    if (!earliest.set || std::tie(event.dateTimeStamp, event.intMilliseconds, event.lngSequence) <
+                             std::tie(earliest.time, earliest.milliseconds, earliest.sequence))
+      earliest = {true, event.dateTimeStamp, event.intMilliseconds, event.lngSequence};
+  }
+
+  // The walk learns of the stored events with them, late ones included.
+  void noteArrivals() {
+    for (std::size_t line = 1; line < run_.earliestStored.size(); ++line) {
+      const TraceLogRun::Earliest& earliest = run_.earliestStored[line];
+      if (earliest.set)
+        run_.arrivals.note(static_cast<int>(line),
+                           EventInstant{earliest.time.toStored(), earliest.milliseconds, earliest.sequence});
+    }
+  }
+
+  void savePosition(std::int64_t consumed) {
+    TraceReadPosition position;
+    position.head =
+        start_.head.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(consumed, kTraceFileHeadBytes)));
+    position.offset = consumed;
+    position.modified = start_.modified;
+    position.sequence = run_.currentEvent.lngSequence;
+    if (last_.set) position.lastStored.emplace(last_.time, last_.milliseconds);
+    duplicates_.saveInto(position);
+    position.seenSize = start_.size;
+    saveTraceReadPosition(program_.db, key_, position);
+  }
+
+  Program& program_;
+  TraceLogRun& run_;
+  const FileStart& start_;
+  int fd_;
+  const std::string& key_;
+  LastStored last_;
+  DuplicateFinder duplicates_;
+};
+
+}  // namespace
+
 LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun& run, bool lastLineComplete) {
   const std::string key = traceReadPositionKey(path);
   // An unreadable file is reported once, not again by every run until it can be read.
@@ -440,184 +731,11 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
           keep))
     return unreadable(*failure);
 
-  std::int64_t notConverted = 0;
-  std::int64_t cutLines = 0;
-  std::int64_t future = 0;
-  std::int64_t stored = 0;
-  bool read = false;
+  FileReading reading(program, run, start, file.fd, key);
   guardWith(
       [&] {
         db::Transaction transaction(program.db);
-        if (!run.insertEvent.valid()) {
-          run.insertEvent = program.db.prepare(
-              "insert into Events (Timestamp, Milliseconds, Sequence, Line, Data) values (?1, ?2, ?3, ?4, ?5)");
-          run.countEvent = program.db.prepare(
-              "select count(*) from Events where Line = ?1 and Timestamp = ?2 and Milliseconds = ?3 and Data = ?4");
-          run.arrivals.prepare(program.db);
-        }
-        run.earliestStored.assign(100, {});
-
-        const std::optional<TraceReadPosition> recorded = loadTraceReadPosition(program.db, key);
-        const std::int64_t from = resumeOffset(recorded, start.head, start.size);
-        const bool resumed = from > 0;
-
-        std::vector<char> buffer(1 << 16);
-        CCallEvent& current = run.currentEvent;
-        // The last event this file stored; a new file starts without one.
-        bool previousSet = false;
-        DateTime previousTime;
-        int previousMilliseconds = 0;
-        // The events read so far in the millisecond of the last trace line.
-        DateTime millisecondTime;
-        int millisecond = -1;
-        std::size_t millisecondCount = 0;
-        auto& millisecondEvents = run.millisecondEvents;
-        if (resumed) {
-          current.lngSequence = recorded->sequence;
-          if (recorded->lastStored) {
-            previousSet = true;
-            std::tie(previousTime, previousMilliseconds) = *recorded->lastStored;
-          }
-          millisecondTime = recorded->lastTime;
-          millisecond = recorded->lastMilliseconds;
-          millisecondEvents.resize(std::max(millisecondEvents.size(), recorded->lastMillisecondEvents.size()));
-          for (const auto& event : recorded->lastMillisecondEvents) millisecondEvents[millisecondCount++] = event;
-        }
-        char stamp[19];
-        bool steppedBack = resumed && recorded->steppedBack;
-        // Once needed in a file that stepped back: every event of the file read
-        // so far, counted by its time, milliseconds, line and text.
-        std::unordered_map<std::string, std::int64_t> fileCounts;
-        bool counted = false;
-        std::string counting;
-        char countingStamp[19];
-        auto eventKey = [&](const CCallEvent& event) -> const std::string& {
-          counting.assign(storedForm(event.dateTimeStamp, countingStamp));
-          counting += '.' + std::to_string(event.intMilliseconds) + ' ' + std::to_string(event.intLine) + ' ';
-          counting += event.strData;
-          return counting;
-        };
-        LineReader reader(file.fd, from, buffer);
-        auto countEvents = [&](std::int64_t upTo) {
-          std::vector<char> scanBuffer(1 << 16);
-          CCallEvent event;
-          LineReader(file.fd, 0, scanBuffer, upTo).forEachLine(true, [&](std::string_view line, bool) {
-            if (run.cutter.cut(line, event) == TraceLineCut::Event) ++fileCounts[eventKey(event)];
-          });
-          counted = true;
-        };
-
-        std::int64_t linesRead = 0;
-        reader.forEachLine(lastLineComplete, [&](std::string_view line, bool cut) {
-          // A long file is a place where a stop request is honoured; this file's events then roll back.
-          if (++linesRead % kLinesBetweenStopChecks == 0) program.host.honourStop();
-          if (cut) ++cutLines;
-          switch (run.cutter.cut(line, current)) {
-            case TraceLineCut::NoEvent: return;
-            case TraceLineCut::NotConverted: ++notConverted; return;
-            case TraceLineCut::Event: break;
-          }
-          if (previousSet && current.dateTimeStamp == previousTime && current.intMilliseconds == previousMilliseconds)
-            current.lngSequence += 1;
-          else
-            current.lngSequence = 1;
-          if (current.intLine > program.highestLineNumber) program.highestLineNumber = current.intLine;
-
-          // How often this file held the event, up to this line: in a file whose
-          // stamps never step back, its earlier occurrences are in the run of
-          // lines of its millisecond.
-          if (millisecond >= 0 && (current.dateTimeStamp < millisecondTime ||
-                                   (current.dateTimeStamp == millisecondTime && current.intMilliseconds < millisecond)))
-            steppedBack = true;
-          if (current.intMilliseconds != millisecond || current.dateTimeStamp != millisecondTime) {
-            millisecondTime = current.dateTimeStamp;
-            millisecond = current.intMilliseconds;
-            millisecondCount = 0;
-          }
-          std::int64_t occurrences = 1;
-          for (std::size_t i = 0; i < millisecondCount; ++i)
-            if (millisecondEvents[i].first == current.intLine && millisecondEvents[i].second == current.strData)
-              ++occurrences;
-          if (millisecondCount == millisecondEvents.size()) millisecondEvents.emplace_back();
-          millisecondEvents[millisecondCount].first = current.intLine;
-          millisecondEvents[millisecondCount++].second.assign(current.strData);
-          if (counted) occurrences = ++fileCounts[eventKey(current)];
-
-          if (run.futureLimit && current.dateTimeStamp > *run.futureLimit) {
-            ++future;
-            return;
-          }
-          if (current.dateTimeStamp < run.retentionCutoff ||
-              (current.dateTimeStamp == run.retentionCutoff && current.intMilliseconds == 0))
-            return;
-          const std::string_view stampText = storedForm(current.dateTimeStamp, stamp);
-          const bool newer =
-              current.dateTimeStamp > run.lastEventTime ||
-              (current.dateTimeStamp == run.lastEventTime && current.intMilliseconds > run.lastEventMilliseconds);
-          if (newer) {
-            run.lastEventTime = current.dateTimeStamp;
-            run.lastEventMilliseconds = current.intMilliseconds;
-          } else {
-            // Not later than the newest stored event: stored already as often as
-            // this file holds it (a copy, an export, a tie with the last run)?
-            if (steppedBack && !counted) {
-              countEvents(reader.consumed());
-              occurrences = ++fileCounts[eventKey(current)];
-            }
-            run.countEvent.bind(1, current.intLine)
-                .bindStatic(2, stampText)
-                .bind(3, current.intMilliseconds)
-                .bindStatic(4, std::string_view(current.strData));
-            run.countEvent.step();
-            const std::int64_t storedAlready = run.countEvent.getInt(0);
-            run.countEvent.reset();
-            if (storedAlready >= occurrences) return;
-          }
-          previousSet = true;
-          previousTime = current.dateTimeStamp;
-          previousMilliseconds = current.intMilliseconds;
-          // Both texts stay in place until run() has reset the statement.
-          run.insertEvent.bindStatic(1, stampText)
-              .bind(2, current.intMilliseconds)
-              .bind(3, static_cast<std::int64_t>(current.lngSequence))
-              .bind(4, current.intLine)
-              .bindStatic(5, std::string_view(current.strData))
-              .run();
-          ++stored;
-          TraceLogRun::Earliest& earliest = run.earliestStored[static_cast<std::size_t>(current.intLine)];
-          if (!earliest.set || std::tie(current.dateTimeStamp, current.intMilliseconds, current.lngSequence) <
-                                   std::tie(earliest.time, earliest.milliseconds, earliest.sequence))
-            earliest = {true, current.dateTimeStamp, current.intMilliseconds, current.lngSequence};
-        });
-
-        // The walk learns of the stored events with them, late ones included.
-        for (std::size_t line = 1; line < run.earliestStored.size(); ++line) {
-          const TraceLogRun::Earliest& earliest = run.earliestStored[line];
-          if (earliest.set)
-            run.arrivals.note(static_cast<int>(line),
-                              EventInstant{earliest.time.toStored(), earliest.milliseconds, earliest.sequence});
-        }
-
-        const std::int64_t consumed = reader.consumed();
-        read = consumed > from;
-        if (read) {
-          TraceReadPosition position;
-          position.head =
-              start.head.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(consumed, kTraceFileHeadBytes)));
-          position.offset = consumed;
-          position.modified = start.modified;
-          position.sequence = current.lngSequence;
-          if (previousSet) position.lastStored.emplace(previousTime, previousMilliseconds);
-          position.lastTime = millisecondTime;
-          position.lastMilliseconds = millisecond;
-          position.steppedBack = steppedBack;
-          position.seenSize = start.size;
-          position.lastMillisecondEvents.assign(
-              millisecondEvents.begin(), millisecondEvents.begin() + static_cast<std::ptrdiff_t>(millisecondCount));
-          saveTraceReadPosition(program.db, key, position);
-        } else if (recorded && !resumed) {
-          forgetTraceReadPosition(program.db, key);  // replaced by a file without a complete line yet
-        }
+        reading.run(lastLineComplete);
         transaction.commit();
       },
       keep);
@@ -628,33 +746,9 @@ LogFileResult ProcessLogFile(Program& program, const fs::path& path, TraceLogRun
     return LogFileResult::NotStored;
   }
   program.unreadableTraceFiles.erase(key);
-  run.storedEvents += stored;
-  if (read) ++run.filesRead;
-
-  const std::string name = path.filename().string();
-  if (notConverted > 0 || cutLines > 0) {
-    std::string description;
-    if (notConverted > 0)
-      description = "Type mismatch: " + countOf(notConverted, "trace line", "trace lines") + " of " + name +
-                    (notConverted == 1 ? " does" : " do") + " not convert and " + (notConverted == 1 ? "was" : "were") +
-                    " not stored";
-    if (cutLines > 0) {
-      if (!description.empty()) description += "; ";
-      description += countOf(cutLines, "line", "lines") + " of " + name + " longer than " +
-                     std::to_string(kMaximumTraceLineBytes) + " bytes " + (cutLines == 1 ? "was" : "were") +
-                     " read from " + (cutLines == 1 ? "its" : "their") + " last " +
-                     std::to_string(kMaximumTraceLineBytes) + " bytes";
-    }
-    handleError(program, HandledError(error_number::kTypeMismatch, description), kProcedure);
-  }
-  if (future > 0)
-    handleError(
-        program,
-        HandledError(error_number::kInvalidProcedureCall,
-                     countOf(future, "trace line", "trace lines") + " of " + name + (future == 1 ? " is" : " are") +
-                         " stamped more than a day after the program's clock and " + (future == 1 ? "was" : "were") +
-                         " not stored"),
-        kProcedure);
+  run.storedEvents += reading.stored;
+  if (reading.read) ++run.filesRead;
+  reportFileProblems(program, reading.problems, path.filename().string());
   return LogFileResult::Parsed;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cctype>
 #include <filesystem>
+#include <iterator>
 
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/database_schema.h"
@@ -18,11 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kKeys[] = {
-    "DEFAULTMVLOGPATH",  "DEFAULTOUTPUTPATH", "DATARETENTIONINHOURS", "PROCESSINTERVALINSECONDS",
-    "WARNINGTHRESHOLD",  "ERRORTHRESHOLD",    "ERRORINTERVALINHOURS", "TESTCALLINTERVALINMINUTES",
-    "TESTCALLMAILBOXID", "AUTOTEST",          "ADMINRUNNING",         "SERVICEPROCESSING"};
-
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
@@ -31,29 +27,43 @@ std::string_view trimmed(std::string_view text) {
 
 constexpr const char* kProcedure = "getApplicationParameter";
 
-// A numeric setting and the value of its delivered row.  Every one of them is
-// a count, a period or a threshold: a value below 1 is never meant (a
-// retention of 0 hours would delete every event and call at the next run).
-struct NumericSetting {
-  int index;
-  std::int32_t Settings::*variable;
-  std::int32_t delivered;
+// How a setting's text is read.
+enum class SettingKind {
+  Folder,  // a folder; empty takes the default folder, written back to the row
+  Number,  // a whole number of at least 1
+  Text,    // any text
+  Flag,    // True or False, or a number (0 is False)
 };
 
-constexpr NumericSetting kNumericSettings[] = {
-    {parameter::kDataRetentionInHours, &Settings::dataRetentionHours, 72},
-    {parameter::kProcessIntervalInSeconds, &Settings::processIntervalSeconds, 3600},
-    {parameter::kWarningThreshold, &Settings::warningThreshold, 3},
-    {parameter::kErrorThreshold, &Settings::errorThreshold, 5},
-    {parameter::kErrorIntervalInHours, &Settings::errorIntervalHours, 24},
-    {parameter::kTestCallIntervalInMinutes, &Settings::testCallIntervalMinutes, 1440},
+// A key of applicationparameters; its index is its place here, from 1.  Every
+// number is a count, a period or a threshold: a value below 1 is never meant
+// (a retention of 0 hours would delete every event and call at the next run),
+// and its delivered value (the row a new database holds) is used instead.
+struct SettingKey {
+  const char* key;
+  SettingKind kind;
+  std::int32_t Settings::*number = nullptr;
+  std::int32_t delivered = 0;
 };
 
-const NumericSetting* numericSetting(int index) {
-  for (const NumericSetting& setting : kNumericSettings)
-    if (setting.index == index) return &setting;
-  return nullptr;
-}
+constexpr SettingKey kSettingKeys[] = {
+    {"DEFAULTMVLOGPATH", SettingKind::Folder},
+    {"DEFAULTOUTPUTPATH", SettingKind::Folder},
+    {"DATARETENTIONINHOURS", SettingKind::Number, &Settings::dataRetentionHours, 72},
+    {"PROCESSINTERVALINSECONDS", SettingKind::Number, &Settings::processIntervalSeconds, 3600},
+    {"WARNINGTHRESHOLD", SettingKind::Number, &Settings::warningThreshold, 3},
+    {"ERRORTHRESHOLD", SettingKind::Number, &Settings::errorThreshold, 5},
+    {"ERRORINTERVALINHOURS", SettingKind::Number, &Settings::errorIntervalHours, 24},
+    {"TESTCALLINTERVALINMINUTES", SettingKind::Number, &Settings::testCallIntervalMinutes, 1440},
+    {"TESTCALLMAILBOXID", SettingKind::Text},
+    {"AUTOTEST", SettingKind::Flag},
+    {"ADMINRUNNING", SettingKind::Flag},
+    {"SERVICEPROCESSING", SettingKind::Flag},
+};
+constexpr int kSettingKeyCount = static_cast<int>(std::size(kSettingKeys));
+static_assert(kSettingKeyCount == parameter::kServiceProcessing);
+
+const SettingKey& settingKey(int index) { return kSettingKeys[index - 1]; }
 
 // What one load found unusable for a key: the row's text (nothing for NULL).
 struct Unusable {
@@ -78,16 +88,16 @@ void reportOnce(Program& program, int index, const std::string& marker, const Ha
 
 // After a load: a numeric setting that has never held a usable value (the
 // first load, or every load so far failed) takes its delivered value.
-void settleNumericSetting(Program& program, const NumericSetting& setting, const std::optional<Unusable>& unusable,
-                          bool tableRead) {
-  std::int32_t& variable = program.settings.*setting.variable;
-  const std::string key = kKeys[setting.index - 1];
+void settleNumericSetting(Program& program, int index, const std::optional<Unusable>& unusable, bool tableRead) {
+  const SettingKey& setting = settingKey(index);
+  std::int32_t& variable = program.settings.*setting.number;
+  const std::string key = setting.key;
   const std::string delivered = std::to_string(setting.delivered);
   if (!unusable) {
     if (variable >= 1) return;
     variable = setting.delivered;
     if (tableRead)
-      reportOnce(program, setting.index, kNoRowMarker,
+      reportOnce(program, index, kNoRowMarker,
                  HandledError(error_number::kInvalidUseOfNull,
                               key + " has no row; the delivered value " + delivered + " is used"));
     return;
@@ -97,19 +107,19 @@ void settleNumericSetting(Program& program, const NumericSetting& setting, const
   if (variable < 1) {
     variable = setting.delivered;
     const std::string what = converts ? " is below 1" : " is not a number";
-    reportOnce(program, setting.index, marker,
+    reportOnce(program, index, marker,
                HandledError(
                    converts ? error_number::kInvalidProcedureCall : error_number::kTypeMismatch,
                    key + " " + quotedValue(unusable->text) + what + "; the delivered value " + delivered + " is used"));
   } else if (converts) {
-    reportOnce(program, setting.index, marker,
+    reportOnce(program, index, marker,
                HandledError(error_number::kInvalidProcedureCall, key + " " + quotedValue(unusable->text) +
                                                                      " is below 1; the value " +
                                                                      std::to_string(variable) + " is kept"));
   } else if (unusable->text) {
-    reportOnce(program, setting.index, marker, HandledError(error_number::kTypeMismatch, "Type mismatch"));
+    reportOnce(program, index, marker, HandledError(error_number::kTypeMismatch, "Type mismatch"));
   } else {
-    reportOnce(program, setting.index, marker, HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null"));
+    reportOnce(program, index, marker, HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null"));
   }
 }
 
@@ -143,103 +153,105 @@ std::optional<bool> toBoolean(std::string_view text) {
 }
 
 int determineApplicationParameter(std::string_view name) {
-  for (int i = 0; i < 12; ++i) {
-    const std::string_view key = kKeys[i];
+  for (int i = 0; i < kSettingKeyCount; ++i) {
+    const std::string_view key = kSettingKeys[i].key;
     if (key.size() == name.size() && strncasecmp(key.data(), name.data(), name.size()) == 0) return i + 1;
   }
   return 0;
 }
 
-void getApplicationParameter(Program& program) {
-  Settings& settings = program.settings;
+namespace {
+
+// One load of the settings table.
+struct SettingsLoad {
   // Per key index, what this load found unusable in the key's last row.
   std::array<std::optional<Unusable>, 13> unusable;
-  bool tableRead = false;
-  db::Statement rows;
-  db::Statement update;
-  if (guard(program, kProcedure, [&] {
-        rows = program.db.prepare("select rowid, property, value from applicationparameters order by rowid");
-      })) {
-    for (;;) {
-      bool more = false;
-      if (!guard(program, kProcedure, [&] { more = rows.step(); })) break;
-      if (!more) {
-        tableRead = true;
-        break;
-      }
-      int index = 0;
-      std::optional<std::string> value;
-      std::int64_t rowId = 0;
-      guard(program, kProcedure, [&] {
-        rowId = rows.getInt(0);
-        index = determineApplicationParameter(rows.getText(1));
-        if (!rows.isNull(2)) value = rows.getText(2);
-      });
-      // A default chosen for an empty folder setting is written back to its row.
-      auto storeDefault = [&](const std::string& text) {
-        if (program.databaseReadOnly) return;
-        if (!update.valid())
-          update = program.db.prepare("update applicationparameters set value = ?1 where rowid = ?2");
-        update.bind(1, text).bind(2, rowId).run();
-      };
-      // A row that does not convert leaves its variable as it was; the last
-      // row of a key decides whether the key is reported.
-      auto judge = [&](bool usable) {
-        unusable[static_cast<std::size_t>(index)] = usable ? std::nullopt : std::optional<Unusable>(Unusable{value});
-      };
-      auto boolean = [&](bool& variable) {
-        const std::optional<bool> flag = value ? toBoolean(*value) : std::nullopt;
-        if (flag) variable = *flag;
-        judge(flag.has_value());
-      };
-      guard(program, kProcedure, [&] {
-        if (const NumericSetting* numeric = numericSetting(index)) {
-          const std::optional<std::int32_t> number = value ? toWholeNumber(*value) : std::nullopt;
-          const bool usable = number && *number >= 1;
-          if (usable) settings.*numeric->variable = *number;
-          judge(usable);
-          return;
-        }
-        switch (index) {
-          case parameter::kDefaultMvLogPath:
-            if (value && !value->empty()) {
-              settings.logPath = *value;
-            } else {
-              settings.logPath = defaultLogPath(program);
-              storeDefault(settings.logPath);
-            }
-            break;
-          case parameter::kDefaultOutputPath:
-            if (value && !value->empty()) {
-              settings.outputPath = *value;
-            } else {
-              settings.outputPath = defaultOutputPath(program);
-              storeDefault(settings.outputPath);
-            }
-            break;
-          case parameter::kTestCallMailboxId:
-            if (value) settings.testCallMailboxId = *value;
-            judge(value.has_value());
-            break;
-          case parameter::kAutoTest: boolean(settings.autoTest); break;
-          case parameter::kAdminRunning: boolean(settings.adminRunning); break;
-          case parameter::kServiceProcessing: boolean(settings.serviceProcessing); break;
-          default: break;
-        }
-      });
-    }
-  }
-  rows = db::Statement();
-  update = db::Statement();
+  bool tableRead = false;  // every row was read
+  db::Statement update;    // prepared when a default is written back
+};
 
-  for (const NumericSetting& numeric : kNumericSettings)
-    settleNumericSetting(program, numeric, unusable[static_cast<std::size_t>(numeric.index)], tableRead);
-  for (int index :
-       {parameter::kTestCallMailboxId, parameter::kAutoTest, parameter::kAdminRunning, parameter::kServiceProcessing}) {
-    const std::optional<Unusable>& found = unusable[static_cast<std::size_t>(index)];
+// One row of the table: its value into its setting.  A row that does not
+// convert leaves its variable as it was; the last row of a key decides
+// whether the key is reported.
+void applySettingRow(Program& program, SettingsLoad& load, std::int64_t rowId, int index,
+                     const std::optional<std::string>& value) {
+  Settings& settings = program.settings;
+  auto judge = [&](bool usable) {
+    load.unusable[static_cast<std::size_t>(index)] = usable ? std::nullopt : std::optional<Unusable>(Unusable{value});
+  };
+  // A folder setting left empty takes its default, which is written back to its row.
+  auto folder = [&](std::string& variable, std::string (*fallback)(const Program&)) {
+    if (value && !value->empty()) {
+      variable = *value;
+      return;
+    }
+    variable = fallback(program);
+    if (program.databaseReadOnly) return;
+    if (!load.update.valid())
+      load.update = program.db.prepare("update applicationparameters set value = ?1 where rowid = ?2");
+    load.update.bind(1, variable).bind(2, rowId).run();
+  };
+  auto boolean = [&](bool& variable) {
+    const std::optional<bool> flag = value ? toBoolean(*value) : std::nullopt;
+    if (flag) variable = *flag;
+    judge(flag.has_value());
+  };
+  if (index >= 1 && settingKey(index).kind == SettingKind::Number) {
+    const std::optional<std::int32_t> number = value ? toWholeNumber(*value) : std::nullopt;
+    const bool usable = number && *number >= 1;
+    if (usable) settings.*settingKey(index).number = *number;
+    judge(usable);
+    return;
+  }
+  switch (index) {
+    case parameter::kDefaultMvLogPath: folder(settings.logPath, defaultLogPath); break;
+    case parameter::kDefaultOutputPath: folder(settings.outputPath, defaultOutputPath); break;
+    case parameter::kTestCallMailboxId:
+      if (value) settings.testCallMailboxId = *value;
+      judge(value.has_value());
+      break;
+    case parameter::kAutoTest: boolean(settings.autoTest); break;
+    case parameter::kAdminRunning: boolean(settings.adminRunning); break;
+    case parameter::kServiceProcessing: boolean(settings.serviceProcessing); break;
+    default: break;
+  }
+}
+
+// Every row, in the order stored; a row that fails is reported and skipped.
+void readSettingRows(Program& program, SettingsLoad& load) {
+  db::Statement rows;
+  if (!guard(program, kProcedure, [&] {
+        rows = program.db.prepare("select rowid, property, value from applicationparameters order by rowid");
+      }))
+    return;
+  for (;;) {
+    bool more = false;
+    if (!guard(program, kProcedure, [&] { more = rows.step(); })) return;
+    if (!more) {
+      load.tableRead = true;
+      return;
+    }
+    int index = 0;
+    std::optional<std::string> value;
+    std::int64_t rowId = 0;
+    guard(program, kProcedure, [&] {
+      rowId = rows.getInt(0);
+      index = determineApplicationParameter(rows.getText(1));
+      if (!rows.isNull(2)) value = rows.getText(2);
+    });
+    guard(program, kProcedure, [&] { applySettingRow(program, load, rowId, index, value); });
+  }
+}
+
+// The text and flag settings whose last row was unusable, each reported once.
+void reportUnusableTextSettings(Program& program, const SettingsLoad& load) {
+  for (int index = 1; index <= kSettingKeyCount; ++index) {
+    const SettingKind kind = settingKey(index).kind;
+    if (kind != SettingKind::Text && kind != SettingKind::Flag) continue;
+    const std::optional<Unusable>& found = load.unusable[static_cast<std::size_t>(index)];
     if (!found) continue;
     // The key is named, as a number's is: "Type mismatch" alone does not say which row to mend.
-    const std::string key = kKeys[index - 1];
+    const std::string key = settingKey(index).key;
     if (found->text)
       reportOnce(program, index, *found->text,
                  HandledError(error_number::kTypeMismatch,
@@ -247,10 +259,22 @@ void getApplicationParameter(Program& program) {
     else
       reportOnce(program, index, kNullMarker, HandledError(error_number::kInvalidUseOfNull, key + " is Null"));
   }
+}
+
+}  // namespace
+
+void getApplicationParameter(Program& program) {
+  SettingsLoad load;
+  readSettingRows(program, load);
+  load.update = db::Statement();
+  for (int index = 1; index <= kSettingKeyCount; ++index)
+    if (settingKey(index).kind == SettingKind::Number)
+      settleNumericSetting(program, index, load.unusable[static_cast<std::size_t>(index)], load.tableRead);
+  reportUnusableTextSettings(program, load);
   // A key whose rows all loaded is reported again when it next goes bad.
-  if (tableRead)
-    for (std::size_t index = 1; index < unusable.size(); ++index)
-      if (!unusable[index]) program.reportedSettings[index].reset();
+  if (load.tableRead)
+    for (std::size_t index = 1; index < load.unusable.size(); ++index)
+      if (!load.unusable[index]) program.reportedSettings[index].reset();
 }
 
 void storeApplicationParameter(Program& program, int index, std::string_view value) {

@@ -190,6 +190,82 @@ TraceParseResult parseNewTraceFiles(Program& program) {
   return result;
 }
 
+// One run per database at a time, whichever programs start them: two runs
+// would each store every new event.  The lock is held to the end of the run,
+// and goes with the process if it dies.  False: no run is started.
+bool takeRunLock(Program& program, platform::InstanceLock& runLock) {
+  const platform::LockResult taken = runLock.tryAcquire();
+  if (taken == platform::LockResult::Taken) return true;
+  if (taken == platform::LockResult::HeldElsewhere && !program.runningAsService) {
+    program.host.messageBox(kServiceBusy, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+    return false;
+  }
+  guard(program, kProcedure, [&] {
+    if (taken == platform::LockResult::HeldElsewhere)
+      throw HandledError(
+          error_number::kPermissionDenied,
+          "Another processing run is using " + program.databasePath().string() + "; this processing cycle is skipped");
+    throw HandledError(error_number::kPathFileAccess, runLock.failure() + "; no processing run is started");
+  });
+  return false;
+}
+
+// The run's start, whose failures are ignored: the service marks itself
+// processing; a manual run reloads the settings.
+void markRunStarted(Program& program) {
+  auto ignoring = [&](auto&& step) { guard(program, kProcedure, step, ErrorHandler::Silent); };
+  if (program.runningAsService) {
+    ignoring([&] { setApplicationParameter(program, parameter::kServiceProcessing, "True"); });
+    return;
+  }
+  ignoring([&] { getApplicationParameter(program); });
+  // This run holds the processing lock, so no run of the service is under
+  // way: a "True" was left by a service that did not end in order (killed,
+  // out of memory, a stop timeout) and would refuse every manual run.
+  if (program.settings.serviceProcessing && !program.staleServiceMarkReported) {
+    program.staleServiceMarkReported = true;
+    guard(program, kProcedure, [&] {
+      writeLog(program,
+               "SERVICEPROCESSING reads \"True\" but no TRAVIK service is processing " +
+                   program.databasePath().string() + "; the mark is stale and processing goes ahead.",
+               true);
+    });
+  }
+}
+
+// After the parse: the calls rebuilt where events came or went, and the
+// totals and reports with them, or only what is due of them.
+void buildCallsAndTotals(Program& program, const TraceParseResult& parsed, std::int64_t obsoleteCalls) {
+  HostSlot& host = program.host;
+  auto step = [&](auto&& action) { return guard(program, kProcedure, action); };
+  // The failure to read the newest stored event is reported; the notice
+  // would blame the trace folder for it.
+  if (!parsed.newestKnown) return;
+  bool rebuilt = false;
+  if (parsed.filesSelected == 0) {
+    program.statusMessage = kNoNewTraceFiles;
+    step([&] {
+      if (program.runningAsService)
+        myEventLog(program, event_id::kNoNewTraceFiles, 2, "");
+      else
+        host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+    });
+    step([&] { writeLog(program, program.statusMessage, true, LineBreaks::Kept); });
+    // A run cut short after its parse left events whose calls are not built
+    // yet.  Where nothing is rebuilt and no call went for its age, the tables
+    // and the reports stay as they are, but for what a run cut short after
+    // its walk left due of them.
+    step([&] { rebuilt = callsToRebuild(program) && processCalls(program); });
+  } else {
+    step([&] { rebuilt = processCalls(program); });
+  }
+  // Files that held only events stored before change nothing, like no file at all.
+  if (rebuilt || obsoleteCalls > 0 || parsed.eventsStored > 0)
+    step([&] { processSummaryData(program); });
+  else
+    step([&] { processDueSummaryData(program); });
+}
+
 }  // namespace
 
 std::vector<TraceFile> selectUnreadTraceFiles(Program& program, const fs::path& folder, const DateTime& after) {
@@ -205,25 +281,8 @@ void processLogs(Program& program) {
   auto ignoring = [&](auto&& step) { guard(program, kProcedure, step, ErrorHandler::Silent); };
   auto step = [&](auto&& action) { return guard(program, kProcedure, action); };
 
-  // One run per database at a time, whichever programs start them: two runs
-  // would each store every new event.  The lock is held to the end of this
-  // run, and goes with the process if it dies.
   platform::InstanceLock runLock(platform::processingLockFile(program.databasePath()));
-  const platform::LockResult taken = runLock.tryAcquire();
-  if (taken == platform::LockResult::HeldElsewhere && !program.runningAsService) {
-    host.messageBox(kServiceBusy, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
-    return;
-  }
-  if (taken != platform::LockResult::Taken) {
-    step([&] {
-      if (taken == platform::LockResult::HeldElsewhere)
-        throw HandledError(error_number::kPermissionDenied, "Another processing run is using " +
-                                                                program.databasePath().string() +
-                                                                "; this processing cycle is skipped");
-      throw HandledError(error_number::kPathFileAccess, runLock.failure() + "; no processing run is started");
-    });
-    return;
-  }
+  if (!takeRunLock(program, runLock)) return;
 
   program.databaseUnwritable = false;
   // A database open read-only (its file or its folder cannot be written)
@@ -235,24 +294,7 @@ void processLogs(Program& program) {
     });
     return;
   }
-  // Start: failures here are ignored.
-  if (program.runningAsService) {
-    ignoring([&] { setApplicationParameter(program, parameter::kServiceProcessing, "True"); });
-  } else {
-    ignoring([&] { getApplicationParameter(program); });
-    // This run holds the processing lock, so no run of the service is under
-    // way: a "True" was left by a service that did not end in order (killed,
-    // out of memory, a stop timeout) and would refuse every manual run.
-    if (program.settings.serviceProcessing && !program.staleServiceMarkReported) {
-      program.staleServiceMarkReported = true;
-      step([&] {
-        writeLog(program,
-                 "SERVICEPROCESSING reads \"True\" but no TRAVIK service is processing " +
-                     program.databasePath().string() + "; the mark is stale and processing goes ahead.",
-                 true);
-      });
-    }
-  }
+  markRunStarted(program);
   // A database that cannot be written stops the run where it is met: nothing
   // more can be stored, and reports of the unchanged tables would replace
   // the previous ones as though the run had gone through.
@@ -287,37 +329,7 @@ void processLogs(Program& program) {
   const TraceParseResult parsed = parseNewTraceFiles(program);
   if (unwritable()) return;
 
-  if (!parsed.newestKnown) {
-    // The failure to read the newest stored event is reported; the notice
-    // would blame the trace folder for it.
-  } else if (parsed.filesSelected == 0) {
-    program.statusMessage = kNoNewTraceFiles;
-    step([&] {
-      if (program.runningAsService)
-        myEventLog(program, event_id::kNoNewTraceFiles, 2, "");
-      else
-        host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
-    });
-    step([&] { writeLog(program, program.statusMessage, true, LineBreaks::Kept); });
-    // A run cut short after its parse left events whose calls are not built
-    // yet.  Where nothing is rebuilt and no call went for its age, the tables
-    // and the reports stay as they are, but for what a run cut short after
-    // its walk left due of them.
-    bool rebuilt = false;
-    step([&] { rebuilt = callsToRebuild(program) && processCalls(program); });
-    if (rebuilt || obsoleteCalls > 0)
-      step([&] { processSummaryData(program); });
-    else
-      step([&] { processDueSummaryData(program); });
-  } else {
-    bool rebuilt = false;
-    step([&] { rebuilt = processCalls(program); });
-    // Files that held only events stored before change nothing, like no file at all.
-    if (rebuilt || obsoleteCalls > 0 || parsed.eventsStored > 0)
-      step([&] { processSummaryData(program); });
-    else
-      step([&] { processDueSummaryData(program); });
-  }
+  buildCallsAndTotals(program, parsed, obsoleteCalls);
 
   if (program.databaseUnwritable) {
     unwritable();

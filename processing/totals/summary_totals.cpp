@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/db.h"
+#include "processing/calls/call_counters.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"
@@ -15,11 +16,8 @@ namespace travik {
 
 namespace {
 
-// The eleven per-call counters, in the order every total lists them.
-constexpr std::array<const char*, 11> kCounters = {"msgsendattempt",    "msgsendsuccess",       "msgreceiveattempt",
-                                                   "msgreceivesuccess", "numberrecipientssent", "adminnamesrequested",
-                                                   "textnamesreceived", "voicenamesreceived",   "adminnamerequestsrecd",
-                                                   "textnamessent",     "voicenamessent"};
+// The per-call counters, in the order every total lists them.
+constexpr const auto& kCounters = kCallCounterNames;
 
 // What differs between the line totals and the node totals.
 struct TotalsKind {

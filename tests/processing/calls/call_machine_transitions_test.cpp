@@ -26,7 +26,7 @@ struct Transition {
 };
 
 // One machine as the check sees it: its header text, the text of its
-// sources, its table's state names (state 1 first).
+// sources, its table's state names (the starting state first).
 struct Machine {
   std::string header;
   std::vector<std::string> sources;

@@ -28,13 +28,13 @@ Texts concat(std::initializer_list<Texts> parts) {
   return all;
 }
 
-// From "Call Received." to state 5 (header accepted, serials known).
+// From "Call Received." to MESSAGEHEADER_RECEIVED_OK (header accepted, serials known).
 const Texts kSetUp = {"Call Received.",     "Received BD", received(18),
                       "Protocol Level = 3", received(16),  "Call received from Serial # 111 to Serial # 222",
                       received(36)};
-// State 5 to state 6: a message from 100 to 200.
+// MESSAGEHEADER_RECEIVED_OK to MESSAGEINFO_RECEIVED_OK: a message from 100 to 200.
 const Texts kNewMessage = {"New Message from mailbox 100 to mailbox 200", received(46)};
-// State 6 to state 10: recorded and saved by the node.
+// MESSAGEINFO_RECEIVED_OK to RECEIVEDNINE_OK: recorded and saved by the node.
 const Texts kRecorded = {"Recording completed", "Received #", "Received 9"};
 
 class InboundCall : public ::testing::Test {
@@ -176,8 +176,8 @@ TEST_F(InboundCall, ANameRetrieval) {
 }
 
 TEST_F(InboundCall, NameRetrievalShortcuts) {
-  // Received 22 digits in state 23 end the task and start the next request;
-  // played 48 digits in state 22 end it at once.
+  // Received 22 digits in PROCESS_VOICE_NAME_SEND end the task and start the
+  // next request; played 48 digits in PROCESS_TEXT_NAME_SEND end it at once.
   run(concat({kSetUp,
               {received(22), "Processing Name Request for mailbox 55",
                "Read Name from DB. Name for mailbox 55 is \"Ann\"", received(8), received(22),

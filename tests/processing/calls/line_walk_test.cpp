@@ -34,7 +34,7 @@ struct Event {
 };
 using Piece = std::vector<Event>;
 
-// An inbound call to state 5 and its end there.
+// An inbound call to MESSAGEHEADER_RECEIVED_OK and its end there.
 Piece inboundCall(int line) {
   return {{line, "Call Received."}, {line, "Received BD"},
           {line, received(18)},     {line, "Protocol Level = 3"},

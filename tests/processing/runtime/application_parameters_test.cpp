@@ -285,6 +285,27 @@ TEST(SettingsAtStart, AnUnusableNumberTakesItsDeliveredValueReportedOnce) {
   EXPECT_EQ(t.host.boxes.back().text, "(error):13 (Type mismatch) in procedure getApplicationParameter");
 }
 
+// The delivered rows of the schema and the values the code falls back on are
+// the same numbers: a table without its rows loads what a new database holds.
+TEST(SettingsAtStart, TheDeliveredRowsAndTheFallbackValuesAgree) {
+  test::TestProgram t(false);
+  Restarted delivered(t, false);
+  getApplicationParameter(delivered.program);
+  t->db.exec("delete from applicationparameters");
+  Restarted empty(t, false);
+  getApplicationParameter(empty.program);
+  const Settings& a = delivered.program.settings;
+  const Settings& b = empty.program.settings;
+  EXPECT_EQ(a.dataRetentionHours, b.dataRetentionHours);
+  EXPECT_EQ(a.processIntervalSeconds, b.processIntervalSeconds);
+  EXPECT_EQ(a.warningThreshold, b.warningThreshold);
+  EXPECT_EQ(a.errorThreshold, b.errorThreshold);
+  EXPECT_EQ(a.errorIntervalHours, b.errorIntervalHours);
+  EXPECT_EQ(a.testCallIntervalMinutes, b.testCallIntervalMinutes);
+  EXPECT_EQ(delivered.program.handledErrorCount, 0);
+  EXPECT_EQ(empty.program.handledErrorCount, 6);  // each key without its row is named once
+}
+
 TEST(SettingsAtStart, ABooleanThatDoesNotConvertIsReportedOnceAndKeepsFalse) {
   test::TestProgram t;
   setRow(t, "AUTOTEST", "nan");

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <sstream>
 
+#include "processing/calls/call_counters.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/exit_status.h"
 #include "processing/runtime/handled_error.h"
@@ -116,6 +118,20 @@ TEST(DatabaseSchema, TheDeliveredSchemaCarriesTheLatestVersionAndIsLeftAlone) {
         today.rows(std::string("select count(*) from sqlite_master where type = 'table' and name = '") + table + "'"),
         Texts{"1"})
         << table;
+}
+
+// The tables spell the per-call counters as the program's one list does, in
+// its order and side by side, so the totals and the reports can take them
+// from the list.
+TEST(DatabaseSchema, EveryTableWithTheCallCountersHoldsThemAsTheListHasThem) {
+  Database today(kDeliveredSchema);
+  const Texts counters(kCallCounterNames.begin(), kCallCounterNames.end());
+  for (const char* table : {"calls", "linesummary", "octelsummary"}) {
+    const Texts columns = today.rows(std::string("select lower(name) from pragma_table_info('") + table + "')");
+    const auto first = std::find(columns.begin(), columns.end(), counters.front());
+    ASSERT_GE(columns.end() - first, static_cast<std::ptrdiff_t>(counters.size())) << table;
+    EXPECT_EQ(Texts(first, first + static_cast<std::ptrdiff_t>(counters.size())), counters) << table;
+  }
 }
 
 TEST(DatabaseSchema, EveryEarlierDeliveredDatabaseIsBroughtToWhatIsDeliveredToday) {
