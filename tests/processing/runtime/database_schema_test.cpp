@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "processing/run/program_start.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/exit_status.h"
 #include "processing/runtime/handled_error.h"
