@@ -1,6 +1,6 @@
 #include "admin/call_activity_purge.h"
 
-#include "processing/ingest/line_arrivals.h"
+#include "processing/calls/line_arrivals.h"
 #include "processing/ingest/trace_read_positions.h"
 #include "processing/totals/summary_due.h"
 

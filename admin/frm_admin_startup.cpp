@@ -7,6 +7,7 @@
 #include "admin/frm_main.h"
 #include "admin/frm_service_monitor_timer.h"
 #include "admin/service_api.h"
+#include "processing/run/program_start.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/console_interlock.h"
 #include "processing/runtime/error_handling.h"

@@ -16,10 +16,10 @@
 #include "processing/reports/call_reports.h"
 #include "processing/reports/event_export.h"
 #include "processing/reports/reports.h"
+#include "processing/run/process_logs.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/database_schema.h"
-#include "processing/runtime/process_logs.h"
 #include "processing/runtime/start_up.h"
 
 namespace travik {

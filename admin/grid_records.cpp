@@ -6,11 +6,11 @@
 #include <string>
 
 #include "admin/query_model.h"
-#include "processing/calls/call_counters.h"
 #include "processing/calls/call_ids.h"
 #include "processing/calls/failure_codes.h"
 #include "processing/reports/csv.h"
 #include "processing/reports/reports.h"
+#include "processing/runtime/call_counters.h"
 #include "processing/runtime/handled_error.h"
 
 namespace travik {

@@ -32,6 +32,7 @@
 #include "admin/grid_records.h"
 #include "admin/query_model.h"
 #include "platform/event_log.h"
+#include "processing/run/program_start.h"
 #include "processing/runtime/program.h"
 #include "processing/runtime/start_up.h"
 

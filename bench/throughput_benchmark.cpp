@@ -34,10 +34,10 @@
 #include "platform/event_log.h"
 #include "processing/calls/line_walk.h"
 #include "processing/calls/process_calls.h"
+#include "processing/run/process_logs.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/handled_error.h"
-#include "processing/runtime/process_logs.h"
 #include "processing/runtime/program.h"
 #include "processing/totals/process_summary.h"
 

@@ -7,7 +7,7 @@
 
 #include "bench/traffic_random.h"
 #include "bench/traffic_trace_writer.h"
-#include "processing/ingest/file_times.h"
+#include "processing/runtime/file_times.h"
 #include "processing/text/date_time.h"
 
 namespace travik::traffic {

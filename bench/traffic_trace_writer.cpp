@@ -4,7 +4,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "processing/ingest/file_times.h"
+#include "processing/runtime/file_times.h"
 #include "processing/text/date_time.h"
 
 namespace travik::traffic {

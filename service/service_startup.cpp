@@ -1,5 +1,6 @@
 #include "service/service_startup.h"
 
+#include "processing/run/program_start.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/start_up.h"
 

@@ -1,11 +1,11 @@
 #include "service/service_timers.h"
 
 #include "processing/gateway/test_calls.h"
+#include "processing/run/process_logs.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/console_interlock.h"
 #include "processing/runtime/error_handling.h"
-#include "processing/runtime/process_logs.h"
 
 namespace travik {
 

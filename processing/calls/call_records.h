@@ -44,8 +44,8 @@
 #include <vector>
 
 #include "platform/db.h"
-#include "processing/calls/call_counters.h"
 #include "processing/calls/failure_codes.h"
+#include "processing/runtime/call_counters.h"
 #include "processing/runtime/handled_error.h"
 #include "processing/text/date_time.h"
 

@@ -27,7 +27,7 @@
 
 #include "platform/db.h"
 #include "processing/calls/event_cursor.h"
-#include "processing/ingest/line_arrivals.h"
+#include "processing/calls/line_arrivals.h"
 #include "processing/totals/summary_due.h"
 
 namespace travik {

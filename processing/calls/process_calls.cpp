@@ -14,7 +14,6 @@
 #include "processing/calls/walk_host.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
-#include "processing/runtime/process_logs.h"
 
 namespace travik {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
-#include "processing/runtime/process_logs.h"
 #include "processing/totals/summary_due.h"
 
 namespace travik {

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/db.h"
-#include "processing/ingest/line_arrivals.h"
+#include "processing/calls/line_arrivals.h"
 #include "processing/runtime/program.h"
 #include "processing/text/date_time.h"
 

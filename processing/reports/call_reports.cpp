@@ -6,8 +6,8 @@
 #include <span>
 #include <string_view>
 
-#include "processing/calls/call_counters.h"
 #include "processing/reports/reports.h"
+#include "processing/runtime/call_counters.h"
 
 namespace travik {
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "platform/command_line.h"
-#include "processing/ingest/file_times.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/error_handling.h"
+#include "processing/runtime/file_times.h"
 #include "processing/text/printable_text.h"
 
 namespace travik {
@@ -201,6 +201,12 @@ void writeLog(Program& program, std::string_view message, bool withTime, LineBre
       ErrorHandler::CountOnly);
   if (!written) toStandardError();
   program.host.yield();
+}
+
+void showStatusLine(Program& program, std::string_view text) {
+  program.statusMessage = text;
+  program.host.showStatus(program.statusMessage, StatusColour::Progress);
+  writeLog(program, program.statusMessage, true);
 }
 
 void pruneActivityLogs(Program& program) {

@@ -29,6 +29,11 @@ enum class LineBreaks {
 
 // Appends one line, time-stamped when withTime is true.
 void writeLog(Program& program, std::string_view message, bool withTime, LineBreaks breaks = LineBreaks::Escaped);
+
+// A progress line: kept in statusMessage, shown in blue and written to the
+// activity log with a time.
+void showStatusLine(Program& program, std::string_view text);
+
 // Deletes files of the logs folder last modified more than 10 day boundaries ago.
 void pruneActivityLogs(Program& program);
 

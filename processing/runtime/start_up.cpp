@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "processing/gateway/trace_level.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/console_interlock.h"
@@ -47,37 +46,6 @@ std::optional<std::string> openProgramDatabase(Program& program) {
     return file.string() + ": " + reason;
   }
   return std::nullopt;
-}
-
-void main(Program& program) {
-  startEventLog(program);
-  if (program.runningAsService) myEventLog(program, event_id::kServiceStarted, 1, "");
-
-  std::error_code error;
-  const bool present = fs::exists(program.databasePath(), error);
-  if (const std::optional<std::string> failure = openProgramDatabase(program)) {
-    // A stop requested while the database was held by another process is an
-    // orderly stop, not an unusable database.
-    program.host.honourStop();
-    if (!program.runningAsService) {
-      if (present)
-        program.host.messageBox("Could not use the TRAVIK database " + *failure, "Database not usable",
-                                MessageButtons::Ok, MessageIcon::Exclamation);
-      else
-        program.host.messageBox("Could not find the TRAVIK database (vrndata.mdb)", "Database not found",
-                                MessageButtons::Ok, MessageIcon::Exclamation);
-    }
-    // The entry names the file and the reason: an unusable database must not
-    // read as a missing one, nor as anything else.
-    myEventLog(program, event_id::kDatabaseMissing, 3, *failure);
-    program.standardError("cannot use the database " + *failure);
-    shutDownApplication(program, exit_status::kDatabaseUnusable);
-  }
-  if (!checkDatabaseSchema(program)) return;
-  getApplicationParameter(program);
-  const std::string logFile = GenerateNewLogFileName(program);
-  openActivityLog(program, logFile);
-  if (!program.gatewayNotInstalled) setMervaleTraceLevelVerbose(program);
 }
 
 void shutDownApplication(Program& program, int exitStatus) {

@@ -1,8 +1,9 @@
-// Start-up, the orderly exit and the count of handled errors.
+// Opening the database, the orderly exit and the count of handled errors.
 //
-// Both programs start the processing code through main() once, after setting
-// runningAsService, gatewayNotInstalled and handledErrorCount; every exit path
-// of both programs ends in shutDownApplication(), which runs once.
+// Both programs start the processing code through main() (run/program_start)
+// once, after setting runningAsService, gatewayNotInstalled and
+// handledErrorCount; every exit path of both programs ends in
+// shutDownApplication(), which runs once.
 #pragma once
 
 #include <optional>
@@ -17,8 +18,6 @@ namespace travik {
 inline constexpr const char* kApplicationTitle = "TRAVIK";
 inline constexpr int kMaximumHandledErrors = 50;
 
-// The common start of both programs.
-void main(Program& program);
 // Opens vrndata.mdb and reads it as this program's database.  On failure the
 // connection is closed and the result names the file and SQLite's reason.
 std::optional<std::string> openProgramDatabase(Program& program);

@@ -3,7 +3,6 @@
 #include "processing/reports/automatic_reports.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
-#include "processing/runtime/process_logs.h"
 #include "processing/totals/summary_due.h"
 #include "processing/totals/summary_totals.h"
 #include "processing/totals/threshold_warnings.h"

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/db.h"
-#include "processing/calls/call_counters.h"
 #include "processing/runtime/activity_log.h"
+#include "processing/runtime/call_counters.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"
 #include "processing/totals/summary_due.h"

@@ -23,10 +23,10 @@
 
 #include "bench/traffic_expectations.h"
 #include "bench/traffic_generator.h"
-#include "processing/ingest/file_times.h"
 #include "processing/reports/automatic_reports.h"
+#include "processing/run/process_logs.h"
 #include "processing/runtime/database_schema.h"
-#include "processing/runtime/process_logs.h"
+#include "processing/runtime/file_times.h"
 #include "tests/support/test_program.h"
 
 namespace travik::traffic {

@@ -42,8 +42,8 @@
 #include "bench/traffic_growing_folder.h"
 #include "bench/traffic_random.h"
 #include "bench/traffic_trace_writer.h"
+#include "processing/run/process_logs.h"
 #include "processing/runtime/handled_error.h"
-#include "processing/runtime/process_logs.h"
 #include "processing/runtime/start_up.h"
 #include "tests/support/test_program.h"
 

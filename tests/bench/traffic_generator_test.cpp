@@ -12,7 +12,7 @@
 
 #include "bench/traffic_summary.h"
 #include "bench/traffic_trace_writer.h"
-#include "processing/ingest/file_times.h"
+#include "processing/runtime/file_times.h"
 #include "tests/support/test_program.h"
 
 namespace travik::traffic {

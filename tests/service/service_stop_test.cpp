@@ -16,7 +16,7 @@
 #include <mutex>
 #include <thread>
 
-#include "processing/ingest/file_times.h"
+#include "processing/runtime/file_times.h"
 #include "processing/runtime/handled_error.h"
 #include "processing/runtime/start_up.h"
 #include "service/event_loop.h"

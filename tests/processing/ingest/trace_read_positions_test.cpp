@@ -14,11 +14,11 @@
 #include <cstdlib>
 #include <random>
 
-#include "processing/ingest/file_times.h"
 #include "processing/ingest/trace_log_parser.h"
+#include "processing/run/process_logs.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/database_schema.h"
-#include "processing/runtime/process_logs.h"
+#include "processing/runtime/file_times.h"
 #include "tests/support/test_program.h"
 
 namespace travik {

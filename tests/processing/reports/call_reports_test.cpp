@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "processing/calls/call_counters.h"
 #include "processing/reports/csv.h"
+#include "processing/runtime/call_counters.h"
 #include "tests/support/test_program.h"
 
 namespace travik {

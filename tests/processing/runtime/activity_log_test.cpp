@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "processing/ingest/file_times.h"
+#include "processing/runtime/file_times.h"
 #include "tests/support/test_program.h"
 
 namespace travik {

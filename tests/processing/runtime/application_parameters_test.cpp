@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "processing/run/process_logs.h"
 #include "processing/runtime/activity_log.h"
-#include "processing/runtime/process_logs.h"
 #include "tests/processing/call_trace.h"
 #include "tests/support/test_program.h"
 

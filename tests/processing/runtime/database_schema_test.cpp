@@ -10,8 +10,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "processing/calls/call_counters.h"
+#include "processing/run/program_start.h"
 #include "processing/runtime/application_parameters.h"
+#include "processing/runtime/call_counters.h"
 #include "processing/runtime/exit_status.h"
 #include "processing/runtime/handled_error.h"
 #include "processing/runtime/start_up.h"

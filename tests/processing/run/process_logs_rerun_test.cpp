@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "platform/db.h"
-#include "processing/ingest/file_times.h"
+#include "processing/run/process_logs.h"
 #include "processing/runtime/database_schema.h"
+#include "processing/runtime/file_times.h"
 #include "processing/runtime/handled_error.h"
-#include "processing/runtime/process_logs.h"
 #include "tests/processing/call_trace.h"
 #include "tests/support/test_program.h"
 

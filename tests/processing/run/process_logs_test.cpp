@@ -1,4 +1,4 @@
-#include "processing/runtime/process_logs.h"
+#include "processing/run/process_logs.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -8,9 +8,9 @@
 #include <cstdio>
 
 #include "platform/instance_lock.h"
-#include "processing/ingest/file_times.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
+#include "processing/runtime/file_times.h"
 #include "tests/support/lock_holder.h"
 #include "tests/support/test_program.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "processing/ingest/file_times.h"
-#include "processing/runtime/process_logs.h"
+#include "processing/run/process_logs.h"
+#include "processing/runtime/file_times.h"
 #include "tests/processing/call_trace.h"
 #include "tests/support/test_program.h"
 

@@ -23,10 +23,6 @@ void processLogs(Program& program);
 // second failure reported; then the settings are reloaded.
 void clearServiceProcessing(Program& program);
 
-// A progress line: kept in statusMessage, shown in blue and written to the
-// activity log with a time.
-void showStatusLine(Program& program, std::string_view text);
-
 // A trace file chosen for parsing.
 struct TraceFile {
   DateTime modified;  // local time, whole seconds

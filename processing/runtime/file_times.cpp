@@ -1,4 +1,4 @@
-#include "processing/ingest/file_times.h"
+#include "processing/runtime/file_times.h"
 
 #include <sys/stat.h>
 #include <utime.h>

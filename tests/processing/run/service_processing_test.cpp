@@ -5,9 +5,9 @@
 
 #include <functional>
 
+#include "processing/run/process_logs.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
-#include "processing/runtime/process_logs.h"
 #include "tests/support/test_program.h"
 
 namespace travik {

@@ -1,4 +1,4 @@
-#include "processing/ingest/line_arrivals.h"
+#include "processing/calls/line_arrivals.h"
 
 namespace travik {
 

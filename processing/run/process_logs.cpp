@@ -1,4 +1,4 @@
-#include "processing/runtime/process_logs.h"
+#include "processing/run/process_logs.h"
 
 #include <strings.h>
 
@@ -7,7 +7,6 @@
 
 #include "platform/instance_lock.h"
 #include "processing/calls/process_calls.h"
-#include "processing/ingest/file_times.h"
 #include "processing/ingest/stale_data.h"
 #include "processing/ingest/trace_log_parser.h"
 #include "processing/ingest/trace_read_positions.h"
@@ -15,6 +14,7 @@
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/event_log.h"
+#include "processing/runtime/file_times.h"
 #include "processing/runtime/start_up.h"
 #include "processing/totals/process_summary.h"
 
@@ -56,12 +56,6 @@ void clearServiceProcessing(Program& program) {
   const auto store = [&] { storeApplicationParameter(program, parameter::kServiceProcessing, booleanText(false)); };
   if (!guardWith(store, ignoreFailure)) guard(program, "setApplicationParameter", store);
   getApplicationParameter(program);
-}
-
-void showStatusLine(Program& program, std::string_view text) {
-  program.statusMessage = text;
-  program.host.showStatus(program.statusMessage, StatusColour::Progress);
-  writeLog(program, program.statusMessage, true);
 }
 
 std::vector<TraceFile> selectTraceFiles(const fs::path& folder, const DateTime& after) {
