@@ -61,6 +61,13 @@ std::vector<StandingFile> reportsOfKind(const fs::path& folder, std::string_view
   return files;
 }
 
+// The summaries are owed only when this run replaced their totals.
+bool isOwed(std::string_view kind, SummaryReports replaced) {
+  if (kind == "LineSummary") return replaced.lines;
+  if (kind == "OctelSummary") return replaced.nodes;
+  return true;
+}
+
 bool sameFile(const StandingFile& a, const StandingFile& b) { return a.device == b.device && a.inode == b.inode; }
 
 void writeReportOfKind(Program& program, std::string_view kind) {
@@ -76,9 +83,7 @@ bool replaceAutomaticReports(Program& program, SummaryReports replaced) {
   const fs::path folder(program.settings.outputPath);
   bool all = true;
   for (const char* kind : kAutomaticKinds) {
-    if ((!replaced.lines && std::string_view(kind) == "LineSummary") ||
-        (!replaced.nodes && std::string_view(kind) == "OctelSummary"))
-      continue;
+    if (!isOwed(kind, replaced)) continue;
     const std::vector<StandingFile> earlier = reportsOfKind(folder, kind);
     program.lastErrorLine.clear();
     guard(program, "generateAutoReports()", [&] { writeReportOfKind(program, kind); });
@@ -112,9 +117,7 @@ bool replaceAutomaticReports(Program& program, SummaryReports replaced) {
 void deleteOldReports(Program& program, SummaryReports replaced) {
   const fs::path folder(program.settings.outputPath);
   for (const char* kind : kAutomaticKinds) {
-    if ((!replaced.lines && std::string_view(kind) == "LineSummary") ||
-        (!replaced.nodes && std::string_view(kind) == "OctelSummary"))
-      continue;
+    if (!isOwed(kind, replaced)) continue;
     // The matches are gathered first so that no deletion disturbs the listing.
     std::vector<fs::path> matches;
     std::error_code ec;
