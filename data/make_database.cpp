@@ -1,5 +1,9 @@
 // Build tool: creates the delivered vrndata.mdb from schema.sql, only when no
-// database is there yet (an existing database is never overwritten).
+// database is there yet (an existing database is never overwritten).  A file
+// in its place that is not a database of this program is refused, not kept
+// silently: the programs would only fail on it later.
+#include <sqlite3.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -7,23 +11,46 @@
 
 #include "platform/db.h"
 
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: make_database <schema.sql> <vrndata.mdb>\n";
-    return 2;
+namespace {
+
+namespace fs = std::filesystem;
+
+// Why the existing file is not a database of this program, or empty when it
+// is one (of any schema version: the programs bring it up to date).  Only
+// read, never created; opened for writing like the programs open it, so that
+// SQLite leaves no -wal or -shm file of its own beside a database in WAL mode.
+std::string whyNotADatabase(const fs::path& file) {
+  sqlite3* handle = nullptr;
+  int rc = sqlite3_open_v2(file.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite3_stmt* query = nullptr;
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(handle, 10000);
+    rc = sqlite3_prepare_v2(handle, "select property, value from applicationparameters", -1, &query, nullptr);
   }
-  const std::filesystem::path target = argv[2];
-  if (std::filesystem::exists(target)) return 0;
-  std::ifstream in(argv[1]);
+  std::string reason = rc == SQLITE_OK ? "" : handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
+  sqlite3_finalize(query);
+  sqlite3_close(handle);
+  return reason;
+}
+
+int makeDatabase(const fs::path& schemaFile, const fs::path& target) {
+  if (fs::exists(target)) {
+    const std::string reason = whyNotADatabase(target);
+    if (reason.empty()) return 0;
+    std::cerr << "make_database: " << target.string() << " is not a TRAVIK database (" << reason
+              << "); left as it is\n";
+    return 1;
+  }
+  std::ifstream in(schemaFile);
   if (!in) {
-    std::cerr << "make_database: cannot read " << argv[1] << "\n";
+    std::cerr << "make_database: cannot read " << schemaFile.string() << "\n";
     return 1;
   }
   std::stringstream schema;
   schema << in.rdbuf();
-  std::filesystem::create_directories(target.parent_path());
-  const std::filesystem::path temp = target.string() + ".new";
-  std::filesystem::remove(temp);
+  if (target.has_parent_path()) fs::create_directories(target.parent_path());
+  const fs::path temp = target.string() + ".new";
+  fs::remove(temp);
   try {
     travik::db::Connection db;
     db.create(temp.string());
@@ -31,11 +58,26 @@ int main(int argc, char** argv) {
     db.exec(schema.str());
     db.exec("COMMIT");
     db.close();
-    std::filesystem::rename(temp, target);
-  } catch (const std::exception& e) {
-    std::cerr << "make_database: " << e.what() << "\n";
-    std::filesystem::remove(temp);
-    return 1;
+    fs::rename(temp, target);
+  } catch (...) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    throw;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "usage: make_database <schema.sql> <vrndata.mdb>\n";
+    return 2;
+  }
+  try {
+    return makeDatabase(argv[1], argv[2]);
+  } catch (const std::exception& e) {
+    std::cerr << "make_database: " << e.what() << "\n";
+    return 1;
+  }
 }

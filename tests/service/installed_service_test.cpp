@@ -1,4 +1,4 @@
-// An install as a package would make it: cmake --install into a staging root
+// An install onto the machine, not staged: cmake --install
 // at a prefix of its own, the installed service run there over generated
 // traffic until its reports are written, then a second install over it.
 #include <gtest/gtest.h>
@@ -26,15 +26,13 @@ constexpr const char* kReportKinds[] = {"AllCalls", "LineSummary", "OctelSummary
 
 class InstalledService : public ::testing::Test {
  protected:
-  fs::path root() const { return temp.path() / "root"; }
-  fs::path folder() const { return root() / "srv" / "travik-staged"; }
+  fs::path folder() const { return temp.path() / "travik"; }
   fs::path output() const { return temp.path() / "output"; }
   fs::path traces() const { return temp.path() / "traces"; }
 
   int install() {
     test::ChildProcess cmake;
-    cmake.arguments = {TRAVIK_CMAKE_COMMAND, "--install", TRAVIK_BINARY_DIR, "--prefix", "/srv/travik-staged"};
-    cmake.environment = {{"DESTDIR", root().string()}};
+    cmake.arguments = {TRAVIK_CMAKE_COMMAND, "--install", TRAVIK_BINARY_DIR, "--prefix", folder().string()};
     cmake.standardOutput = cmake.standardError = temp.path() / "install.txt";
     return test::runToEnd(cmake, 120s).exitCode;
   }

@@ -109,13 +109,14 @@ TEST(Instsrv, InstallWritesTheUnitRunningSrvanyEnablesItAndEndsWith1) {
       << unit;
   EXPECT_NE(unit.find("WantedBy=multi-user.target"), std::string::npos);
   EXPECT_EQ(t.calls(), (std::vector<std::string>{"daemon-reload", "enable travikservice.service"}));
-  // Restarted after any end that is not an orderly stop; five failed starts
+  // Restarted after any end but an orderly stop, 2 and 5; five failed starts
   // within ten minutes leave it failed.  The start limit belongs to [Unit].
   const auto section = [&](const std::string& name) {
     const auto begin = unit.find("[" + name + "]");
     return begin == std::string::npos ? std::string() : unit.substr(begin, unit.find("\n[", begin + 1) - begin);
   };
-  for (const char* line : {"\nRestart=on-failure\n", "\nRestartSec=60\n"})
+  for (const char* line : {"\nRestart=on-failure\n", "\nRestartSec=60\n", "\nRestartPreventExitStatus=2 5\n",
+                           "\nSyslogIdentifier=TRAVIKservice\n"})
     EXPECT_NE(section("Service").find(line), std::string::npos) << line << unit;
   for (const char* line : {"\nStartLimitIntervalSec=600\n", "\nStartLimitBurst=5\n"})
     EXPECT_NE(section("Unit").find(line), std::string::npos) << line << unit;

@@ -16,6 +16,7 @@
 #include "processing/runtime/exit_status.h"
 #include "processing/runtime/handled_error.h"
 #include "processing/runtime/start_up.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_program.h"
 
 namespace travik {
@@ -132,6 +133,29 @@ TEST(DatabaseSchema, EveryTableWithTheCallCountersHoldsThemAsTheListHasThem) {
     const auto first = std::find(columns.begin(), columns.end(), counters.front());
     ASSERT_GE(columns.end() - first, static_cast<std::ptrdiff_t>(counters.size())) << table;
     EXPECT_EQ(Texts(first, first + static_cast<std::ptrdiff_t>(counters.size())), counters) << table;
+  }
+}
+
+// The build tool takes a bare name, keeps a database of any version, refuses any other file naming it.
+TEST(DatabaseSchema, MakeDatabaseMakesOnlyWhereNothingIsAndRefusesAFileThatIsNoDatabase) {
+  const fs::path tool = fs::path(TRAVIK_BINARY_DIR) / "tools" / "make_database";
+  if (!fs::exists(tool)) GTEST_SKIP() << "make_database is not built";
+  test::TempFolder temp;
+  test::createDatabaseFromSchema(kEarlierSchemas / "72494a6.sql", temp.path() / "old.mdb");
+  test::writeFile(temp.path() / "empty.mdb", "");
+  test::writeFile(temp.path() / "text.mdb", "vrndata\n");
+  test::writeFile(temp.path() / "other.sql", "create table other (a);");
+  test::createDatabaseFromSchema(temp.path() / "other.sql", temp.path() / "other.mdb");
+  for (const auto& [name, status] : std::vector<std::pair<std::string, int>>{
+           {"new.mdb", 0}, {"new.mdb", 0}, {"old.mdb", 0}, {"empty.mdb", 1}, {"text.mdb", 1}, {"other.mdb", 1}}) {
+    const std::string before = readText(temp.path() / name);
+    test::ChildProcess make;
+    make.arguments = {tool.string(), kDeliveredSchema.string(), name};
+    make.standardOutput = make.standardError = temp.path() / "said.txt";
+    make.workingFolder = temp.path();
+    EXPECT_EQ(test::runToEnd(make, std::chrono::seconds(30)).exitCode, status) << name;
+    EXPECT_EQ(readText(temp.path() / "said.txt").find(name) != std::string::npos, status != 0) << name;
+    EXPECT_TRUE(before.empty() || readText(temp.path() / name) == before) << name;
   }
 }
 
