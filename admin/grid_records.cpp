@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <initializer_list>
 #include <string>
 
 #include "admin/query_model.h"
@@ -17,22 +16,24 @@ namespace travik {
 
 namespace {
 
-// Whether the column name is one of the names, without regard to case.
-bool isOneOf(const QString& name, std::initializer_list<const char*> names) {
-  for (const char* candidate : names)
-    if (name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0) return true;
-  return false;
+// A field's form is looked up by its name alone, so it must be one form in
+// every grid that shows the field.
+consteval bool everyFieldHasOneForm() {
+  for (const auto grid : kGrids)
+    for (const GridColumn& column : grid)
+      for (const auto other : kGrids)
+        for (const GridColumn& same : other)
+          if (same.field == column.field && same.form != column.form) return false;
+  return true;
 }
+static_assert(everyFieldHasOneForm(), "a field reads in one form in every grid");
 
-// Columns the schema stores as "YYYY-MM-DD HH:MM:SS" text.
-bool isTimeColumn(const QString& name) {
-  return isOneOf(name, {"timestampbegin", "timestampend", "timestamperror", "Timestamp"});
-}
-
-// Columns the schema stores as 0/1.
-bool isYesNoColumn(const QString& name) {
-  return isOneOf(
-      name, {"inbound", "fax", "recordingreceived", "recordingsent", "rejected", "ignoreErrorForIntervalCalculation"});
+// The form the grids give a field; fields no grid shows are free text.
+CellForm formOf(const QString& field) {
+  for (const auto grid : kGrids)
+    for (const GridColumn& column : grid)
+      if (field == QLatin1String(column.field.data(), static_cast<qsizetype>(column.field.size()))) return column.form;
+  return CellForm::Free;
 }
 
 DateTime storedTime(const db::Statement& statement, int column) {
@@ -50,20 +51,21 @@ std::optional<CallSpan> spanOf(db::Statement& statement) {
 
 }  // namespace
 
-std::string callsGridFields() {
-  std::string fields =
-      "timestampbegin, timestampend, callid, inbound, line, durationInSeconds, exitcode, corvaneserialnumber, "
-      "octelserialnumber, protocollevel";
-  for (const char* counter : kCallCounterNames) fields += std::string(", ") + counter;
+std::string fieldList(std::span<const GridColumn> grid) {
+  std::string fields;
+  for (const GridColumn& column : grid) {
+    if (!fields.empty()) fields += ", ";
+    fields += column.field;
+  }
   return fields;
 }
 
-GridQuery allCallsQuery() { return {callsGridFields(), "calls", "", {}, {"timestampbegin"}}; }
+GridQuery allCallsQuery() { return {fieldList(kCallsGrid), "calls", "", {}, {"timestampbegin"}}; }
 
-GridQuery allErrorsQuery() { return {kErrorsGridFields, "errors", "", {}, {"timestamperror"}}; }
+GridQuery allErrorsQuery() { return {fieldList(kErrorsGrid), "errors", "", {}, {"timestamperror"}}; }
 
 GridQuery callsInRangeQuery(const DateTime& start, const DateTime& end) {
-  return {callsGridFields(),
+  return {fieldList(kCallsGrid),
           "calls",
           "timestampbegin >= ?1 and timestampend <= ?2",
           {start.toStored(), end.toStored()},
@@ -84,7 +86,7 @@ std::optional<CallSpan> callsInRangeSpan(db::Connection& db, const DateTime& sta
 }
 
 GridQuery errorsBetweenQuery(const DateTime& first, const DateTime& last) {
-  return {kErrorsGridFields,
+  return {fieldList(kErrorsGrid),
           "errors",
           "timestamperror >= ?1 and timestamperror <= ?2",
           {first.toStored(), last.toStored()},
@@ -92,20 +94,20 @@ GridQuery errorsBetweenQuery(const DateTime& first, const DateTime& last) {
 }
 
 GridQuery tasksOfCallQuery(std::string_view callId) {
-  return {"*", "tasks", "callid = ?1", {std::string(callId)}, {"taskid"}};
+  return {fieldList(kTasksGrid), "tasks", "callid = ?1", {std::string(callId)}, {"taskid"}};
 }
 
 GridQuery recipientsOfTaskQuery(std::string_view taskId) {
-  return {"*", "recipients", "taskid = ?1", {std::string(taskId)}, {"recipient"}};
+  return {fieldList(kRecipientsGrid), "recipients", "taskid = ?1", {std::string(taskId)}, {"recipient"}};
 }
 
 GridQuery eventsOfLineQuery(std::int64_t line) {
-  return {"*", "Events", "Line = ?1", {line}, {"Timestamp", "Milliseconds", "Sequence"}};
+  return {fieldList(kEventsGrid), "Events", "Line = ?1", {line}, {"Timestamp", "Milliseconds", "Sequence"}};
 }
 
-GridQuery lineSummaryQuery() { return {"*", "linesummary", "", {}, {}}; }
+GridQuery lineSummaryQuery() { return {fieldList(kLineSummaryGrid), "linesummary", "", {}, {}}; }
 
-GridQuery octelSummaryQuery() { return {"*", "octelsummary", "", {}, {}}; }
+GridQuery octelSummaryQuery() { return {fieldList(kOctelSummaryGrid), "octelsummary", "", {}, {}}; }
 
 namespace {
 
@@ -131,9 +133,11 @@ QString yesNoText(const SqlValue& value) {
 }  // namespace
 
 QueryModel::CellText gridCellText(const QString& columnName) {
-  if (isTimeColumn(columnName)) return timeText;
-  if (isYesNoColumn(columnName)) return yesNoText;
-  return storedText;
+  switch (formOf(columnName)) {
+    case CellForm::Time: return timeText;
+    case CellForm::YesNo: return yesNoText;
+    default: return storedText;
+  }
 }
 
 void useGridText(QueryModel& model) { model.textOf = gridCellText; }
@@ -166,12 +170,15 @@ const QStringList& widestCellTexts(const QString& columnName) {
                                         QString::fromStdString(failureExitCode(99, 999))};
   static const QStringList stages = textsOfCodes(stageText);
   static const QStringList reasons = textsOfCodes(reasonText);
-  if (isTimeColumn(columnName)) return times;
-  if (isYesNoColumn(columnName)) return truths;
-  if (isOneOf(columnName, {"callid", "taskid"})) return keys;
-  if (isOneOf(columnName, {"exitcode"})) return exitCodes;
-  if (isOneOf(columnName, {"statetext"})) return stages;
-  if (isOneOf(columnName, {"reasontext"})) return reasons;
+  switch (formOf(columnName)) {
+    case CellForm::Time: return times;
+    case CellForm::YesNo: return truths;
+    case CellForm::Key: return keys;
+    case CellForm::ExitCode: return exitCodes;
+    case CellForm::StageText: return stages;
+    case CellForm::ReasonText: return reasons;
+    case CellForm::Free: break;
+  }
   return none;
 }
 

@@ -3,40 +3,161 @@
 //
 // Every grid shows the rows of one query as text: times in the general date
 // form and Yes/No columns as True/False, the forms the report files use, so a
-// saved grid reads like a report.  The queries are here, apart from the
-// windows that show them; values always reach them as bound parameters.
+// saved grid reads like a report.  Each grid's columns are one table here,
+// from which its select list, its headings and every field position a
+// handler reads come; the queries are here too, apart from the windows that
+// show them, and values always reach them as bound parameters.
 #pragma once
 
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "admin/query_model.h"
 #include "platform/db.h"
+#include "processing/runtime/call_counters.h"
 #include "processing/runtime/program.h"
 #include "processing/text/date_time.h"
 
 namespace travik {
 
-// The calls grid's fields, in its column order: the call's own, then its counters.
-std::string callsGridFields();
-// The errors grid's fields, in its column order.
-inline constexpr const char* kErrorsGridFields =
-    "exitcode, callid, timestamperror, state, statetext, reason, reasontext, expecteddigits, receiveddigits, "
-    "expectednumberdigits, receivednumberdigits";
+// How a column's values read and how wide they can grow.
+enum class CellForm {
+  Free,        // its stored text; only its rows tell how wide it gets
+  Time,        // stored "YYYY-MM-DD HH:MM:SS", read in the general date form
+  YesNo,       // stored 0/1, read True/False
+  Key,         // a call or task id
+  ExitCode,    // OK, OK (NO INIT) or a failure's code
+  StageText,   // the text of a stage of a call
+  ReasonText,  // the text of a reason a call failed
+};
 
-// Field positions (from 0) the console's handlers read.
+// One column of a console grid.  The field is selected as it is spelled
+// here, so it is also the column's heading and its name in a saved grid.
+struct GridColumn {
+  std::string_view field;
+  CellForm form = CellForm::Free;
+};
+
+namespace grid_detail {
+// A grid that shows a record's own fields and then the call counters.
+template <std::size_t N>
+consteval std::array<GridColumn, N + kCallCounterCount> withCounters(const std::array<GridColumn, N>& own) {
+  std::array<GridColumn, N + kCallCounterCount> columns{};
+  for (std::size_t i = 0; i < N; ++i) columns[i] = own[i];
+  for (std::size_t i = 0; i < kCallCounterCount; ++i) columns[N + i] = {kCallCounterNames[i]};
+  return columns;
+}
+}  // namespace grid_detail
+
+// Each grid's columns in its column order: what it selects, the headings it
+// shows and saves, and where its handlers find a field.
+inline constexpr auto kCallsGrid = grid_detail::withCounters(std::to_array<GridColumn>({
+    {"timestampbegin", CellForm::Time},
+    {"timestampend", CellForm::Time},
+    {"callid", CellForm::Key},
+    {"inbound", CellForm::YesNo},
+    {"line"},
+    {"durationInSeconds"},
+    {"exitcode", CellForm::ExitCode},
+    {"corvaneserialnumber"},
+    {"octelserialnumber"},
+    {"protocollevel"},
+}));
+inline constexpr auto kErrorsGrid = std::to_array<GridColumn>({
+    {"exitcode", CellForm::ExitCode},
+    {"callid", CellForm::Key},
+    {"timestamperror", CellForm::Time},
+    {"state"},
+    {"statetext", CellForm::StageText},
+    {"reason"},
+    {"reasontext", CellForm::ReasonText},
+    {"expecteddigits"},
+    {"receiveddigits"},
+    {"expectednumberdigits"},
+    {"receivednumberdigits"},
+});
+// The tasks, recipients and events grids and the totals show every field of
+// their table, in the table's order.
+inline constexpr auto kTasksGrid = std::to_array<GridColumn>({
+    {"timestampbegin", CellForm::Time},
+    {"timestampend", CellForm::Time},
+    {"callid", CellForm::Key},
+    {"taskid", CellForm::Key},
+    {"tasktype"},
+    {"durationInSeconds"},
+    {"fax", CellForm::YesNo},
+    {"sender"},
+    {"numberofrecipients"},
+    {"namerequestfor"},
+    {"textnamereceived"},
+    {"recordingreceived", CellForm::YesNo},
+    {"textnamesent"},
+    {"recordingsent", CellForm::YesNo},
+});
+inline constexpr auto kRecipientsGrid = std::to_array<GridColumn>({
+    {"callid", CellForm::Key},
+    {"taskid", CellForm::Key},
+    {"recipient"},
+    {"octelserialnumber"},
+    {"corvaneserialnumber"},
+    {"rejected", CellForm::YesNo},
+    {"recipientinfo"},
+});
+inline constexpr auto kEventsGrid = std::to_array<GridColumn>({
+    {"Timestamp", CellForm::Time},
+    {"Milliseconds"},
+    {"Sequence"},
+    {"Line"},
+    {"Data"},
+});
+inline constexpr auto kLineSummaryGrid = grid_detail::withCounters(std::to_array<GridColumn>({
+    {"line"},
+    {"calls"},
+    {"errors"},
+    {"errorpercent"},
+    {"timeinuseInSeconds"},
+}));
+inline constexpr auto kOctelSummaryGrid = grid_detail::withCounters(std::to_array<GridColumn>({
+    {"octelserialnumber"},
+    {"calls"},
+    {"errors"},
+    {"errorpercent"},
+    {"callswithininterval"},
+    {"errorswithininterval"},
+    {"errorpercentwithininterval"},
+    {"timeinuseInSeconds"},
+}));
+inline constexpr std::array<std::span<const GridColumn>, 7> kGrids = {
+    kCallsGrid, kErrorsGrid, kTasksGrid, kRecipientsGrid, kEventsGrid, kLineSummaryGrid, kOctelSummaryGrid};
+
+// The position (from 0) of a field in a grid; a field the grid does not show
+// does not compile.
+template <std::size_t N>
+consteval int columnOf(const std::array<GridColumn, N>& grid, std::string_view field) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (grid[i].field == field) return static_cast<int>(i);
+  throw "the grid shows no such field";
+}
+
+// The grid's select list: its fields, comma-separated, in its column order.
+std::string fieldList(std::span<const GridColumn> grid);
+
+// Field positions the console's handlers read.
 namespace grid_field {
-constexpr int kCallBegin = 0;    // calls grid: timestampbegin
-constexpr int kCallId = 2;       // calls grid: callid
-constexpr int kCallLine = 4;     // calls grid: line
-constexpr int kErrorCallId = 1;  // errors grid: callid
-constexpr int kTaskId = 3;       // tasks grid: taskid, the fourth field of tasks
-constexpr int kEventTime = 0;    // events grid: Timestamp, the first field of Events
-constexpr int kEventFields = 5;  // the five fields of one event
+constexpr int kCallBegin = columnOf(kCallsGrid, "timestampbegin");
+constexpr int kCallId = columnOf(kCallsGrid, "callid");
+constexpr int kCallLine = columnOf(kCallsGrid, "line");
+constexpr int kErrorCallId = columnOf(kErrorsGrid, "callid");
+constexpr int kTaskId = columnOf(kTasksGrid, "taskid");
+constexpr int kEventTime = columnOf(kEventsGrid, "Timestamp");
+constexpr int kEventFields = static_cast<int>(kEventsGrid.size());
 }  // namespace grid_field
 
 // What the grids show.  Every stored call in begin order, and every error in time order.
@@ -66,15 +187,15 @@ GridQuery eventsOfLineQuery(std::int64_t line);
 GridQuery lineSummaryQuery();
 GridQuery octelSummaryQuery();
 
-// How a stored value of a column reads in a grid, chosen by the column's
-// name: NULL empty, times in the general date form, Yes/No columns True or
-// False, everything else its stored text.
+// How a stored value of a column reads in a grid, chosen by the form the
+// grids give the column's field: NULL empty, times in the general date form,
+// Yes/No columns True or False, everything else its stored text.
 QueryModel::CellText gridCellText(const QString& columnName);
 // A model that shows its rows as gridCellText reads them.
 void useGridText(QueryModel& model);
-// The widest texts a column's values can read as, where its values have a
-// known form: times, True/False, call and task ids, exit codes, stage and
-// reason texts.  A digit in them stands for any digit.  Empty for columns
+// The widest texts a column's values can read as, where the grids give its
+// field a known form: times, True/False, call and task ids, exit codes,
+// stage and reason texts.  A digit in them stands for any digit.  Empty for columns
 // whose widths only their rows can tell.
 const QStringList& widestCellTexts(const QString& columnName);
 

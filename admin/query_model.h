@@ -39,7 +39,7 @@ using SqlValue = std::variant<std::monostate, std::int64_t, double, std::string>
 
 // The rows a grid shows: one table's rows, filtered, in the order of a key.
 struct GridQuery {
-  std::string fields;                // the select list ("*" or the grid's columns, in its order)
+  std::string fields;                // the select list: the grid's columns, in its order
   std::string table;                 // the table the rows come from
   std::string filter;                // a condition on ?1 .. ?n, or empty for every row
   std::vector<SqlValue> parameters;  // bound to ?1 .. ?n of the filter

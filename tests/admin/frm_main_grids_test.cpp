@@ -102,8 +102,8 @@ TEST_F(GridsTest, ShowAllListsEveryCallInBeginOrderAndSetsThePickersToTheFirstAn
   EXPECT_EQ(column(frmMain().flxCalls, grid_field::kCallBegin),
             (std::vector<std::string>{"3/4/2024 9:30:00 AM", "3/4/2024 12:00:00 PM", "3/4/2024 3:00:00 PM"}));
   // An open call shows without end, duration or exit code; Yes/No reads True/False.
-  EXPECT_EQ(boundModel(*frmMain().flxCalls).text(1, 1).toStdString(), "");
-  EXPECT_EQ(boundModel(*frmMain().flxCalls).text(1, 3).toStdString(), "True");
+  EXPECT_EQ(boundModel(*frmMain().flxCalls).text(1, columnOf(kCallsGrid, "timestampend")).toStdString(), "");
+  EXPECT_EQ(boundModel(*frmMain().flxCalls).text(1, columnOf(kCallsGrid, "inbound")).toStdString(), "True");
   EXPECT_EQ(column(frmMain().flxErrors, grid_field::kErrorCallId), (std::vector<std::string>{early, late}));
   EXPECT_EQ(frmMain().shownRangeStart, kDay.addHours(9).addMinutes(30));
   EXPECT_EQ(frmMain().shownRangeEnd, kDay.addHours(15));
@@ -280,7 +280,7 @@ TEST_F(GridsTest, GridRowsAreSingleLinesAndColumnsShowWholeDatesAndCallIds) {
   EXPECT_EQ(calls.rowHeight(29), calls.rowHeight(0));
   // Dates on one line in the general form, call ids whole, headings whole.
   EXPECT_EQ(model.text(0, grid_field::kCallBegin).toStdString(), "3/4/2024 12:58:00 PM");
-  for (int field : {grid_field::kCallBegin, 1, grid_field::kCallId}) {
+  for (int field : {grid_field::kCallBegin, columnOf(kCallsGrid, "timestampend"), grid_field::kCallId}) {
     EXPECT_GE(calls.columnWidth(field), font.horizontalAdvance(model.text(0, field)) + 6) << field;
     EXPECT_GE(calls.columnWidth(field),
               calls.horizontalHeader()->fontMetrics().horizontalAdvance(model.columnNames()[field]))
@@ -297,7 +297,7 @@ TEST_F(GridsTest, GridRowsAreSingleLinesAndColumnsShowWholeDatesAndCallIds) {
   w.cmdViewCallDetail_Click();
   FrmEventsForCall& events = console->frmEventsForCall();
   QTableView& grid = *events.flxEvents;
-  const int data = 4;
+  constexpr int data = columnOf(kEventsGrid, "Data");
   int others = 0;
   for (int column = 0; column < data; ++column) others += grid.columnWidth(column);
   EXPECT_GE(grid.columnWidth(data), grid.viewport()->width() - others);
@@ -336,8 +336,10 @@ TEST_F(GridsTest, TheTasksWindowListsTheCallsTasksAndLeadsToTheRecipientsOfOne) 
   tasks.cmdViewRecipients->click();
   ASSERT_TRUE(recipients.isVisible());
   EXPECT_EQ(recipients.windowTitle().toStdString(), "Recipients for TaskID T.1");
-  EXPECT_EQ(column(recipients.flxRecipients, 2), (std::vector<std::string>{"5001", "5002"}));
-  EXPECT_EQ(column(recipients.flxRecipients, 5), (std::vector<std::string>{"True", "False"}));
+  EXPECT_EQ(column(recipients.flxRecipients, columnOf(kRecipientsGrid, "recipient")),
+            (std::vector<std::string>{"5001", "5002"}));
+  EXPECT_EQ(column(recipients.flxRecipients, columnOf(kRecipientsGrid, "rejected")),
+            (std::vector<std::string>{"True", "False"}));
   EXPECT_EQ(w.flxCalls->currentIndex().column(), grid_field::kCallId);
 
   // Another call: the task choice is gone, and the window shows that call's tasks.
@@ -379,11 +381,11 @@ TEST_F(GridsTest, TheEventsWindowListsTheWholeLineAndMarksTheCallsFirstEvent) {
   EXPECT_EQ(events.windowTitle().toStdString(), "Call Events for Line 3");
   const QueryModel& model = boundModel(*events.flxEvents);
   ASSERT_EQ(model.rowCount(), 32);
-  EXPECT_EQ(model.text(12, 4).toStdString(), "event 12");
-  EXPECT_EQ(model.text(13, 4).toStdString(), "same instant");
+  EXPECT_EQ(model.text(12, columnOf(kEventsGrid, "Data")).toStdString(), "event 12");
+  EXPECT_EQ(model.text(13, columnOf(kEventsGrid, "Data")).toStdString(), "same instant");
   EXPECT_EQ(currentRow(*events.flxEvents), 12);
   EXPECT_EQ(events.flxEvents->rowAt(0), 9);
-  for (int field = 0; field < 5; ++field)
+  for (int field = 0; field < grid_field::kEventFields; ++field)
     EXPECT_EQ(model.data(model.index(12, field), Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 0)) << field;
   EXPECT_FALSE(model.data(model.index(13, 0), Qt::BackgroundRole).isValid());
 }

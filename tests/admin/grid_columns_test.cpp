@@ -13,7 +13,9 @@
 #include <QStyle>
 #include <QTableView>
 #include <cmath>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "admin/bound_grid.h"
@@ -82,8 +84,10 @@ class GridColumnsTest : public ::testing::WithParamInterface<test::FontCase>,
  protected:
   GridColumnsTest() : ApplicationFont(GetParam()) { connect(); }
 
-  void expectWhole(QTableView& view) {
+  // The grid's headings are its table's fields, and it shows them whole.
+  void expectWhole(QTableView& view, std::span<const GridColumn> grid) {
     ASSERT_GT(boundModel(view).rowCount(), 0) << view.objectName().toStdString();
+    EXPECT_EQ(boundModel(view).columnNames().join(", ").toStdString(), fieldList(grid));
     QCoreApplication::processEvents();
     for (const std::string& fault : cutColumns(view)) ADD_FAILURE() << fault;
   }
@@ -135,23 +139,45 @@ TEST_P(GridColumnsTest, EveryColumnOfEveryGridShowsItsHeadingAndCellsWhole) {
   QCoreApplication::processEvents();
   EXPECT_EQ(boundModel(*main.flxCalls).pageReads(), 1);
   EXPECT_EQ(boundModel(*main.flxErrors).pageReads(), 1);
-  expectWhole(*main.flxCalls);
-  expectWhole(*main.flxErrors);
+  expectWhole(*main.flxCalls, kCallsGrid);
+  expectWhole(*main.flxErrors, kErrorsGrid);
 
   console->frmTasksForCall().showTasksForCall(QString::fromStdString(callId));
-  expectWhole(*console->frmTasksForCall().flxTasks);
+  expectWhole(*console->frmTasksForCall().flxTasks, kTasksGrid);
   console->frmRecipientsForTask().showRecipientsForTask(QString::fromStdString(taskId));
-  expectWhole(*console->frmRecipientsForTask().flxRecipients);
+  expectWhole(*console->frmRecipientsForTask().flxRecipients, kRecipientsGrid);
   console->frmEventsForCall().showEventsForCall(kLine, QString::fromStdString(kNarrow.toGeneral()));
-  expectWhole(*console->frmEventsForCall().flxEvents);
+  expectWhole(*console->frmEventsForCall().flxEvents, kEventsGrid);
   console->frmLineSummary().showTotals();
-  expectWhole(*console->frmLineSummary().flxLineSummary);
+  expectWhole(*console->frmLineSummary().flxLineSummary, kLineSummaryGrid);
   console->frmOctelSummary().showTotals();
-  expectWhole(*console->frmOctelSummary().flxOctelSummary);
+  expectWhole(*console->frmOctelSummary().flxOctelSummary, kOctelSummaryGrid);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, GridColumnsTest, ::testing::ValuesIn(test::kFontCases),
                          [](const ::testing::TestParamInfo<test::FontCase>& info) { return info.param.name; });
+
+class GridTablesTest : public test::ConsoleFixture {
+ protected:
+  GridTablesTest() { connect(); }
+};
+
+// A grid that shows a whole stored record shows every field the table
+// stores, in the table's order.
+TEST_F(GridTablesTest, TheGridsOfWholeRecordsShowEveryStoredFieldInTheTablesOrder) {
+  const std::pair<const char*, std::span<const GridColumn>> wholeRecords[] = {{"tasks", kTasksGrid},
+                                                                              {"recipients", kRecipientsGrid},
+                                                                              {"Events", kEventsGrid},
+                                                                              {"linesummary", kLineSummaryGrid},
+                                                                              {"octelsummary", kOctelSummaryGrid}};
+  for (const auto& [table, grid] : wholeRecords) {
+    auto fields = program().db.prepare("select name from pragma_table_info(?1)");
+    fields.bind(1, table);
+    std::string stored;
+    while (fields.step()) stored += (stored.empty() ? "" : ", ") + fields.getText(0);
+    EXPECT_EQ(fieldList(grid), stored) << table;
+  }
+}
 
 }  // namespace
 }  // namespace travik
