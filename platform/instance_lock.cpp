@@ -37,49 +37,76 @@ struct flock wholeFile(short type) {
   return lock;
 }
 
-// Opens the lock file for writing, creating it when missing.  An existing
-// file is opened without O_CREAT: in a sticky world-writable folder the
-// kernel refuses O_CREAT on another account's file (fs.protected_regular).
-// A link is never followed, so nobody can point the lock at another file.
+// The database whose permissions the lock files beside it follow.
+constexpr const char* kDatabaseName = "vrndata.mdb";
+// What a lock file may grant at most: read and write, to its owner and group.
+constexpr mode_t kLockModeBits = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP;
+
+struct LockPermissions {
+  mode_t mode;
+  gid_t group;
+};
+
+// What the database beside the lock file grants (its folder's, while there
+// is none); the owner alone where neither can be asked.
+LockPermissions permissionsFor(const fs::path& file) {
+  const fs::path folder = file.parent_path();
+  struct stat info {};
+  if (::stat((folder / kDatabaseName).c_str(), &info) != 0 && ::stat(folder.c_str(), &info) != 0)
+    return {S_IRUSR | S_IWUSR, ::getegid()};
+  return {static_cast<mode_t>(info.st_mode & kLockModeBits), info.st_gid};
+}
+
+// Gives the open lock file the group and mode it may have, where this account
+// may set them; whoever may not leaves them as they are.  The group first:
+// the group's bits must never apply to another group, not even for a moment.
+void restrictTo(int fd, const struct stat& info, const LockPermissions& wanted) {
+  if (info.st_gid != wanted.group && ::fchown(fd, static_cast<uid_t>(-1), wanted.group) != 0) return;
+  if ((info.st_mode & 07777) != wanted.mode) (void)::fchmod(fd, wanted.mode);
+}
+
+// Opens the lock file for writing, creating it when missing, owner-only until
+// restrictTo has given it its group.  An existing file is opened without
+// O_CREAT: in a sticky folder (TRAVIK_LOCK_DIR in /tmp) the kernel refuses
+// O_CREAT on another account's file (fs.protected_regular).  A link is never followed, so nobody can
+// point the lock at another file; nor is a special file opened (O_NONBLOCK: a
+// fifo would wait for a writer).
 int openLockFile(const fs::path& file) {
+  constexpr int kFlags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    const int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(file.c_str(), kFlags);
     if (fd >= 0 || errno != ENOENT) return fd;
-    const int created = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (created >= 0) {
-      // The creator's umask would keep other accounts from writing, and so
-      // from ever taking the lock.
-      (void)::fchmod(created, 0666);
-      return created;
-    }
-    if (errno != EEXIST) return -1;
+    const int created = ::open(file.c_str(), kFlags | O_CREAT | O_EXCL, S_IRUSR | S_IWUSR);
+    if (created >= 0 || errno != EEXIST) return created;
     // Created by another process in between: open that one.
   }
   return -1;
 }
 
-}  // namespace
+bool refusedToThisAccount(int code) { return code == EACCES || code == EPERM || code == EROFS; }
 
-fs::path lockFolder() {
-  if (const char* configured = std::getenv("TRAVIK_LOCK_DIR"); configured && *configured) {
-    std::error_code ignored;
-    fs::create_directories(configured, ignored);
-    return configured;
-  }
+fs::path canonicalFolder(const fs::path& folder) {
   std::error_code error;
-  if (fs::is_directory("/run/lock", error)) return "/run/lock";
-  return "/tmp";  // not TMPDIR: every account must find the same file
-}
-
-fs::path lockFileFor(std::string_view kind, const fs::path& subject) {
-  std::error_code error;
-  fs::path canonical = fs::weakly_canonical(subject, error);
-  if (error) canonical = fs::absolute(subject, error).lexically_normal();
+  const fs::path named = folder.empty() ? fs::path(".") : folder;
+  fs::path canonical = fs::weakly_canonical(named, error);
+  if (error) canonical = fs::absolute(named, error).lexically_normal();
   // "folder/" and "folder" are one folder.
   if (!canonical.has_filename() && canonical.has_relative_path()) canonical = canonical.parent_path();
+  return canonical;
+}
+
+}  // namespace
+
+fs::path lockFileFor(std::string_view kind, const fs::path& programFolder) {
+  const fs::path folder = canonicalFolder(programFolder);
+  const std::string name = "travik-" + std::string(kind);
+  const char* configured = std::getenv("TRAVIK_LOCK_DIR");
+  if (!configured || !*configured) return folder / (name + ".lock");
+  std::error_code ignored;
+  fs::create_directories(configured, ignored);
   char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a(canonical.native())));
-  return lockFolder() / ("travik-" + std::string(kind) + "-" + hex + ".lock");
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a(folder.native())));
+  return fs::path(configured) / (name + "-" + hex + ".lock");
 }
 
 LockResult InstanceLock::tryAcquire() {
@@ -90,7 +117,12 @@ LockResult InstanceLock::tryAcquire() {
     return LockResult::Failed;
   };
   const int fd = openLockFile(file_);
-  if (fd < 0) return fail(errno);
+  if (fd < 0) {
+    const int code = errno;
+    if (!refusedToThisAccount(code)) return fail(code);
+    failure_ = "no permission to create or write the lock file " + file_.string() + ": " + std::strerror(code);
+    return LockResult::NotPermitted;
+  }
   struct stat info {};
   if (::fstat(fd, &info) != 0) {
     const int code = errno;
@@ -102,6 +134,7 @@ LockResult InstanceLock::tryAcquire() {
     failure_ = "cannot use the lock file " + file_.string() + ": not a regular file";
     return LockResult::Failed;
   }
+  restrictTo(fd, info, permissionsFor(file_));
   struct flock lock = wholeFile(F_WRLCK);
   if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
     const int code = errno;
@@ -120,7 +153,7 @@ void InstanceLock::release() {
 }
 
 bool InstanceLock::isHeld(const fs::path& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) {
     if (errno == ENOENT) return false;
     throw std::system_error(errno, std::generic_category(), "cannot use the lock file " + file.string());

@@ -9,16 +9,28 @@
 // places no lock, so a probe never makes a program that starts at the same
 // moment believe it is refused.
 //
-// The files live in a shared folder for lock files (/run/lock, else /tmp;
-// TRAVIK_LOCK_DIR overrides both), not in the program folder: an installed
-// program folder is not writable by the accounts that run the console, and a
-// lock file there would stay owned by whoever created it.  Each file is made
-// readable and writable by every account, so whoever runs first does not lock
-// out the others.  Its name carries a hash of the canonical path of the
-// program folder (or database), so two installations on one machine never
-// see each other's programs, and the same one reached through a link is one.
+// The files lie in the program folder, beside the database vrndata.mdb
+// (TRAVIK_LOCK_DIR overrides, for tests): travik-admin.lock,
+// travik-service.lock and travik-processing.lock.  Only the accounts that may
+// run the programs write that folder (SQLite makes its -wal and -shm files
+// there), so only they can create a lock file; a folder every account may
+// write would let any account take the locks first and keep the service and
+// every console out.  A folder of the locks' own would need a mode and a group
+// of its own, set by whoever happens to create it first; the program folder's
+// are the operator's.  A lock file grants nothing the database lacks: read
+// and write for its owner and group as far as vrndata.mdb grants them (the
+// folder's, while there is no database), nothing to other accounts (one that
+// could read the file could hold a read lock on it and refuse every writer),
+// and the database's group where the account that takes it may set it; each take
+// brings an existing file back to that.  An account that may not create or
+// write its lock (it may only read the program folder) is told so apart from
+// any other failure: a console then runs read-only.
+//
 // The files are never deleted: removing a lock file that another process has
-// open would let two holders lock two different files of the same name.
+// open would let two holders lock two different files of the same name.  In a
+// folder of TRAVIK_LOCK_DIR the name also carries a hash of the canonical path
+// of the program folder, so that the programs of several program folders can
+// share that one folder.
 #pragma once
 
 #include <filesystem>
@@ -30,14 +42,13 @@ namespace travik::platform {
 enum class LockResult {
   Taken,          // this object holds the lock now
   HeldElsewhere,  // another holder has it
-  Failed,         // the lock file could not be used; failure() says why
+  NotPermitted,   // this account may not create the lock file or open it for writing; failure() says so
+  Failed,         // the lock file could not be used otherwise; failure() says why
 };
 
-// The folder of the lock files.
-std::filesystem::path lockFolder();
 // The lock file of one kind of holder ("admin", "service", "processing") for
-// a path that names what is locked.
-std::filesystem::path lockFileFor(std::string_view kind, const std::filesystem::path& subject);
+// a program folder: in that folder, or in TRAVIK_LOCK_DIR when it is set.
+std::filesystem::path lockFileFor(std::string_view kind, const std::filesystem::path& programFolder);
 
 // Held by a running console, for its program folder.
 inline std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder) {
@@ -47,9 +58,9 @@ inline std::filesystem::path consoleLockFile(const std::filesystem::path& progra
 inline std::filesystem::path serviceLockFile(const std::filesystem::path& programFolder) {
   return lockFileFor("service", programFolder);
 }
-// Held during one processing run, for the database it writes.
+// Held during one processing run, for the database it writes (in its folder).
 inline std::filesystem::path processingLockFile(const std::filesystem::path& databaseFile) {
-  return lockFileFor("processing", databaseFile);
+  return lockFileFor("processing", databaseFile.parent_path());
 }
 
 class InstanceLock {
@@ -71,7 +82,8 @@ class InstanceLock {
 
   // True when some holder (this process included) has the lock on file; a
   // missing file is a lock nobody holds.  Throws std::system_error when the
-  // file exists but cannot be asked.
+  // file exists but cannot be asked (this account may not read it, or it is
+  // a link).
   static bool isHeld(const std::filesystem::path& file);
 
  private:

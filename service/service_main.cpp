@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "TRAVIKservice: a TRAVIK service is already running on %s; this one does not start.\n",
                    programFolder.c_str());
       return travik::exit_status::kAlreadyRunning;
+    case travik::platform::LockResult::NotPermitted:  // its account may not write the program folder
     case travik::platform::LockResult::Failed:
       std::fprintf(stderr, "TRAVIKservice: %s; the service does not start.\n", serviceLock.failure().c_str());
       return travik::exit_status::kFatal;

@@ -6,6 +6,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "processing/runtime/handled_error.h"
@@ -17,6 +20,23 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kBufferBytes = 1 << 16;
+
+// The process's umask, read without setting it: setting it, even for a
+// moment, would apply to every file another thread makes meanwhile.  Where
+// the kernel does not show it, nothing beyond the owner is granted.
+mode_t processUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (!line.starts_with("Umask:")) continue;
+    try {
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8) & 0777);
+    } catch (const std::exception&) {
+      break;
+    }
+  }
+  return 077;
+}
 
 }  // namespace
 
@@ -37,9 +57,7 @@ OutputFile::OutputFile(fs::path finalName) : finalName_(std::move(finalName)) {
   if (fd_ < 0) throwFileError(errno, finalName_);
   temporaryName_ = name.data();
   // mkstemp makes the file private; a report is as readable as any file we create.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd_, 0666 & ~mask);
+  ::fchmod(fd_, 0666 & ~processUmask());
   buffer_.reserve(kBufferBytes);
 }
 

@@ -199,7 +199,9 @@ bool takeRunLock(Program& program, platform::InstanceLock& runLock) {
       throw HandledError(
           error_number::kPermissionDenied,
           "Another processing run is using " + program.databasePath().string() + "; this processing cycle is skipped");
-    throw HandledError(error_number::kPathFileAccess, runLock.failure() + "; no processing run is started");
+    throw HandledError(
+        taken == platform::LockResult::NotPermitted ? error_number::kPermissionDenied : error_number::kPathFileAccess,
+        runLock.failure() + "; no processing run is started");
   });
   return false;
 }

@@ -21,6 +21,8 @@ bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
         switch (lock.tryAcquire()) {
           case platform::LockResult::Taken: break;
           case platform::LockResult::HeldElsewhere: running = true; break;
+          // No error: the lock is not held, and the console runs read-only.
+          case platform::LockResult::NotPermitted: break;
           case platform::LockResult::Failed: throw HandledError(error_number::kPathFileAccess, lock.failure());
         }
       },

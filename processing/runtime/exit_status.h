@@ -8,7 +8,7 @@
 namespace travik::exit_status {
 
 inline constexpr int kOrderly = 0;            // stopped in order (operator, signal, console's exit menu)
-inline constexpr int kFatal = 1;              // any other fatal error (no program folder, lock folder unusable)
+inline constexpr int kFatal = 1;              // any other fatal error (no program folder, lock file unusable)
 inline constexpr int kUsage = 2;              // a command line the program does not understand
 inline constexpr int kAlreadyRunning = 3;     // another service already runs on this program folder
 inline constexpr int kDatabaseUnusable = 4;   // vrndata.mdb missing, not a database, unreadable or without its tables

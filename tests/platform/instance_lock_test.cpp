@@ -1,6 +1,6 @@
 // The programs' locks across real processes: held while the holder lives,
-// gone however it ends, shared by every account, never in the program folder,
-// and a lock that cannot be used is told apart from one that is held.
+// gone however it ends, in the program folder and closed to other accounts,
+// and a lock that cannot be used is told apart from one held or not permitted.
 #include "platform/instance_lock.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ using platform::LockResult;
 
 constexpr uid_t kNobody = 65534;
 
-// A lock folder of the test's own, shared like /run/lock (sticky, every account writes).
+// A lock folder of the test's own (sticky, every account writes); unset: the program folder.
 class LockTest : public ::testing::Test {
  protected:
   LockTest() {
@@ -70,6 +70,11 @@ TEST_F(LockTest, EachInstallationAndKindHasItsOwnFileInTheLockFolder) {
   EXPECT_NE(platform::consoleLockFile(temp.path() / "other"), file);
   EXPECT_NE(platform::serviceLockFile(folder()), file);
   EXPECT_NE(platform::processingLockFile(folder() / "vrndata.mdb"), file);
+  // Without the override: beside the database, under the same names however the folder is named.
+  ::unsetenv("TRAVIK_LOCK_DIR");
+  EXPECT_EQ(platform::consoleLockFile(temp.path() / "link" / ""), folder() / "travik-admin.lock");
+  EXPECT_EQ(platform::serviceLockFile(folder()), folder() / "travik-service.lock");
+  EXPECT_EQ(platform::processingLockFile(temp.path() / "link" / "vrndata.mdb"), folder() / "travik-processing.lock");
 }
 
 TEST_F(LockTest, HeldWhileTheHolderLivesAndGoneHoweverItEnds) {
@@ -109,34 +114,29 @@ TEST_F(LockTest, HeldWhileTheHolderLivesAndGoneHoweverItEnds) {
   EXPECT_EQ(second.tryAcquire(), LockResult::Taken);
 }
 
-TEST_F(LockTest, AnyAccountTakesTheLockWhoeverCreatedIt) {
+TEST_F(LockTest, OnlyTheDatabasesAccountsMayTakeALockWhoeverCreatedIt) {
   if (::geteuid() != 0) GTEST_SKIP() << "switching to a second account needs root; the tests run as another user";
+  ::unsetenv("TRAVIK_LOCK_DIR");
+  const fs::path database = folder() / "vrndata.mdb";
+  test::writeFile(database, "");
+  ASSERT_EQ(::chmod(database.c_str(), 0640), 0);
   const fs::path file = platform::consoleLockFile(folder());
   const mode_t savedMask = ::umask(077);  // a creator's strictest umask
-  {
-    InstanceLock root(file);
-    ASSERT_EQ(root.tryAcquire(), LockResult::Taken);
-    ::umask(savedMask);
-    struct stat info {};
-    ASSERT_EQ(::stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0666u);
-    test::LockHolder other(file, kNobody);
-    EXPECT_EQ(other.result(), LockResult::HeldElsewhere);
-  }
-  // root's file, root's ended console: the other account's console starts.
-  test::LockHolder other(file, kNobody);
-  ASSERT_EQ(other.result(), LockResult::Taken);
   InstanceLock root(file);
-  EXPECT_EQ(root.tryAcquire(), LockResult::HeldElsewhere);
-  other.kill();
-
-  // And the other way round: a file the other account created.
-  const fs::path second = platform::serviceLockFile(folder());
-  test::LockHolder creator(second, kNobody);
-  ASSERT_EQ(creator.result(), LockResult::Taken);
-  creator.letGo();
-  InstanceLock later(second);
-  EXPECT_EQ(later.tryAcquire(), LockResult::Taken);
+  ASSERT_EQ(root.tryAcquire(), LockResult::Taken);
+  ::umask(savedMask);
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  root.release();
+  // Another account may neither take that file nor create one in the folder.
+  EXPECT_EQ(test::LockHolder(file, kNobody).result(), LockResult::NotPermitted);
+  EXPECT_EQ(test::LockHolder(platform::serviceLockFile(folder()), kNobody).result(), LockResult::NotPermitted);
+  // The database given to that account's group: the next take hands the lock over too.
+  ASSERT_EQ(::chown(database.c_str(), 0, kNobody) | ::chmod(database.c_str(), 0660), 0);
+  ASSERT_EQ(root.tryAcquire(), LockResult::Taken);
+  root.release();
+  EXPECT_EQ(test::LockHolder(file, kNobody).result(), LockResult::Taken);
 }
 
 TEST_F(LockTest, ALockThatCannotBeUsedIsReportedWithItsReason) {
@@ -165,7 +165,7 @@ TEST_F(LockTest, ALockThatCannotBeUsedIsReportedWithItsReason) {
 // behind: started with no lock folder set, as from a shell, the program below
 // takes a console lock on a folder named to it and writes down the lock
 // file's path; once it has ended, neither that file nor its folder is left,
-// and the machine's lock folder holds no file of that folder either.
+// and the folder named holds no lock file either.
 constexpr const char* kSubject = "TRAVIK_TEST_LOCK_SUBJECT";
 
 TEST(TestLockFolder, ATakesALockWhenAskedByTheTestBelow) {
@@ -214,7 +214,7 @@ TEST(TestLockFolder, ARunLeavesNoLockFile) {
   EXPECT_NE(lockFile.parent_path(), fs::path("/run/lock"));
   EXPECT_FALSE(fs::exists(lockFile));
   EXPECT_FALSE(fs::exists(lockFile.parent_path()));
-  EXPECT_FALSE(fs::exists(fs::path("/run/lock") / lockFile.filename()));
+  EXPECT_FALSE(fs::exists(subject / "travik-admin.lock"));
   EXPECT_FALSE(fs::exists(fs::path("/tmp") / lockFile.filename()));
 }
 

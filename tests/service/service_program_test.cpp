@@ -21,6 +21,7 @@
 #include "tests/service/service_folder.h"
 #include "tests/support/full_disk.h"
 #include "tests/support/gateway_dsn.h"
+#include "tests/support/lock_holder.h"
 #include "tests/support/test_program.h"
 
 namespace travik {
@@ -47,6 +48,23 @@ TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm
   } else {
     writeHandMadeTraces(folder.traces());
   }
+
+  // The locks in their own place, the program folder: the account nobody may
+  // neither create nor take any of them, before the service starts (as after
+  // a reboot) nor while it runs its cycle.
+  struct LocksInTheProgramFolder {
+    std::string saved = std::getenv("TRAVIK_LOCK_DIR");
+    LocksInTheProgramFolder() { ::unsetenv("TRAVIK_LOCK_DIR"); }
+    ~LocksInTheProgramFolder() { ::setenv("TRAVIK_LOCK_DIR", saved.c_str(), 1); }
+  } locksInTheProgramFolder;
+  const auto nobodyTakesNone = [&] {
+    if (::geteuid() != 0) return (void)std::printf("[ SKIPPED  ] nobody's attempts: switching accounts needs root\n");
+    for (const char* kind : {"admin", "service", "processing"})
+      EXPECT_EQ(LockHolder(folder.program() / ("travik-" + std::string(kind) + ".lock"), 65534).result(),
+                platform::LockResult::NotPermitted)
+          << kind;
+  };
+  nobodyTakesNone();
 
   const fs::path console = folder.temp.path() / "console.txt";
   const pid_t service = spawn({(folder.program() / "TRAVIKservice").string()}, console);
@@ -81,6 +99,7 @@ TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm
     ASSERT_LT(Clock::now() - logOpened, 180s) << "no reports after three minutes";
     std::this_thread::sleep_for(200ms);
   }
+  nobodyTakesNone();
 
   ASSERT_EQ(kill(service, SIGTERM), 0);
   const auto status = waitForExit(service, 60s);

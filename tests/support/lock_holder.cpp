@@ -1,5 +1,6 @@
 #include "tests/support/lock_holder.h"
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,7 +21,7 @@ LockHolder::LockHolder(const std::filesystem::path& file, std::optional<uid_t> u
   if (pid_ == 0) {
     ::close(report[0]);
     ::close(control[1]);
-    if (uid && (::setgid(*uid) != 0 || ::setuid(*uid) != 0)) ::_exit(3);
+    if (uid && (::setgroups(0, nullptr) != 0 || ::setgid(*uid) != 0 || ::setuid(*uid) != 0)) ::_exit(3);
     const char result = static_cast<char>(lock.tryAcquire());
     if (::write(report[1], &result, 1) != 1) ::_exit(4);
     char ignored;
