@@ -329,7 +329,7 @@ bool parseTraceLine(std::string_view line, CCallEvent& event) {
 }
 
 int openTraceFile(Program& program, const fs::path& path) {
-  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
   FileDescriptor file;
   file.fd = program.openTraceFile ? program.openTraceFile(path, kFlags) : ::open(path.c_str(), kFlags);
   if (file.fd < 0)

@@ -118,8 +118,9 @@ enum class LogFileResult {
 };
 
 // Opens a trace file for reading.  The open never blocks (a FIFO put in the
-// file's place would block an ordinary open for ever) and only a regular file
-// is accepted.  Throws a filesystem error naming the file.
+// file's place would block an ordinary open for ever), a symbolic link is not
+// followed, and only a regular file is accepted.  Throws a filesystem error
+// naming the file.
 int openTraceFile(Program& program, const std::filesystem::path& path);
 
 // True when the file holds complete lines past its read position, or any
