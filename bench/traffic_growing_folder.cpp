@@ -30,8 +30,22 @@ std::size_t GrowingFolder::fileEnd(std::size_t file) const {
 }
 
 Millis GrowingFolder::lineTimeAt(std::size_t at) const {
-  const std::size_t begin = at == 0 ? 0 : text_.rfind('\n', at - 1) + 1;  // npos + 1 is 0
+  const std::size_t fileStart = *(std::upper_bound(starts_.begin(), starts_.end(), at) - 1);
+  // A file may begin after a line without its line end.
+  const std::size_t begin = std::max(fileStart, at == 0 ? 0 : text_.rfind('\n', at - 1) + 1);  // npos + 1 is 0
   return traceLineTime(std::string_view(text_).substr(begin));
+}
+
+void GrowingFolder::unendFirstLine(std::size_t file) {
+  if (file == 0 || file >= starts_.size()) throw std::invalid_argument("no file before the one to split");
+  const std::size_t lineEnd = text_.find('\n', starts_[file]);
+  if (lineEnd == std::string::npos || lineEnd >= fileEnd(file)) throw std::invalid_argument("the file has no line");
+  const std::size_t cut = text_[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
+  const std::size_t removed = lineEnd + 1 - cut;
+  text_.erase(cut, removed);
+  for (std::size_t later = file + 1; later < starts_.size(); ++later) starts_[later] -= removed;
+  starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(file) + 1, cut);
+  names_.insert(names_.begin() + static_cast<std::ptrdiff_t>(file), names_[file - 1] + ".1");
 }
 
 void GrowingFolder::write(const fs::path& folder, std::size_t to, std::size_t from) const {

@@ -51,6 +51,11 @@ class GrowingFolder {
   // are written.  from must not exceed to.
   void write(const std::filesystem::path& folder, std::size_t to, std::size_t from = 0) const;
 
+  // Makes the first line of `file` (not the first file) a file of its own,
+  // without its line end, named to sort just before: a gateway that began a
+  // file, wrote one line and went on in the next without ending it.
+  void unendFirstLine(std::size_t file);
+
   // Lies that write() tells from now on.
   void lie(const FileTimeLie& lie) { lies_.push_back(lie); }
   // The name a copied file gets.

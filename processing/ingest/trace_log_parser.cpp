@@ -329,7 +329,7 @@ bool parseTraceLine(std::string_view line, CCallEvent& event) {
 }
 
 int openTraceFile(Program& program, const fs::path& path) {
-  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
   FileDescriptor file;
   file.fd = program.openTraceFile ? program.openTraceFile(path, kFlags) : ::open(path.c_str(), kFlags);
   if (file.fd < 0)
@@ -347,10 +347,12 @@ bool hasUnreadTraceLines(Program& program, const fs::path& path, bool lastLineCo
   if (!guardWith([&] { file.fd = openTraceFile(program, path); }, ignoreFailure)) return true;
   const FileStart start = readFileStart(file.fd);
   if (start.size < 0) return true;
-  const std::int64_t from =
-      resumeOffset(loadTraceReadPosition(program.db, traceReadPositionKey(path)), start.head, start.size);
+  const std::optional<TraceReadPosition> position = loadTraceReadPosition(program.db, traceReadPositionKey(path));
+  const std::int64_t from = resumeOffset(position, start.head, start.size);
   if (from >= start.size) return false;
-  if (lastLineComplete) return true;
+  // A file read from its start gets a read position even before its first
+  // line end, so that a line the gateway never ends can be judged.
+  if (lastLineComplete || (from == 0 && !(position && position->offset == 0))) return true;
   // A line end, other than a CR that is the last byte, completes a line.
   char buffer[1 << 16];
   for (std::int64_t at = from; at < start.size;) {
@@ -367,25 +369,39 @@ bool hasUnreadTraceLines(Program& program, const fs::path& path, bool lastLineCo
 
 namespace {
 
-// The time and milliseconds of a trace file's first event, from its first
-// complete lines; nullopt when they hold none or the file cannot be read.
-std::optional<std::pair<DateTime, int>> firstTraceEvent(Program& program, const fs::path& path,
-                                                        TraceLineCutter& cutter) {
+using EventStamp = std::pair<DateTime, int>;  // time and milliseconds
+
+// The stamp of the first event among a file's complete lines up to upTo; or,
+// with lastLine, of the file's last line read whole, ended or not.  nullopt
+// when there is no such event or the file cannot be read.
+std::optional<EventStamp> eventStamp(int fd, std::int64_t upTo, bool lastLine, TraceLineCutter& cutter) {
+  std::optional<EventStamp> stamp;
+  std::vector<char> buffer(1 << 14);
+  std::string last;
+  CCallEvent event;
+  const auto take = [&](std::string_view line) {
+    if (cutter.cut(line, event) == TraceLineCut::Event) stamp.emplace(event.dateTimeStamp, event.intMilliseconds);
+  };
+  guardWith(
+      [&] {
+        LineReader(fd, 0, buffer, upTo).forEachLine(lastLine, [&](std::string_view line, bool) {
+          if (lastLine)
+            last.assign(line);
+          else if (!stamp)
+            take(line);
+        });
+        if (lastLine) take(last);
+      },
+      ignoreFailure);
+  return stamp;
+}
+
+// The stamp of a trace file's first event, from its first complete lines.
+std::optional<EventStamp> firstTraceEvent(Program& program, const fs::path& path, TraceLineCutter& cutter) {
   constexpr std::int64_t kLookedAt = 1 << 16;
   FileDescriptor file;
   if (!guardWith([&] { file.fd = openTraceFile(program, path); }, ignoreFailure)) return std::nullopt;
-  std::optional<std::pair<DateTime, int>> first;
-  std::vector<char> buffer(1 << 14);
-  CCallEvent event;
-  guardWith(
-      [&] {
-        LineReader(file.fd, 0, buffer, kLookedAt).forEachLine(false, [&](std::string_view line, bool) {
-          if (!first && cutter.cut(line, event) == TraceLineCut::Event)
-            first.emplace(event.dateTimeStamp, event.intMilliseconds);
-        });
-      },
-      ignoreFailure);
-  return first;
+  return eventStamp(file.fd, kLookedAt, false, cutter);
 }
 
 }  // namespace
@@ -393,11 +409,11 @@ std::optional<std::pair<DateTime, int>> firstTraceEvent(Program& program, const 
 std::vector<bool> finishedTraceFiles(Program& program, const std::vector<fs::path>& files, bool noteSizes) {
   std::vector<bool> finished(files.size(), false);
   std::optional<TraceLineCutter> cutter;  // compiled only when a file waits for the judgement
-  std::vector<std::optional<std::optional<std::pair<DateTime, int>>>> firstEvents(files.size());
+  std::vector<std::optional<std::optional<EventStamp>>> firstEvents(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string key = traceReadPositionKey(files[i]);
     const std::optional<TraceReadPosition> position = loadTraceReadPosition(program.db, key);
-    if (!position || position->offset == 0) continue;
+    if (!position) continue;
     FileDescriptor file;
     if (!guardWith([&] { file.fd = openTraceFile(program, files[i]); }, ignoreFailure)) continue;
     const FileStart start = readFileStart(file.fd);
@@ -407,10 +423,17 @@ std::vector<bool> finishedTraceFiles(Program& program, const std::vector<fs::pat
     if (noteSizes && position->seenSize != start.size)
       guardWith([&] { noteTraceFileSize(program.db, key, start.size); }, ignoreFailure);
     if (position->seenSize != start.size) continue;
-    const std::pair<DateTime, int> last(position->lastTime, position->lastMilliseconds);
+    if (!cutter) cutter.emplace();
+    EventStamp last(position->lastTime, position->lastMilliseconds);
+    // A file held at its start has no line read: its unended line's own
+    // stamp stands in, and a line without one waits.
+    if (position->offset == 0) {
+      const std::optional<EventStamp> own = eventStamp(file.fd, start.size, true, *cutter);
+      if (!own) continue;
+      last = *own;
+    }
     for (std::size_t j = 0; j < files.size() && !finished[i]; ++j) {
       if (j == i) continue;
-      if (!cutter) cutter.emplace();
       if (!firstEvents[j]) firstEvents[j] = firstTraceEvent(program, files[j], *cutter);
       finished[i] = *firstEvents[j] && **firstEvents[j] > last;
     }
@@ -611,10 +634,10 @@ class FileReading {
 
     const std::int64_t consumed = reader.consumed();
     read = consumed > from;
-    if (read)
-      savePosition(consumed);
-    else if (recorded && !resumed)
-      forgetTraceReadPosition(program_.db, key_);  // replaced by a file without a complete line yet
+    // A file without a complete line yet (new, or put in the place of
+    // another) is held at its start with the size seen, for the judgement of
+    // its line (finishedTraceFiles).
+    if (read || !resumed) savePosition(consumed);
   }
 
  private:

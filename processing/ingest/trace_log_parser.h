@@ -118,13 +118,15 @@ enum class LogFileResult {
 };
 
 // Opens a trace file for reading.  The open never blocks (a FIFO put in the
-// file's place would block an ordinary open for ever) and only a regular file
-// is accepted.  Throws a filesystem error naming the file.
+// file's place would block an ordinary open for ever), a symbolic link is not
+// followed, and only a regular file is accepted.  Throws a filesystem error
+// naming the file.
 int openTraceFile(Program& program, const std::filesystem::path& path);
 
 // True when the file holds complete lines past its read position, or any
-// unread byte when its last line is complete; also when it cannot be
-// examined, so that the parse reports why.
+// unread byte when its last line is complete, or bytes and no read position
+// at its start yet; also when it cannot be examined, so that the parse
+// reports why.
 bool hasUnreadTraceLines(Program& program, const std::filesystem::path& path, bool lastLineComplete);
 
 // For each file, whether a last line without its line end is as complete as
@@ -132,7 +134,8 @@ bool hasUnreadTraceLines(Program& program, const std::filesystem::path& path, bo
 // times cannot fake (a copy without its times, a touched file and the
 // repeated hour of a clock set back all make them lie): the file has not
 // changed in size since an earlier run looked at it, and another of the files
-// begins with an event stamped after the last line read from this one.
+// begins with an event stamped after the last line read from this one (in a
+// file without a complete line, after that line's own stamp).
 // Until then the line waits; when the gateway never writes another file, it
 // is never stored.  With noteSizes the sizes found are recorded for the next
 // run to compare; the counting look of a run leaves them alone, so that the

@@ -58,16 +58,22 @@ void clearServiceProcessing(Program& program) {
   getApplicationParameter(program);
 }
 
-std::vector<TraceFile> selectTraceFiles(const fs::path& folder, const DateTime& after) {
+std::vector<TraceFile> selectTraceFiles(const fs::path& folder, const DateTime& after,
+                                        std::vector<std::string>* links) {
   std::vector<TraceFile> files;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     std::string name = entry.path().filename().string();
     if (!isTraceFileName(name)) continue;
+    // The entry's own type: a link is not followed, whatever it points at.
     std::error_code error;
+    if (entry.is_symlink(error)) {
+      if (links) links->push_back(std::move(name));
+      continue;
+    }
     if (!entry.is_regular_file(error)) continue;
     DateTime modified;
     try {
-      modified = fileModificationTime(entry.path());
+      modified = fileModificationTime(entry.path(), LinkHandling::NotFollowed);
     } catch (const fs::filesystem_error&) {
       continue;  // removed since the folder was listed
     }
@@ -80,6 +86,19 @@ std::vector<TraceFile> selectTraceFiles(const fs::path& folder, const DateTime& 
 }
 
 namespace {
+
+// Links in the trace folder are skipped: whoever may write the folder could
+// otherwise have any file of the machine stored as events.  Each is named
+// once while it stays, not at every run.
+void reportTraceLinks(Program& program, const std::vector<std::string>& links) {
+  std::erase_if(program.skippedTraceLinks,
+                [&](const std::string& name) { return std::find(links.begin(), links.end(), name) == links.end(); });
+  for (const std::string& name : links)
+    if (program.skippedTraceLinks.insert(name).second)
+      guard(program, kProcedure, [&] {
+        throw HandledError(error_number::kPathFileAccess, name + " is a symbolic link, not a trace file; not read");
+      });
+}
 
 std::vector<TraceFile> unreadTraceFiles(Program& program, std::vector<TraceFile> files, bool noteSizes = false) {
   std::vector<fs::path> paths;
@@ -142,7 +161,9 @@ TraceParseResult parseNewTraceFiles(Program& program) {
   run.retentionCutoff = cutoff;
   run.futureLimit = now.addHours(24);
   std::vector<TraceFile> inRetention;
-  if (!result.newestKnown || !step([&] { inRetention = selectTraceFiles(folder, cutoff); })) return result;
+  std::vector<std::string> links;
+  if (!result.newestKnown || !step([&] { inRetention = selectTraceFiles(folder, cutoff, &links); })) return result;
+  reportTraceLinks(program, links);
   step([&] {
     std::vector<std::string> listed;
     for (const TraceFile& file : inRetention) listed.push_back(traceReadPositionKey(file.path));

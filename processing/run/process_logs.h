@@ -38,8 +38,11 @@ struct TraceFile {
 // (then of their times), the order in which the gateway writes them.  File
 // times are no guide to that order: a copy, a touched file or the hour a
 // clock repeats makes them lie, and events of one instant are walked in the
-// order they were stored.  Throws when the folder cannot be listed.
-std::vector<TraceFile> selectTraceFiles(const std::filesystem::path& folder, const DateTime& after);
+// order they were stored.  A symbolic link is never followed: it is left
+// out, its name added to links when given.  Throws when the folder cannot be
+// listed.
+std::vector<TraceFile> selectTraceFiles(const std::filesystem::path& folder, const DateTime& after,
+                                        std::vector<std::string>* links = nullptr);
 
 // Of the trace files that selectTraceFiles gives, those that hold lines not
 // read yet (see hasUnreadTraceLines), in the same order.

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <filesystem>
 #include <iterator>
+#include <optional>
+#include <system_error>
 
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/database_schema.h"
@@ -316,11 +318,31 @@ bool folderExists(std::string_view path) {
   return fs::is_directory(fs::path(std::string(path)), ec);
 }
 
+namespace {
+
+// The journal hears when the trace folder cannot be used, once while it stays
+// so, and when it can be used again: the activity log alone would leave an
+// unmounted share looking like a quiet gateway.  trouble: the report of why it
+// cannot be used, empty when it can, nullopt when the check itself failed.
+void noteTraceFolderTrouble(Program& program, const std::optional<std::string>& trouble) {
+  if (!program.runningAsService || !trouble || *trouble == program.traceFolderTrouble) return;
+  program.standardError(trouble->empty() ? "The trace folder " + program.settings.logPath + " can be used again."
+                                         : *trouble);
+  program.traceFolderTrouble = *trouble;
+}
+
+}  // namespace
+
 bool validateLogPath(Program& program) {
   bool valid = false;
+  std::optional<std::string> trouble;
   guard(program, "validateLogPath()", [&] {
     const std::string& logPath = program.settings.logPath;
-    if (folderExists(logPath)) {
+    constexpr const char* kConfigure = "  Please configure a valid path for the log files.";
+    // A folder reached through a link serves as any other.
+    std::error_code examined;
+    const fs::file_status status = fs::status(fs::path(logPath), examined);
+    if (fs::is_directory(status)) {
       bool found = false;
       std::error_code listing;
       for (fs::directory_iterator it(fs::path(logPath), listing), end; !listing && it != end; it.increment(listing)) {
@@ -328,20 +350,24 @@ bool validateLogPath(Program& program) {
         const std::string name = it->path().filename().string();
         if (name.size() >= 6 && strncasecmp(name.c_str(), "MVLOG.", 6) == 0 && !it->is_directory(ec)) found = true;
       }
+      trouble.emplace();
       if (found) {
         valid = true;
         return;
       }
       // A folder that cannot be listed is no folder without trace files.
       if (listing)
-        program.statusMessage = logPath + " exists but cannot be read (" + listing.message() +
-                                ").  Please configure a valid path for the log files.";
+        trouble = program.statusMessage =
+            logPath + " exists but cannot be read (" + listing.message() + ")." + kConfigure;
       else
-        program.statusMessage = logPath +
-                                " exists but does not contain valid log files.  Please configure a valid path for "
-                                "the log files.";
+        program.statusMessage = logPath + " exists but does not contain valid log files." + kConfigure;
+    } else if (fs::exists(status)) {
+      // A FIFO, a device, a plain file.
+      trouble = program.statusMessage = logPath + " exists but is not a folder." + kConfigure;
+    } else if (examined && examined != std::errc::no_such_file_or_directory && examined != std::errc::not_a_directory) {
+      trouble = program.statusMessage = logPath + " cannot be read (" + examined.message() + ")." + kConfigure;
     } else {
-      program.statusMessage = logPath + " does not exist.  Please configure a valid path for the log files.";
+      trouble = program.statusMessage = logPath + " does not exist." + kConfigure;
     }
     if (program.runningAsService)
       writeLog(program, program.statusMessage, true);
@@ -349,6 +375,7 @@ bool validateLogPath(Program& program) {
       program.host.messageBox(program.statusMessage, "Enter Valid Log Path", MessageButtons::Ok,
                               MessageIcon::Exclamation);
   });
+  noteTraceFolderTrouble(program, trouble);
   return valid;
 }
 

@@ -38,6 +38,8 @@ void storeApplicationParameter(Program& program, int index, std::string_view val
 // The index 1-12 of the key equal to name (ignoring case), or 0.
 int determineApplicationParameter(std::string_view name);
 // True when the trace folder exists and holds a file whose name begins "MVLOG.".
+// The service also tells standard error when the folder cannot be used
+// (missing, not a folder, unreadable), once until it can be used again, and then.
 bool validateLogPath(Program& program);
 // True when the output folder exists.
 bool validateOutputPath(Program& program);

@@ -8,9 +8,9 @@
 
 namespace travik {
 
-DateTime fileModificationTime(const std::filesystem::path& file) {
+DateTime fileModificationTime(const std::filesystem::path& file, LinkHandling links) {
   struct stat info {};
-  if (::stat(file.c_str(), &info) != 0)
+  if ((links == LinkHandling::Followed ? ::stat(file.c_str(), &info) : ::lstat(file.c_str(), &info)) != 0)
     throw std::filesystem::filesystem_error("cannot read the modification time", file,
                                             std::error_code(errno, std::generic_category()));
   return DateTime::fromTimeT(info.st_mtim.tv_sec);

@@ -134,6 +134,11 @@ class Program {
   bool staleServiceMarkReported = false;
   // Trace files that could not be read: each is reported once, until it is read.
   std::set<std::string> unreadableTraceFiles;
+  // Why the trace folder cannot be used, as last said on standard error;
+  // empty while it can be.
+  std::string traceFolderTrouble;
+  // Links found among the trace files, by name: each is reported once, while it stays.
+  std::set<std::string> skippedTraceLinks;
   // Opens a trace file (path, open flags), as open(2) does; when empty, open(2)
   // itself.  Tests make an open fail with it where file modes cannot (as root).
   std::function<int(const std::filesystem::path&, int)> openTraceFile;

@@ -87,7 +87,7 @@ std::vector<std::uint64_t> seeds(std::vector<std::uint64_t> byDefault = {1, 2, 3
 // Generated traffic of a few lines with every hard case on, as one text.
 class Trace {
  public:
-  explicit Trace(std::uint64_t seed, bool lyingClocks = false) : seed_(seed) {
+  explicit Trace(std::uint64_t seed, bool lyingClocks = false, bool unended = false) : seed_(seed) {
     TrafficOptions options;
     options.folder = staging_.path() / "traces";
     options.summaryFile = staging_.path() / "traffic-summary.csv";
@@ -118,10 +118,14 @@ class Trace {
         cases_ += std::string("file time: ") + kinds[lie.kind] + " at byte " + std::to_string(lie.at) + "; ";
       }
     }
+    // The first line of a file, not the last (a later file shows that the gateway moved on).
+    if (unended) folder_->unendFirstLine(unended_ = 1 + draw.below(folder_->fileStarts().size() - 2));
     index();
   }
 
   std::uint64_t seed() const { return seed_; }
+  // The file whose only line has no line end (unended), or 0.
+  std::size_t unendedFile() const { return unended_; }
   // The clock cases the text holds; empty when its clocks behave.
   const std::string& cases() const { return cases_; }
   const GrowingFolder& folder() const { return *folder_; }
@@ -238,6 +242,7 @@ class Trace {
   }
 
   std::uint64_t seed_;
+  std::size_t unended_ = 0;
   std::string cases_;
   test::TempFolder staging_;
   std::unique_ptr<GrowingFolder> folder_;
@@ -592,6 +597,25 @@ void checkLyingClocks(bool kills) {
 TEST(LiveFolder, PiecesOfATextWithClocksThatLieLeaveTheTablesOfOneRun) { checkLyingClocks(false); }
 
 TEST(LiveFolder, RunsCutShortOverATextWithClocksThatLieLeaveTheTablesOfOneRun) { checkLyingClocks(true); }
+
+// A file whose only line the gateway never ended leaves the tables of that
+// line ended, in the pieces (some cut inside it, one where it stands alone) as in one run.
+TEST(LiveFolder, AFileWhoseOnlyLineHasNoLineEndLeavesTheTablesOfOneRun) {
+  for (const std::uint64_t seed : seeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const Trace trace(seed, false, true);
+    const WholeRun whole = wholeRun(trace);
+    EXPECT_EQ(differences(wholeRun(Trace(seed)).afterQuietRun, whole.afterQuietRun), "");
+    const std::size_t end = trace.folder().fileStarts()[trace.unendedFile() + 1];
+    std::mt19937_64 random(seed * 7919 + 4);
+    std::vector<Cut> cuts = drawCuts(trace, random, 10);
+    cuts.insert(cuts.begin(), {{end - 9, Trace::InsideALine}, {end, Trace::AtARollOver}});
+    std::sort(cuts.begin(), cuts.end(), [](const Cut& a, const Cut& b) { return a.at < b.at; });
+    std::string log;
+    int cutShort = 0;
+    EXPECT_EQ(differences(whole.afterQuietRun, piecesRun(trace, cuts, random, false, log, cutShort)), "") << log;
+  }
+}
 
 TEST(LiveFolder, RunsCutShortAnywhereAndRunAgainLeaveTheTablesOfOneRun) {
   int cutShort = 0;

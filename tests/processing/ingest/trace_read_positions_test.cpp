@@ -244,6 +244,19 @@ TEST_F(ReadPositions, AFifoPutInPlaceOfATraceFileIsSkippedWithoutBlocking) {
             std::string::npos);
 }
 
+TEST_F(ReadPositions, ALinkAmongTheTraceFilesIsNamedOnceAndNeverReadInAFolderBehindALink) {
+  test::writeFile(tp.folder() / "elsewhere", traceLine(t0, 0, 1, "not for the database"));
+  fs::create_symlink(tp.folder() / "elsewhere", tp.traceFolder() / "MVLOG.1");
+  put("MVLOG.2", traceLine(t0.addSeconds(1), 0, 1, "b"), t0.addSeconds(1));
+  fs::create_directory_symlink(tp.traceFolder(), tp.folder() / "linked");
+  tp->settings.logPath = (tp.folder() / "linked").string();
+  run();
+  run();
+  EXPECT_EQ(texts(), std::vector<std::string>{"b"});
+  EXPECT_EQ(tp->handledErrorCount, 1);
+  EXPECT_NE(log().find("(error):75 (MVLOG.1 is a symbolic link, not a trace file; not read)"), std::string::npos);
+}
+
 TEST_F(ReadPositions, ADamagedLineIsReportedByTheRunThatReadsItOnly) {
   append("MVLOG.1", traceLine(t0, 0, 1, "good") + "2024/02/30-11:00:00.000 00000000 Line 1: bad date\r\n", t0);
   run();

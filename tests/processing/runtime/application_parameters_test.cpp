@@ -1,6 +1,7 @@
 #include "processing/runtime/application_parameters.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <limits>
@@ -160,11 +161,23 @@ TEST(ApplicationParameters, ASubFolderNamedLikeATraceFileDoesNotMakeALogFolder) 
 
 TEST(ApplicationParameters, TheServiceLogsABadLogFolderAndWritesNoEvent) {
   test::TestProgram service(true);
+  std::vector<std::string> standardError;
+  service->standardError = [&](std::string_view line) { standardError.emplace_back(line); };
   service.openLog();
   EXPECT_FALSE(validateLogPath(*service));
-  service->settings.logPath = (service.folder() / "missing").string();
-  EXPECT_FALSE(validateLogPath(*service));
+  const std::string fifo = (service.folder() / "fifo").string(), missing = (service.folder() / "missing").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, missing, missing, service.traceFolder().string()}) {
+    service->settings.logPath = path;
+    validateLogPath(*service);
+  }
   flushActivityLog(*service);
+  // Each unusable folder once, then the recovery.
+  const std::string configure = ".  Please configure a valid path for the log files.";
+  EXPECT_EQ(standardError,
+            (std::vector<std::string>{fifo + " exists but is not a folder" + configure,
+                                      missing + " does not exist" + configure,
+                                      "The trace folder " + service->settings.logPath + " can be used again."}));
 
   EXPECT_TRUE(service.events.entries.empty());
   EXPECT_TRUE(service.host.boxes.empty());
@@ -173,9 +186,7 @@ TEST(ApplicationParameters, TheServiceLogsABadLogFolderAndWritesNoEvent) {
                                                       "configure a valid path for the log files.\r\n"),
             std::string::npos)
       << log;
-  EXPECT_NE(log.find(service->settings.logPath + " does not exist.  Please configure a valid path for the log files."),
-            std::string::npos)
-      << log;
+  EXPECT_NE(log.find(missing + " does not exist" + configure), std::string::npos) << log;
 }
 
 TEST(ApplicationParameters, AMissingOutputFolderIsABoxInTheConsoleAndEvent17InTheService) {
