@@ -59,7 +59,6 @@ class ConsoleHost : public Host {
 
   // What the display shows now.
   const std::string& statusText() const { return statusText_; }
-  StatusColour statusColour() const { return statusColour_; }
   double progressMin() const { return progressMin_; }
   double progressValue() const { return progressValue_; }
   int mousePointer() const { return mousePointer_; }

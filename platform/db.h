@@ -96,7 +96,6 @@ class Statement {
   std::int64_t getInt(std::string_view name) const { return getInt(requireColumn(name)); }
   double getDouble(std::string_view name) const { return getDouble(requireColumn(name)); }
   std::string getText(std::string_view name) const { return getText(requireColumn(name)); }
-  bool getBool(std::string_view name) const { return getInt(requireColumn(name)) != 0; }
 
  private:
   int requireColumn(std::string_view name) const;

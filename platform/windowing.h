@@ -49,9 +49,6 @@ class TwipScale {
   int twipsX(int pixels) const;
   int twipsY(int pixels) const;
 
-  double pixelsPerTwipX() const { return perTwipX_; }
-  double pixelsPerTwipY() const { return perTwipY_; }
-
  private:
   double perTwipX_;
   double perTwipY_;

@@ -2,10 +2,7 @@
 
 namespace travik {
 
-void ServiceHost::showStatus(std::string_view text, StatusColour colour) {
-  statusColour_ = colour;
-  statusText_ = text;
-}
+void ServiceHost::showStatus(std::string_view text, StatusColour) { statusText_ = text; }
 
 MessageResult ServiceHost::messageBox(std::string_view, std::string_view, MessageButtons buttons, MessageIcon) {
   return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;

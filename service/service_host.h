@@ -38,7 +38,6 @@ class ServiceHost : public Host {
 
   // txtProgress
   const std::string& statusText() const { return statusText_; }
-  StatusColour statusColour() const { return statusColour_; }
   // ProgressBar
   double progressMin() const { return progressMin_; }
   double progressValue() const { return progressValue_; }
@@ -50,7 +49,6 @@ class ServiceHost : public Host {
   std::optional<EventLoop::TimerId> flushTimer_;
   bool flushTimerWanted_ = false;
   std::string statusText_;
-  StatusColour statusColour_ = StatusColour::WindowText;
   double progressMin_ = 0, progressMax_ = 100, progressValue_ = 0;
   int mousePointer_ = kPointerDefault;
 };

@@ -114,30 +114,4 @@ bool replaceAutomaticReports(Program& program, SummaryReports replaced) {
   return all;
 }
 
-void deleteOldReports(Program& program, SummaryReports replaced) {
-  const fs::path folder(program.settings.outputPath);
-  for (const char* kind : kAutomaticKinds) {
-    if (!isOwed(kind, replaced)) continue;
-    // The matches are gathered first so that no deletion disturbs the listing.
-    std::vector<fs::path> matches;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-      std::error_code entryError;
-      if (it->is_regular_file(entryError) && isReportOrLeftOver(it->path().filename().string(), kind))
-        matches.push_back(it->path());
-    }
-    // A missing folder, or a file that is held open or may not be deleted, is
-    // passed over without a word; the other files and kinds are still tried.
-    for (const fs::path& file : matches) fs::remove(file, ec);
-  }
-}
-
-void generateAutoReports(Program& program, SummaryReports replaced) {
-  constexpr const char* kProcedure = "generateAutoReports()";
-  guard(program, kProcedure, [&] { reportAllCallsErrors(program); });
-  if (replaced.lines) guard(program, kProcedure, [&] { reportLineSummary(program, kLineSummarySelection); });
-  if (replaced.nodes) guard(program, kProcedure, [&] { reportOctelSummary(program, kOctelSummarySelection); });
-  guard(program, kProcedure, [&] { reportRejectedRecipients(program, kAutomaticRejectedRecipientsSelection); });
-}
-
 }  // namespace travik

@@ -28,13 +28,5 @@ struct SummaryReports {
 // reported (in the service also as event 4); the result is then false, and
 // the reports stay owed.
 bool replaceAutomaticReports(Program& program, SummaryReports replaced = {});
-// Deletes the earlier AllCalls, LineSummary, OctelSummary and RejectedRecipients
-// reports of the output folder (of the totals reports only those `replaced`
-// names), and the temporary files such reports left when their program was
-// killed while writing them.  Silent: a file that cannot be deleted stays.
-void deleteOldReports(Program& program, SummaryReports replaced = {});
-// Writes the automatic reports (of the totals reports only those `replaced`
-// names); a failing report does not stop the others.
-void generateAutoReports(Program& program, SummaryReports replaced = {});
 
 }  // namespace travik

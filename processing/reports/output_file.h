@@ -30,7 +30,6 @@ class OutputFile {
   void commit();
 
   const std::filesystem::path& finalName() const { return finalName_; }
-  const std::filesystem::path& temporaryName() const { return temporaryName_; }
 
  private:
   void flushBuffer();

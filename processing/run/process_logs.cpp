@@ -285,10 +285,6 @@ void buildCallsAndTotals(Program& program, const TraceParseResult& parsed, std::
 
 }  // namespace
 
-std::vector<TraceFile> selectUnreadTraceFiles(Program& program, const fs::path& folder, const DateTime& after) {
-  return unreadTraceFiles(program, selectTraceFiles(folder, after));
-}
-
 void processLogs(Program& program) {
   // A yield inside a run can deliver the command or the timer tick that starts
   // another; running it nested would parse the same files twice.

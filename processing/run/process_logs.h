@@ -44,11 +44,6 @@ struct TraceFile {
 std::vector<TraceFile> selectTraceFiles(const std::filesystem::path& folder, const DateTime& after,
                                         std::vector<std::string>* links = nullptr);
 
-// Of the trace files that selectTraceFiles gives, those that hold lines not
-// read yet (see hasUnreadTraceLines), in the same order.
-std::vector<TraceFile> selectUnreadTraceFiles(Program& program, const std::filesystem::path& folder,
-                                              const DateTime& after);
-
 // What the parsing part of a run found; the steps after it decide from it.
 struct TraceParseResult {
   bool newestKnown = false;       // the newest stored event was read; without it nothing is parsed

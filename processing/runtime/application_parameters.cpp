@@ -29,42 +29,6 @@ std::string_view trimmed(std::string_view text) {
 
 constexpr const char* kProcedure = "getApplicationParameter";
 
-// How a setting's text is read.
-enum class SettingKind {
-  Folder,  // a folder; empty takes the default folder, written back to the row
-  Number,  // a whole number of at least 1
-  Text,    // any text
-  Flag,    // True or False, or a number (0 is False)
-};
-
-// A key of applicationparameters; its index is its place here, from 1.  Every
-// number is a count, a period or a threshold: a value below 1 is never meant
-// (a retention of 0 hours would delete every event and call at the next run),
-// and its delivered value (the row a new database holds) is used instead.
-struct SettingKey {
-  const char* key;
-  SettingKind kind;
-  std::int32_t Settings::*number = nullptr;
-  std::int32_t delivered = 0;
-};
-
-constexpr SettingKey kSettingKeys[] = {
-    {"DEFAULTMVLOGPATH", SettingKind::Folder},
-    {"DEFAULTOUTPUTPATH", SettingKind::Folder},
-    {"DATARETENTIONINHOURS", SettingKind::Number, &Settings::dataRetentionHours, 72},
-    {"PROCESSINTERVALINSECONDS", SettingKind::Number, &Settings::processIntervalSeconds, 3600},
-    {"WARNINGTHRESHOLD", SettingKind::Number, &Settings::warningThreshold, 3},
-    {"ERRORTHRESHOLD", SettingKind::Number, &Settings::errorThreshold, 5},
-    {"ERRORINTERVALINHOURS", SettingKind::Number, &Settings::errorIntervalHours, 24},
-    {"TESTCALLINTERVALINMINUTES", SettingKind::Number, &Settings::testCallIntervalMinutes, 1440},
-    {"TESTCALLMAILBOXID", SettingKind::Text},
-    {"AUTOTEST", SettingKind::Flag},
-    {"ADMINRUNNING", SettingKind::Flag},
-    {"SERVICEPROCESSING", SettingKind::Flag},
-};
-constexpr int kSettingKeyCount = static_cast<int>(std::size(kSettingKeys));
-static_assert(kSettingKeyCount == parameter::kServiceProcessing);
-
 const SettingKey& settingKey(int index) { return kSettingKeys[index - 1]; }
 
 // What one load found unusable for a key: the row's text (nothing for NULL).
@@ -155,9 +119,9 @@ std::optional<bool> toBoolean(std::string_view text) {
 }
 
 int determineApplicationParameter(std::string_view name) {
-  for (int i = 0; i < kSettingKeyCount; ++i) {
-    const std::string_view key = kSettingKeys[i].key;
-    if (key.size() == name.size() && strncasecmp(key.data(), name.data(), name.size()) == 0) return i + 1;
+  for (int index = 1; index <= kSettingKeyCount; ++index) {
+    const std::string_view key = settingKey(index).key;
+    if (key.size() == name.size() && strncasecmp(key.data(), name.data(), name.size()) == 0) return index;
   }
   return 0;
 }
@@ -167,7 +131,7 @@ namespace {
 // One load of the settings table.
 struct SettingsLoad {
   // Per key index, what this load found unusable in the key's last row.
-  std::array<std::optional<Unusable>, 13> unusable;
+  PerSettingKey<std::optional<Unusable>> unusable;
   bool tableRead = false;  // every row was read
   db::Statement update;    // prepared when a default is written back
 };

@@ -10,32 +10,17 @@
 #include <string_view>
 
 #include "processing/runtime/program.h"
+#include "processing/runtime/settings.h"
 
 namespace travik {
 
-// Indexes of the twelve keys.
-namespace parameter {
-constexpr int kDefaultMvLogPath = 1;
-constexpr int kDefaultOutputPath = 2;
-constexpr int kDataRetentionInHours = 3;
-constexpr int kProcessIntervalInSeconds = 4;
-constexpr int kWarningThreshold = 5;
-constexpr int kErrorThreshold = 6;
-constexpr int kErrorIntervalInHours = 7;
-constexpr int kTestCallIntervalInMinutes = 8;
-constexpr int kTestCallMailboxId = 9;
-constexpr int kAutoTest = 10;
-constexpr int kAdminRunning = 11;
-constexpr int kServiceProcessing = 12;
-}  // namespace parameter
-
-// Reloads all twelve settings.
+// Reloads every setting.
 void getApplicationParameter(Program& program);
 // Stores value in every row of the key with that index, then reloads.
 void setApplicationParameter(Program& program, int index, std::string_view value);
 // The store alone: no reload, and a failure is thrown to the caller.
 void storeApplicationParameter(Program& program, int index, std::string_view value);
-// The index 1-12 of the key equal to name (ignoring case), or 0.
+// The index of the key equal to name (ignoring case), or 0.
 int determineApplicationParameter(std::string_view name);
 // True when the trace folder exists and holds a file whose name begins "MVLOG.".
 // The service also tells standard error when the folder cannot be used

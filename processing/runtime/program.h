@@ -23,27 +23,12 @@
 #include "platform/key_store.h"
 #include "processing/runtime/host.h"
 #include "processing/runtime/pause_rule.h"
+#include "processing/runtime/settings.h"
 #include "processing/text/date_time.h"
 
 namespace travik {
 
 inline constexpr int kGatewayQueryTimeoutSeconds = 30;
-
-// The twelve application parameters, loaded from applicationparameters.
-struct Settings {
-  std::string logPath;                       // 1 DEFAULTMVLOGPATH
-  std::string outputPath;                    // 2 DEFAULTOUTPUTPATH
-  std::int32_t dataRetentionHours = 0;       // 3
-  std::int32_t processIntervalSeconds = 0;   // 4
-  std::int32_t warningThreshold = 0;         // 5
-  std::int32_t errorThreshold = 0;           // 6
-  std::int32_t errorIntervalHours = 0;       // 7
-  std::int32_t testCallIntervalMinutes = 0;  // 8
-  std::string testCallMailboxId;             // 9 TESTCALLMAILBOXID
-  bool autoTest = false;                     // 10 AUTOTEST
-  bool adminRunning = false;                 // 11 ADMINRUNNING
-  bool serviceProcessing = false;            // 12 SERVICEPROCESSING
-};
 
 // The open activity log of this program.
 struct ActivityLogState {
@@ -92,9 +77,9 @@ class Program {
   std::int32_t handledErrorCount = 0;
   std::string statusMessage;
   Settings settings;
-  // Per key index (1-12), the text of the setting last reported as unusable:
-  // a bad row is reported when it is first met, not again at every reload.
-  std::array<std::optional<std::string>, 13> reportedSettings;
+  // Per key index, the text of the setting last reported as unusable: a bad
+  // row is reported when it is first met, not again at every reload.
+  PerSettingKey<std::optional<std::string>> reportedSettings;
 
   // Mutable as the reference it stands for was: a const Program still talks to its host.
   mutable HostSlot host;

@@ -47,7 +47,6 @@ class DateTime {
   DateTime addSeconds(std::int64_t seconds) const { return fromSerialSeconds(serialSeconds() + seconds); }
   DateTime addMinutes(std::int64_t minutes) const { return addSeconds(minutes * 60); }
   DateTime addHours(std::int64_t hours) const { return addSeconds(hours * 3600); }
-  DateTime dateOnly() const { return DateTime(year_, month_, day_); }
 
   // Whole seconds from this moment to a later one (negative when earlier).
   std::int64_t secondsUntil(const DateTime& later) const { return later.serialSeconds() - serialSeconds(); }

@@ -62,7 +62,11 @@ class NodeListWindowTest : public test::ConsoleFixture {
     }
   }
   static void select(QTreeWidget* list, std::initializer_list<int> rows) {
-    for (int row : rows) list->topLevelItem(row)->setSelected(true);
+    for (int row : rows) {
+      QTreeWidgetItem* item = list->topLevelItem(row);
+      ASSERT_NE(item, nullptr) << "no row " << row;
+      item->setSelected(true);
+    }
   }
 
   FrmTestCalls& openTestCalls() {

@@ -92,13 +92,11 @@ TEST_F(InstalledService, RunsACycleFromTheInstalledFolderAndASecondInstallKeepsT
       "('DB_VERSION_MINOR', '4'), ('CALL_TRACING_LEVEL', '4')");
   const fs::path odbc = temp.path() / "odbc";
   fs::create_directories(odbc);
-  fs::copy_file(gateway.file().parent_path() / "odbcinst.ini", odbc / "odbcinst.ini");
   test::writeFile(odbc / "odbc.ini", "[mervale]\nDriver=SQLite3\nDatabase=" + gateway.file().string() + "\n");
 
   test::ChildProcess service;
   service.arguments = {(folder() / "TRAVIKservice").string()};
-  service.environment = {
-      {"ODBCSYSINI", odbc.string()}, {"ODBCINI", (odbc / "odbc.ini").string()}, {"JOURNAL_STREAM", std::nullopt}};
+  service.environment = {{"ODBCINI", (odbc / "odbc.ini").string()}, {"JOURNAL_STREAM", std::nullopt}};
   service.standardOutput = service.standardError = temp.path() / "service.txt";
   const pid_t pid = service.start();
   ASSERT_GT(pid, 0);

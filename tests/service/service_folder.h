@@ -102,9 +102,7 @@ struct ServiceFolder {
     // The program asks for the data source by its real name, "mervale".
     const fs::path odbc = temp.path() / "odbc";
     fs::create_directories(odbc);
-    fs::copy_file(gateway.file().parent_path() / "odbcinst.ini", odbc / "odbcinst.ini");
     writeFile(odbc / "odbc.ini", "[mervale]\nDriver=SQLite3\nDatabase=" + gateway.file().string() + "\nTimeout=2000\n");
-    ::setenv("ODBCSYSINI", odbc.c_str(), 1);
     ::setenv("ODBCINI", (odbc / "odbc.ini").c_str(), 1);
   }
   fs::path program() const { return temp.path() / "program"; }

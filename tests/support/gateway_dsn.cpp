@@ -20,12 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 int instances = 0;  // data sources declared by this process
-std::string sqliteOdbcDriver() {
-  for (const char* candidate : {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so",
-                                "/usr/lib/aarch64-linux-gnu/odbc/libsqlite3odbc.so", "/usr/lib/odbc/libsqlite3odbc.so"})
-    if (fs::exists(candidate)) return candidate;
-  return "libsqlite3odbc.so";
-}
 }  // namespace
 
 GatewayDsn::GatewayDsn(const fs::path& folder, const std::string& dsnName)
@@ -41,16 +35,9 @@ GatewayDsn::GatewayDsn(const fs::path& folder, const std::string& dsnName)
       "CREATE TABLE systemparameters (propname TEXT, propvalue TEXT);"
       "CREATE TABLE octelnode (serialno TEXT);"
       "CREATE TABLE directory (serialno TEXT, mailboxno TEXT, lastreferenced TEXT, entrytype INTEGER);");
-  {
-    std::ofstream drivers(folder / "odbcinst.ini");
-    drivers << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << sqliteOdbcDriver()
-            << "\nUsageCount=1\nDontDLClose=1\n";
-  }
-  {
-    std::ofstream sources(folder / "odbc.ini");
-    sources << "[" << name_ << "]\nDriver=SQLite3\nDatabase=" << file_.string() << "\nTimeout=2000\n";
-  }
-  ::setenv("ODBCSYSINI", folder.c_str(), 1);
+  // The driver is the test program's (tests/support/own_folders).
+  std::ofstream(folder / "odbc.ini") << "[" << name_ << "]\nDriver=SQLite3\nDatabase=" << file_.string()
+                                     << "\nTimeout=2000\n";
   ::setenv("ODBCINI", (folder / "odbc.ini").c_str(), 1);
 }
 

@@ -1,7 +1,7 @@
 // A real ODBC data source for tests: an SQLite file holding the gateway's
 // tables, reached through the SQLite ODBC driver under a DSN declared in a
-// temporary ODBCSYSINI/ODBCINI.  Call before the first ODBC connection of the
-// test process (unixODBC reads its ini files then).
+// temporary user file (ODBCINI); the driver is declared in the test program's
+// own folder (tests/support/own_folders).
 #pragma once
 
 #include <filesystem>

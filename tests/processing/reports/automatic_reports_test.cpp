@@ -38,7 +38,7 @@ class AutomaticReports : public ::testing::Test {
   test::TestProgram test;
 };
 
-TEST_F(AutomaticReports, OnlyTheFourAutomaticKindsOfEarlierReportAreDeleted) {
+TEST_F(AutomaticReports, OnlyTheFourAutomaticKindsOfEarlierReportAreReplaced) {
   const fs::path out = test.outputFolder();
   for (const char* name :
        {"TRAVIK-REPORT.AllCalls.01012005.010101.csv", "TRAVIK-REPORT.LineSummary.01012005.010101.csv",
@@ -51,11 +51,14 @@ TEST_F(AutomaticReports, OnlyTheFourAutomaticKindsOfEarlierReportAreDeleted) {
   fs::create_directories(test.folder() / "elsewhere");
   test::writeFile(test.folder() / "elsewhere" / "TRAVIK-REPORT.AllCalls.01012005.010101.csv", "x");
 
-  deleteOldReports(*test);
-  EXPECT_EQ(filesIn(out), (std::set<std::string>{
-                              "TRAVIK-REPORT.Tasks.01012005.010101.csv", "TRAVIK-REPORT.Recipients.01012005.010101.csv",
-                              "TRAVIK-REPORT.Events.01012005.010101.csv", "MVLOG.TRAVIK.01012005.010101.log",
-                              "notes.txt", "TRAVIK-REPORT.AllCallsOld.01012005.010101.csv"}));
+  ASSERT_TRUE(replaceAutomaticReports(*test));
+  EXPECT_EQ(filesIn(out),
+            (std::set<std::string>{
+                "TRAVIK-REPORT.AllCalls.04182005.150405.csv", "TRAVIK-REPORT.LineSummary.04182005.150405.csv",
+                "TRAVIK-REPORT.OctelSummary.04182005.150405.csv",
+                "TRAVIK-REPORT.RejectedRecipients.04182005.150405.csv", "TRAVIK-REPORT.Tasks.01012005.010101.csv",
+                "TRAVIK-REPORT.Recipients.01012005.010101.csv", "TRAVIK-REPORT.Events.01012005.010101.csv",
+                "MVLOG.TRAVIK.01012005.010101.log", "notes.txt", "TRAVIK-REPORT.AllCallsOld.01012005.010101.csv"}));
   EXPECT_TRUE(fs::exists(test.folder() / "elsewhere" / "TRAVIK-REPORT.AllCalls.01012005.010101.csv"));
 }
 
@@ -65,25 +68,25 @@ TEST_F(AutomaticReports, TemporaryFilesOfAKilledRunGoWithTheOldSet) {
        {".TRAVIK-REPORT.AllCalls.01012005.010101.csv.a1B2c3", ".TRAVIK-REPORT.Tasks.01012005.010101.csv.a1B2c3",
         ".MVLOG.TRAVIK.01012005.010101.log.a1B2c3"})
     test::writeFile(out / name, "cut");
-  deleteOldReports(*test);
+  ASSERT_TRUE(replaceAutomaticReports(*test, {.lines = false, .nodes = false}));
   // The console's own reports and exports are not the automatic set's to clear.
-  EXPECT_EQ(filesIn(out), (std::set<std::string>{".TRAVIK-REPORT.Tasks.01012005.010101.csv.a1B2c3",
-                                                 ".MVLOG.TRAVIK.01012005.010101.log.a1B2c3"}));
+  EXPECT_EQ(filesIn(out),
+            (std::set<std::string>{
+                "TRAVIK-REPORT.AllCalls.04182005.150405.csv", "TRAVIK-REPORT.RejectedRecipients.04182005.150405.csv",
+                ".TRAVIK-REPORT.Tasks.01012005.010101.csv.a1B2c3", ".MVLOG.TRAVIK.01012005.010101.log.a1B2c3"}));
 }
 
-TEST_F(AutomaticReports, AMissingOutputFolderIsPassedOverSilently) {
+TEST_F(AutomaticReports, AMissingOutputFolderLeavesTheReportsOwed) {
   test->settings.outputPath = (test.folder() / "gone").string();
-  deleteOldReports(*test);
-  EXPECT_EQ(test->handledErrorCount, 0);
-  EXPECT_TRUE(test.events.entries.empty());
+  EXPECT_FALSE(replaceAutomaticReports(*test));
+  EXPECT_FALSE(fs::exists(test.folder() / "gone"));
 }
 
 TEST_F(AutomaticReports, ARunLeavesExactlyTheNewSetBesideTheOtherReports) {
   test.openLog();
   test::writeFile(test.outputFolder() / "TRAVIK-REPORT.AllCalls.01012005.010101.csv", "old");
   test::writeFile(test.outputFolder() / "TRAVIK-REPORT.Tasks.01012005.010101.csv", "dump");
-  deleteOldReports(*test);
-  generateAutoReports(*test);
+  ASSERT_TRUE(replaceAutomaticReports(*test));
   EXPECT_EQ(filesIn(test.outputFolder()),
             (std::set<std::string>{
                 "TRAVIK-REPORT.AllCalls.04182005.150405.csv", "TRAVIK-REPORT.LineSummary.04182005.150405.csv",
@@ -100,7 +103,7 @@ TEST_F(AutomaticReports, TheAutomaticRejectedRecipientsLeaveOutExtendedAbsenceAn
       "('C1', 'T', '101', '7001', 'CV', 1, 'Extended Absence greeting is enabled'),"
       "('C2', 'T', '102', '7001', 'CV', 0, ''),"
       "('C4', 'T', '104', '7001', 'CV', 0, NULL)");
-  generateAutoReports(*test);
+  ASSERT_TRUE(replaceAutomaticReports(*test));
   EXPECT_EQ(test::readFile(test.outputFolder() / "TRAVIK-REPORT.RejectedRecipients.04182005.150405.csv"),
             "callid,taskid,recipient,octelserialnumber,recipientinfo\r\n"
             "C3,T,103,7001,\"Message transmission unsuccessful\"\r\n");
@@ -114,7 +117,7 @@ TEST_F(AutomaticReports, TheAutomaticRejectedRecipientsLeaveOutExtendedAbsenceAn
 
 TEST_F(AutomaticReports, AFailingReportDoesNotKeepTheOthersFromBeingWritten) {
   test->db.exec("drop table linesummary");
-  generateAutoReports(*test);
+  EXPECT_FALSE(replaceAutomaticReports(*test));
   EXPECT_EQ(test->handledErrorCount, 1);
   EXPECT_EQ(filesIn(test.outputFolder()),
             (std::set<std::string>{"TRAVIK-REPORT.AllCalls.04182005.150405.csv",
@@ -131,8 +134,7 @@ TEST(AutomaticReportsOnAFullDisk, NoReportIsLeftCutOrEmptyUnderItsNameAndEachFai
     t.openLog();  // in the program's own folder, which has room
     t->settings.outputPath = disk.string();
     insertCalls(*t, 500);
-    deleteOldReports(*t);
-    generateAutoReports(*t);
+    replaceAutomaticReports(*t);
     closeActivityLog(*t);
     std::string result = std::to_string(t->handledErrorCount) + ";";
     for (const auto& name : filesIn(disk)) result += name + ";";
