@@ -48,6 +48,7 @@ bool FrmAdminStartup::formLoad() {
   console_.frmAutoShutdown().tmrCheckForIdleTimeout->start();
   program.handledErrorCount = 0;
   main(program);
+  console_.started = true;
   setApplicationParameter(program, parameter::kAdminRunning, "True");
   // A registry that cannot be written is reported, not fatal: the console
   // runs, and only the warning of the next start is lost.
