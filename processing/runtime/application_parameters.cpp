@@ -8,9 +8,9 @@
 #include <iterator>
 
 #include "processing/runtime/activity_log.h"
-#include "processing/runtime/database_schema.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/event_log.h"
+#include "processing/runtime/read_only_mode.h"
 #include "processing/text/number_text.h"
 
 namespace travik {
@@ -131,7 +131,8 @@ std::string defaultLogPath(const Program& program) {
 
 std::string defaultOutputPath(const Program& program) {
   const fs::path output = program.programFolder / "output";
-  if (!folderExists(output.string())) fs::create_directories(output);
+  // A console that only reads its database creates nothing in the program folder.
+  if (!folderExists(output.string()) && !program.databaseReadOnly) fs::create_directories(output);
   return output.string();
 }
 

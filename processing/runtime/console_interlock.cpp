@@ -1,9 +1,14 @@
 #include "processing/runtime/console_interlock.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <system_error>
 
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
+#include "processing/runtime/read_only_mode.h"
 #include "processing/runtime/registry_api.h"
 
 namespace travik {
@@ -11,6 +16,19 @@ namespace travik {
 std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder) {
   return platform::consoleLockFile(programFolder);
 }
+
+namespace {
+
+// The lock could not be taken because this account may not create or open
+// its file: it may only read the file, or the folder that would hold it.
+bool lockRefusedForPermission(const std::filesystem::path& lockFile) {
+  const bool exists = ::faccessat(AT_FDCWD, lockFile.c_str(), F_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0;
+  const int refused = exists ? ::faccessat(AT_FDCWD, lockFile.c_str(), R_OK | W_OK, AT_EACCESS)
+                             : ::faccessat(AT_FDCWD, lockFile.parent_path().c_str(), W_OK | X_OK, AT_EACCESS);
+  return refused != 0 && (errno == EACCES || errno == EROFS || errno == EPERM);
+}
+
+}  // namespace
 
 bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
   bool running = false;
@@ -21,7 +39,13 @@ bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
         switch (lock.tryAcquire()) {
           case platform::LockResult::Taken: break;
           case platform::LockResult::HeldElsewhere: running = true; break;
-          case platform::LockResult::Failed: throw HandledError(error_number::kPathFileAccess, lock.failure());
+          case platform::LockResult::Failed:
+            if (!lockRefusedForPermission(lock.file()))
+              throw HandledError(error_number::kPathFileAccess, lock.failure());
+            enterReadOnlyMode(program, "This account may not take the console's lock (" + lock.failure() +
+                                           "), so TRAVIK admin only reads the database " +
+                                           program.databasePath().string() + ".");
+            break;
         }
       },
       ErrorHandler::BoxAndCount);

@@ -15,8 +15,10 @@ inline constexpr const char* kAdminRunningValue = "TravikAdminIsRunning";
 std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder);
 // True when a console already runs on this program folder.  Asking is taking:
 // when no console holds the lock, lock holds it from now on, so two consoles
-// started together cannot both go on.  A lock that cannot be used at all is a
-// handled error naming the reason, and the answer is false.
+// started together cannot both go on.  A lock this account may not create or
+// open (it may only read the lock's folder) makes the console read-only
+// (read_only_mode.h); a lock that cannot be used otherwise is a handled error
+// naming the reason.  Either way the answer is false.
 bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock);
 // Whether ADMINRUNNING stands for a console that runs: the mark reads "True"
 // and a console holds the console lock of this program folder.  A mark

@@ -1,10 +1,11 @@
 // The real program TRAVIKadmin ended by a signal, as a logout or a dropped X
 // session ends it: it ends as through its exit menu, and its marks do not
-// outlive it, also while it waits for the database.
+// outlive it, also while it waits for the database or only reads it.
 #include <gtest/gtest.h>
 
 #include "processing/runtime/exit_status.h"
 #include "tests/service/service_folder.h"
+#include "tests/support/full_disk.h"
 
 namespace travik {
 namespace {
@@ -86,6 +87,45 @@ TEST(ConsoleProgram, SigtermSighupAndSigintEndTheConsoleAsItsExitMenuDoesWithinT
     EXPECT_EQ(folder.parameter("ADMINRUNNING"), "False");
     // The registry value is a small text file: its type, then its data.
     EXPECT_NE(readFile(flag).find("\n0"), std::string::npos) << readFile(flag);
+  }
+}
+
+// A program folder mounted read-only, with the console's lock beside the
+// database or elsewhere: the console only reads, says why once (also on
+// standard error), writes nothing, and ends on a signal within two seconds.
+TEST(ConsoleProgram, OnAProgramFolderItMayOnlyReadTheConsoleOnlyReadsAndEndsOnASignal) {
+  for (const bool lockInProgramFolder : {false, true}) {
+    SCOPED_TRACE(lockInProgramFolder ? "lock in the program folder" : "lock elsewhere");
+    ServiceFolder folder;
+    const fs::path locks = folder.program() / "locks";
+    fs::create_directories(locks);
+    // A read-only folder without the shared-memory files of a running program cannot be read.
+    db::Connection reader;
+    reader.open((folder.program() / "vrndata.mdb").string());
+    reader.prepare("select count(*) from applicationparameters").step();
+    const fs::path output = folder.temp.path() / "console.txt";
+    const ConsoleSetup setup(folder);
+    const FullDiskRun run = onReadOnlyFolder(folder.program(), [&]() -> std::string {
+      if (lockInProgramFolder) ::setenv("TRAVIK_LOCK_DIR", locks.c_str(), 1);  // in this child only
+      Reaper console{setup.start(output)};
+      if (console.pid <= 0) return "not started";
+      if (!waitFor([&] { return readFile(output).find("only reads") != std::string::npos; })) return "no message";
+      ::kill(console.pid, SIGTERM);
+      const auto status = waitForExit(console.pid, 2s);
+      if (!status) return "still running after SIGTERM";
+      console.pid = -1;
+      return "exit " + std::to_string(WIFEXITED(*status) ? WEXITSTATUS(*status) : -1);
+    });
+    if (run.cannot) GTEST_SKIP() << "no read-only folder can be made here: " << *run.cannot;
+    const std::string said = readFile(output);
+    EXPECT_EQ(run.output, "exit 0") << said;
+    const std::string why = lockInProgramFolder ? "may not take the console's lock" : "cannot be written";
+    EXPECT_NE(said.find(why), std::string::npos) << said;
+    EXPECT_NE(said.find("Read-only file system"), std::string::npos) << said;
+    EXPECT_EQ(said.find("readonly database"), std::string::npos) << said;
+    EXPECT_EQ(folder.parameter("ADMINRUNNING"), "False");
+    EXPECT_FALSE(fs::exists(folder.program() / "registry"));
+    EXPECT_TRUE(fs::is_empty(locks));
   }
 }
 
