@@ -42,9 +42,8 @@ bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
           case platform::LockResult::Failed:
             if (!lockRefusedForPermission(lock.file()))
               throw HandledError(error_number::kPathFileAccess, lock.failure());
-            enterReadOnlyMode(program, "This account may not take the console's lock (" + lock.failure() +
-                                           "), so TRAVIK admin only reads the database " +
-                                           program.databasePath().string() + ".");
+            enterReadOnlyMode(program, "TRAVIK admin cannot take its lock (" + lock.failure() +
+                                           "), so it only reads the database " + program.databasePath().string() + ".");
             break;
         }
       },

@@ -119,7 +119,7 @@ TEST(ConsoleProgram, OnAProgramFolderItMayOnlyReadTheConsoleOnlyReadsAndEndsOnAS
     if (run.cannot) GTEST_SKIP() << "no read-only folder can be made here: " << *run.cannot;
     const std::string said = readFile(output);
     EXPECT_EQ(run.output, "exit 0") << said;
-    const std::string why = lockInProgramFolder ? "may not take the console's lock" : "cannot be written";
+    const std::string why = lockInProgramFolder ? "cannot take its lock" : "cannot be written";
     EXPECT_NE(said.find(why), std::string::npos) << said;
     EXPECT_NE(said.find("Read-only file system"), std::string::npos) << said;
     EXPECT_EQ(said.find("readonly database"), std::string::npos) << said;

@@ -81,11 +81,11 @@ TEST_F(StartupTest, AFirstStartMarksTheConsoleRunningAndShowsTheMainWindow) {
 // As when its lock or the database may not be written: one message says why,
 // the database is only read, and no mark is set or taken back.
 TEST_F(StartupTest, AConsoleThatOnlyReadsItsDatabaseSaysWhyOnceAndMarksNothing) {
-  enterReadOnlyMode(program(), "This account may not take the console's lock.");
+  enterReadOnlyMode(program(), "TRAVIK admin cannot take its lock.");
   ASSERT_TRUE(start());
   ASSERT_EQ(boxes.size(), 2u);  // and the trace level's, as on every start here
   EXPECT_EQ(boxes[0].title, "Database not writable");
-  EXPECT_EQ(boxes[0].text.rfind("This account may not take the console's lock.  The grids show it", 0), 0u);
+  EXPECT_EQ(boxes[0].text.rfind("TRAVIK admin cannot take its lock.  The grids show it", 0), 0u);
   EXPECT_EQ(adminRunning(), "False");
   EXPECT_THROW(program().db.exec("delete from linewalk"), db::DbError);
   EXPECT_THROW(frmMain().cmdExit_Click(), ProgramEnded);
