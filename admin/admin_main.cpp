@@ -52,12 +52,10 @@ int main(int argc, char** argv) {
     std::_Exit(code);
   };
   travik::Console console(program, host);
-  // A signal ends the console as its exit menu does; before the common start
-  // has opened the database there is nothing to put back.
-  stopSignals.listen([&program] {
-    if (program.db.isOpen()) travik::shutDownApplication(program, travik::exit_status::kOrderly);
-    program.exitProcess(travik::exit_status::kOrderly);
-  });
+  // A signal ends the console as its exit menu does, from the event loop or
+  // from wherever the console waits.
+  console.stopOnSignals([&stopSignals] { return stopSignals.pending(); });
+  stopSignals.listen([&console] { console.endOnStopSignal(); });
   travik::FrmAdminStartup startup(console);
   if (!startup.formLoad()) return 0;
   application.exec();

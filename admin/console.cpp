@@ -24,6 +24,9 @@
 #include "platform/process_runner.h"
 #include "platform/service_manager.h"
 #include "processing/runtime/console_interlock.h"
+#include "processing/runtime/error_handling.h"
+#include "processing/runtime/exit_status.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 
@@ -53,6 +56,27 @@ Console::Console(Program& program, ConsoleHost& host, ConsolePlatform platform)
 }
 
 Console::~Console() = default;
+
+void Console::stopOnSignals(const std::function<bool()>& arrived) {
+  program.db.setStopCheck(arrived);
+  host.stopSignal = {arrived, [this] { endOnStopSignal(); },
+                     [this](std::string_view text) { program.standardError(text); }};
+}
+
+void Console::endOnStopSignal() {
+  if (program.shuttingDown || endingOnStopSignal_) return;
+  endingOnStopSignal_ = true;
+  // Before the common start has opened the database there is nothing to put
+  // back.  A run closes it for a moment between its steps: it is opened
+  // again, so that the end can take the console's mark back.
+  if (!started) program.exitProcess(exit_status::kOrderly);
+  if (!program.db.isOpen())
+    guard(
+        program, "endOnStopSignal",
+        [&] { program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs); },
+        ErrorHandler::Standard);
+  shutDownApplication(program, exit_status::kOrderly);
+}
 
 void Console::showModal(QWidget& window) {
   if (modalHook) {

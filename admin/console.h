@@ -65,6 +65,9 @@ class Console {
   ConsolePlatform platform;
   // Held from the start-up's single-instance check to the end of the process.
   platform::InstanceLock instanceLock;
+  // The common start has opened the database: from here an end puts the
+  // console's marks back.
+  bool started = false;
 
   FrmMain& frmMain();
   FrmAutoShutdown& frmAutoShutdown();
@@ -84,6 +87,14 @@ class Console {
   FrmResetErrorCounts& frmResetErrorCounts();
   FrmProgress& frmProgress();
 
+  // From now on a stop signal (arrived tells whether one has) ends the
+  // console also where its event loop does not run: a wait for the database
+  // gives way to it, as do the pauses and the message boxes.
+  void stopOnSignals(const std::function<bool()>& arrived);
+  // The end on a stop signal, as through the exit menu; returns only when
+  // the end is under way already.
+  void endOnStopSignal();
+
   // Hides the detail and totals windows, when they exist (before a manual run and a purge).
   void hideDetailWindows();
 
@@ -93,6 +104,7 @@ class Console {
   std::function<void(QWidget&)> modalHook;
 
  private:
+  bool endingOnStopSignal_ = false;
   std::unique_ptr<FrmMain> frmMain_;
   std::unique_ptr<FrmAutoShutdown> frmAutoShutdown_;
   std::unique_ptr<FrmServiceMonitorTimer> frmServiceMonitorTimer_;

@@ -83,7 +83,14 @@ void ConsoleHost::setMousePointer(int pointer) {
 
 void ConsoleHost::yield() { QCoreApplication::processEvents(); }
 
+bool ConsoleHost::endingOnStopSignal() {
+  if (!stopSignal.arrived || !stopSignal.arrived()) return false;
+  stopSignal.end();
+  return true;
+}
+
 void ConsoleHost::sleep(int milliseconds) {
+  if (endingOnStopSignal()) return;
   if (sleepHook) {
     sleepHook(milliseconds);
     return;
@@ -92,6 +99,7 @@ void ConsoleHost::sleep(int milliseconds) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point end = Clock::now() + std::chrono::milliseconds(milliseconds);
   for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+    if (endingOnStopSignal()) return;
     if (now >= nextPaint_) {
       platform::paintPending();
       nextPaint_ = Clock::now() + kPaintDuringPauseEvery;
@@ -103,6 +111,15 @@ void ConsoleHost::sleep(int milliseconds) {
 
 MessageResult ConsoleHost::messageBox(std::string_view text, std::string_view title, MessageButtons buttons,
                                       MessageIcon icon) {
+  // Nobody may be there to answer once a stop signal has come (a logout):
+  // the text goes where an operator can still read it, and the answer is the
+  // one that starts nothing.
+  if (endingOnStopSignal()) {
+    stopSignal.unshownBox(text);
+    return buttons == MessageButtons::Ok      ? MessageResult::Ok
+           : buttons == MessageButtons::YesNo ? MessageResult::No
+                                              : MessageResult::Cancel;
+  }
   MessageBoxRequest request{std::string(text), std::string(title), buttons, icon};
   if (messageBoxHook) return messageBoxHook(request);
   return showMessageBox(request, messageBoxOwner());

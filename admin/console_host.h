@@ -6,12 +6,17 @@
 // is kept here as well and handed to the widgets once they are attached.
 // Message boxes, pauses and the clock each have a hook, so tests answer the
 // boxes, skip the pauses and set the time without a display or a wait.
+//
+// A stop signal ends the console wherever its event loop does not run: at a
+// wait for the database that gave way to it, at a pause and at a message box
+// about to open.  None of them is inside a write transaction.
 #pragma once
 
 #include <QPointer>
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "processing/runtime/host.h"
 
@@ -21,6 +26,15 @@ class QTimer;
 class QWidget;
 
 namespace travik {
+
+// What the host needs of the console's stop signals (admin/stop_signals).
+struct StopSignalHooks {
+  std::function<bool()> arrived;  // a stop signal has arrived
+  // The orderly end; returns only when the end is under way already.
+  std::function<void()> end;
+  // Where a box's text goes instead, once the end is under way.
+  std::function<void(std::string_view)> unshownBox;
+};
 
 // One message box as the console would show it.
 struct MessageBoxRequest {
@@ -52,6 +66,7 @@ class ConsoleHost : public Host {
                            MessageIcon icon) override;
   DateTime now() override;
   void setLogFlushTimerEnabled(bool enabled) override;
+  void honourStopAfterDatabaseWait() override { endingOnStopSignal(); }
 
   // The window a message box shown now belongs to: the active window of the
   // console, else the main window while it is shown; none before it is.
@@ -70,8 +85,13 @@ class ConsoleHost : public Host {
   std::function<void(int)> sleepHook;
   // Replaces the machine's local time.
   std::function<DateTime()> clock;
+  // Unset until the console listens for stop signals.
+  StopSignalHooks stopSignal;
 
  private:
+  // After a stop signal: ends the console, or returns true when the end is under way.
+  bool endingOnStopSignal();
+
   QPointer<QLineEdit> txtProgress_;
   QPointer<QProgressBar> progressBar_;
   QPointer<QWidget> pointerWindow_;

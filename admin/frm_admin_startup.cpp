@@ -48,10 +48,14 @@ bool FrmAdminStartup::formLoad() {
   console_.frmAutoShutdown().tmrCheckForIdleTimeout->start();
   program.handledErrorCount = 0;
   main(program);
-  setApplicationParameter(program, parameter::kAdminRunning, "True");
-  // A registry that cannot be written is reported, not fatal: the console
-  // runs, and only the warning of the next start is lost.
-  guard(program, "Form_Load() of Form frmAdminStartup", [&] { setAdminIsRunningFlag(program, true); });
+  console_.started = true;
+  // A console that only reads its database marks nothing.
+  if (!program.databaseReadOnly) {
+    setApplicationParameter(program, parameter::kAdminRunning, "True");
+    // A registry that cannot be written is reported, not fatal: the console
+    // runs, and only the warning of the next start is lost.
+    guard(program, "Form_Load() of Form frmAdminStartup", [&] { setAdminIsRunningFlag(program, true); });
+  }
   FrmServiceMonitorTimer& monitor = console_.frmServiceMonitorTimer();
   monitor.tmrServiceTimer->start();
   FrmMain& frmMain = console_.frmMain();

@@ -29,7 +29,7 @@
 #include "admin/update_check.h"
 #include "admin/window_geometry.h"
 #include "processing/runtime/application_parameters.h"
-#include "processing/runtime/database_schema.h"
+#include "processing/runtime/read_only_mode.h"
 #include "processing/runtime/start_up.h"
 
 namespace travik {

@@ -103,6 +103,9 @@ class FrmMain : public QMainWindow {
   int numericBoxInput(const QComboBox& box, int keyAscii);
   // Applies a changed output folder and starts a new activity log.
   void outputPathChange();
+  // Stores one setting.  A console that only reads its database refuses a
+  // change, and every settings box shows the stored settings again.
+  void storeSetting(int parameterIndex, const std::string& value);
 
   // ---- Service control (frm_main_service.cpp) ----
   void cmdInstallService_Click();

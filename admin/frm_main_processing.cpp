@@ -19,7 +19,7 @@
 #include "processing/run/process_logs.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
-#include "processing/runtime/database_schema.h"
+#include "processing/runtime/read_only_mode.h"
 #include "processing/runtime/start_up.h"
 
 namespace travik {

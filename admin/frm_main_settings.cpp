@@ -53,16 +53,20 @@ std::string timesSixty(const std::string& text) {
 // An interval box left: an empty box shows the setting again; a value
 // within the limits is stored in the parameter's units.  The setting and the
 // limits are in the parameter's units, the box in sixty times larger ones.
-void storeInterval(Program& p, QComboBox& box, int parameterIndex, std::int32_t setting, int minimum, int maximum) {
+void storeInterval(FrmMain& w, QComboBox& box, int parameterIndex, std::int32_t setting, int minimum, int maximum) {
   if (box.currentText().isEmpty()) box.setEditText(decimalText(setting / 60.0));
   const std::string text = textOf(&box);
-  if (!acceptInRange(p, box, text, minimum / 60, maximum / 60)) return;
-  setApplicationParameter(p, parameterIndex, timesSixty(text));
+  if (!acceptInRange(w.program(), box, text, minimum / 60, maximum / 60)) return;
+  w.storeSetting(parameterIndex, timesSixty(text));
 }
 
 void storeRetentionHours(FrmMain& w) {
-  setApplicationParameter(w.program(), parameter::kDataRetentionInHours, textOf(w.cmbRetention));
+  w.storeSetting(parameter::kDataRetentionInHours, textOf(w.cmbRetention));
   w.extendedRetention = false;
+}
+
+void showText(QLineEdit& box, const std::string& text) {
+  if (box.text().toStdString() != text) box.setText(QString::fromStdString(text));
 }
 
 // A lower retention loses data at the next run, so the operator confirms it
@@ -72,7 +76,8 @@ void confirmRetentionDecrease(FrmMain& w) {
   const std::string typed = textOf(w.cmbRetention);
   const std::int32_t requested = toWholeNumber(typed).value_or(0);
   const std::int32_t current = p.settings.dataRetentionHours;
-  if (requested >= current) {
+  // Nothing is asked or exported for a change that would be refused.
+  if (requested >= current || p.databaseReadOnly) {
     storeRetentionHours(w);
     return;
   }
@@ -131,14 +136,26 @@ void FrmMain::cmbInterval_KeyPress(int& keyAscii) { keyAscii = numericBoxInput(*
 
 void FrmMain::cmbTestInterval_KeyPress(int& keyAscii) { keyAscii = numericBoxInput(*cmbTestInterval, keyAscii); }
 
+void FrmMain::storeSetting(int parameterIndex, const std::string& value) {
+  Program& p = program();
+  setApplicationParameter(p, parameterIndex, value);
+  if (!p.databaseReadOnly) return;
+  const Settings& stored = p.settings;
+  showText(*txtLogLocation, stored.logPath);
+  showText(*txtOutputPath, stored.outputPath);
+  cmbInterval->setEditText(decimalText(stored.processIntervalSeconds / 60.0));
+  cmbTestInterval->setEditText(decimalText(stored.testCallIntervalMinutes / 60.0));
+  cmbRetention->setEditText(QString::number(stored.dataRetentionHours));
+  chkTestCalls->setChecked(stored.autoTest);
+}
+
 void FrmMain::cmbInterval_LostFocus() {
-  storeInterval(program(), *cmbInterval, parameter::kProcessIntervalInSeconds,
-                program().settings.processIntervalSeconds, kMinimumProcessIntervalSeconds,
-                kMaximumProcessIntervalSeconds);
+  storeInterval(*this, *cmbInterval, parameter::kProcessIntervalInSeconds, program().settings.processIntervalSeconds,
+                kMinimumProcessIntervalSeconds, kMaximumProcessIntervalSeconds);
 }
 
 void FrmMain::cmbTestInterval_LostFocus() {
-  storeInterval(program(), *cmbTestInterval, parameter::kTestCallIntervalInMinutes,
+  storeInterval(*this, *cmbTestInterval, parameter::kTestCallIntervalInMinutes,
                 program().settings.testCallIntervalMinutes, kMinimumTestCallIntervalMinutes,
                 kMaximumTestCallIntervalMinutes);
 }
@@ -168,9 +185,9 @@ void FrmMain::cmbRetention_LostFocus() {
 void FrmMain::chkTestCalls_Click() {
   const Qt::CheckState state = chkTestCalls->checkState();
   if (state == Qt::Checked)
-    setApplicationParameter(program(), parameter::kAutoTest, "True");
+    storeSetting(parameter::kAutoTest, "True");
   else if (state == Qt::Unchecked)
-    setApplicationParameter(program(), parameter::kAutoTest, "False");
+    storeSetting(parameter::kAutoTest, "False");
 }
 
 // ---- The two folders ----
@@ -178,7 +195,7 @@ void FrmMain::chkTestCalls_Click() {
 // The trace folder is stored as typed; it is tested only when a run, the
 // service start or its installation needs it.
 void FrmMain::txtLogLocation_Change() {
-  setApplicationParameter(program(), parameter::kDefaultMvLogPath, txtLogLocation->text().toStdString());
+  storeSetting(parameter::kDefaultMvLogPath, txtLogLocation->text().toStdString());
 }
 
 void FrmMain::txtLogLocation_KeyPress(int& keyAscii) {
@@ -198,6 +215,11 @@ void FrmMain::outputPathChange() {
   Program& p = program();
   const std::string wanted = txtOutputPath->text().toStdString();
   if (wanted == p.settings.outputPath) return;
+  // Refused, before the activity log is touched.
+  if (p.databaseReadOnly) {
+    storeSetting(parameter::kDefaultOutputPath, wanted);
+    return;
+  }
   closeActivityLog(p);
   const std::string previous = p.settings.outputPath;
   setApplicationParameter(p, parameter::kDefaultOutputPath, wanted);

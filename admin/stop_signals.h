@@ -5,9 +5,13 @@
 //
 // The signals are blocked from construction on and read through a signalfd
 // in the event loop: the console is never cut off in the middle of a
-// statement.  A SIGINT or SIGHUP that the parent set to be ignored (nohup, a
-// background job) stays ignored.
+// statement.  Where the event loop does not run (a wait for the database, a
+// pause, a message box about to open) the console asks pending() instead.  A
+// SIGINT or SIGHUP that the parent set to be ignored (nohup, a background
+// job) stays ignored.
 #pragma once
+
+#include <signal.h>
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -27,8 +31,13 @@ class StopSignals : public QObject {
 
   // From now on the event loop calls onStop when one of the signals arrives.
   void listen(std::function<void()> onStop);
+  // True once one of the signals has arrived, whether or not the event loop
+  // has seen it; it stays pending for the event loop.
+  bool pending();
 
  private:
+  sigset_t set_;
+  bool seen_ = false;
   int fd_ = -1;
   std::unique_ptr<QSocketNotifier> notifier_;
   std::function<void()> onStop_;

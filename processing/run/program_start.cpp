@@ -11,6 +11,7 @@
 #include "processing/runtime/database_schema.h"
 #include "processing/runtime/event_log.h"
 #include "processing/runtime/exit_status.h"
+#include "processing/runtime/read_only_mode.h"
 #include "processing/runtime/start_up.h"
 
 namespace travik {
@@ -41,7 +42,11 @@ void main(Program& program) {
     program.standardError("cannot use the database " + *failure);
     shutDownApplication(program, exit_status::kDatabaseUnusable);
   }
+  // A console that may not write the database, or may not take its lock,
+  // only reads it from here on: the schema's upgrade included.
+  if (!program.runningAsService) enterReadOnlyModeWhereUnwritable(program);
   if (!checkDatabaseSchema(program)) return;
+  if (!program.runningAsService) announceReadOnlyMode(program);
   getApplicationParameter(program);
   const std::string logFile = GenerateNewLogFileName(program);
   openActivityLog(program, logFile);

@@ -33,6 +33,14 @@ constexpr std::size_t kHeldLinesLimit = 100;
 // Seconds between attempts to begin a file that the folder check let through but that failed.
 constexpr std::int64_t kResumeIntervalSeconds = 60;
 
+// Whether the output folder is there for the log.  A console that only reads
+// its database has said at its start what it cannot do: a missing folder
+// sends the lines to standard error rather than a box at every line.
+bool outputFolderForLog(Program& program) {
+  if (program.databaseReadOnly) return folderExists(program.settings.outputPath);
+  return validateOutputPath(program);
+}
+
 // The cheap test before a file is begun again: the logs folder, or the output
 // folder that will hold it, takes new files.
 bool logsFolderWritable(const Program& program) {
@@ -62,6 +70,17 @@ bool resumeActivityLog(Program& program) {
   return false;
 }
 
+// The lines held for the first file go into it after its header, or to
+// standard error when there is none.
+void releaseHeldLines(Program& program) {
+  for (const std::string& line : program.activityLog.heldLines)
+    if (program.activityLog.file.is_open())
+      writeLog(program, line, false);
+    else
+      program.standardError(line);
+  program.activityLog.heldLines.clear();
+}
+
 }  // namespace
 
 std::string timeStamped(const DateTime& now, std::string_view message) {
@@ -76,10 +95,13 @@ std::string GenerateNewLogFileName(Program& program) {
   std::string fileName;
   guard(program, kProcedure,
         [&] { fileName = program.programFileName + "_" + program.host.now().toFileStamp() + ".log"; });
-  if (!validateOutputPath(program)) return "";
-  guard(program, kProcedure, [&] {
-    if (!folderExists(logsFolder(program).string())) fs::create_directories(logsFolder(program));
-  });
+  if (!outputFolderForLog(program)) return "";
+  guard(
+      program, kProcedure,
+      [&] {
+        if (!folderExists(logsFolder(program).string())) fs::create_directories(logsFolder(program));
+      },
+      program.databaseReadOnly ? ErrorHandler::LogAndCount : ErrorHandler::Standard);
   pruneActivityLogs(program);
   guard(program, kProcedure, [&] { program.activityLog.fileName = (logsFolder(program) / fileName).string(); });
   return program.activityLog.fileName;
@@ -90,7 +112,10 @@ void openActivityLog(Program& program, const std::string& fileName) {
   program.activityLog.started = true;
   program.activityLog.wanted = true;
   program.activityLog.begunOnDay = program.host.now().dayNumber();
-  if (!validateOutputPath(program)) return;
+  if (!outputFolderForLog(program)) {
+    releaseHeldLines(program);
+    return;
+  }
   guard(
       program, kProcedure,
       [&] {
@@ -110,10 +135,7 @@ void openActivityLog(Program& program, const std::string& fileName) {
   writeLog(program, "Local time=" + program.host.now().toGeneral(), false);
   writeLog(program, program.runningAsService ? "TRAVIK Service activity" : "TRAVIK Administration activity", true);
   writeLog(program, kRule + "\r\n", false, LineBreaks::Kept);
-  if (program.activityLog.file.is_open()) {
-    for (const std::string& line : program.activityLog.heldLines) writeLog(program, line, false);
-    program.activityLog.heldLines.clear();
-  }
+  releaseHeldLines(program);
   program.host.setLogFlushTimerEnabled(true);
 }
 
@@ -149,7 +171,7 @@ void writeLog(Program& program, std::string_view message, bool withTime, LineBre
   const auto toStandardError = [&] {
     if (withTime) program.standardError(timeStamped(program.host.now(), printableText(message)));
   };
-  if (!validateOutputPath(program)) {
+  if (!outputFolderForLog(program)) {
     toStandardError();
     return;
   }
@@ -211,7 +233,7 @@ void showStatusLine(Program& program, std::string_view text) {
 
 void pruneActivityLogs(Program& program) {
   constexpr const char* kProcedure = "pruneActivityLogs";
-  if (!validateOutputPath(program)) return;
+  if (!outputFolderForLog(program)) return;
   guard(
       program, kProcedure,
       [&] {

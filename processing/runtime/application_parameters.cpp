@@ -10,9 +10,9 @@
 #include <system_error>
 
 #include "processing/runtime/activity_log.h"
-#include "processing/runtime/database_schema.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/event_log.h"
+#include "processing/runtime/read_only_mode.h"
 #include "processing/text/number_text.h"
 
 namespace travik {
@@ -97,7 +97,8 @@ std::string defaultLogPath(const Program& program) {
 
 std::string defaultOutputPath(const Program& program) {
   const fs::path output = program.programFolder / "output";
-  if (!folderExists(output.string())) fs::create_directories(output);
+  // A console that only reads its database creates nothing in the program folder.
+  if (!folderExists(output.string()) && !program.databaseReadOnly) fs::create_directories(output);
   return output.string();
 }
 

@@ -1,9 +1,8 @@
 #include "processing/runtime/console_interlock.h"
 
-#include <system_error>
-
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
+#include "processing/runtime/read_only_mode.h"
 #include "processing/runtime/registry_api.h"
 
 namespace travik {
@@ -21,8 +20,10 @@ bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
         switch (lock.tryAcquire()) {
           case platform::LockResult::Taken: break;
           case platform::LockResult::HeldElsewhere: running = true; break;
-          // No error: the lock is not held, and the console runs read-only.
-          case platform::LockResult::NotPermitted: break;
+          case platform::LockResult::NotPermitted:
+            enterReadOnlyMode(program, "TRAVIK admin cannot take its lock (" + lock.failure() +
+                                           "), so it only reads the database " + program.databasePath().string() + ".");
+            break;
           case platform::LockResult::Failed: throw HandledError(error_number::kPathFileAccess, lock.failure());
         }
       },

@@ -15,10 +15,10 @@ inline constexpr const char* kAdminRunningValue = "TravikAdminIsRunning";
 std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder);
 // True when a console already runs on this program folder.  Asking is taking:
 // when no console holds the lock, lock holds it from now on, so two consoles
-// started together cannot both go on.  A lock this account may not take (it
-// may only read the program folder) is no error and the answer is false: lock
-// stays untaken, and lock.tryAcquire() tells NotPermitted.  A lock that cannot
-// be used otherwise is a handled error naming the reason, and the answer is false.
+// started together cannot both go on.  A lock this account may not create or
+// write (it may only read the program folder) makes the console read-only
+// (read_only_mode.h); a lock that cannot be used otherwise is a handled error
+// naming the reason.  Either way the answer is false.
 bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock);
 // Whether ADMINRUNNING stands for a console that runs: the mark reads "True"
 // and a console holds the console lock of this program folder.  A mark

@@ -5,6 +5,7 @@
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/exit_status.h"
 #include "processing/runtime/program.h"
+#include "processing/runtime/read_only_mode.h"
 #include "processing/runtime/start_up.h"
 
 namespace travik {
@@ -85,12 +86,12 @@ void addLateArrivals(db::Connection& connection) {
   )sql");
 }
 
+}  // namespace
+
 bool cannotWrite(const db::DbError& error) {
   const int primary = error.sqliteCode() & 0xff;
   return primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM;
 }
-
-}  // namespace
 
 const std::vector<Step>& steps() {
   static const std::vector<Step> list{
@@ -172,7 +173,7 @@ bool checkDatabaseSchema(Program& program) {
   } else {
     program.host.messageBox(text, "Database not current", MessageButtons::Ok, MessageIcon::Exclamation);
     if (result.outcome == schema::Upgrade::OlderReadOnly) {
-      program.databaseReadOnly = true;
+      enterReadOnlyMode(program, "");
       return true;
     }
   }
@@ -180,17 +181,6 @@ bool checkDatabaseSchema(Program& program) {
   program.db.close();
   shutDownApplication(program, exit_status::kSchemaNotCurrent);
   return false;
-}
-
-bool refuseWhileDatabaseReadOnly(Program& program) {
-  if (!program.databaseReadOnly) return false;
-  program.host.messageBox(
-      "The TRAVIK database " + program.databasePath().string() +
-          " is of an older version that this program may not write, so it was not brought up to date.  The "
-          "grids show it as stored; processing, settings and the purge are not available.  Start TRAVIK admin as "
-          "an account that may write the database and its folder, or let the service bring it up to date.",
-      "Database not current", MessageButtons::Ok, MessageIcon::Exclamation);
-  return true;
 }
 
 }  // namespace travik

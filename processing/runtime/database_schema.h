@@ -67,6 +67,10 @@ UpgradeResult bringUpToDate(db::Connection& connection, const std::vector<Step>&
 // versions.  Empty for Current and Upgraded.
 std::string refusalText(const std::string& databasePath, const UpgradeResult& result);
 
+// The failure says that this program may not write the database: its file,
+// its folder or its file system refuse it.
+bool cannotWrite(const db::DbError& error);
+
 }  // namespace schema
 
 // The start's check of the opened database (called once, by main(), right
@@ -74,12 +78,7 @@ std::string refusalText(const std::string& databasePath, const UpgradeResult& re
 // One that cannot be: the service writes the refusal to standard error and
 // ends with exit_status::kSchemaNotCurrent; the console shows it, and then
 // either ends (a newer database) or goes on with the database only read
-// (Program::databaseReadOnly).  False when the program is ending.
+// (read_only_mode.h).  False when the program is ending.
 bool checkDatabaseSchema(Program& program);
-
-// In a console whose database is only read: tells the operator that the
-// operation (processing, a setting, the purge, a settings window) cannot
-// change it, and returns true.  False, silently, where the database is written.
-bool refuseWhileDatabaseReadOnly(Program& program);
 
 }  // namespace travik

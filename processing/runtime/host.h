@@ -63,6 +63,12 @@ class Host {
   // removed, and the program then ends in order.  Only the service has stop
   // requests; elsewhere this does nothing.
   virtual void honourStop() {}
+  // A wait for the program database has given up before its step reports
+  // the failure: the database stayed locked, or a stop request cut the wait
+  // short (db::Connection::setStopCheck).  On a stop request the console ends
+  // in order from here, so the wait costs no handled error, count or box;
+  // elsewhere this does nothing.
+  virtual void honourStopAfterDatabaseWait() {}
 };
 
 // A host that passes every call on to another.  Wrappers derive from it and
@@ -84,6 +90,7 @@ class ForwardingHost : public Host {
   DateTime now() override { return target_->now(); }
   void setLogFlushTimerEnabled(bool enabled) override { target_->setLogFlushTimerEnabled(enabled); }
   void honourStop() override { target_->honourStop(); }
+  void honourStopAfterDatabaseWait() override { target_->honourStopAfterDatabaseWait(); }
 
  protected:
   explicit ForwardingHost(Host& target) : target_(&target) {}

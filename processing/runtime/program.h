@@ -89,9 +89,12 @@ class Program {
   // dbConnection; auxConnection is the same handle (two SQLite handles in one
   // process would lock each other out).
   db::Connection db;
-  // The console's database is of an older schema that this program may not
-  // write: it is only read (grids), and every operation that writes refuses.
+  // The console only reads its database (read_only_mode.h): the grids show
+  // it, and every operation that writes refuses.
   bool databaseReadOnly = false;
+  // Why, in a sentence naming the file; empty for a database of an older
+  // schema that this program may not bring up to date.
+  std::string databaseReadOnlyReason;
   // Busy timeout of the program database, in milliseconds.
   int databaseBusyTimeoutMs = 10000;
   // The gateway's ODBC data source name.

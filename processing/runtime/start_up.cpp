@@ -39,13 +39,16 @@ std::optional<std::string> openProgramDatabase(Program& program) {
     program.db.prepare("select property, value from applicationparameters").step();
   } catch (const db::DbError& failure) {
     program.db.close();
-    std::string reason = failure.what();
-    const std::string suffix = ": " + file.string();
-    if (reason.size() > suffix.size() && reason.compare(reason.size() - suffix.size(), suffix.size(), suffix) == 0)
-      reason.resize(reason.size() - suffix.size());
-    return file.string() + ": " + reason;
+    return file.string() + ": " + reasonWithoutFile(failure.what(), file);
   }
   return std::nullopt;
+}
+
+std::string reasonWithoutFile(std::string reason, const fs::path& file) {
+  const std::string suffix = ": " + file.string();
+  if (reason.size() > suffix.size() && reason.compare(reason.size() - suffix.size(), suffix.size(), suffix) == 0)
+    reason.resize(reason.size() - suffix.size());
+  return reason;
 }
 
 void shutDownApplication(Program& program, int exitStatus) {
@@ -72,7 +75,9 @@ void shutDownApplication(Program& program, int exitStatus) {
         ignoring([&] { setApplicationParameter(program, parameter::kServiceProcessing, "False"); });
       }
     }
-    if (!program.runningAsService) ignoring([&] { setAdminIsRunningFlag(program, false); });
+    // A console that only reads its database has set no mark of its own.
+    if (!program.runningAsService && !program.databaseReadOnly)
+      ignoring([&] { setAdminIsRunningFlag(program, false); });
     ignoring([&] { closeRecordsets(program); });
     ignoring([&] { program.db.close(); });
     if (program.runningAsService) myEventLog(program, event_id::kServiceStopped, 1, "");

@@ -21,6 +21,8 @@ inline constexpr int kMaximumHandledErrors = 50;
 // Opens vrndata.mdb and reads it as this program's database.  On failure the
 // connection is closed and the result names the file and SQLite's reason.
 std::optional<std::string> openProgramDatabase(Program& program);
+// SQLite's reason without the file name it ends with, for a text that names the file itself.
+std::string reasonWithoutFile(std::string reason, const std::filesystem::path& file);
 // Flushes, resets the interlock flags, closes everything and ends the program
 // with exitStatus (exit_status.h), the status of the cause that ends it.
 [[noreturn]] void shutDownApplication(Program& program, int exitStatus);

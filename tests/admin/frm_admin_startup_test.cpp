@@ -9,6 +9,7 @@
 #include "admin/frm_service_monitor_timer.h"
 #include "platform/instance_lock.h"
 #include "processing/runtime/console_interlock.h"
+#include "processing/runtime/read_only_mode.h"
 #include "tests/admin/console_fixture.h"
 #include "tests/support/lock_holder.h"
 
@@ -75,6 +76,20 @@ TEST_F(StartupTest, AFirstStartMarksTheConsoleRunningAndShowsTheMainWindow) {
   EXPECT_THROW(frmMain().cmdExit_Click(), ProgramEnded);
   EXPECT_EQ(registryFlag(), 0);
   EXPECT_EQ(adminRunning(), "False");
+}
+
+// As when its lock or the database may not be written: one message says why,
+// the database is only read, and no mark is set or taken back.
+TEST_F(StartupTest, AConsoleThatOnlyReadsItsDatabaseSaysWhyOnceAndMarksNothing) {
+  enterReadOnlyMode(program(), "TRAVIK admin cannot take its lock.");
+  ASSERT_TRUE(start());
+  ASSERT_EQ(boxes.size(), 2u);  // and the trace level's, as on every start here
+  EXPECT_EQ(boxes[0].title, "Database not writable");
+  EXPECT_EQ(boxes[0].text.rfind("TRAVIK admin cannot take its lock.  The grids show it", 0), 0u);
+  EXPECT_EQ(adminRunning(), "False");
+  EXPECT_THROW(program().db.exec("delete from linewalk"), db::DbError);
+  EXPECT_THROW(frmMain().cmdExit_Click(), ProgramEnded);
+  EXPECT_FALSE(registryFlag());
 }
 
 TEST_F(StartupTest, ASecondConsoleEndsAfterItsMessageAndChangesNothing) {

@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 
 #include "processing/runtime/application_parameters.h"
+#include "processing/runtime/read_only_mode.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {
@@ -280,6 +282,33 @@ TEST_F(SettingsTest, AMissingOutputFolderIsRefusedAndTheOldOneStays) {
   // Still a new log file, back in the old folder.
   EXPECT_EQ(fs::path(program().activityLog.fileName).parent_path(), test.outputFolder() / "logs");
   EXPECT_TRUE(fs::exists(program().activityLog.fileName));
+}
+
+// A console that only reads its database: each change is refused once, before
+// any question or export, and every box shows the stored setting again.
+TEST_F(SettingsTest, OnADatabaseOnlyReadEachChangeIsRefusedAndTheBoxesShowTheStoredSettings) {
+  FrmMain& w = frmMain();
+  enterReadOnlyMode(program(), "The TRAVIK database cannot be written.");
+  const std::function<void()> changes[] = {
+      [&] { retype(w.cmbRetention, "24"), leave(w.cmbRetention); },
+      [&] { retype(w.cmbInterval, "30"), leave(w.cmbInterval); },
+      [&] { w.chkTestCalls->setChecked(true); },
+      [&] { QTest::keyClicks(w.txtLogLocation, QStringLiteral("x")); },
+      [&] { w.txtOutputPath->setText(QStringLiteral("/elsewhere")), leave(w.txtOutputPath); },
+  };
+  for (const auto& change : changes) {
+    boxes.clear();
+    change();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Database not writable");
+  }
+  EXPECT_EQ(text(w.cmbRetention), "72");
+  EXPECT_EQ(text(w.cmbInterval), "60");
+  EXPECT_FALSE(w.chkTestCalls->isChecked());
+  EXPECT_EQ(w.txtLogLocation->text().toStdString() + "|" + w.txtOutputPath->text().toStdString(),
+            program().settings.logPath + "|" + test.outputFolder().string());
+  for (const auto& entry : fs::directory_iterator(test.outputFolder()))
+    EXPECT_NE(entry.path().filename().string().rfind("MVLOG.TRAVIK.", 0), 0u) << "exported";
 }
 
 TEST_F(SettingsTest, EnterInAFolderBoxMovesOnToItsBrowseButton) {

@@ -15,6 +15,7 @@
 #include "processing/runtime/call_counters.h"
 #include "processing/runtime/exit_status.h"
 #include "processing/runtime/handled_error.h"
+#include "processing/runtime/read_only_mode.h"
 #include "processing/runtime/start_up.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_program.h"
