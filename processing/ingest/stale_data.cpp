@@ -4,6 +4,7 @@
 
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
+#include "processing/runtime/start_up.h"
 #include "processing/totals/summary_due.h"
 
 namespace travik {
@@ -70,7 +71,7 @@ std::int64_t ClearDatabases(Program& program) {
       program, kProcedure, [&] { program.db.close(); }, ErrorHandler::Silent);
   program.host.sleep(500);
 
-  guard(program, kProcedure, [&] { program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs); });
+  if (!guard(program, kProcedure, [&] { reopenProgramDatabase(program); })) return 0;
 
   // The unfinished calls are counted as before; the walk replaces them line
   // by line, and only where the line has events it has not read.
