@@ -81,9 +81,18 @@ std::int64_t ClearDatabases(Program& program) {
     showStatusLine(program, "Deleting " + std::to_string(query.getInt(0)) +
                                 " incomplete calls from previous processing and associated data...");
   });
-  // The cutoff is taken once, for the count and the deletes alike.
-  const std::string cutoff = program.host.now().addHours(-program.settings.dataRetentionHours).toStored();
-  const std::int64_t removed = removeCalls(program, kObsoleteCalls, &cutoff);
+  std::int64_t removed = 0;
+  if (const std::optional<std::string>& stored = program.settings.unusableRetention) {
+    const std::string held = "DATARETENTIONINHOURS " + *stored +
+                             " is not a whole number of hours from 1 to 2147483647: no event or call is removed for "
+                             "its age until a usable value is stored.";
+    guard(program, kProcedure, [&] { writeLog(program, held, true); });
+    program.standardError(held);
+  } else {
+    // The cutoff is taken once, for the count and the deletes alike.
+    const std::string cutoff = program.host.now().addHours(-program.settings.dataRetentionHours).toStored();
+    removed = removeCalls(program, kObsoleteCalls, &cutoff);
+  }
 
   showStatusLine(program, "Deleting previous line and Octel node summary data...");
   return removed;

@@ -126,11 +126,13 @@ TraceParseResult parseNewTraceFiles(Program& program) {
     result.newestKnown = true;
   });
 
-  step([&] {
-    showStatusLine(program, "Deleting events more than " + std::to_string(retentionHours) + " hours old...");
-    db::Statement remove = program.db.prepare("delete from Events where Timestamp < ?1");
-    remove.bind(1, host.now().addHours(-retentionHours).toStored()).run();
-  });
+  // A retention that could not be read removes nothing (ClearDatabases says so).
+  if (!program.settings.unusableRetention)
+    step([&] {
+      showStatusLine(program, "Deleting events more than " + std::to_string(retentionHours) + " hours old...");
+      db::Statement remove = program.db.prepare("delete from Events where Timestamp < ?1");
+      remove.bind(1, host.now().addHours(-retentionHours).toStored()).run();
+    });
 
   step([&] { showStatusLine(program, "Locating new activity since last processing..."); });
 

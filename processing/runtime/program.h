@@ -43,6 +43,9 @@ struct Settings {
   bool autoTest = false;                     // 10 AUTOTEST
   bool adminRunning = false;                 // 11 ADMINRUNNING
   bool serviceProcessing = false;            // 12 SERVICEPROCESSING
+  // DATARETENTIONINHOURS as stored (quoted, or Null) when no usable value has
+  // been read since the start: until one is, nothing is removed for its age.
+  std::optional<std::string> unusableRetention;
 };
 
 // The open activity log of this program.
