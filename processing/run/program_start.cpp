@@ -41,10 +41,13 @@ void main(Program& program) {
     program.standardError("cannot use the database " + *failure);
     shutDownApplication(program, exit_status::kDatabaseUnusable);
   }
-  if (!checkDatabaseSchema(program)) return;
+  const std::optional<schema::UpgradeResult> schemaChecked = checkDatabaseSchema(program);
+  if (!schemaChecked) return;
   getApplicationParameter(program);
   const std::string logFile = GenerateNewLogFileName(program);
   openActivityLog(program, logFile);
+  if (schemaChecked->outcome == schema::Upgrade::Upgraded)
+    writeLog(program, schema::upgradeText(program.databasePath().string(), *schemaChecked), true);
   if (!program.gatewayNotInstalled) setMervaleTraceLevelVerbose(program);
 }
 

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,10 @@ UpgradeResult bringUpToDate(db::Connection& connection, const std::vector<Step>&
 // versions.  Empty for Current and Upgraded.
 std::string refusalText(const std::string& databasePath, const UpgradeResult& result);
 
+// What the activity log and the service's standard error say of an upgrade:
+// the file and both versions.
+std::string upgradeText(const std::string& databasePath, const UpgradeResult& result);
+
 }  // namespace schema
 
 // The start's check of the opened database (called once, by main(), right
@@ -74,8 +79,10 @@ std::string refusalText(const std::string& databasePath, const UpgradeResult& re
 // One that cannot be: the service writes the refusal to standard error and
 // ends with exit_status::kSchemaNotCurrent; the console shows it, and then
 // either ends (a newer database) or goes on with the database only read
-// (Program::databaseReadOnly).  False when the program is ending.
-bool checkDatabaseSchema(Program& program);
+// (Program::databaseReadOnly).  The service notes an upgrade on standard
+// error; the caller notes it in the activity log once that is open.  Nothing
+// when the program is ending.
+std::optional<schema::UpgradeResult> checkDatabaseSchema(Program& program);
 
 // In a console whose database is only read: tells the operator that the
 // operation (processing, a setting, the purge, a settings window) cannot
