@@ -82,7 +82,7 @@ std::int64_t ClearDatabases(Program& program) {
                                 " incomplete calls from previous processing and associated data...");
   });
   std::int64_t removed = 0;
-  if (const std::optional<std::string>& stored = program.settings.unusableRetention) {
+  if (const std::optional<std::string>& stored = program.unusableRetention) {
     const std::string held = "DATARETENTIONINHOURS " + *stored +
                              " is not a whole number of hours from 1 to 2147483647: no event or call is removed for "
                              "its age until a usable value is stored.";

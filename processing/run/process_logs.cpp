@@ -127,7 +127,7 @@ TraceParseResult parseNewTraceFiles(Program& program) {
   });
 
   // A retention that could not be read removes nothing (ClearDatabases says so).
-  if (!program.settings.unusableRetention)
+  if (!program.unusableRetention)
     step([&] {
       showStatusLine(program, "Deleting events more than " + std::to_string(retentionHours) + " hours old...");
       db::Statement remove = program.db.prepare("delete from Events where Timestamp < ?1");

@@ -6,7 +6,6 @@
 #include <cctype>
 #include <filesystem>
 #include <iterator>
-#include <utility>
 
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/database_schema.h"
@@ -89,7 +88,11 @@ void reportOnce(Program& program, int index, const std::string& marker, const Ha
 
 // Why a number's row cannot be used: the error number, and the key and the
 // row's text with what is wrong with it.
-std::pair<long, std::string> numberFault(const std::string& key, const std::optional<std::string>& text) {
+struct NumberFault {
+  long number;
+  std::string text;
+};
+NumberFault numberFault(const std::string& key, const std::optional<std::string>& text) {
   if (!text) return {error_number::kInvalidUseOfNull, key + " is Null"};
   const std::string said = key + " " + quotedValue(text);
   if (!roundedWholeNumber(*text)) return {error_number::kTypeMismatch, said + " is not a number"};
@@ -122,7 +125,7 @@ void settleNumericSetting(Program& program, int index, const std::optional<Unusa
   }
   variable = setting.delivered;
   // A retention mistyped must not empty the database of its history.
-  if (setting.number == &Settings::dataRetentionHours) program.settings.unusableRetention = quotedValue(unusable->text);
+  if (setting.number == &Settings::dataRetentionHours) program.unusableRetention = quotedValue(unusable->text);
   reportOnce(program, index, marker, HandledError(number, fault + "; the delivered value " + delivered + " is used"));
 }
 
@@ -203,7 +206,7 @@ void applySettingRow(Program& program, SettingsLoad& load, std::int64_t rowId, i
     const std::optional<std::int32_t> number = value ? toWholeNumber(*value) : std::nullopt;
     const bool usable = number && *number >= 1;
     if (usable) settings.*settingKey(index).number = *number;
-    if (usable && settingKey(index).number == &Settings::dataRetentionHours) settings.unusableRetention.reset();
+    if (usable && settingKey(index).number == &Settings::dataRetentionHours) program.unusableRetention.reset();
     judge(usable);
     return;
   }
