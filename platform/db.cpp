@@ -185,15 +185,23 @@ void configureLibrary() {
 }
 }  // namespace
 
-void Connection::open(const std::string& path, int busyTimeoutMs) {
+void Connection::open(const std::string& path, int busyTimeoutMs, Access access) {
   configureLibrary();
   close();
-  const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  const int mode = access == Access::Write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+  const int rc = sqlite3_open_v2(path.c_str(), &db_, mode | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);
     db_ = nullptr;
     throw DbError(rc, message + ": " + path);
+  }
+  // SQLite opens a file it may not write for reading instead, without a word.
+  if (access == Access::Write && readOnly()) {
+    close();
+    throw DbError(
+        SQLITE_READONLY,
+        "cannot open the database for writing (the file, its folder or its file system is read-only): " + path);
   }
   sqlite3_extended_result_codes(db_, 1);
   applyProgressHandler();
@@ -217,7 +225,7 @@ void Connection::open(const std::string& path, int busyTimeoutMs) {
     }
     exec("PRAGMA wal_autocheckpoint=" + std::to_string((16 << 20) / std::max(pageSize, 512)));
   } catch (const DbError&) {
-    // A read-only file or a locked database still opens; the first write reports it.
+    // A file opened for reading, or a locked database, still opens; the first write reports the lock.
   }
 }
 

@@ -114,8 +114,13 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
   ~Connection();
 
-  // Opens an existing database file; never creates one.
-  void open(const std::string& path, int busyTimeoutMs = 10000);
+  // What a connection is opened for.
+  enum class Access { Write, Read };
+  // Opens an existing database file; never creates one.  Opened for writing,
+  // a file that cannot be written (its mode, its folder, a read-only file
+  // system) is a DbError whose readOnly() is true: never a connection that
+  // only reads and fails at every write.
+  void open(const std::string& path, int busyTimeoutMs = 10000, Access access = Access::Write);
   // Opens (creating if needed) a database file; for building the delivered database and tests.
   void create(const std::string& path);
   void close() noexcept;
@@ -124,7 +129,7 @@ class Connection {
   void exec(std::string_view sql);
   Statement prepare(std::string_view sql);
   std::int64_t changes() const;
-  // The file was opened read-only: it, or its folder, cannot be written.
+  // The file was opened for reading only.
   bool readOnly() const { return db_ && sqlite3_db_readonly(db_, "main") == 1; }
   // True while a transaction is open on this connection.
   bool inTransaction() const { return db_ && sqlite3_get_autocommit(db_) == 0; }

@@ -4,6 +4,7 @@
 
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
+#include "processing/runtime/start_up.h"
 #include "processing/totals/summary_due.h"
 
 namespace travik {
@@ -70,7 +71,7 @@ std::int64_t ClearDatabases(Program& program) {
       program, kProcedure, [&] { program.db.close(); }, ErrorHandler::Silent);
   program.host.sleep(500);
 
-  guard(program, kProcedure, [&] { program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs); });
+  if (!guard(program, kProcedure, [&] { reopenProgramDatabase(program); })) return 0;
 
   // The unfinished calls are counted as before; the walk replaces them line
   // by line, and only where the line has events it has not read.
@@ -80,9 +81,18 @@ std::int64_t ClearDatabases(Program& program) {
     showStatusLine(program, "Deleting " + std::to_string(query.getInt(0)) +
                                 " incomplete calls from previous processing and associated data...");
   });
-  // The cutoff is taken once, for the count and the deletes alike.
-  const std::string cutoff = program.host.now().addHours(-program.settings.dataRetentionHours).toStored();
-  const std::int64_t removed = removeCalls(program, kObsoleteCalls, &cutoff);
+  std::int64_t removed = 0;
+  if (const std::optional<std::string>& stored = program.unusableRetention) {
+    const std::string held = "DATARETENTIONINHOURS " + *stored +
+                             " is not a whole number of hours from 1 to 2147483647: no event or call is removed for "
+                             "its age until a usable value is stored.";
+    guard(program, kProcedure, [&] { writeLog(program, held, true); });
+    program.standardError(held);
+  } else {
+    // The cutoff is taken once, for the count and the deletes alike.
+    const std::string cutoff = program.host.now().addHours(-program.settings.dataRetentionHours).toStored();
+    removed = removeCalls(program, kObsoleteCalls, &cutoff);
+  }
 
   showStatusLine(program, "Deleting previous line and Octel node summary data...");
   return removed;

@@ -19,6 +19,8 @@ namespace travik {
 // Reconnects to the program database, shows how many calls are unfinished
 // and removes the obsolete calls with their rows in one transaction (a
 // failure leaves them all), which also records that the totals are due.
+// While the retention is unusable (Program::unusableRetention) it removes
+// none and says so in the activity log and on standard error, at every run.
 // Returns the number of calls removed.
 std::int64_t ClearDatabases(Program& program);
 

@@ -145,11 +145,13 @@ TraceParseResult parseNewTraceFiles(Program& program) {
     result.newestKnown = true;
   });
 
-  step([&] {
-    showStatusLine(program, "Deleting events more than " + std::to_string(retentionHours) + " hours old...");
-    db::Statement remove = program.db.prepare("delete from Events where Timestamp < ?1");
-    remove.bind(1, host.now().addHours(-retentionHours).toStored()).run();
-  });
+  // A retention that could not be read removes nothing (ClearDatabases says so).
+  if (!program.unusableRetention)
+    step([&] {
+      showStatusLine(program, "Deleting events more than " + std::to_string(retentionHours) + " hours old...");
+      db::Statement remove = program.db.prepare("delete from Events where Timestamp < ?1");
+      remove.bind(1, host.now().addHours(-retentionHours).toStored()).run();
+    });
 
   step([&] { showStatusLine(program, "Locating new activity since last processing..."); });
 
@@ -298,15 +300,11 @@ void processLogs(Program& program) {
   if (!takeRunLock(program, runLock)) return;
 
   program.databaseUnwritable = false;
-  // A database open read-only (its file or its folder cannot be written)
-  // would fail, or wait out its busy timeout, at every write of the run.
-  if (program.db.readOnly()) {
-    step([&] {
-      throw HandledError(error_number::kDatabase,
-                         "attempt to write a readonly database: " + program.databasePath().string(), SQLITE_READONLY);
-    });
-    return;
-  }
+  // A database left only reading by a spell in which it could not be written
+  // (a read-only file system, a remount, a snapshot) is opened for writing
+  // again; while it still cannot be, the run would fail, or wait out its busy
+  // timeout, at every write.
+  if ((!program.db.isOpen() || program.db.readOnly()) && !step([&] { reopenProgramDatabase(program); })) return;
   markRunStarted(program);
   // A database that cannot be written stops the run where it is met: nothing
   // more can be stored, and reports of the unchanged tables would replace
@@ -336,7 +334,8 @@ void processLogs(Program& program) {
   host.sleep(500);
   step([&] { program.db.close(); });
   host.sleep(1000);
-  step([&] { program.db.open(program.databasePath().string(), program.databaseBusyTimeoutMs); });
+  step([&] { reopenProgramDatabase(program); });
+  if (unwritable()) return;
   host.sleep(1000);
 
   const TraceParseResult parsed = parseNewTraceFiles(program);

@@ -45,11 +45,14 @@ void main(Program& program) {
   // A console that may not write the database, or may not take its lock,
   // only reads it from here on: the schema's upgrade included.
   if (!program.runningAsService) enterReadOnlyModeWhereUnwritable(program);
-  if (!checkDatabaseSchema(program)) return;
+  const std::optional<schema::UpgradeResult> schemaChecked = checkDatabaseSchema(program);
+  if (!schemaChecked) return;
   if (!program.runningAsService) announceReadOnlyMode(program);
   getApplicationParameter(program);
   const std::string logFile = GenerateNewLogFileName(program);
   openActivityLog(program, logFile);
+  if (schemaChecked->outcome == schema::Upgrade::Upgraded)
+    writeLog(program, schema::upgradeText(program.databasePath().string(), *schemaChecked), true);
   if (!program.gatewayNotInstalled) setMervaleTraceLevelVerbose(program);
 }
 

@@ -52,6 +52,20 @@ void reportOnce(Program& program, int index, const std::string& marker, const Ha
   handleError(program, error, kProcedure);
 }
 
+// Why a number's row cannot be used: the error number, and the key and the
+// row's text with what is wrong with it.
+struct NumberFault {
+  long number;
+  std::string text;
+};
+NumberFault numberFault(const std::string& key, const std::optional<std::string>& text) {
+  if (!text) return {error_number::kInvalidUseOfNull, key + " is Null"};
+  const std::string said = key + " " + quotedValue(text);
+  if (!roundedWholeNumber(*text)) return {error_number::kTypeMismatch, said + " is not a number"};
+  if (!toWholeNumber(*text)) return {error_number::kOverflow, said + " is out of range"};
+  return {error_number::kInvalidProcedureCall, said + " is below 1"};
+}
+
 // After a load: a numeric setting that has never held a usable value (the
 // first load, or every load so far failed) takes its delivered value.
 void settleNumericSetting(Program& program, int index, const std::optional<Unusable>& unusable, bool tableRead) {
@@ -69,24 +83,16 @@ void settleNumericSetting(Program& program, int index, const std::optional<Unusa
     return;
   }
   const std::string marker = unusable->text ? *unusable->text : kNullMarker;
-  const bool converts = unusable->text && toWholeNumber(*unusable->text);
-  if (variable < 1) {
-    variable = setting.delivered;
-    const std::string what = converts ? " is below 1" : " is not a number";
+  const auto [number, fault] = numberFault(key, unusable->text);
+  if (variable >= 1) {
     reportOnce(program, index, marker,
-               HandledError(
-                   converts ? error_number::kInvalidProcedureCall : error_number::kTypeMismatch,
-                   key + " " + quotedValue(unusable->text) + what + "; the delivered value " + delivered + " is used"));
-  } else if (converts) {
-    reportOnce(program, index, marker,
-               HandledError(error_number::kInvalidProcedureCall, key + " " + quotedValue(unusable->text) +
-                                                                     " is below 1; the value " +
-                                                                     std::to_string(variable) + " is kept"));
-  } else if (unusable->text) {
-    reportOnce(program, index, marker, HandledError(error_number::kTypeMismatch, "Type mismatch"));
-  } else {
-    reportOnce(program, index, marker, HandledError(error_number::kInvalidUseOfNull, "Invalid use of Null"));
+               HandledError(number, fault + "; the value " + std::to_string(variable) + " is kept"));
+    return;
   }
+  variable = setting.delivered;
+  // A retention mistyped must not empty the database of its history.
+  if (setting.number == &Settings::dataRetentionHours) program.unusableRetention = quotedValue(unusable->text);
+  reportOnce(program, index, marker, HandledError(number, fault + "; the delivered value " + delivered + " is used"));
 }
 
 // The trace folder when none is configured: the gateway's own, else the program folder.
@@ -167,6 +173,7 @@ void applySettingRow(Program& program, SettingsLoad& load, std::int64_t rowId, i
     const std::optional<std::int32_t> number = value ? toWholeNumber(*value) : std::nullopt;
     const bool usable = number && *number >= 1;
     if (usable) settings.*settingKey(index).number = *number;
+    if (usable && settingKey(index).number == &Settings::dataRetentionHours) program.unusableRetention.reset();
     judge(usable);
     return;
   }

@@ -1,7 +1,5 @@
 #include "processing/runtime/database_schema.h"
 
-#include <cstdio>
-
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/exit_status.h"
 #include "processing/runtime/program.h"
@@ -146,8 +144,8 @@ std::string refusalText(const std::string& databasePath, const UpgradeResult& re
   switch (result.outcome) {
     case Upgrade::OlderReadOnly:
       return "The TRAVIK database " + databasePath + versions +
-             "  It cannot be brought up to date: this program may not write it.  Let the service's account (or "
-             "start TRAVIK as an account that) write the database and its folder, or install TRAVIK again.";
+             "  It cannot be brought up to date: this program may not write it.  Let the service's account write "
+             "the database and its folder (or start TRAVIK as an account that may), or install TRAVIK again.";
     case Upgrade::Newer:
       return "The TRAVIK database " + databasePath + versions +
              "  It was made by a newer TRAVIK and is left as it is.  Install that version (or a newer one).";
@@ -157,30 +155,36 @@ std::string refusalText(const std::string& databasePath, const UpgradeResult& re
   return {};
 }
 
+std::string upgradeText(const std::string& databasePath, const UpgradeResult& result) {
+  return "The TRAVIK database " + databasePath + " was brought up to date from schema version " +
+         std::to_string(result.found) + " to " + std::to_string(result.known) + ".";
+}
+
 }  // namespace schema
 
-bool checkDatabaseSchema(Program& program) {
+std::optional<schema::UpgradeResult> checkDatabaseSchema(Program& program) {
   schema::UpgradeResult result{schema::Upgrade::Current, 0, 0};
   // A database that cannot be read or is locked past the timeout is reported
   // like every failing step of the start, which then goes on.
-  if (!guard(program, "main()", [&] { result = schema::bringUpToDate(program.db); })) return true;
-  if (result.outcome == schema::Upgrade::Current || result.outcome == schema::Upgrade::Upgraded) return true;
+  if (!guard(program, "main()", [&] { result = schema::bringUpToDate(program.db); })) return result;
+  if (result.outcome == schema::Upgrade::Upgraded && program.runningAsService)
+    program.standardError(upgradeText(program.databasePath().string(), result));
+  if (result.outcome == schema::Upgrade::Current || result.outcome == schema::Upgrade::Upgraded) return result;
   const std::string text = refusalText(program.databasePath().string(), result);
   program.statusMessage = text;
   if (program.runningAsService) {
-    std::fprintf(stderr, "%s: %s\n", program.programFileName.c_str(), text.c_str());
-    std::fflush(stderr);
+    program.standardError(text);
   } else {
     program.host.messageBox(text, "Database not current", MessageButtons::Ok, MessageIcon::Exclamation);
     if (result.outcome == schema::Upgrade::OlderReadOnly) {
       enterReadOnlyMode(program, "");
-      return true;
+      return result;
     }
   }
   // Nothing is written to a database that is refused.
   program.db.close();
   shutDownApplication(program, exit_status::kSchemaNotCurrent);
-  return false;
+  return std::nullopt;
 }
 
 }  // namespace travik

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,10 @@ std::string refusalText(const std::string& databasePath, const UpgradeResult& re
 // its folder or its file system refuse it.
 bool cannotWrite(const db::DbError& error);
 
+// What the activity log and the service's standard error say of an upgrade:
+// the file and both versions.
+std::string upgradeText(const std::string& databasePath, const UpgradeResult& result);
+
 }  // namespace schema
 
 // The start's check of the opened database (called once, by main(), right
@@ -78,7 +83,9 @@ bool cannotWrite(const db::DbError& error);
 // One that cannot be: the service writes the refusal to standard error and
 // ends with exit_status::kSchemaNotCurrent; the console shows it, and then
 // either ends (a newer database) or goes on with the database only read
-// (read_only_mode.h).  False when the program is ending.
-bool checkDatabaseSchema(Program& program);
+// (read_only_mode.h).  The service notes an upgrade on standard
+// error; the caller notes it in the activity log once that is open.  Nothing
+// when the program is ending.
+std::optional<schema::UpgradeResult> checkDatabaseSchema(Program& program);
 
 }  // namespace travik

@@ -113,6 +113,9 @@ class Program {
   // disk, an I/O error): the run stops without its reports and without
   // "Processing complete."; the next one tries again.
   bool databaseUnwritable = false;
+  // DATARETENTIONINHOURS as stored (quoted, or Null) when no usable value has
+  // been read since the start: until one is, nothing is removed for its age.
+  std::optional<std::string> unusableRetention;
   // The error report line of the last handled error, for an entry that
   // reports what a step's failure cost.
   std::string lastErrorLine;

@@ -21,6 +21,32 @@ void makeWritable(const fs::path& file) {
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 }
 
+namespace {
+
+// Opens the database for writing; one that cannot be written is opened for
+// reading where it can be, and the failure to open it for writing returned.
+std::optional<db::DbError> openWritingElseReading(Program& program) {
+  const std::string file = program.databasePath().string();
+  try {
+    program.db.open(file, program.databaseBusyTimeoutMs);
+    return std::nullopt;
+  } catch (const db::DbError& failure) {
+    if (!failure.readOnly()) throw;
+    try {
+      program.db.open(file, program.databaseBusyTimeoutMs, db::Connection::Access::Read);
+    } catch (const db::DbError&) {
+      // Not even readable: the failure to write is still the one to report.
+    }
+    return failure;
+  }
+}
+
+}  // namespace
+
+void reopenProgramDatabase(Program& program) {
+  if (const std::optional<db::DbError> cannotWrite = openWritingElseReading(program)) throw *cannotWrite;
+}
+
 std::optional<std::string> openProgramDatabase(Program& program) {
   const fs::path file = program.databasePath();
   std::error_code error;
@@ -33,7 +59,8 @@ std::optional<std::string> openProgramDatabase(Program& program) {
     // A file that stays read-only is reported by the first write.
   }
   try {
-    program.db.open(file.string(), program.databaseBusyTimeoutMs);
+    if (const std::optional<db::DbError> cannotWrite = openWritingElseReading(program); !program.db.isOpen())
+      throw *cannotWrite;
     // Reading the parameters proves the file a database of this program: a
     // file of another kind, an empty one or one without its tables fails here.
     program.db.prepare("select property, value from applicationparameters").step();

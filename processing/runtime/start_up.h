@@ -20,9 +20,15 @@ inline constexpr int kMaximumHandledErrors = 50;
 
 // Opens vrndata.mdb and reads it as this program's database.  On failure the
 // connection is closed and the result names the file and SQLite's reason.
+// A file it may not write is opened for reading (the first write reports it).
 std::optional<std::string> openProgramDatabase(Program& program);
 // SQLite's reason without the file name it ends with, for a text that names the file itself.
 std::string reasonWithoutFile(std::string reason, const std::filesystem::path& file);
+// Opens vrndata.mdb again, for writing, as every processing run does: a
+// connection left only reading by a spell in which the file could not be
+// written writes again once it can.  While it cannot, the database is opened
+// for reading (the settings still load) and the failure to write is thrown.
+void reopenProgramDatabase(Program& program);
 // Flushes, resets the interlock flags, closes everything and ends the program
 // with exitStatus (exit_status.h), the status of the cause that ends it.
 [[noreturn]] void shutDownApplication(Program& program, int exitStatus);

@@ -71,8 +71,8 @@ inline std::string twoDigits(int value) {
 }
 
 // A few trace lines of the last minutes, for when the traffic generator is not built.
-inline void writeHandMadeTraces(const fs::path& folder) {
-  const DateTime start = DateTime::fromTimeT(std::time(nullptr)).addSeconds(-600);
+inline void writeHandMadeTraces(const fs::path& folder, const char* name = "MVLOG.001", int secondsAgo = 600) {
+  const DateTime start = DateTime::fromTimeT(std::time(nullptr)).addSeconds(-secondsAgo);
   std::string lines;
   const char* texts[] = {"Call Received.", "Call Status = 0", "Call Out Process Initiated for Node 1001"};
   for (int i = 0; i < 3; ++i) {
@@ -81,7 +81,7 @@ inline void writeHandMadeTraces(const fs::path& folder) {
              twoDigits(at.hour()) + ":" + twoDigits(at.minute()) + ":" + twoDigits(at.second()) +
              ".120 00000000 Line " + std::to_string(i + 1) + ": " + texts[i] + "\r\n";
   }
-  writeFile(folder / "MVLOG.001", lines);
+  writeFile(folder / name, lines);
 }
 
 struct ServiceFolder {

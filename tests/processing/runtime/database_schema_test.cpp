@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "processing/run/program_start.h"
+#include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/call_counters.h"
 #include "processing/runtime/exit_status.h"
@@ -324,9 +325,15 @@ TEST(DatabaseSchema, TheStartBringsAnOlderDatabaseUpToDateBeforeAnyOtherUse) {
   s.t->db.open(s.t->databasePath().string());
   s.t->db.exec("drop table linewalk");
   s.t->db.close();
+  std::string said;
+  s.t->standardError = [&](std::string_view line) { said += line; };
   main(*s.t);
   EXPECT_EQ(schema::userVersion(s.t->db), schema::latestVersion());
   EXPECT_EQ(s.t.rows("select count(*) from sqlite_master where name = 'linewalk'"), Texts{"1"});
+  const std::string note = "mdb was brought up to date from schema version 0 to " + s.t.rows("PRAGMA user_version")[0];
+  EXPECT_NE(said.find(note), std::string::npos) << said;
+  flushActivityLog(*s.t);
+  EXPECT_NE(test::readFile(s.t->activityLog.fileName).find(note), std::string::npos);
 }
 
 TEST(DatabaseSchema, TheConsoleShowsANewerDatabaseRefusedAndEnds) {
