@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <iostream>
 
-#include "admin/console.h"
-#include "admin/console_host.h"
-#include "admin/frm_admin_startup.h"
-#include "admin/stop_signals.h"
+#include "admin/app/frm_admin_startup.h"
+#include "admin/console/console.h"
+#include "admin/console/console_host.h"
+#include "admin/console/stop_signals.h"
 #include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/windowing.h"

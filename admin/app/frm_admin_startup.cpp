@@ -1,12 +1,12 @@
-#include "admin/frm_admin_startup.h"
+#include "admin/app/frm_admin_startup.h"
 
 #include <QTimer>
 
-#include "admin/console.h"
-#include "admin/frm_auto_shutdown.h"
-#include "admin/frm_main.h"
-#include "admin/frm_service_monitor_timer.h"
-#include "admin/service_api.h"
+#include "admin/console/console.h"
+#include "admin/console/service_api.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/windows/frm_auto_shutdown.h"
+#include "admin/windows/frm_service_monitor_timer.h"
 #include "processing/run/program_start.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/console_interlock.h"

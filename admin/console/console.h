@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "admin/console_host.h"
+#include "admin/console/console_host.h"
 #include "platform/instance_lock.h"
 #include "processing/runtime/program.h"
 

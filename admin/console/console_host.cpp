@@ -1,4 +1,4 @@
-#include "admin/console_host.h"
+#include "admin/console/console_host.h"
 
 #include <QApplication>
 #include <QLineEdit>

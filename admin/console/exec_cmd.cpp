@@ -1,6 +1,6 @@
-#include "admin/exec_cmd.h"
+#include "admin/console/exec_cmd.h"
 
-#include "admin/console.h"
+#include "admin/console/console.h"
 #include "processing/runtime/error_handling.h"
 
 namespace travik {

@@ -1,6 +1,6 @@
-#include "admin/service_api.h"
+#include "admin/console/service_api.h"
 
-#include "admin/console.h"
+#include "admin/console/console.h"
 
 namespace travik {
 

@@ -1,4 +1,4 @@
-#include "admin/stop_signals.h"
+#include "admin/console/stop_signals.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>

@@ -1,4 +1,4 @@
-#include "admin/update_check.h"
+#include "admin/console/update_check.h"
 
 #include <curl/curl.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <string_view>
 
-#include "admin/console.h"
+#include "admin/console/console.h"
 #include "platform/command_line.h"
 #include "processing/runtime/console_interlock.h"
 #include "processing/runtime/error_handling.h"

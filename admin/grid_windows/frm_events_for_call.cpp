@@ -1,13 +1,13 @@
-#include "admin/frm_events_for_call.h"
+#include "admin/grid_windows/frm_events_for_call.h"
 
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTableView>
 #include <algorithm>
 
-#include "admin/console.h"
-#include "admin/grid_records.h"
-#include "admin/query_model.h"
+#include "admin/console/console.h"
+#include "admin/models/grid_records.h"
+#include "admin/models/query_model.h"
 
 namespace travik {
 

@@ -5,7 +5,7 @@
 #include <QColor>
 #include <cstdint>
 
-#include "admin/grid_window.h"
+#include "admin/grid_windows/grid_window.h"
 
 namespace travik {
 

@@ -1,9 +1,9 @@
-#include "admin/frm_line_summary.h"
+#include "admin/grid_windows/frm_line_summary.h"
 
 #include <QPushButton>
 
-#include "admin/console.h"
-#include "admin/grid_records.h"
+#include "admin/console/console.h"
+#include "admin/models/grid_records.h"
 
 namespace travik {
 

@@ -2,7 +2,7 @@
 // per node serial number as the summary run left them.
 #pragma once
 
-#include "admin/grid_window.h"
+#include "admin/grid_windows/grid_window.h"
 
 namespace travik {
 

@@ -1,9 +1,9 @@
-#include "admin/frm_recipients_for_task.h"
+#include "admin/grid_windows/frm_recipients_for_task.h"
 
 #include <QPushButton>
 
-#include "admin/console.h"
-#include "admin/grid_records.h"
+#include "admin/console/console.h"
+#include "admin/models/grid_records.h"
 
 namespace travik {
 

@@ -1,7 +1,7 @@
 // frmRecipientsForTask: the recipients of the task chosen in frmTasksForCall.
 #pragma once
 
-#include "admin/grid_window.h"
+#include "admin/grid_windows/grid_window.h"
 
 namespace travik {
 

@@ -1,13 +1,13 @@
-#include "admin/frm_tasks_for_call.h"
+#include "admin/grid_windows/frm_tasks_for_call.h"
 
 #include <QPushButton>
 #include <QTableView>
 
-#include "admin/console.h"
-#include "admin/frm_main.h"
-#include "admin/frm_recipients_for_task.h"
-#include "admin/grid_records.h"
-#include "admin/window_geometry.h"
+#include "admin/console/console.h"
+#include "admin/grid_windows/frm_recipients_for_task.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/models/grid_records.h"
+#include "admin/widgets/window_geometry.h"
 #include "processing/runtime/error_handling.h"
 
 namespace travik {

@@ -2,7 +2,7 @@
 // the way on to the recipients of one of them.
 #pragma once
 
-#include "admin/grid_window.h"
+#include "admin/grid_windows/grid_window.h"
 
 namespace travik {
 

@@ -1,13 +1,13 @@
-#include "admin/grid_window.h"
+#include "admin/grid_windows/grid_window.h"
 
 #include <QCloseEvent>
 #include <QPushButton>
 #include <QTableView>
 #include <algorithm>
 
-#include "admin/console.h"
-#include "admin/frm_main.h"
-#include "admin/window_geometry.h"
+#include "admin/console/console.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/widgets/window_geometry.h"
 #include "processing/runtime/error_handling.h"
 
 namespace travik {

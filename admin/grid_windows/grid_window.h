@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <string>
 
-#include "admin/bound_grid.h"
+#include "admin/models/bound_grid.h"
 
 class QPushButton;
 class QTableView;

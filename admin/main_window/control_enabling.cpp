@@ -1,4 +1,4 @@
-#include "admin/control_enabling.h"
+#include "admin/main_window/control_enabling.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -12,8 +12,8 @@
 #include <QTableView>
 #include <initializer_list>
 
-#include "admin/console.h"
-#include "admin/frm_main.h"
+#include "admin/console/console.h"
+#include "admin/main_window/frm_main.h"
 #include "processing/runtime/error_handling.h"
 
 namespace travik {

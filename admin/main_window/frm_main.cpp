@@ -1,4 +1,4 @@
-#include "admin/frm_main.h"
+#include "admin/main_window/frm_main.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -16,18 +16,18 @@
 #include <QTableView>
 #include <cmath>
 
-#include "admin/console.h"
-#include "admin/controls.h"
-#include "admin/date_picker.h"
-#include "admin/frm_about.h"
-#include "admin/frm_event_viewer.h"
-#include "admin/frm_help.h"
-#include "admin/frm_reset_error_counts.h"
-#include "admin/frm_test_calls.h"
-#include "admin/grid_records.h"
-#include "admin/settings_input.h"
-#include "admin/update_check.h"
-#include "admin/window_geometry.h"
+#include "admin/console/console.h"
+#include "admin/console/update_check.h"
+#include "admin/models/grid_records.h"
+#include "admin/widgets/controls.h"
+#include "admin/widgets/date_picker.h"
+#include "admin/widgets/settings_input.h"
+#include "admin/widgets/window_geometry.h"
+#include "admin/windows/frm_about.h"
+#include "admin/windows/frm_event_viewer.h"
+#include "admin/windows/frm_help.h"
+#include "admin/windows/frm_reset_error_counts.h"
+#include "admin/windows/frm_test_calls.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/database_schema.h"
 #include "processing/runtime/start_up.h"

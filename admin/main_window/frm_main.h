@@ -46,7 +46,7 @@ class Console;
 // The product's full name: the main window's caption and the about box's title.
 inline constexpr const char* kProductFullName = "TRAVIK Analog Traffic Analyzer";
 
-// Sizes of the window's design are in twips (admin/window_geometry.h).
+// Sizes of the window's design are in twips (admin/widgets/window_geometry.h).
 constexpr int kMinimumWindowWidthTwips = 12045;
 constexpr int kMinimumWindowHeightTwips = 8895;
 

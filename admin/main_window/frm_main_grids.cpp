@@ -10,16 +10,16 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include "admin/bound_grid.h"
-#include "admin/console.h"
-#include "admin/frm_events_for_call.h"
-#include "admin/frm_line_summary.h"
-#include "admin/frm_main.h"
-#include "admin/frm_octel_summary.h"
-#include "admin/frm_progress.h"
-#include "admin/frm_tasks_for_call.h"
-#include "admin/grid_records.h"
-#include "admin/query_model.h"
+#include "admin/console/console.h"
+#include "admin/grid_windows/frm_events_for_call.h"
+#include "admin/grid_windows/frm_line_summary.h"
+#include "admin/grid_windows/frm_octel_summary.h"
+#include "admin/grid_windows/frm_tasks_for_call.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/models/bound_grid.h"
+#include "admin/models/grid_records.h"
+#include "admin/models/query_model.h"
+#include "admin/windows/frm_progress.h"
 #include "processing/runtime/handled_error.h"
 
 namespace travik {

@@ -7,12 +7,12 @@
 // purge never deletes stored trace events whose export was asked for and failed.
 #include <QGroupBox>
 
-#include "admin/call_activity_purge.h"
-#include "admin/console.h"
-#include "admin/control_enabling.h"
-#include "admin/frm_auto_shutdown.h"
-#include "admin/frm_main.h"
-#include "admin/painted_work.h"
+#include "admin/console/console.h"
+#include "admin/main_window/control_enabling.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/models/call_activity_purge.h"
+#include "admin/models/painted_work.h"
+#include "admin/windows/frm_auto_shutdown.h"
 #include "processing/reports/call_reports.h"
 #include "processing/reports/event_export.h"
 #include "processing/reports/reports.h"

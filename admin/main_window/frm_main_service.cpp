@@ -7,9 +7,9 @@
 // service monitor; these handlers leave the control states alone.
 #include <string>
 
-#include "admin/console.h"
-#include "admin/exec_cmd.h"
-#include "admin/frm_main.h"
+#include "admin/console/console.h"
+#include "admin/console/exec_cmd.h"
+#include "admin/main_window/frm_main.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/registry_api.h"

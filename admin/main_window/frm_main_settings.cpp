@@ -14,11 +14,11 @@
 #include <optional>
 #include <string>
 
-#include "admin/console.h"
-#include "admin/frm_browse_mv_log_path.h"
-#include "admin/frm_browse_output_path.h"
-#include "admin/frm_main.h"
-#include "admin/settings_input.h"
+#include "admin/console/console.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/widgets/settings_input.h"
+#include "admin/windows/frm_browse_mv_log_path.h"
+#include "admin/windows/frm_browse_output_path.h"
 #include "processing/reports/event_export.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"

@@ -1,4 +1,4 @@
-#include "admin/bound_grid.h"
+#include "admin/models/bound_grid.h"
 
 #include <QDateTime>
 #include <QEvent>
@@ -10,9 +10,9 @@
 #include <QStyleOptionViewItem>
 #include <QTableView>
 
-#include "admin/grid_records.h"
-#include "admin/painted_work.h"
-#include "admin/query_model.h"
+#include "admin/models/grid_records.h"
+#include "admin/models/painted_work.h"
+#include "admin/models/query_model.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"

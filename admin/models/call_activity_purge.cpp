@@ -1,4 +1,4 @@
-#include "admin/call_activity_purge.h"
+#include "admin/models/call_activity_purge.h"
 
 #include "processing/calls/line_arrivals.h"
 #include "processing/ingest/trace_read_positions.h"

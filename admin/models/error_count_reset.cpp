@@ -1,4 +1,4 @@
-#include "admin/error_count_reset.h"
+#include "admin/models/error_count_reset.h"
 
 namespace travik {
 

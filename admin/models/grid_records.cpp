@@ -1,10 +1,10 @@
-#include "admin/grid_records.h"
+#include "admin/models/grid_records.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
-#include "admin/query_model.h"
+#include "admin/models/query_model.h"
 #include "processing/calls/call_ids.h"
 #include "processing/calls/failure_codes.h"
 #include "processing/reports/csv.h"

@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "admin/query_model.h"
+#include "admin/models/query_model.h"
 #include "platform/db.h"
 #include "processing/runtime/call_counters.h"
 #include "processing/runtime/program.h"

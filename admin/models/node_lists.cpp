@@ -1,4 +1,4 @@
-#include "admin/node_lists.h"
+#include "admin/models/node_lists.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "admin/frm_main.h"
+#include "admin/main_window/frm_main.h"
 #include "processing/gateway/gateway_database.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"

@@ -1,10 +1,10 @@
-#include "admin/painted_work.h"
+#include "admin/models/painted_work.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QWidget>
 
-#include "admin/query_model.h"
+#include "admin/models/query_model.h"
 #include "platform/windowing.h"
 
 namespace travik {

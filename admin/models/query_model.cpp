@@ -1,4 +1,4 @@
-#include "admin/query_model.h"
+#include "admin/models/query_model.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "admin/controls.h"
+#include "admin/widgets/controls.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "admin/date_picker.h"
+#include "admin/widgets/date_picker.h"
 
 #include <QKeyEvent>
 

@@ -1,4 +1,4 @@
-#include "admin/folder_list.h"
+#include "admin/widgets/folder_list.h"
 
 #include <QListWidgetItem>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "admin/settings_input.h"
+#include "admin/widgets/settings_input.h"
 
 #include <QKeyEvent>
 #include <QKeySequence>

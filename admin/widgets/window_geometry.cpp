@@ -1,4 +1,4 @@
-#include "admin/window_geometry.h"
+#include "admin/widgets/window_geometry.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>

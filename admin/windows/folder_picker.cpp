@@ -1,4 +1,4 @@
-#include "admin/folder_picker.h"
+#include "admin/windows/folder_picker.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -10,10 +10,10 @@
 #include <QStorageInfo>
 #include <algorithm>
 
-#include "admin/console.h"
-#include "admin/control_enabling.h"
-#include "admin/folder_list.h"
-#include "admin/window_geometry.h"
+#include "admin/console/console.h"
+#include "admin/main_window/control_enabling.h"
+#include "admin/widgets/folder_list.h"
+#include "admin/widgets/window_geometry.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/error_handling.h"
 

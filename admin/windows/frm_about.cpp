@@ -1,13 +1,13 @@
-#include "admin/frm_about.h"
+#include "admin/windows/frm_about.h"
 
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
 
-#include "admin/console.h"
-#include "admin/controls.h"
-#include "admin/frm_main.h"
-#include "admin/window_geometry.h"
+#include "admin/console/console.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/widgets/controls.h"
+#include "admin/widgets/window_geometry.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"
 

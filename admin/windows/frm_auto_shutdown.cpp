@@ -1,4 +1,4 @@
-#include "admin/frm_auto_shutdown.h"
+#include "admin/windows/frm_auto_shutdown.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "admin/console.h"
-#include "admin/controls.h"
-#include "admin/window_geometry.h"
+#include "admin/console/console.h"
+#include "admin/widgets/controls.h"
+#include "admin/widgets/window_geometry.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/console_interlock.h"
 #include "processing/runtime/start_up.h"

@@ -3,7 +3,7 @@
 // txtLogLocation, whose change handler stores it.
 #pragma once
 
-#include "admin/folder_picker.h"
+#include "admin/windows/folder_picker.h"
 
 namespace travik {
 

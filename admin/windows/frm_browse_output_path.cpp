@@ -1,9 +1,9 @@
-#include "admin/frm_browse_output_path.h"
+#include "admin/windows/frm_browse_output_path.h"
 
 #include <QLineEdit>
 
-#include "admin/console.h"
-#include "admin/frm_main.h"
+#include "admin/console/console.h"
+#include "admin/main_window/frm_main.h"
 
 namespace travik {
 

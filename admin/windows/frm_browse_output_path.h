@@ -3,7 +3,7 @@
 // applies it at once (frmMain::outputPathChange).
 #pragma once
 
-#include "admin/folder_picker.h"
+#include "admin/windows/folder_picker.h"
 
 namespace travik {
 

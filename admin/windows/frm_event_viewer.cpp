@@ -1,4 +1,4 @@
-#include "admin/frm_event_viewer.h"
+#include "admin/windows/frm_event_viewer.h"
 
 #include <QComboBox>
 #include <QFocusEvent>
@@ -8,12 +8,12 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "admin/console.h"
-#include "admin/controls.h"
-#include "admin/frm_main.h"
-#include "admin/node_lists.h"
-#include "admin/settings_input.h"
-#include "admin/window_geometry.h"
+#include "admin/console/console.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/models/node_lists.h"
+#include "admin/widgets/controls.h"
+#include "admin/widgets/settings_input.h"
+#include "admin/widgets/window_geometry.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/error_handling.h"
 

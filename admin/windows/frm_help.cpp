@@ -1,11 +1,11 @@
-#include "admin/frm_help.h"
+#include "admin/windows/frm_help.h"
 
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "admin/console.h"
+#include "admin/console/console.h"
 
 namespace travik {
 

@@ -1,9 +1,9 @@
-#include "admin/frm_log_flush_timer.h"
+#include "admin/windows/frm_log_flush_timer.h"
 
 #include <QTimer>
 
-#include "admin/console.h"
-#include "admin/controls.h"
+#include "admin/console/console.h"
+#include "admin/widgets/controls.h"
 #include "processing/runtime/activity_log.h"
 
 namespace travik {

@@ -1,9 +1,9 @@
-#include "admin/frm_progress.h"
+#include "admin/windows/frm_progress.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "admin/console.h"
+#include "admin/console/console.h"
 #include "platform/windowing.h"
 
 namespace travik {

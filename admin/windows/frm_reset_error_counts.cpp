@@ -1,4 +1,4 @@
-#include "admin/frm_reset_error_counts.h"
+#include "admin/windows/frm_reset_error_counts.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <string>
 
-#include "admin/console.h"
-#include "admin/controls.h"
-#include "admin/error_count_reset.h"
-#include "admin/frm_main.h"
-#include "admin/grid_window.h"
-#include "admin/window_geometry.h"
+#include "admin/console/console.h"
+#include "admin/grid_windows/grid_window.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/models/error_count_reset.h"
+#include "admin/widgets/controls.h"
+#include "admin/widgets/window_geometry.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"

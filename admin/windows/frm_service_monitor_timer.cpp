@@ -1,11 +1,11 @@
-#include "admin/frm_service_monitor_timer.h"
+#include "admin/windows/frm_service_monitor_timer.h"
 
 #include <QTimer>
 
-#include "admin/console.h"
-#include "admin/control_enabling.h"
-#include "admin/controls.h"
-#include "admin/service_api.h"
+#include "admin/console/console.h"
+#include "admin/console/service_api.h"
+#include "admin/main_window/control_enabling.h"
+#include "admin/widgets/controls.h"
 #include "processing/runtime/error_handling.h"
 
 namespace travik {

@@ -1,15 +1,15 @@
-#include "admin/frm_test_calls.h"
+#include "admin/windows/frm_test_calls.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "admin/console.h"
-#include "admin/controls.h"
-#include "admin/frm_main.h"
-#include "admin/node_lists.h"
-#include "admin/window_geometry.h"
+#include "admin/console/console.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/models/node_lists.h"
+#include "admin/widgets/controls.h"
+#include "admin/widgets/window_geometry.h"
 #include "processing/gateway/test_calls.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "admin/console.h"
-#include "admin/console_host.h"
-#include "admin/frm_main.h"
+#include "admin/console/console.h"
+#include "admin/console/console_host.h"
+#include "admin/main_window/frm_main.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/handled_error.h"
 #include "tests/support/test_program.h"

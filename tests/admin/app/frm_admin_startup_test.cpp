@@ -1,12 +1,12 @@
 // The console's start-up: one console per program folder, the running flag of the
 // registry, the gateway check, and what a start leaves behind.
-#include "admin/frm_admin_startup.h"
+#include "admin/app/frm_admin_startup.h"
 
 #include <QPushButton>
 #include <QTimer>
 
-#include "admin/frm_auto_shutdown.h"
-#include "admin/frm_service_monitor_timer.h"
+#include "admin/windows/frm_auto_shutdown.h"
+#include "admin/windows/frm_service_monitor_timer.h"
 #include "platform/instance_lock.h"
 #include "processing/runtime/console_interlock.h"
 #include "tests/admin/console_fixture.h"

@@ -1,12 +1,12 @@
 // The console's host over frmMain's progress display, and the activity log's
 // flush timer.
-#include "admin/console_host.h"
+#include "admin/console/console_host.h"
 
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTimer>
 
-#include "admin/frm_log_flush_timer.h"
+#include "admin/windows/frm_log_flush_timer.h"
 #include "processing/runtime/activity_log.h"
 #include "tests/admin/console_fixture.h"
 

@@ -1,7 +1,7 @@
 // The command runner and the service-state query as the console uses them.
-#include "admin/exec_cmd.h"
+#include "admin/console/exec_cmd.h"
 
-#include "admin/service_api.h"
+#include "admin/console/service_api.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

@@ -3,15 +3,15 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include "admin/bound_grid.h"
-#include "admin/frm_events_for_call.h"
-#include "admin/frm_line_summary.h"
-#include "admin/frm_octel_summary.h"
-#include "admin/frm_recipients_for_task.h"
-#include "admin/frm_tasks_for_call.h"
-#include "admin/grid_records.h"
-#include "admin/query_model.h"
-#include "admin/window_geometry.h"
+#include "admin/grid_windows/frm_events_for_call.h"
+#include "admin/grid_windows/frm_line_summary.h"
+#include "admin/grid_windows/frm_octel_summary.h"
+#include "admin/grid_windows/frm_recipients_for_task.h"
+#include "admin/grid_windows/frm_tasks_for_call.h"
+#include "admin/models/bound_grid.h"
+#include "admin/models/grid_records.h"
+#include "admin/models/query_model.h"
+#include "admin/widgets/window_geometry.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

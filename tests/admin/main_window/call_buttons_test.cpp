@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "admin/frm_events_for_call.h"
+#include "admin/grid_windows/frm_events_for_call.h"
 #include "tests/admin/call_rows.h"
 #include "tests/admin/console_fixture.h"
 

@@ -1,5 +1,5 @@
 // The main window's control states and the service monitor that applies them.
-#include "admin/control_enabling.h"
+#include "admin/main_window/control_enabling.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,7 +13,7 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "admin/frm_service_monitor_timer.h"
+#include "admin/windows/frm_service_monitor_timer.h"
 #include "tests/admin/console_fixture.h"
 
 namespace travik {

@@ -9,13 +9,13 @@
 #include <QTableView>
 #include <QTest>
 
-#include "admin/bound_grid.h"
-#include "admin/frm_events_for_call.h"
-#include "admin/frm_progress.h"
-#include "admin/frm_recipients_for_task.h"
-#include "admin/frm_tasks_for_call.h"
-#include "admin/grid_records.h"
-#include "admin/query_model.h"
+#include "admin/grid_windows/frm_events_for_call.h"
+#include "admin/grid_windows/frm_recipients_for_task.h"
+#include "admin/grid_windows/frm_tasks_for_call.h"
+#include "admin/models/bound_grid.h"
+#include "admin/models/grid_records.h"
+#include "admin/models/query_model.h"
+#include "admin/windows/frm_progress.h"
 #include "tests/admin/call_rows.h"
 #include "tests/admin/console_fixture.h"
 

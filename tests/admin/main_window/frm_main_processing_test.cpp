@@ -5,10 +5,10 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "admin/bound_grid.h"
-#include "admin/frm_auto_shutdown.h"
-#include "admin/frm_octel_summary.h"
-#include "admin/query_model.h"
+#include "admin/grid_windows/frm_octel_summary.h"
+#include "admin/models/bound_grid.h"
+#include "admin/models/query_model.h"
+#include "admin/windows/frm_auto_shutdown.h"
 #include "platform/instance_lock.h"
 #include "processing/calls/line_walk.h"
 #include "processing/runtime/application_parameters.h"

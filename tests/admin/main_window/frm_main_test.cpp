@@ -14,11 +14,11 @@
 #include <QTableView>
 #include <QTextBrowser>
 
-#include "admin/frm_event_viewer.h"
-#include "admin/frm_help.h"
-#include "admin/frm_reset_error_counts.h"
-#include "admin/frm_test_calls.h"
-#include "admin/window_geometry.h"
+#include "admin/widgets/window_geometry.h"
+#include "admin/windows/frm_event_viewer.h"
+#include "admin/windows/frm_help.h"
+#include "admin/windows/frm_reset_error_counts.h"
+#include "admin/windows/frm_test_calls.h"
 #include "processing/runtime/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 

@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <thread>
 
-#include "admin/frm_about.h"
-#include "admin/update_check.h"
+#include "admin/console/update_check.h"
+#include "admin/windows/frm_about.h"
 #include "processing/runtime/console_interlock.h"
 #include "processing/runtime/registry_api.h"
 #include "tests/admin/console_fixture.h"

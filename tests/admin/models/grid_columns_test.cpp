@@ -18,14 +18,14 @@
 #include <utility>
 #include <vector>
 
-#include "admin/bound_grid.h"
-#include "admin/frm_events_for_call.h"
-#include "admin/frm_line_summary.h"
-#include "admin/frm_octel_summary.h"
-#include "admin/frm_recipients_for_task.h"
-#include "admin/frm_tasks_for_call.h"
-#include "admin/grid_records.h"
-#include "admin/query_model.h"
+#include "admin/grid_windows/frm_events_for_call.h"
+#include "admin/grid_windows/frm_line_summary.h"
+#include "admin/grid_windows/frm_octel_summary.h"
+#include "admin/grid_windows/frm_recipients_for_task.h"
+#include "admin/grid_windows/frm_tasks_for_call.h"
+#include "admin/models/bound_grid.h"
+#include "admin/models/grid_records.h"
+#include "admin/models/query_model.h"
 #include "processing/calls/call_ids.h"
 #include "processing/calls/failure_codes.h"
 #include "tests/admin/application_font.h"

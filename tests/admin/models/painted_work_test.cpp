@@ -1,13 +1,13 @@
 // Long work that keeps the windows painted: inside a running statement the
 // windows repaint, while timers and other work wait and no grid reads the
 // connection; the grids catch up once the work is done.
-#include "admin/painted_work.h"
+#include "admin/models/painted_work.h"
 
 #include <QTableView>
 #include <QTimer>
 
-#include "admin/bound_grid.h"
-#include "admin/query_model.h"
+#include "admin/models/bound_grid.h"
+#include "admin/models/query_model.h"
 #include "platform/windowing.h"
 #include "tests/admin/console_fixture.h"
 

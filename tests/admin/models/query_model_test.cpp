@@ -1,6 +1,6 @@
 // The grids' model: a query's rows read a page at a time by key, counted,
 // found by value, and streamed for saving, against a large generated table.
-#include "admin/query_model.h"
+#include "admin/models/query_model.h"
 
 #include <stdlib.h>
 

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "admin/folder_list.h"
-#include "admin/frm_browse_mv_log_path.h"
-#include "admin/frm_browse_output_path.h"
+#include "admin/widgets/folder_list.h"
+#include "admin/windows/frm_browse_mv_log_path.h"
+#include "admin/windows/frm_browse_output_path.h"
 #include "processing/runtime/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 

@@ -1,6 +1,6 @@
 // The idle auto-shutdown: the idle check, the 120-second countdown, Resume,
 // and the pause around a manual run.
-#include "admin/frm_auto_shutdown.h"
+#include "admin/windows/frm_auto_shutdown.h"
 
 #include <QFontMetrics>
 #include <QLabel>

@@ -1,13 +1,13 @@
 // The error-count reset window: which nodes it offers, what a reset marks,
 // how the marks reach the totals, and its size rule.
-#include "admin/frm_reset_error_counts.h"
+#include "admin/windows/frm_reset_error_counts.h"
 
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
 
-#include "admin/window_geometry.h"
+#include "admin/widgets/window_geometry.h"
 #include "processing/totals/process_summary.h"
 #include "processing/totals/summary_totals.h"
 #include "tests/admin/call_rows.h"

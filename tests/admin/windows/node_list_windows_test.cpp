@@ -13,10 +13,10 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "admin/frm_event_viewer.h"
-#include "admin/frm_test_calls.h"
-#include "admin/node_lists.h"
-#include "admin/window_geometry.h"
+#include "admin/models/node_lists.h"
+#include "admin/widgets/window_geometry.h"
+#include "admin/windows/frm_event_viewer.h"
+#include "admin/windows/frm_test_calls.h"
 #include "processing/runtime/application_parameters.h"
 #include "tests/admin/console_fixture.h"
 #include "tests/support/gateway_dsn.h"
