@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "admin/console/console.h"
+#include "admin/app/console_windows.h"
 #include "admin/console/console_host.h"
 #include "admin/grid_windows/frm_events_for_call.h"
 #include "admin/main_window/frm_main.h"
@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
   platform.runCommand = [](std::string_view, const fs::path&) { return 0; };
   platform.queryServiceState = [](std::string_view) { return -1; };
   platform.openUrl = [](const std::string&) {};
-  travik::Console console(program, host, platform);
+  travik::ConsoleWindows console(program, host, platform);
 
   std::vector<Step> steps;
   travik::FrmMain& w = console.frmMain();

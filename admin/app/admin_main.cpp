@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <iostream>
 
+#include "admin/app/console_windows.h"
 #include "admin/app/frm_admin_startup.h"
-#include "admin/console/console.h"
 #include "admin/console/console_host.h"
 #include "admin/console/stop_signals.h"
 #include "platform/command_line.h"
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     std::fflush(nullptr);
     std::_Exit(code);
   };
-  travik::Console console(program, host);
+  travik::ConsoleWindows console(program, host);
   // A signal ends the console as its exit menu does; before the common start
   // has opened the database there is nothing to put back.
   stopSignals.listen([&program] {

@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "admin/console/console.h"
+#include "admin/app/console_windows.h"
 #include "admin/console/service_api.h"
 #include "admin/main_window/frm_main.h"
 #include "admin/windows/frm_auto_shutdown.h"
@@ -15,7 +15,7 @@
 
 namespace travik {
 
-FrmAdminStartup::FrmAdminStartup(Console& console) : console_(console) {
+FrmAdminStartup::FrmAdminStartup(ConsoleWindows& console) : console_(console) {
   setObjectName(QStringLiteral("frmAdminStartup"));
   setWindowTitle(QStringLiteral("TRAVIKadmin startup"));
 }

@@ -12,7 +12,7 @@
 
 namespace travik {
 
-class Console;
+class ConsoleWindows;
 
 // The gateway's service, whose absence limits the console to processing traces.
 inline constexpr const char* kGatewayServiceName = "Varnel";
@@ -33,7 +33,7 @@ class FrmAdminStartup : public QWidget {
   Q_OBJECT
 
  public:
-  explicit FrmAdminStartup(Console& console);
+  explicit FrmAdminStartup(ConsoleWindows& console);
 
   // The start-up sequence.  False when the operator or a running console
   // ended it before anything was opened: the program then just ends.  When
@@ -41,7 +41,7 @@ class FrmAdminStartup : public QWidget {
   bool formLoad();
 
  private:
-  Console& console_;
+  ConsoleWindows& console_;
 };
 
 }  // namespace travik

@@ -1,15 +1,16 @@
 // The console as one object: the program state, the host, the two platform
-// seams (command runner and service state) and every window of the console.
+// seams (command runner and service state), the console's lock, and the way
+// to its other windows.
 //
-// A window is created on first use, hidden, as the original's forms were
-// loaded by their first reference; frmMain and the three timer windows exist
-// from the start.  Windows reach each other only through this object, so a
-// window file depends on the headers of the windows it opens and nothing else.
+// Every window is made with this object and reaches what it shares through
+// it: the program, the host, the platform, and through `windows` the other
+// windows (window_opener.h) and the main window (main_window.h).  The windows
+// themselves are built and held by the assembly above them
+// (admin/app/console_windows.h), so no window depends on another's header.
 #pragma once
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,23 +22,7 @@ class QWidget;
 
 namespace travik {
 
-class FrmMain;
-class FrmAutoShutdown;
-class FrmServiceMonitorTimer;
-class FrmLogFlushTimer;
-class FrmHelp;
-class FrmBrowseMvLogPath;
-class FrmBrowseOutputPath;
-class FrmAbout;
-class FrmTestCalls;
-class FrmEventViewer;
-class FrmTasksForCall;
-class FrmRecipientsForTask;
-class FrmEventsForCall;
-class FrmLineSummary;
-class FrmOctelSummary;
-class FrmResetErrorCounts;
-class FrmProgress;
+class WindowOpener;
 
 // The console's ways to the operating system's services and processes.
 // Tests replace them; the database and the registry are never faked.
@@ -55,7 +40,8 @@ struct ConsolePlatform {
 
 class Console {
  public:
-  Console(Program& program, ConsoleHost& host, ConsolePlatform platform = ConsolePlatform::system());
+  Console(Program& program, ConsoleHost& host, WindowOpener& windows,
+          ConsolePlatform platform = ConsolePlatform::system());
   ~Console();
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
@@ -66,50 +52,13 @@ class Console {
   // Held from the start-up's single-instance check to the end of the process.
   platform::InstanceLock instanceLock;
 
-  FrmMain& frmMain();
-  FrmAutoShutdown& frmAutoShutdown();
-  FrmServiceMonitorTimer& frmServiceMonitorTimer();
-  FrmLogFlushTimer& frmLogFlushTimer();
-  FrmHelp& frmHelp();
-  FrmBrowseMvLogPath& frmBrowseMvLogPath();
-  FrmBrowseOutputPath& frmBrowseOutputPath();
-  FrmAbout& frmAbout();
-  FrmTestCalls& frmTestCalls();
-  FrmEventViewer& frmEventViewer();
-  FrmTasksForCall& frmTasksForCall();
-  FrmRecipientsForTask& frmRecipientsForTask();
-  FrmEventsForCall& frmEventsForCall();
-  FrmLineSummary& frmLineSummary();
-  FrmOctelSummary& frmOctelSummary();
-  FrmResetErrorCounts& frmResetErrorCounts();
-  FrmProgress& frmProgress();
-
-  // Hides the detail and totals windows, when they exist (before a manual run and a purge).
-  void hideDetailWindows();
+  // The other windows, as one window opens another.
+  WindowOpener& windows;
 
   // Shows a window modal: returns when the window is hidden again.
   void showModal(QWidget& window);
   // Replaces the modal wait (tests: no window ever blocks them).
   std::function<void(QWidget&)> modalHook;
-
- private:
-  std::unique_ptr<FrmMain> frmMain_;
-  std::unique_ptr<FrmAutoShutdown> frmAutoShutdown_;
-  std::unique_ptr<FrmServiceMonitorTimer> frmServiceMonitorTimer_;
-  std::unique_ptr<FrmLogFlushTimer> frmLogFlushTimer_;
-  std::unique_ptr<FrmHelp> frmHelp_;
-  std::unique_ptr<FrmBrowseMvLogPath> frmBrowseMvLogPath_;
-  std::unique_ptr<FrmBrowseOutputPath> frmBrowseOutputPath_;
-  std::unique_ptr<FrmAbout> frmAbout_;
-  std::unique_ptr<FrmTestCalls> frmTestCalls_;
-  std::unique_ptr<FrmEventViewer> frmEventViewer_;
-  std::unique_ptr<FrmTasksForCall> frmTasksForCall_;
-  std::unique_ptr<FrmRecipientsForTask> frmRecipientsForTask_;
-  std::unique_ptr<FrmEventsForCall> frmEventsForCall_;
-  std::unique_ptr<FrmLineSummary> frmLineSummary_;
-  std::unique_ptr<FrmOctelSummary> frmOctelSummary_;
-  std::unique_ptr<FrmResetErrorCounts> frmResetErrorCounts_;
-  std::unique_ptr<FrmProgress> frmProgress_;
 };
 
 }  // namespace travik

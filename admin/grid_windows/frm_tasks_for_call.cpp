@@ -4,8 +4,8 @@
 #include <QTableView>
 
 #include "admin/console/console.h"
-#include "admin/grid_windows/frm_recipients_for_task.h"
-#include "admin/main_window/frm_main.h"
+#include "admin/console/main_window.h"
+#include "admin/console/window_opener.h"
 #include "admin/models/grid_records.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/runtime/error_handling.h"
@@ -53,9 +53,9 @@ void FrmTasksForCall::cmdViewRecipients_Click() {
     if (row < 0) return;
     const QString taskId = selectCell(*flxTasks, row, grid_field::kTaskId);
     // The main grid's call stays the current one, as the task belongs to it.
-    QTableView& calls = *console_.frmMain().flxCalls;
+    QTableView& calls = console_.windows.mainWindow().callsGrid();
     selectCell(calls, currentRow(calls), grid_field::kCallId);
-    console_.frmRecipientsForTask().showRecipientsForTask(taskId);
+    console_.windows.showRecipientsForTask(taskId);
   });
 }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "admin/console/console.h"
-#include "admin/main_window/frm_main.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/runtime/error_handling.h"
 

@@ -12,7 +12,6 @@
 #include <QTableView>
 #include <initializer_list>
 
-#include "admin/console/console.h"
 #include "admin/main_window/frm_main.h"
 #include "processing/runtime/error_handling.h"
 
@@ -45,9 +44,9 @@ void setFileLocations(FrmMain& w, bool on) {
 
 // One procedure: its own settings under its own trap, then the gateway's.
 template <class Settings>
-void applyControlState(Console& console, const char* procedure, Settings&& settings) {
-  guard(console.program, procedure, [&] { settings(console.frmMain()); });
-  if (console.program.gatewayNotInstalled) setControlsNonVarnelServer(console);
+void applyControlState(FrmMain& window, const char* procedure, Settings&& settings) {
+  guard(window.program(), procedure, [&] { settings(window); });
+  if (window.program().gatewayNotInstalled) setControlsNonVarnelServer(window);
 }
 
 void setManualProcess(FrmMain& w, bool stopped) {
@@ -65,60 +64,66 @@ void setManualProcess(FrmMain& w, bool stopped) {
 
 }  // namespace
 
-void setControlsBrowseOn(Console& console) {
-  applyControlState(console, "setControlsBrowseOn()", [](FrmMain& w) {
+void setControlsBrowseOn(FrmMain& window) {
+  applyControlState(window, "setControlsBrowseOn()", [](FrmMain& w) {
     w.frmService->setEnabled(false);
     enable({w.frmProcess, w.frmGeneral, w.frmSelection, w.frmDataRange}, false);
   });
 }
 
-void setControlsBrowseOff(Console& console) {
-  applyControlState(console, "setControlsBrowseOff()", [](FrmMain& w) {
+void setControlsBrowseOff(FrmMain& window) {
+  applyControlState(window, "setControlsBrowseOff()", [](FrmMain& w) {
     w.frmService->setEnabled(true);
     enable({w.frmProcess, w.frmGeneral, w.frmSelection, w.frmDataRange}, true);
   });
 }
 
-void setControlsServiceInstalledStarted(Console& console) {
-  applyControlState(console, "setControlsServiceInstalledStarted()", [](FrmMain& w) {
+void setControlsServiceInstalledStarted(FrmMain& window) {
+  applyControlState(window, "setControlsServiceInstalledStarted()", [](FrmMain& w) {
     enableServiceButtons(w, false, false, false, true);
     enableServiceSettings(w, false);
     setFileLocations(w, false);
   });
 }
 
-void setControlsServiceInstalledStopped(Console& console) {
-  applyControlState(console, "setControlsServiceInstalledStopped()", [](FrmMain& w) {
+void setControlsServiceInstalledStopped(FrmMain& window) {
+  applyControlState(window, "setControlsServiceInstalledStopped()", [](FrmMain& w) {
     enableServiceButtons(w, false, true, true, false);
     enableServiceSettings(w, true);
     setFileLocations(w, true);
   });
 }
 
-void setControlsServiceUninstalled(Console& console) {
-  applyControlState(console, "setControlsServiceUninstalled()", [](FrmMain& w) {
+void setControlsServiceUninstalled(FrmMain& window) {
+  applyControlState(window, "setControlsServiceUninstalled()", [](FrmMain& w) {
     enableServiceButtons(w, true, false, false, false);
     enableServiceSettings(w, false);
     setFileLocations(w, true);
   });
 }
 
-void setControlsManualProcessRunning(Console& console) {
-  applyControlState(console, "setControlsManualProcessRunning()", [](FrmMain& w) { setManualProcess(w, false); });
+void setControlsManualProcessRunning(FrmMain& window) {
+  applyControlState(window, "setControlsManualProcessRunning()", [](FrmMain& w) { setManualProcess(w, false); });
 }
 
-void setControlsManualProcessStopped(Console& console) {
-  applyControlState(console, "setControlsManualProcessStopped()", [](FrmMain& w) { setManualProcess(w, true); });
+void setControlsManualProcessStopped(FrmMain& window) {
+  applyControlState(window, "setControlsManualProcessStopped()", [](FrmMain& w) { setManualProcess(w, true); });
 }
 
-void setControlsNonVarnelServer(Console& console) {
-  guard(console.program, "setControlsNonVarnelServer()", [&] {
-    FrmMain& w = console.frmMain();
+void setControlsNonVarnelServer(FrmMain& w) {
+  guard(w.program(), "setControlsNonVarnelServer()", [&] {
     w.frmService->setVisible(false);
     w.frmService->setEnabled(false);
     w.mnuOptionsTestCalls->setEnabled(false);
     w.mnuOptionsEventViewer->setEnabled(false);
   });
 }
+
+// The states other windows set, through MainWindow.
+void FrmMain::setControlsBrowseOn() { travik::setControlsBrowseOn(*this); }
+void FrmMain::setControlsBrowseOff() { travik::setControlsBrowseOff(*this); }
+void FrmMain::setControlsServiceInstalledStarted() { travik::setControlsServiceInstalledStarted(*this); }
+void FrmMain::setControlsServiceInstalledStopped() { travik::setControlsServiceInstalledStopped(*this); }
+void FrmMain::setControlsServiceUninstalled() { travik::setControlsServiceUninstalled(*this); }
 
 }  // namespace travik

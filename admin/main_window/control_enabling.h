@@ -11,18 +11,18 @@
 
 namespace travik {
 
-class Console;
+class FrmMain;
 
 inline constexpr const char* kFileLocationsCaption = "File Locations";
 inline constexpr const char* kFileLocationsLockedCaption = "File Locations - No edit while service running";
 
-void setControlsBrowseOn(Console& console);
-void setControlsBrowseOff(Console& console);
-void setControlsServiceInstalledStarted(Console& console);
-void setControlsServiceInstalledStopped(Console& console);
-void setControlsServiceUninstalled(Console& console);
-void setControlsManualProcessRunning(Console& console);
-void setControlsManualProcessStopped(Console& console);
-void setControlsNonVarnelServer(Console& console);
+void setControlsBrowseOn(FrmMain& window);
+void setControlsBrowseOff(FrmMain& window);
+void setControlsServiceInstalledStarted(FrmMain& window);
+void setControlsServiceInstalledStopped(FrmMain& window);
+void setControlsServiceUninstalled(FrmMain& window);
+void setControlsManualProcessRunning(FrmMain& window);
+void setControlsManualProcessStopped(FrmMain& window);
+void setControlsNonVarnelServer(FrmMain& window);
 
 }  // namespace travik

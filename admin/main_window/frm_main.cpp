@@ -18,16 +18,13 @@
 
 #include "admin/console/console.h"
 #include "admin/console/update_check.h"
+#include "admin/console/window_opener.h"
 #include "admin/models/grid_records.h"
 #include "admin/widgets/controls.h"
 #include "admin/widgets/date_picker.h"
+#include "admin/widgets/key_codes.h"
 #include "admin/widgets/settings_input.h"
 #include "admin/widgets/window_geometry.h"
-#include "admin/windows/frm_about.h"
-#include "admin/windows/frm_event_viewer.h"
-#include "admin/windows/frm_help.h"
-#include "admin/windows/frm_reset_error_counts.h"
-#include "admin/windows/frm_test_calls.h"
 #include "processing/runtime/application_parameters.h"
 #include "processing/runtime/database_schema.h"
 #include "processing/runtime/start_up.h"
@@ -61,24 +58,6 @@ QDateTime toQDateTime(const DateTime& value) {
 }
 
 }  // namespace
-
-int keyAsciiOf(const QKeyEvent& event) {
-  switch (event.key()) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Escape: return 27;
-    default: break;
-  }
-  const int key = event.key();
-  if ((event.modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) return key - Qt::Key_A + 1;
-  const QString text = event.text();
-  if (text.isEmpty()) return -1;
-  const char16_t code = text.at(0).unicode();
-  if (code < 32 && code != 8 && code != 9 && code != 10 && code != 13) return -1;
-  return code;
-}
 
 FrmMain::FrmMain(Console& console) : console_(console) {
   setObjectName(QStringLiteral("frmMain"));
@@ -370,30 +349,23 @@ void FrmMain::mnuFileExit_Click() { shutDownApplication(program(), exit_status::
 
 void FrmMain::mnuOptionsEventViewer_Click() {
   if (refuseWhileDatabaseReadOnly(program())) return;
-  FrmEventViewer& window = console_.frmEventViewer();
-  window.updateEVForm();
-  window.show();
+  console_.windows.openEventViewer();
 }
 
 void FrmMain::mnuOptionsTestCalls_Click() {
   if (refuseWhileDatabaseReadOnly(program())) return;
-  FrmTestCalls& window = console_.frmTestCalls();
-  window.updateTCForm();
-  window.show();
+  console_.windows.openTestCalls();
 }
 
 void FrmMain::mnuOptionsResetErrorCounts_Click() {
   if (refuseWhileDatabaseReadOnly(program())) return;
-  FrmResetErrorCounts& window = console_.frmResetErrorCounts();
-  window.clearList();
-  window.getLatest();
-  window.show();
+  console_.windows.openResetErrorCounts();
 }
 
-void FrmMain::mnuHelpViewHelp_Click() { console_.frmHelp().open(); }
+void FrmMain::mnuHelpViewHelp_Click() { console_.windows.openHelp(); }
 
 void FrmMain::mnuHelpCheckForUpdatedVersion_Click() { checkForUpdatedVersion(console_); }
 
-void FrmMain::mnuHelpAbout_Click() { console_.showModal(console_.frmAbout()); }
+void FrmMain::mnuHelpAbout_Click() { console_.windows.openAbout(); }
 
 }  // namespace travik

@@ -13,16 +13,19 @@
 //   frm_main_processing.cpp  manual processing, the dump to report files, the purge
 //   frm_main_grids.cpp       the calls and errors grids, the date filter, the
 //                            detail and totals buttons, saving a grid
-// The menu items that open other windows call those windows' own fill steps
-// (FrmTestCalls::updateTCForm, FrmEventViewer::updateEVForm,
-// FrmResetErrorCounts::getLatest), the about box and the update check.
-// Which controls can be used is set by control_enabling.h, not here.
+// The menu items that open other windows do so through the console's
+// WindowOpener (admin/console/window_opener.h), which runs those windows' own
+// fill steps; the other windows reach this one through MainWindow
+// (admin/console/main_window.h), which it implements.
+// Which controls can be used is set by control_enabling.h, not here; the
+// states other windows set through MainWindow are defined there too.
 #pragma once
 
 #include <QMainWindow>
 #include <string_view>
 #include <utility>
 
+#include "admin/console/main_window.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/text/date_time.h"
 
@@ -31,7 +34,6 @@ class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -43,18 +45,11 @@ namespace travik {
 
 class Console;
 
-// The product's full name: the main window's caption and the about box's title.
-inline constexpr const char* kProductFullName = "TRAVIK Analog Traffic Analyzer";
-
 // Sizes of the window's design are in twips (admin/widgets/window_geometry.h).
 constexpr int kMinimumWindowWidthTwips = 12045;
 constexpr int kMinimumWindowHeightTwips = 8895;
 
-// The character code a key press stands for (8 backspace, 9 tab, 13 Enter,
-// 17 Ctrl+Q ...), or -1 for keys that type no character (arrows, F-keys).
-int keyAsciiOf(const QKeyEvent& event);
-
-class FrmMain : public QMainWindow {
+class FrmMain : public QMainWindow, public MainWindow {
   Q_OBJECT
 
  public:
@@ -100,9 +95,9 @@ class FrmMain : public QMainWindow {
   int numericOnlyInput(int keyAscii);
   // A key typed into a numeric box: numericOnlyInput, then 0 once the box
   // holds as many characters as it takes.
-  int numericBoxInput(const QComboBox& box, int keyAscii);
+  int numericBoxInput(const QComboBox& box, int keyAscii) override;
   // Applies a changed output folder and starts a new activity log.
-  void outputPathChange();
+  void outputPathChange() override;
 
   // ---- Service control (frm_main_service.cpp) ----
   void cmdInstallService_Click();
@@ -134,6 +129,18 @@ class FrmMain : public QMainWindow {
   void cmdViewPerOctel_Click();
   void cmdSaveCallsGrid_Click();
   void cmdSaveErrorsGrid_Click();
+
+  // ---- What the other windows ask (MainWindow) ----
+  QLineEdit& logLocationBox() override { return *txtLogLocation; }
+  QLineEdit& outputPathBox() override { return *txtOutputPath; }
+  QTableView& callsGrid() override { return *flxCalls; }
+  void activateWindow() override { QMainWindow::activateWindow(); }
+  // control_enabling.cpp
+  void setControlsBrowseOn() override;
+  void setControlsBrowseOff() override;
+  void setControlsServiceInstalledStarted() override;
+  void setControlsServiceInstalledStopped() override;
+  void setControlsServiceUninstalled() override;
 
   // ---- Window state ----
   // Begin times of the first and last stored call, as the pickers were set.

@@ -11,15 +11,11 @@
 #include <QTableView>
 
 #include "admin/console/console.h"
-#include "admin/grid_windows/frm_events_for_call.h"
-#include "admin/grid_windows/frm_line_summary.h"
-#include "admin/grid_windows/frm_octel_summary.h"
-#include "admin/grid_windows/frm_tasks_for_call.h"
+#include "admin/console/window_opener.h"
 #include "admin/main_window/frm_main.h"
 #include "admin/models/bound_grid.h"
 #include "admin/models/grid_records.h"
 #include "admin/models/query_model.h"
-#include "admin/windows/frm_progress.h"
 #include "processing/runtime/handled_error.h"
 
 namespace travik {
@@ -55,10 +51,10 @@ void FrmMain::showVrndataAll() {
 void FrmMain::filterVrndata() {
   constexpr const char* kProcedure = "filterVrndata()";
   Program& p = program();
-  FrmProgress& progress = console_.frmProgress();
+  WindowOpener& windows = console_.windows;
   trap(kProcedure, ErrorHandler::Standard, [&] {
     p.host.setMousePointer(kPointerHourglass);
-    progress.showWorking(QStringLiteral("Filtering...this may take a moment..."));
+    windows.showWorking(QStringLiteral("Filtering...this may take a moment..."));
   });
 
   const DateTime start = fromQDateTime(dtpStartRange->dateTime());
@@ -81,7 +77,7 @@ void FrmMain::filterVrndata() {
                        [&] { bindGrid(*flxErrors, p.db, errorsBetweenQuery(errorsRangeStart, errorsRangeEnd)); });
   if (!errorsShown) clearGrid(*flxErrors);
 
-  progress.hide();
+  windows.hideWorking();
   p.host.setMousePointer(kPointerDefault);
 }
 
@@ -100,7 +96,7 @@ void FrmMain::flxCalls_Click() {
   cmdViewTasks->setEnabled(true);
   cmdViewCallDetail->setEnabled(true);
   // A task chosen for another call is no longer the current one.
-  console_.frmTasksForCall().cmdViewRecipients->setEnabled(false);
+  console_.windows.noTaskChosen();
   const int row = currentRow(*flxCalls);
   if (row < 0) return;
   const QString callId = selectCell(*flxCalls, row, grid_field::kCallId);
@@ -132,7 +128,7 @@ void FrmMain::cmdViewCallDetail_Click() {
     bool isNumber = false;
     const qlonglong line = calls.text(row, grid_field::kCallLine).toLongLong(&isNumber);
     if (!isNumber) throw HandledError(error_number::kTypeMismatch, "Type mismatch");
-    console_.frmEventsForCall().showEventsForCall(line, storedText(calls.value(row, grid_field::kCallBegin)));
+    console_.windows.showEventsForCall(line, storedText(calls.value(row, grid_field::kCallBegin)));
   });
 }
 
@@ -141,18 +137,16 @@ void FrmMain::cmdViewTasks_Click() {
     const int row = currentRow(*flxCalls);
     if (row < 0) return;
     const QString callId = selectCell(*flxCalls, row, grid_field::kCallId);
-    console_.frmTasksForCall().showTasksForCall(callId);
+    console_.windows.showTasksForCall(callId);
   });
 }
 
 void FrmMain::cmdViewPerLine_Click() {
-  trap("cmdViewPerLine_Click() of Form frmMain", ErrorHandler::Standard,
-       [&] { console_.frmLineSummary().showTotals(); });
+  trap("cmdViewPerLine_Click() of Form frmMain", ErrorHandler::Standard, [&] { console_.windows.showLineTotals(); });
 }
 
 void FrmMain::cmdViewPerOctel_Click() {
-  trap("cmdViewPerOctel_Click() of Form frmMain", ErrorHandler::Standard,
-       [&] { console_.frmOctelSummary().showTotals(); });
+  trap("cmdViewPerOctel_Click() of Form frmMain", ErrorHandler::Standard, [&] { console_.windows.showOctelTotals(); });
 }
 
 void FrmMain::cmdSaveCallsGrid_Click() {

@@ -8,11 +8,11 @@
 #include <QGroupBox>
 
 #include "admin/console/console.h"
+#include "admin/console/window_opener.h"
 #include "admin/main_window/control_enabling.h"
 #include "admin/main_window/frm_main.h"
 #include "admin/models/call_activity_purge.h"
 #include "admin/models/painted_work.h"
-#include "admin/windows/frm_auto_shutdown.h"
 #include "processing/reports/call_reports.h"
 #include "processing/reports/event_export.h"
 #include "processing/reports/reports.h"
@@ -44,17 +44,17 @@ void FrmMain::cmdLoad_Click() {
   trap(kProcedure, kHandler, [&] { go = validateLogPath(p) && validateOutputPath(p); });
   if (!go) return;
 
-  trap(kProcedure, kHandler, [&] { console_.hideDetailWindows(); });
-  trap(kProcedure, kHandler, [&] { setControlsManualProcessRunning(console_); });
+  trap(kProcedure, kHandler, [&] { console_.windows.hideDetailWindows(); });
+  trap(kProcedure, kHandler, [&] { setControlsManualProcessRunning(*this); });
   // An idle shutdown in the middle of a run would end the program half-way.
-  trap(kProcedure, kHandler, [&] { console_.frmAutoShutdown().pauseForManualRun(); });
+  trap(kProcedure, kHandler, [&] { console_.windows.pauseForManualRun(); });
   trap(kProcedure, kHandler, [&] {
     PaintedWork painted(p.db);
     processLogs(p);
   });
-  trap(kProcedure, kHandler, [&] { setControlsManualProcessStopped(console_); });
+  trap(kProcedure, kHandler, [&] { setControlsManualProcessStopped(*this); });
   trap(kProcedure, kHandler, [&] { showVrndataAll(); });
-  trap(kProcedure, kHandler, [&] { console_.frmAutoShutdown().resumeAfterManualRun(); });
+  trap(kProcedure, kHandler, [&] { console_.windows.resumeAfterManualRun(); });
   // A purge hid the grids until the next run.
   trap(kProcedure, kHandler, [&] { frmSelection->setVisible(true); });
 }
@@ -125,7 +125,7 @@ void FrmMain::mnuOptionsPurgeEventData_Click() {
 
   trap(kProcedure, kHandler, [&] {
     host.setMousePointer(kPointerHourglass);
-    console_.hideDetailWindows();
+    console_.windows.hideDetailWindows();
     frmSelection->setVisible(false);
   });
   const bool purged = trap(kProcedure, kHandler, [&] {

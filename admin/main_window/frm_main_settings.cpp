@@ -15,10 +15,9 @@
 #include <string>
 
 #include "admin/console/console.h"
+#include "admin/console/window_opener.h"
 #include "admin/main_window/frm_main.h"
 #include "admin/widgets/settings_input.h"
-#include "admin/windows/frm_browse_mv_log_path.h"
-#include "admin/windows/frm_browse_output_path.h"
 #include "processing/reports/event_export.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/application_parameters.h"
@@ -216,8 +215,8 @@ void FrmMain::outputPathChange() {
   openActivityLog(p, logFile);
 }
 
-void FrmMain::cmdBrowseForLog_Click() { console().frmBrowseMvLogPath().open(); }
+void FrmMain::cmdBrowseForLog_Click() { console().windows.openBrowseMvLogPath(); }
 
-void FrmMain::cmdBrowseForOutputLocation_Click() { console().frmBrowseOutputPath().open(); }
+void FrmMain::cmdBrowseForOutputLocation_Click() { console().windows.openBrowseOutputPath(); }
 
 }  // namespace travik

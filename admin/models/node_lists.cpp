@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "admin/main_window/frm_main.h"
+#include "admin/widgets/key_codes.h"
 #include "processing/gateway/gateway_database.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"

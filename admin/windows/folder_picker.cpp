@@ -11,7 +11,8 @@
 #include <algorithm>
 
 #include "admin/console/console.h"
-#include "admin/main_window/control_enabling.h"
+#include "admin/console/main_window.h"
+#include "admin/console/window_opener.h"
 #include "admin/widgets/folder_list.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/runtime/application_parameters.h"
@@ -86,7 +87,7 @@ void FolderPicker::formLoad() {
     opened = dirBrowse->openFolder(start);
   }
   if (!opened) dirBrowse->openFolder(console_.program.programFolder.string());
-  setControlsBrowseOn(console_);
+  console_.windows.mainWindow().setControlsBrowseOn();
 }
 
 void FolderPicker::selectDriveOf(const std::string& folder) {
@@ -116,13 +117,13 @@ void FolderPicker::dirBrowse_MouseDown() { dirBrowse->openFolder(dirBrowse->entr
 void FolderPicker::cmdBrowseOK_Click() {
   targetPathBox().setText(QString::fromStdString(dirBrowse->path()));
   applyChosenFolder();
-  setControlsBrowseOff(console_);
+  console_.windows.mainWindow().setControlsBrowseOff();
   hide();
 }
 
 void FolderPicker::formUnload() {
   targetPathBox().setText(QString::fromStdString(dirBrowse->path()));
-  setControlsBrowseOff(console_);
+  console_.windows.mainWindow().setControlsBrowseOff();
   loaded_ = false;
 }
 

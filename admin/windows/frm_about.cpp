@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "admin/console/console.h"
-#include "admin/main_window/frm_main.h"
+#include "admin/console/main_window.h"
 #include "admin/widgets/controls.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/runtime/error_handling.h"

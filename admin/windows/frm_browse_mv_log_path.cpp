@@ -3,7 +3,8 @@
 #include <QLineEdit>
 
 #include "admin/console/console.h"
-#include "admin/main_window/frm_main.h"
+#include "admin/console/main_window.h"
+#include "admin/console/window_opener.h"
 
 namespace travik {
 
@@ -13,6 +14,6 @@ FrmBrowseMvLogPath::FrmBrowseMvLogPath(Console& console)
 
 std::string FrmBrowseMvLogPath::startingFolder() const { return console_.program.settings.logPath; }
 
-QLineEdit& FrmBrowseMvLogPath::targetPathBox() const { return *console_.frmMain().txtLogLocation; }
+QLineEdit& FrmBrowseMvLogPath::targetPathBox() const { return console_.windows.mainWindow().logLocationBox(); }
 
 }  // namespace travik

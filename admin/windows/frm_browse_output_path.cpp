@@ -3,7 +3,8 @@
 #include <QLineEdit>
 
 #include "admin/console/console.h"
-#include "admin/main_window/frm_main.h"
+#include "admin/console/main_window.h"
+#include "admin/console/window_opener.h"
 
 namespace travik {
 
@@ -13,8 +14,8 @@ FrmBrowseOutputPath::FrmBrowseOutputPath(Console& console)
 
 std::string FrmBrowseOutputPath::startingFolder() const { return console_.program.settings.outputPath; }
 
-QLineEdit& FrmBrowseOutputPath::targetPathBox() const { return *console_.frmMain().txtOutputPath; }
+QLineEdit& FrmBrowseOutputPath::targetPathBox() const { return console_.windows.mainWindow().outputPathBox(); }
 
-void FrmBrowseOutputPath::applyChosenFolder() { console_.frmMain().outputPathChange(); }
+void FrmBrowseOutputPath::applyChosenFolder() { console_.windows.mainWindow().outputPathChange(); }
 
 }  // namespace travik

@@ -9,9 +9,11 @@
 #include <QTreeWidget>
 
 #include "admin/console/console.h"
-#include "admin/main_window/frm_main.h"
+#include "admin/console/main_window.h"
+#include "admin/console/window_opener.h"
 #include "admin/models/node_lists.h"
 #include "admin/widgets/controls.h"
+#include "admin/widgets/key_codes.h"
 #include "admin/widgets/settings_input.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/runtime/application_parameters.h"
@@ -133,14 +135,14 @@ void FrmEventViewer::cmdCancel_Click() {
 }
 
 void FrmEventViewer::returnToMainWindow() {
-  FrmMain& main = console_.frmMain();
+  MainWindow& main = console_.windows.mainWindow();
   main.activateWindow();
 }
 
 // ---- The three settings boxes ----
 
 void FrmEventViewer::thresholdKeyPress(QComboBox& box, int& keyAscii) {
-  keyAscii = console_.frmMain().numericBoxInput(box, keyAscii);
+  keyAscii = console_.windows.mainWindow().numericBoxInput(box, keyAscii);
 }
 
 void FrmEventViewer::cmbWarningThreshold_KeyPress(int& keyAscii) { thresholdKeyPress(*cmbWarningThreshold, keyAscii); }

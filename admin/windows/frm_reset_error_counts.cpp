@@ -9,10 +9,11 @@
 #include <string>
 
 #include "admin/console/console.h"
-#include "admin/grid_windows/grid_window.h"
-#include "admin/main_window/frm_main.h"
+#include "admin/console/main_window.h"
+#include "admin/console/window_opener.h"
 #include "admin/models/error_count_reset.h"
 #include "admin/widgets/controls.h"
+#include "admin/widgets/key_codes.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
@@ -135,7 +136,7 @@ void FrmResetErrorCounts::lstReset_KeyPress(int keyAscii) {
 
 void FrmResetErrorCounts::cmdClose_Click() {
   hide();
-  console_.frmMain().activateWindow();
+  console_.windows.mainWindow().activateWindow();
 }
 
 void FrmResetErrorCounts::formResize() {

@@ -6,7 +6,8 @@
 #include <QTreeWidget>
 
 #include "admin/console/console.h"
-#include "admin/main_window/frm_main.h"
+#include "admin/console/main_window.h"
+#include "admin/console/window_opener.h"
 #include "admin/models/node_lists.h"
 #include "admin/widgets/controls.h"
 #include "admin/widgets/window_geometry.h"
@@ -121,7 +122,7 @@ void FrmTestCalls::cmdCancel_Click() {
 }
 
 void FrmTestCalls::returnToMainWindow() {
-  FrmMain& main = console_.frmMain();
+  MainWindow& main = console_.windows.mainWindow();
   main.activateWindow();
 }
 

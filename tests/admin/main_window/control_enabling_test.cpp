@@ -85,7 +85,7 @@ TEST_F(ControlStateTest, WithoutTheGatewayEveryProcedureHidesTheServiceFrameAndI
     w.frmService->setEnabled(true);
     w.mnuOptionsTestCalls->setEnabled(true);
     w.mnuOptionsEventViewer->setEnabled(true);
-    procedure(*console);
+    procedure(w);
     EXPECT_TRUE(w.frmService->isHidden());
     EXPECT_FALSE(w.frmService->isEnabled());
     EXPECT_FALSE(w.mnuOptionsTestCalls->isEnabled());
@@ -101,7 +101,7 @@ TEST_F(ControlStateTest, AManualRunLocksTheWindowAndItsEndLeavesTheCallButtonsOf
   FrmMain& w = frmMain();
   w.cmdViewCallDetail->setEnabled(true);
   w.cmdViewTasks->setEnabled(true);
-  setControlsManualProcessRunning(*console);
+  setControlsManualProcessRunning(w);
   for (QWidget* c : std::initializer_list<QWidget*>{
            w.cmbRetention, w.cmdBrowseForLog, w.cmdBrowseForOutputLocation, w.txtLogLocation, w.txtOutputPath,
            w.cmdLoad, w.cmdDumpCsv, w.cmdExit, w.cmdSaveCallsGrid, w.cmdSaveErrorsGrid, w.cmdViewPerLine,
@@ -114,7 +114,7 @@ TEST_F(ControlStateTest, AManualRunLocksTheWindowAndItsEndLeavesTheCallButtonsOf
   tick(1);
   EXPECT_FALSE(w.cmdLoad->isEnabled());
 
-  setControlsManualProcessStopped(*console);
+  setControlsManualProcessStopped(w);
   for (QWidget* c : std::initializer_list<QWidget*>{
            w.cmbRetention, w.cmdBrowseForLog, w.cmdBrowseForOutputLocation, w.txtLogLocation, w.txtOutputPath,
            w.cmdLoad, w.cmdDumpCsv, w.cmdExit, w.cmdSaveCallsGrid, w.cmdSaveErrorsGrid, w.cmdViewPerLine,
@@ -129,11 +129,11 @@ TEST_F(ControlStateTest, AManualRunLocksTheWindowAndItsEndLeavesTheCallButtonsOf
 
 TEST_F(ControlStateTest, AFolderPickerDisablesTheOtherFramesUntilItCloses) {
   FrmMain& w = frmMain();
-  setControlsBrowseOn(*console);
+  setControlsBrowseOn(w);
   for (QGroupBox* f : {w.frmService, w.frmProcess, w.frmGeneral, w.frmSelection, w.frmDataRange})
     EXPECT_FALSE(f->isEnabled()) << f->objectName().toStdString();
   EXPECT_TRUE(w.frmFileLocations->isEnabled());
-  setControlsBrowseOff(*console);
+  setControlsBrowseOff(w);
   for (QGroupBox* f : {w.frmService, w.frmProcess, w.frmGeneral, w.frmSelection, w.frmDataRange})
     EXPECT_TRUE(f->isEnabled()) << f->objectName().toStdString();
 }
