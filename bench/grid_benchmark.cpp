@@ -24,13 +24,13 @@
 #include <string>
 #include <vector>
 
-#include "admin/bound_grid.h"
-#include "admin/console.h"
-#include "admin/console_host.h"
-#include "admin/frm_events_for_call.h"
-#include "admin/frm_main.h"
-#include "admin/grid_records.h"
-#include "admin/query_model.h"
+#include "admin/app/console_windows.h"
+#include "admin/console/console_host.h"
+#include "admin/grid_windows/frm_events_for_call.h"
+#include "admin/main_window/frm_main.h"
+#include "admin/models/bound_grid.h"
+#include "admin/models/grid_records.h"
+#include "admin/models/query_model.h"
 #include "platform/event_log.h"
 #include "processing/run/program_start.h"
 #include "processing/runtime/program.h"
@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
   platform.runCommand = [](std::string_view, const fs::path&) { return 0; };
   platform.queryServiceState = [](std::string_view) { return -1; };
   platform.openUrl = [](const std::string&) {};
-  travik::Console console(program, host, platform);
+  travik::ConsoleWindows console(program, host, platform);
 
   std::vector<Step> steps;
   travik::FrmMain& w = console.frmMain();

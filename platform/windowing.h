@@ -8,7 +8,7 @@
 // font's average character width, down by its height, each against that
 // design font.  A design then holds its texts whatever the font, its size or
 // the screen's dots per inch; where a text is still wider than its control,
-// the window widens the control (admin/window_geometry.h).
+// the window widens the control (admin/widgets/window_geometry.h).
 #pragma once
 
 #include <QFont>

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "admin/console.h"
-#include "admin/console_host.h"
-#include "admin/frm_main.h"
+#include "admin/app/console_windows.h"
+#include "admin/console/console_host.h"
+#include "admin/main_window/frm_main.h"
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/handled_error.h"
 #include "tests/support/test_program.h"
@@ -78,7 +78,7 @@ class ConsoleFixture : public ::testing::Test {
       return found == serviceStates.end() ? -1 : found->second;
     };
     platform.openUrl = [this](const std::string& address) { openedUrls.push_back(address); };
-    console = std::make_unique<Console>(p, host, platform);
+    console = std::make_unique<ConsoleWindows>(p, host, platform);
     console->modalHook = [this](QWidget& window) { modalWindows.push_back(window.objectName().toStdString()); };
   }
 
@@ -124,7 +124,7 @@ class ConsoleFixture : public ::testing::Test {
   std::map<std::string, int> serviceStates;
   std::vector<std::string> modalWindows;
   std::vector<std::string> openedUrls;
-  std::unique_ptr<Console> console;
+  std::unique_ptr<ConsoleWindows> console;
 };
 
 }  // namespace travik::test

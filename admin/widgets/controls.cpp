@@ -1,0 +1,38 @@
+#include "admin/widgets/controls.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace travik {
+
+QLabel* makeLabel(QWidget* parent, const char* name, const char* caption) {
+  return named(new QLabel(QString::fromUtf8(caption), parent), name);
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const char* caption) {
+  return named(new QPushButton(QString::fromUtf8(caption), parent), name);
+}
+
+QGroupBox* makeFrame(QWidget* parent, const char* name, const char* caption) {
+  return named(new QGroupBox(QString::fromUtf8(caption), parent), name);
+}
+
+QComboBox* makeComboBox(QWidget* parent, const char* name, const QStringList& presets) {
+  auto* box = named(new QComboBox(parent), name);
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  box->addItems(presets);
+  box->setCurrentIndex(-1);
+  return box;
+}
+
+QTimer* makeTimer(QObject* parent, const char* name, int intervalMs) {
+  auto* timer = named(new QTimer(parent), name);
+  timer->setInterval(intervalMs);
+  return timer;
+}
+
+}  // namespace travik

@@ -1,0 +1,123 @@
+#include "admin/widgets/window_geometry.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QWidget>
+#include <algorithm>
+
+namespace travik {
+
+namespace {
+
+// A caption as drawn: "&" marks the access key and is not shown, "&&" is one "&".
+QString shownText(const QString& caption) {
+  QString text;
+  text.reserve(caption.size());
+  for (qsizetype i = 0; i < caption.size(); ++i) {
+    if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) ++i;
+    text += caption[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+int textWidthNeeded(const QWidget& control) {
+  if (const auto* label = qobject_cast<const QLabel*>(&control)) {
+    // A wrapped label grows downwards, not across; a picture has no text.
+    if (label->wordWrap() || label->text().isEmpty()) return 0;
+    return label->sizeHint().width();
+  }
+  if (const auto* box = qobject_cast<const QCheckBox*>(&control)) return box->sizeHint().width();
+  if (const auto* button = qobject_cast<const QPushButton*>(&control)) {
+    if (button->text().isEmpty()) return 0;
+    // The style's own hint may add a minimum width (Fusion: 80 pixels) that
+    // would stretch the designed narrow buttons; only the text counts.
+    const QStyle* style = button->style();
+    QStyleOptionButton option;
+    option.initFrom(button);
+    return button->fontMetrics().horizontalAdvance(shownText(button->text())) +
+           style->pixelMetric(QStyle::PM_ButtonMargin, &option, button) +
+           2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
+  }
+  // Wide enough for the widest date and time the picker can show.
+  if (const auto* picker = qobject_cast<const QDateTimeEdit*>(&control)) return picker->sizeHint().width();
+  return 0;
+}
+
+void widenToText(QWidget* control) {
+  const int needed = textWidthNeeded(*control);
+  if (needed > control->width()) control->resize(needed, control->height());
+  // A wrapped label takes the lines its text needs.
+  if (const auto* label = qobject_cast<const QLabel*>(control); label && label->wordWrap()) {
+    const int height = label->heightForWidth(label->width());
+    if (height > control->height()) control->resize(control->width(), height);
+  }
+}
+
+void placeInTwips(QWidget* control, int left, int top, int width, int height) {
+  const TwipScale scale = twipScale(*control);
+  control->setGeometry(scale.x(left), scale.y(top), scale.x(width), scale.y(height));
+  widenToText(control);
+}
+
+void resizeClientInTwips(QWidget& window, int width, int height) {
+  const TwipScale scale = twipScale(window);
+  window.resize(scale.xAtLeast(width), scale.yAtLeast(height));
+}
+
+void resizeMinimumClientInTwips(QWidget& window, int width, int height) {
+  const TwipScale scale = twipScale(window);
+  window.setMinimumSize(scale.xAtLeast(width), scale.yAtLeast(height));
+  window.resize(window.minimumSize());
+}
+
+QSize keepMinimumOuterSize(QWidget& window, int minimumWidthTwips, int minimumHeightTwips) {
+  const TwipScale scale = twipScale(window);
+  const QSize minimum(scale.xAtLeast(minimumWidthTwips), scale.yAtLeast(minimumHeightTwips));
+  if (!window.isVisible()) {
+    // Before the first show the frame is unknown.  The designed client size
+    // with the frame it will get makes up the minimum; raising the client
+    // to it would leave an empty band at the bottom of the window.
+    const QSize outer = window.size().expandedTo(minimum);
+    return {scale.twipsX(outer.width()), scale.twipsY(outer.height())};
+  }
+  const QSize outer = window.frameGeometry().size();
+  const QSize frame = outer - window.size();
+  const QSize wanted = outer.expandedTo(minimum);
+  if (wanted != outer) window.resize(wanted - frame);
+  return {scale.twipsX(wanted.width()), scale.twipsY(wanted.height())};
+}
+
+QSize keepMinimumClientSize(QWidget& window, int minimumWidthTwips, int minimumHeightTwips) {
+  const TwipScale scale = twipScale(window);
+  const QSize minimum(scale.xAtLeast(minimumWidthTwips), scale.yAtLeast(minimumHeightTwips));
+  const QSize wanted = window.size().expandedTo(minimum);
+  if (wanted != window.size()) window.resize(wanted);
+  return {scale.twipsX(wanted.width()), scale.twipsY(wanted.height())};
+}
+
+int titleBarWidth(const QWidget& window) {
+  // The window manager draws the caption in a face of its own, most often the
+  // desktop's plain sans or its title font, in bold: the widest of those.
+  int caption = 0;
+  int line = 0;
+  for (QFont font : {window.font(), QFontDatabase::systemFont(QFontDatabase::TitleFont),
+                     QFont(QStringLiteral("Sans"), window.font().pointSize())}) {
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    caption = std::max(caption, metrics.horizontalAdvance(window.windowTitle()));
+    line = std::max(line, metrics.height());
+  }
+  // A title-bar button is about as wide as the bar is high: the caption's
+  // line and a margin above and below it.
+  return caption + 4 * (line + 10);
+}
+
+}  // namespace travik
