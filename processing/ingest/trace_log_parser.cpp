@@ -432,8 +432,10 @@ std::vector<bool> finishedTraceFiles(Program& program, const std::vector<fs::pat
       if (!own) continue;
       last = *own;
     }
-    for (std::size_t j = 0; j < files.size() && !finished[i]; ++j) {
-      if (j == i) continue;
+    // Only a file after this one in name order shows that the gateway moved
+    // on: an earlier file can begin after this line when the clock was set
+    // back between the two.
+    for (std::size_t j = i + 1; j < files.size() && !finished[i]; ++j) {
       if (!firstEvents[j]) firstEvents[j] = firstTraceEvent(program, files[j], *cutter);
       finished[i] = *firstEvents[j] && **firstEvents[j] > last;
     }

@@ -133,9 +133,10 @@ bool hasUnreadTraceLines(Program& program, const std::filesystem::path& path, bo
 // it will get: the gateway has moved on.  That takes evidence that file
 // times cannot fake (a copy without its times, a touched file and the
 // repeated hour of a clock set back all make them lie): the file has not
-// changed in size since an earlier run looked at it, and another of the files
-// begins with an event stamped after the last line read from this one (in a
-// file without a complete line, after that line's own stamp).
+// changed in size since an earlier run looked at it, and a file after it in
+// name order (files is in name order) begins with an event stamped after the
+// last line read from this one (in a file without a complete line, after that
+// line's own stamp).
 // Until then the line waits; when the gateway never writes another file, it
 // is never stored.  With noteSizes the sizes found are recorded for the next
 // run to compare; the counting look of a run leaves them alone, so that the
