@@ -112,6 +112,7 @@ fs::path lockFileFor(std::string_view kind, const fs::path& programFolder) {
 LockResult InstanceLock::tryAcquire() {
   if (fd_ >= 0) return LockResult::Taken;
   failure_.clear();
+  readOnlyFileSystem_ = false;
   const auto fail = [&](int code) {
     failure_ = "cannot use the lock file " + file_.string() + ": " + std::strerror(code);
     return LockResult::Failed;
@@ -120,7 +121,9 @@ LockResult InstanceLock::tryAcquire() {
   if (fd < 0) {
     const int code = errno;
     if (!refusedToThisAccount(code)) return fail(code);
-    failure_ = "no permission to create or write the lock file " + file_.string() + ": " + std::strerror(code);
+    readOnlyFileSystem_ = code == EROFS;
+    failure_ = std::string(readOnlyFileSystem_ ? "cannot" : "no permission to") + " create or write the lock file " +
+               file_.string() + ": " + std::strerror(code);
     return LockResult::NotPermitted;
   }
   struct stat info {};

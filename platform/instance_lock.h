@@ -78,6 +78,10 @@ class InstanceLock {
   bool held() const { return fd_ >= 0; }
   // Why the last tryAcquire failed, naming the file.
   const std::string& failure() const { return failure_; }
+  // The last tryAcquire was NotPermitted because the file system of the lock
+  // file is mounted read-only: no account could write it, and a remount may
+  // soon let this one.
+  bool onReadOnlyFileSystem() const { return readOnlyFileSystem_; }
   const std::filesystem::path& file() const { return file_; }
 
   // True when some holder (this process included) has the lock on file; a
@@ -90,6 +94,7 @@ class InstanceLock {
   std::filesystem::path file_;
   int fd_ = -1;
   std::string failure_;
+  bool readOnlyFileSystem_ = false;
 };
 
 }  // namespace travik::platform

@@ -20,6 +20,8 @@
 #include "service/event_loop.h"
 #include "service/service_host.h"
 #include "service/service_startup.h"
+#include "service/service_timers.h"
+#include "service/writable_start.h"
 
 namespace {
 
@@ -68,11 +70,17 @@ int main(int argc, char** argv) {
     return travik::exit_status::kFatal;
   }
   const std::filesystem::path programFolder = executable.parent_path();
+  travik::EventLoop loop(platform);
+  travik::ServiceHost host(loop, platform);
+  ServiceEventLog events;
+  travik::Program program(programFolder, "TRAVIKservice", true, host, events);
   // One service per program folder: a second one, started by hand beside the
   // installed one, would repeat every cycle and reset the first one's marks.
   // Held to the end of the process.
   travik::platform::InstanceLock serviceLock(travik::platform::serviceLockFile(programFolder));
-  switch (serviceLock.tryAcquire()) {
+  const auto taken = travik::takeLockWhenWritable(program, serviceLock, platform, travik::kCycleTimerIntervalMs);
+  if (!taken) return travik::exit_status::kOrderly;  // stopped while it waited
+  switch (*taken) {
     case travik::platform::LockResult::Taken: break;
     case travik::platform::LockResult::HeldElsewhere:
       std::fprintf(stderr, "TRAVIKservice: a TRAVIK service is already running on %s; this one does not start.\n",
@@ -83,10 +91,6 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "TRAVIKservice: %s; the service does not start.\n", serviceLock.failure().c_str());
       return travik::exit_status::kFatal;
   }
-  travik::EventLoop loop(platform);
-  travik::ServiceHost host(loop, platform);
-  ServiceEventLog events;
-  travik::Program program(programFolder, "TRAVIKservice", true, host, events);
   // A wait for a database that another process holds gives way to a stop.
   program.db.setStopCheck([&platform] { return platform.stopRequested(); });
   travik::ServiceStartup startup(program, loop, host);

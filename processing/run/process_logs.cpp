@@ -212,6 +212,16 @@ TraceParseResult parseNewTraceFiles(Program& program) {
 // and goes with the process if it dies.  False: no run is started.
 bool takeRunLock(Program& program, platform::InstanceLock& runLock) {
   const platform::LockResult taken = runLock.tryAcquire();
+  // A read-only spell of the program folder refuses every run until a
+  // remount: said where an operator looks, once when it begins and once when
+  // it ends, rather than only in the activity log at each cycle.
+  const bool readOnlySpell = taken == platform::LockResult::NotPermitted && runLock.onReadOnlyFileSystem();
+  if (program.runningAsService && readOnlySpell != program.processingLockReadOnly) {
+    program.processingLockReadOnly = readOnlySpell;
+    program.standardError(readOnlySpell ? runLock.failure() + "; no processing run is started until it can be written."
+                                        : "The lock file " + runLock.file().string() +
+                                              " can be written again; processing goes on.");
+  }
   if (taken == platform::LockResult::Taken) return true;
   if (taken == platform::LockResult::HeldElsewhere && !program.runningAsService) {
     program.host.messageBox(kServiceBusy, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);

@@ -109,6 +109,9 @@ class Program {
   int highestLineNumber = 0;
   // A processing run is under way; a second one entered through a yield is refused.
   bool processingLogs = false;
+  // The last run was refused because the processing lock lies on a
+  // read-only file system; said on standard error when it begins and ends.
+  bool processingLockReadOnly = false;
   // This run met a database it cannot write (read-only file or folder, full
   // disk, an I/O error): the run stops without its reports and without
   // "Processing complete."; the next one tries again.

@@ -95,6 +95,11 @@ void shutDownApplication(Program& program, int exitStatus) {
     auto ignoring = [&](auto&& step) { guard(program, "shutDownApplication", step, ErrorHandler::Silent); };
     // Handled errors raised by the steps below must not end the program again.
     const auto keepCount = program.handledErrorCount;
+    // A run stopped while it had the database closed, or only reading after
+    // a read-only spell, would leave its mark "True" in a database that can
+    // still be written: it is opened for writing again to clear the mark.
+    if (program.processingLogs && !program.databaseReadOnly && (!program.db.isOpen() || program.db.readOnly()))
+      ignoring([&] { reopenProgramDatabase(program); });
     if (program.db.isOpen()) {
       if (!program.runningAsService) {
         ignoring([&] { setApplicationParameter(program, parameter::kAdminRunning, "False"); });
