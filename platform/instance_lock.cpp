@@ -1,6 +1,7 @@
 #include "platform/instance_lock.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +46,7 @@ constexpr mode_t kLockModeBits = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP;
 struct LockPermissions {
   mode_t mode;
   gid_t group;
+  uid_t databaseOwner;
 };
 
 // What the database beside the lock file grants (its folder's, while there
@@ -53,8 +55,22 @@ LockPermissions permissionsFor(const fs::path& file) {
   const fs::path folder = file.parent_path();
   struct stat info {};
   if (::stat((folder / kDatabaseName).c_str(), &info) != 0 && ::stat(folder.c_str(), &info) != 0)
-    return {S_IRUSR | S_IWUSR, ::getegid()};
-  return {static_cast<mode_t>(info.st_mode & kLockModeBits), info.st_gid};
+    return {S_IRUSR | S_IWUSR, ::getegid(), ::geteuid()};
+  return {static_cast<mode_t>(info.st_mode & kLockModeBits), info.st_gid, info.st_uid};
+}
+
+// A lock file that an account other than root and the database's owner
+// owns, found by one of those two: its owner could hold it and keep every
+// program out, and may have made it when the folder was open to it.
+bool foreignToThisAccount(const struct stat& info, const LockPermissions& wanted) {
+  const uid_t self = ::geteuid();
+  if (self != 0 && self != wanted.databaseOwner) return false;  // not this account's to judge
+  return info.st_uid != 0 && info.st_uid != wanted.databaseOwner && info.st_uid != self;
+}
+
+std::string accountName(uid_t uid) {
+  const struct passwd* account = ::getpwuid(uid);
+  return (account ? std::string(account->pw_name) + " " : std::string()) + "(uid " + std::to_string(uid) + ")";
 }
 
 // Gives the open lock file the group and mode it may have, where this account
@@ -81,6 +97,33 @@ int openLockFile(const fs::path& file) {
     // Created by another process in between: open that one.
   }
   return -1;
+}
+
+// Puts a lock file of this account, already locked, in the place of a
+// foreign one, which the caller holds locked meanwhile so that no program can
+// take it; a program that locked the old file before the rename sees that the
+// name has moved on and opens it again.  The descriptor, or -1.
+int replaceLockFile(const fs::path& file, const LockPermissions& wanted) {
+  const fs::path fresh = file.string() + ".new-" + std::to_string(::getpid());
+  const int fd = ::open(fresh.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_CREAT | O_EXCL, S_IRUSR | S_IWUSR);
+  if (fd < 0) return -1;
+  struct stat info {};
+  struct flock lock = wholeFile(F_WRLCK);
+  if (::fstat(fd, &info) == 0) restrictTo(fd, info, wanted);
+  if (::fcntl(fd, F_OFD_SETLK, &lock) == 0 && ::rename(fresh.c_str(), file.c_str()) == 0) return fd;
+  const int code = errno;
+  ::unlink(fresh.c_str());
+  ::close(fd);
+  errno = code;
+  return -1;
+}
+
+// The name still stands for the open file: it was not replaced since it was opened.
+bool stillNamed(int fd, const fs::path& file) {
+  struct stat opened {
+  }, named{};
+  return ::fstat(fd, &opened) == 0 && ::lstat(file.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+         opened.st_ino == named.st_ino;
 }
 
 bool refusedToThisAccount(int code) { return code == EACCES || code == EPERM || code == EROFS; }
@@ -111,6 +154,18 @@ fs::path lockFileFor(std::string_view kind, const fs::path& programFolder) {
 
 LockResult InstanceLock::tryAcquire() {
   if (fd_ >= 0) return LockResult::Taken;
+  // A file replaced between its open and its lock is opened again: the lock
+  // must be on the file that the name stands for.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const LockResult result = lockOnce();
+    if (result != LockResult::Taken || stillNamed(fd_, file_)) return result;
+    release();
+  }
+  failure_ = "cannot use the lock file " + file_.string() + ": it was replaced at every attempt";
+  return LockResult::Failed;
+}
+
+LockResult InstanceLock::lockOnce() {
   failure_.clear();
   readOnlyFileSystem_ = false;
   const auto fail = [&](int code) {
@@ -137,15 +192,34 @@ LockResult InstanceLock::tryAcquire() {
     failure_ = "cannot use the lock file " + file_.string() + ": not a regular file";
     return LockResult::Failed;
   }
-  restrictTo(fd, info, permissionsFor(file_));
+  const LockPermissions wanted = permissionsFor(file_);
+  const bool foreign = foreignToThisAccount(info, wanted);
+  if (!foreign) restrictTo(fd, info, wanted);
   struct flock lock = wholeFile(F_WRLCK);
   if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
     const int code = errno;
     ::close(fd);
-    if (code == EAGAIN || code == EACCES) return LockResult::HeldElsewhere;
-    return fail(code);
+    if (code != EAGAIN && code != EACCES) return fail(code);
+    // Held: by a program, or by the account that owns the file; which, the
+    // lock cannot tell, so the holder is obeyed but never in silence.
+    if (foreign)
+      failure_ = "the lock file " + file_.string() + " is owned by " + accountName(info.st_uid) +
+                 ", not by root or the database's owner, and is held; if no TRAVIK program runs, remove it";
+    return LockResult::HeldElsewhere;
   }
-  fd_ = fd;
+  if (!foreign) {
+    fd_ = fd;
+    return LockResult::Taken;
+  }
+  const int replaced = replaceLockFile(file_, wanted);
+  const int code = errno;
+  ::close(fd);  // the old file's lock goes only once the new file has its name
+  if (replaced < 0) {
+    failure_ = "cannot replace the lock file " + file_.string() + ", owned by " + accountName(info.st_uid) + ": " +
+               std::strerror(code);
+    return LockResult::Failed;
+  }
+  fd_ = replaced;
   return LockResult::Taken;
 }
 

@@ -26,6 +26,14 @@
 // write its lock (it may only read the program folder) is told so apart from
 // any other failure: a console then runs read-only.
 //
+// A lock file owned by an account other than root and the database's owner
+// (made while the folder was open to it, say) is never obeyed in silence by
+// either of those two: where nobody holds it, it is replaced by a file of
+// their own, locked before it takes the name, while the old one stays locked;
+// where it is held, the holder is obeyed and failure() names the file and
+// its owner.  Every taker checks, once it holds a lock, that the name still
+// stands for the file it locked, and opens it again if not.
+//
 // The files are never deleted: removing a lock file that another process has
 // open would let two holders lock two different files of the same name.  In a
 // folder of TRAVIK_LOCK_DIR the name also carries a hash of the canonical path
@@ -76,7 +84,8 @@ class InstanceLock {
   bool acquire() { return tryAcquire() == LockResult::Taken; }
   void release();
   bool held() const { return fd_ >= 0; }
-  // Why the last tryAcquire failed, naming the file.
+  // Why the last tryAcquire failed, naming the file; for HeldElsewhere, empty
+  // but where the file belongs to another account.
   const std::string& failure() const { return failure_; }
   // The last tryAcquire was NotPermitted because the file system of the lock
   // file is mounted read-only: no account could write it, and a remount may
@@ -91,6 +100,9 @@ class InstanceLock {
   static bool isHeld(const std::filesystem::path& file);
 
  private:
+  // One attempt: open (or create) the file and lock it.
+  LockResult lockOnce();
+
   std::filesystem::path file_;
   int fd_ = -1;
   std::string failure_;

@@ -83,8 +83,9 @@ int main(int argc, char** argv) {
   switch (*taken) {
     case travik::platform::LockResult::Taken: break;
     case travik::platform::LockResult::HeldElsewhere:
-      std::fprintf(stderr, "TRAVIKservice: a TRAVIK service is already running on %s; this one does not start.\n",
-                   programFolder.c_str());
+      std::fprintf(stderr, "TRAVIKservice: a TRAVIK service is already running on %s%s%s; this one does not start.\n",
+                   programFolder.c_str(), serviceLock.failure().empty() ? "" : " (",
+                   serviceLock.failure().empty() ? "" : (serviceLock.failure() + ")").c_str());
       return travik::exit_status::kAlreadyRunning;
     case travik::platform::LockResult::NotPermitted:  // its account may not write the program folder
     case travik::platform::LockResult::Failed:

@@ -223,6 +223,9 @@ bool takeRunLock(Program& program, platform::InstanceLock& runLock) {
                                               " can be written again; processing goes on.");
   }
   if (taken == platform::LockResult::Taken) return true;
+  // A holder that owns the file is obeyed, but not in silence.
+  if (taken == platform::LockResult::HeldElsewhere && !runLock.failure().empty())
+    program.standardError(runLock.failure());
   if (taken == platform::LockResult::HeldElsewhere && !program.runningAsService) {
     program.host.messageBox(kServiceBusy, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
     return false;

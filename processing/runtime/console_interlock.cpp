@@ -19,7 +19,11 @@ bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
       [&] {
         switch (lock.tryAcquire()) {
           case platform::LockResult::Taken: break;
-          case platform::LockResult::HeldElsewhere: running = true; break;
+          case platform::LockResult::HeldElsewhere:
+            // A holder that owns the file is obeyed, but not in silence.
+            if (!lock.failure().empty()) program.standardError(lock.failure());
+            running = true;
+            break;
           case platform::LockResult::NotPermitted:
             enterReadOnlyMode(program, "TRAVIK admin cannot take its lock (" + lock.failure() +
                                            "), so it only reads the database " + program.databasePath().string() + ".");

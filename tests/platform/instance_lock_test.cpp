@@ -139,6 +139,29 @@ TEST_F(LockTest, OnlyTheDatabasesAccountsMayTakeALockWhoeverCreatedIt) {
   EXPECT_EQ(test::LockHolder(file, kNobody).result(), LockResult::Taken);
 }
 
+// A folder once open to every account: another account planted the lock file.
+TEST_F(LockTest, ALockFileOfAnotherAccountIsNamedWhileHeldAndReplacedOnceNot) {
+  if (::geteuid() != 0) GTEST_SKIP() << "switching to a second account needs root; the tests run as another user";
+  ::unsetenv("TRAVIK_LOCK_DIR");
+  test::writeFile(folder() / "vrndata.mdb", "");
+  ASSERT_EQ(::chmod((folder() / "vrndata.mdb").c_str(), 0660) | ::chmod(folder().c_str(), 0777), 0);
+  const fs::path file = platform::serviceLockFile(folder());
+  test::LockHolder planted(file, kNobody);
+  ASSERT_EQ(planted.result(), LockResult::Taken);
+  ASSERT_EQ(::chmod(folder().c_str(), 0755), 0);
+  InstanceLock root(file);
+  EXPECT_EQ(root.tryAcquire(), LockResult::HeldElsewhere);
+  EXPECT_NE(root.failure().find(file.string() + " is owned by nobody (uid 65534)"), std::string::npos)
+      << root.failure();
+  planted.letGo();
+  ASSERT_EQ(root.tryAcquire(), LockResult::Taken);
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(info.st_mode & 07777, 0660u);
+  EXPECT_EQ(test::LockHolder(file).result(), LockResult::HeldElsewhere);  // one file for every taker
+}
+
 TEST_F(LockTest, ALockThatCannotBeUsedIsReportedWithItsReason) {
   const fs::path file = platform::consoleLockFile(folder());
   // A folder in the way.
