@@ -1,13 +1,21 @@
 // Build tool: creates the delivered vrndata.mdb from schema.sql, only when no
-// database is there yet (an existing database is never overwritten).  A file
-// in its place that is not a database of this program is refused, not kept
-// silently: the programs would only fail on it later.
+// database is there yet (an existing database is never overwritten, nor its
+// mode changed).  A file in its place that is not a database of this program
+// is refused, not kept silently: the programs would only fail on it later.
+// The new file grants other accounts nothing, whatever the umask: it holds
+// every call, and an account that may open it may also lock it and stall
+// processing.  SQLite gives its -wal and -shm files the database's mode.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <system_error>
 
 #include "platform/db.h"
 
@@ -33,6 +41,18 @@ std::string whyNotADatabase(const fs::path& file) {
   return reason;
 }
 
+// An empty file of mode 0660 for SQLite to fill: a mode set from the start,
+// not after the data is in.
+void createOwnerAndGroupOnly(const fs::path& file) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0 || ::fchmod(fd, 0660) != 0) {
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    throw fs::filesystem_error("cannot create", file, std::error_code(error, std::generic_category()));
+  }
+  ::close(fd);
+}
+
 int makeDatabase(const fs::path& schemaFile, const fs::path& target) {
   if (fs::exists(target)) {
     const std::string reason = whyNotADatabase(target);
@@ -52,6 +72,7 @@ int makeDatabase(const fs::path& schemaFile, const fs::path& target) {
   const fs::path temp = target.string() + ".new";
   fs::remove(temp);
   try {
+    createOwnerAndGroupOnly(temp);
     travik::db::Connection db;
     db.create(temp.string());
     db.exec("BEGIN");

@@ -159,7 +159,8 @@ Connection::Connection(Connection&& other) noexcept
       progressSteps_(std::exchange(other.progressSteps_, 0)),
       progressHandler_(std::exchange(other.progressHandler_, nullptr)),
       progressContext_(std::exchange(other.progressContext_, nullptr)),
-      busy_(std::exchange(other.busy_, std::make_unique<BusyWait>())) {}
+      busy_(std::exchange(other.busy_, std::make_unique<BusyWait>())),
+      commits_(std::exchange(other.commits_, std::make_unique<std::int64_t>(0))) {}
 Connection& Connection::operator=(Connection&& other) noexcept {
   if (this != &other) {
     close();
@@ -168,6 +169,7 @@ Connection& Connection::operator=(Connection&& other) noexcept {
     progressHandler_ = std::exchange(other.progressHandler_, nullptr);
     progressContext_ = std::exchange(other.progressContext_, nullptr);
     busy_ = std::exchange(other.busy_, std::make_unique<BusyWait>());
+    commits_ = std::exchange(other.commits_, std::make_unique<std::int64_t>(0));
   }
   return *this;
 }
@@ -204,6 +206,7 @@ void Connection::open(const std::string& path, int busyTimeoutMs, Access access)
         "cannot open the database for writing (the file, its folder or its file system is read-only): " + path);
   }
   sqlite3_extended_result_codes(db_, 1);
+  sqlite3_commit_hook(db_, &Connection::countCommit, commits_.get());
   applyProgressHandler();
   setBusyTimeout(busyTimeoutMs);
   try {
@@ -240,6 +243,7 @@ void Connection::create(const std::string& path) {
     throw DbError(rc, message + ": " + path);
   }
   sqlite3_extended_result_codes(db_, 1);
+  sqlite3_commit_hook(db_, &Connection::countCommit, commits_.get());
   setBusyTimeout(10000);
 }
 
@@ -306,6 +310,11 @@ int Connection::busyHandler(void* state, int attempt) {
       std::min<std::int64_t>({std::int64_t{1} << std::min(attempt, 6), kLongestStepMs, wait.timeoutMs - waited});
   std::this_thread::sleep_for(std::chrono::milliseconds(step));
   return 1;
+}
+
+int Connection::countCommit(void* commits) {
+  ++*static_cast<std::int64_t*>(commits);
+  return 0;  // the commit goes ahead
 }
 
 Transaction::Transaction(Connection& connection) : connection_(connection) { connection_.exec("BEGIN IMMEDIATE"); }

@@ -145,6 +145,10 @@ class Connection {
   // statement fails as busy), so that a stop is not held up by the timeout.
   // Kept across close and open.
   void setStopCheck(std::function<bool()> stopRequested);
+  // Write transactions committed through this connection object, across
+  // close and open: a caller compares two readings to learn whether anything
+  // was stored between them.
+  std::int64_t commits() const { return *commits_; }
   sqlite3* handle() const { return db_; }
 
  private:
@@ -156,6 +160,7 @@ class Connection {
     std::chrono::steady_clock::time_point since;
   };
   static int busyHandler(void* wait, int attempt);
+  static int countCommit(void* commits);
   void requireOpen() const;
   void applyProgressHandler() const;
   sqlite3* db_ = nullptr;
@@ -163,6 +168,8 @@ class Connection {
   int (*progressHandler_)(void*) = nullptr;
   void* progressContext_ = nullptr;
   std::unique_ptr<BusyWait> busy_ = std::make_unique<BusyWait>();
+  // On the heap for the same reason: SQLite's commit hook points at it.
+  std::unique_ptr<std::int64_t> commits_ = std::make_unique<std::int64_t>(0);
 };
 
 // A write transaction that rolls back unless committed.  BEGIN IMMEDIATE takes

@@ -298,6 +298,24 @@ void buildCallsAndTotals(Program& program, const TraceParseResult& parsed, std::
     step([&] { processDueSummaryData(program); });
 }
 
+// The journal hears of a run that another process kept out of the database
+// throughout (each write waited out the busy timeout and the run committed
+// nothing), once while that lasts, and of the first run that stores again:
+// the activity log alone would leave the trace files unstored in silence.
+// A hold that let any write of the run through is contention, not said.
+void noteLockedOut(Program& program, std::int64_t commitsAtStart) {
+  if (!program.runningAsService) return;
+  const bool lockedOut = program.databaseLocked && program.db.commits() == commitsAtStart;
+  if (lockedOut == program.databaseLockedOut) return;
+  program.databaseLockedOut = lockedOut;
+  const std::string database = program.databasePath().string();
+  program.standardError(
+      lockedOut ? "The TRAVIK database " + database +
+                      " was locked by another process through this whole processing run: nothing was stored.  "
+                      "Each cycle tries again; end what holds the database or its -shm file open."
+                : "The TRAVIK database " + database + " is no longer locked: processing stores again.");
+}
+
 }  // namespace
 
 void processLogs(Program& program) {
@@ -313,6 +331,8 @@ void processLogs(Program& program) {
   if (!takeRunLock(program, runLock)) return;
 
   program.databaseUnwritable = false;
+  program.databaseLocked = false;
+  const std::int64_t commitsAtStart = program.db.commits();
   // A database left only reading by a spell in which it could not be written
   // (a read-only file system, a remount, a snapshot) is opened for writing
   // again; while it still cannot be, the run would fail, or wait out its busy
@@ -368,6 +388,7 @@ void processLogs(Program& program) {
     writeLog(program, program.statusMessage, true);
     host.yield();
   });
+  noteLockedOut(program, commitsAtStart);
 }
 
 }  // namespace travik

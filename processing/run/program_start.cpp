@@ -42,6 +42,12 @@ void main(Program& program) {
     program.standardError("cannot use the database " + *failure);
     shutDownApplication(program, exit_status::kDatabaseUnusable);
   }
+  // Said once, on standard error and as event 4 (the entry that carries a
+  // problem's own text); the mode is the operator's and is left as it is.
+  if (const std::string openToOthers = databaseOpenToOthers(program.databasePath()); !openToOthers.empty()) {
+    program.standardError(openToOthers);
+    myEventLog(program, event_id::kServiceTimerError, 3, openToOthers);
+  }
   // A console that may not write the database, or may not take its lock,
   // only reads it from here on: the schema's upgrade included.
   if (!program.runningAsService) enterReadOnlyModeWhereUnwritable(program);

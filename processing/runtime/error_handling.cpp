@@ -8,7 +8,10 @@ namespace travik {
 
 void handleError(Program& program, const HandledError& error, std::string_view procedure, ErrorHandler handler) {
   // A wait that gave way to a stop request ends the console here, unreported.
-  if (error.number() == error_number::kDatabaseLocked) program.host.honourStopAfterDatabaseWait();
+  if (error.number() == error_number::kDatabaseLocked) {
+    program.databaseLocked = true;
+    program.host.honourStopAfterDatabaseWait();
+  }
   if (handler == ErrorHandler::Silent) return;
   const std::string line = errorReportLine(error, procedure);
   program.lastErrorLine = line;

@@ -116,6 +116,11 @@ class Program {
   // disk, an I/O error): the run stops without its reports and without
   // "Processing complete."; the next one tries again.
   bool databaseUnwritable = false;
+  // This run met the database held by another process past the busy timeout.
+  bool databaseLocked = false;
+  // A run stored nothing for such a hold, and the service said so on standard
+  // error; cleared, and said, once a run stores again.
+  bool databaseLockedOut = false;
   // DATARETENTIONINHOURS as stored (quoted, or Null) when no usable value has
   // been read since the start: until one is, nothing is removed for its age.
   std::optional<std::string> unusableRetention;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "processing/runtime/activity_log.h"
@@ -69,6 +70,24 @@ std::optional<std::string> openProgramDatabase(Program& program) {
     return file.string() + ": " + reasonWithoutFile(failure.what(), file);
   }
   return std::nullopt;
+}
+
+std::string databaseOpenToOthers(const fs::path& database) {
+  std::string modes, files;
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    const std::string file = database.string() + suffix;
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 || (info.st_mode & S_IRWXO) == 0) continue;
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    modes += (modes.empty() ? "" : ", ") + file + " has mode " + mode;
+    files += " " + file;
+  }
+  if (modes.empty()) return modes;
+  return "The TRAVIK database grants accounts outside its owner and group access (" + modes +
+         "): any such account may read every call and lock the database to stall processing.  Take that access "
+         "away (this program leaves the mode as it is): chmod o-rwx" +
+         files;
 }
 
 std::string reasonWithoutFile(std::string reason, const fs::path& file) {

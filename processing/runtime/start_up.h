@@ -22,6 +22,11 @@ inline constexpr int kMaximumHandledErrors = 50;
 // connection is closed and the result names the file and SQLite's reason.
 // A file it may not write is opened for reading (the first write reports it).
 std::optional<std::string> openProgramDatabase(Program& program);
+// The database and its -wal and -shm files that grant accounts outside their
+// owner and group any access, each with its mode, in a text that says how to
+// take that access away; empty when none does.  No mode is changed: the
+// operator set it.
+std::string databaseOpenToOthers(const std::filesystem::path& database);
 // SQLite's reason without the file name it ends with, for a text that names the file itself.
 std::string reasonWithoutFile(std::string reason, const std::filesystem::path& file);
 // Opens vrndata.mdb again, for writing, as every processing run does: a

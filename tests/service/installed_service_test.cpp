@@ -3,8 +3,11 @@
 // traffic until its reports are written, then a second install over it.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -69,6 +72,7 @@ TEST_F(InstalledService, RunsACycleFromTheInstalledFolderAndASecondInstallKeepsT
   const fs::path generator = fs::path(TRAVIK_BINARY_DIR) / "tools" / "generate_traffic";
   if (!fs::exists(fs::path(TRAVIK_BINARY_DIR) / "bin" / "TRAVIKservice") || !fs::exists(generator))
     GTEST_SKIP() << "the service and the traffic generator are not built";
+  ::umask(022);  // the usual one, which the database and its -wal and -shm must not follow
   ASSERT_EQ(install(), 0) << test::readFile(temp.path() / "install.txt");
   ASSERT_TRUE(fs::is_regular_file(folder() / "TRAVIKservice"));
   ASSERT_TRUE(fs::is_regular_file(folder() / "vrndata.mdb"));
@@ -102,6 +106,18 @@ TEST_F(InstalledService, RunsACycleFromTheInstalledFolderAndASecondInstallKeepsT
   ASSERT_GT(pid, 0);
   // The first cycle falls due at the first tick, 15 s after the start.
   const auto started = Clock::now();
+  // Before it, the account nobody cannot even open the database or its files to lock them.
+  while (!fs::exists(folder() / "vrndata.mdb-shm") && Clock::now() - started < 10s) std::this_thread::sleep_for(50ms);
+  if (::geteuid() != 0) std::printf("[ SKIPPED  ] nobody's attempts: switching accounts needs root\n");
+  for (const char* file : {"vrndata.mdb", "vrndata.mdb-wal", "vrndata.mdb-shm", "share/vrndata.mdb.template"}) {
+    EXPECT_EQ(fs::status(folder() / file).permissions(), static_cast<fs::perms>(0660)) << file;
+    if (::geteuid() != 0) continue;
+    test::ChildProcess nobody;
+    nobody.arguments = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                        "--clear-groups",   "/bin/cat",      (folder() / file).string()};
+    nobody.standardOutput = nobody.standardError = temp.path() / "nobody.txt";
+    EXPECT_EQ(test::runToEnd(nobody, 10s).exitCode, 1) << test::readFile(temp.path() / "nobody.txt");
+  }
   bool done = false;
   while (Clock::now() - started < 180s) {
     if (reportsWritten() &&

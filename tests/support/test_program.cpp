@@ -43,6 +43,7 @@ void createDatabaseFromSchema(const fs::path& schemaFile, const fs::path& databa
   db::Connection db;
   db.create(databaseFile.string());
   db.exec(schema.str());
+  fs::permissions(databaseFile, static_cast<fs::perms>(0660));  // as make_database and the install lay it down
 }
 
 void createDeliveredDatabase(const fs::path& databaseFile) {

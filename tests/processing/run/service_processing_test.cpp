@@ -84,5 +84,18 @@ TEST_F(ServiceProcessingFlag, ALockThatOutlastsTheSecondTryIsReportedOnce) {
   EXPECT_EQ(storedFlag(t), std::vector<std::string>{"True"});
 }
 
+// Held through two whole runs: said once, and once more when a run stores again.
+TEST_F(ServiceProcessingFlag, ARunLockedOutThroughoutIsSaidOnceAndAgainWhenItStores) {
+  std::vector<std::string> said;
+  t->standardError = [&](std::string_view line) { said.emplace_back(line); };
+  for (int run = 0; run < 4; ++run) {
+    if (run == 2) holder.exec("ROLLBACK");
+    processLogs(*t);
+  }
+  ASSERT_EQ(said.size(), 2u);
+  EXPECT_NE(said[0].find(t->databasePath().string() + " was locked by another process through"), std::string::npos);
+  EXPECT_NE(said[1].find(" is no longer locked"), std::string::npos) << said[1];
+}
+
 }  // namespace
 }  // namespace travik

@@ -4,6 +4,7 @@
 #include "processing/runtime/database_schema.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -151,11 +152,16 @@ TEST(DatabaseSchema, MakeDatabaseMakesOnlyWhereNothingIsAndRefusesAFileThatIsNoD
   for (const auto& [name, status] : std::vector<std::pair<std::string, int>>{
            {"new.mdb", 0}, {"new.mdb", 0}, {"old.mdb", 0}, {"empty.mdb", 1}, {"text.mdb", 1}, {"other.mdb", 1}}) {
     const std::string before = readText(temp.path() / name);
+    const fs::perms mode =
+        fs::exists(temp.path() / name) ? fs::status(temp.path() / name).permissions() : static_cast<fs::perms>(0660);
+    const mode_t mask = ::umask(022);  // the usual umask: a new database does not follow it, nor does one there change
     test::ChildProcess make;
     make.arguments = {tool.string(), kDeliveredSchema.string(), name};
     make.standardOutput = make.standardError = temp.path() / "said.txt";
     make.workingFolder = temp.path();
     EXPECT_EQ(test::runToEnd(make, std::chrono::seconds(30)).exitCode, status) << name;
+    ::umask(mask);
+    EXPECT_EQ(fs::status(temp.path() / name).permissions(), mode) << name;
     EXPECT_EQ(readText(temp.path() / "said.txt").find(name) != std::string::npos, status != 0) << name;
     EXPECT_TRUE(before.empty() || readText(temp.path() / name) == before) << name;
   }

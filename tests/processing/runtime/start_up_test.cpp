@@ -76,12 +76,19 @@ TEST(StartUp, AMissingDatabaseEndsTheProgramWithEvent19) {
   EXPECT_EQ(service.t.events.entries[1].eventId, 19);
 }
 
-TEST(StartUp, AReadOnlyDatabaseIsMadeWritable) {
+// Others' access is only said, once, naming each file and mode (the -wal made takes the database's).
+TEST(StartUp, AReadOnlyDatabaseIsMadeWritableAndAccessForOthersOnlySaid) {
   Unstarted u(true);
-  fs::permissions(u.t->databasePath(), fs::perms::owner_read | fs::perms::group_read, fs::perm_options::replace);
+  const std::string database = u.t->databasePath().string();
+  fs::permissions(database, static_cast<fs::perms>(0444), fs::perm_options::replace);
+  std::vector<std::string> said;
+  u.t->standardError = [&](std::string_view line) { said.emplace_back(line); };
   main(*u.t);
-  EXPECT_NE(fs::status(u.t->databasePath()).permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_EQ(fs::status(database).permissions(), static_cast<fs::perms>(0644));
   EXPECT_EQ(u.t->handledErrorCount, 0);
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_NE(said[0].find(database + " has mode 0644, " + database + "-wal has mode 0644"), std::string::npos);
+  EXPECT_EQ(u.t.events.entries.at(1).text, said[0]);
 }
 
 TEST(HandledErrors, The51stErrorEndsTheProgramAfterBoxEvent18AndLogLine) {
