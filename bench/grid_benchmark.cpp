@@ -31,6 +31,7 @@
 #include "admin/models/bound_grid.h"
 #include "admin/models/grid_records.h"
 #include "admin/models/query_model.h"
+#include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "processing/run/program_start.h"
 #include "processing/runtime/program.h"
@@ -88,7 +89,8 @@ Options parse(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       std::exit(0);
     }
-    if (i + 1 >= argc) throw std::invalid_argument(name + " needs a value");
+    if (i + 1 >= argc || travik::platform::isOptionWord(argv[i + 1]))
+      throw std::invalid_argument(name + " needs a value");
     const std::string value = argv[++i];
     if (name == "--program")
       options.program = value;

@@ -30,6 +30,7 @@
 #include "bench/traffic_bench_host.h"
 #include "bench/traffic_expectations.h"
 #include "bench/traffic_generator.h"
+#include "platform/command_line.h"
 #include "platform/db.h"
 #include "platform/event_log.h"
 #include "processing/calls/line_walk.h"
@@ -504,7 +505,8 @@ int main(int argc, char** argv) {
         options.keep = true;
         continue;
       }
-      if (i + 1 >= arguments.size()) throw std::invalid_argument(name + " needs a value");
+      if (i + 1 >= arguments.size() || platform::isOptionWord(arguments[i + 1]))
+        throw std::invalid_argument(name + " needs a value");
       const std::string& value = arguments[++i];
       if (name == "--lines") {
         options.lines = std::stoi(value);

@@ -10,6 +10,7 @@
 #include "bench/traffic_random.h"
 #include "bench/traffic_summary.h"
 #include "bench/traffic_trace_writer.h"
+#include "platform/command_line.h"
 
 namespace travik::traffic {
 
@@ -328,7 +329,8 @@ ParsedArguments parseTrafficArguments(const std::vector<std::string>& arguments,
       parsed.options.rollOverAnywhere = true;
       continue;
     }
-    if (i + 1 >= arguments.size()) return fail(name + " needs a value");
+    // A word beginning with '-' is an option, never a folder or a number.
+    if (i + 1 >= arguments.size() || platform::isOptionWord(arguments[i + 1])) return fail(name + " needs a value");
     const std::string& value = arguments[++i];
     std::uint64_t integer = 0;
     double real = 0;

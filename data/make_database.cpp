@@ -17,6 +17,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/command_line.h"
 #include "platform/db.h"
 
 namespace {
@@ -91,12 +92,18 @@ int makeDatabase(const fs::path& schemaFile, const fs::path& target) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: make_database <schema.sql> <vrndata.mdb>\n";
-    return 2;
-  }
+  // Answered before any file is looked at: a mistyped option is never taken
+  // for the database's name.
+  const travik::platform::ProgramUsage usage{
+      "make_database",
+      "Makes the delivered TRAVIK database DATABASE (vrndata.mdb) from SCHEMA.SQL when\n"
+      "no file is there; a database already there is left as it is, and a file there\n"
+      "that is not one is refused with status 1.",
+      false,
+      {"SCHEMA.SQL", "DATABASE"}};
+  if (const auto status = travik::platform::answerCommandLine(argc, argv, usage, std::cout, std::cerr)) return *status;
   try {
-    return makeDatabase(argv[1], argv[2]);
+    return makeDatabase(argv[argc - 2], argv[argc - 1]);
   } catch (const std::exception& e) {
     std::cerr << "make_database: " << e.what() << "\n";
     return 1;

@@ -38,7 +38,23 @@ std::string_view optionName(std::string_view word) {
   return word.substr(0, word.find('='));
 }
 
+// Why the words after the options are refused, or "" when they are the
+// tool's operands.  A word beginning with '-' there is an option out of its
+// place (or mistyped), not a file name, unless "--" came before it.
+std::string refusedOperands(int argc, char** argv, int first, bool afterDashes, const ProgramUsage& usage,
+                            bool answering) {
+  for (int i = first; i < argc; ++i)
+    if (!afterDashes && isOptionWord(argv[i])) return std::string("unknown argument '") + argv[i] + "'";
+  const std::size_t given = static_cast<std::size_t>(argc - first);
+  if (given > usage.operands.size())
+    return std::string("unknown argument '") + argv[first + static_cast<int>(usage.operands.size())] + "'";
+  if (given < usage.operands.size() && !answering) return "missing " + usage.operands[given];
+  return "";
+}
+
 }  // namespace
+
+bool isOptionWord(std::string_view word) { return !word.empty() && word.front() == '-'; }
 
 std::string programVersion() {
   return std::to_string(TRAVIK_VERSION_MAJOR) + "." + std::to_string(TRAVIK_VERSION_MINOR) + "." +
@@ -46,7 +62,9 @@ std::string programVersion() {
 }
 
 std::string usageText(const ProgramUsage& usage) {
-  std::string text = "Usage: " + usage.name + (usage.acceptsQtOptions ? " [QT-OPTION]...\n" : "\n");
+  std::string text = "Usage: " + usage.name + (usage.acceptsQtOptions ? " [QT-OPTION]..." : "");
+  for (const std::string& operand : usage.operands) text += " " + operand;
+  text += "\n";
   text += "  or:  " + usage.name + " --help | --version\n\n";
   text += usage.purpose + "\n\n";
   text += "  --help     show this text and end\n";
@@ -77,8 +95,9 @@ std::optional<int> answerCommandLine(int argc, char** argv, const ProgramUsage& 
   bool version = false;
   bool refused = false;
   std::string refusedWord;
+  int at = 1;
   for (;;) {
-    const int at = optind == 0 ? 1 : optind;
+    at = optind == 0 ? 1 : optind;
     int index = -1;
     const int code = usage.acceptsQtOptions ? getopt_long_only(argc, argv, "+:", options.data(), &index)
                                             : getopt_long(argc, argv, "+:", options.data(), &index);
@@ -99,14 +118,13 @@ std::optional<int> answerCommandLine(int argc, char** argv, const ProgramUsage& 
       if (refusedWord.empty()) refusedWord = std::string(word);
     }
   }
-  if (!refused && optind < argc) {
-    refused = true;
-    refusedWord = argv[optind];
-  }
+  const bool afterDashes = optind == at + 1 && std::strcmp(argv[at], "--") == 0;
+  const std::string why = refused ? "unknown argument '" + refusedWord + "'"
+                                  : refusedOperands(argc, argv, optind, afterDashes, usage, help || version);
   opterr = savedOptErr;
 
-  if (refused) {
-    err << usage.name << ": unknown argument '" << refusedWord << "'\n" << usageText(usage);
+  if (!why.empty()) {
+    err << usage.name << ": " << why << "\n" << usageText(usage);
     err.flush();
     return 2;
   }

@@ -1,5 +1,7 @@
 #include "platform/windowing.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFontDatabase>
@@ -11,7 +13,9 @@
 #include <QWidget>
 #include <QWindow>
 #include <cmath>
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace travik::platform {
 
@@ -25,7 +29,55 @@ constexpr double kDesignCharHeightTwips = 195.0;
 // How long a window may take to be mapped before showPainted gives up.
 constexpr int kMapWaitMs = 1000;
 
+// While the application is being made: whom to name and how to end when Qt
+// gives up on the window system, and Qt's messages held back till then.
+struct Opening {
+  const char* program;
+  int status;
+  // Copied: a platform plugin that failed may be unloaded before its messages are passed on.
+  struct Held {
+    QtMsgType type;
+    QByteArray file;
+    int line;
+    QByteArray function;
+    QByteArray category;
+    QString text;
+  };
+  std::vector<Held> held;
+};
+Opening* opening = nullptr;
+
+// Qt's fatal messages while the application is made all say that no platform
+// plugin could be used: the display is missing or does not answer, or the
+// platform named is not there.
+void whileOpening(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr,
+                 "%s: no display to show its windows on (DISPLAY is not set or cannot be reached, or the Qt "
+                 "platform chosen cannot be used); start it in a desktop session\n",
+                 opening->program);
+    std::fflush(stderr);
+    ::_exit(opening->status);
+  }
+  opening->held.push_back({type, context.file, context.line, context.function, context.category, text});
+}
+
 }  // namespace
+
+std::unique_ptr<QApplication> openApplication(int& argc, char** argv, const char* program, int noDisplayStatus) {
+  Opening state{program, noDisplayStatus, {}};
+  opening = &state;
+  const QtMessageHandler previous = qInstallMessageHandler(whileOpening);
+  auto application = std::make_unique<QApplication>(argc, argv);
+  qInstallMessageHandler(previous);
+  opening = nullptr;
+  const auto orNull = [](const QByteArray& bytes) { return bytes.isNull() ? nullptr : bytes.constData(); };
+  for (const Opening::Held& message : state.held)
+    previous(message.type,
+             QMessageLogContext(orNull(message.file), message.line, orNull(message.function), orNull(message.category)),
+             message.text);
+  return application;
+}
 
 QFont dialogFont(const QFont& desktopFont) {
   if (!QFontDatabase::families().contains(QString::fromLatin1(kDialogFontFamily))) return desktopFont;

@@ -12,10 +12,20 @@
 #pragma once
 
 #include <QFont>
+#include <memory>
 
+class QApplication;
 class QWidget;
 
 namespace travik::platform {
+
+// The program's QApplication.  Where Qt cannot reach a window system (DISPLAY
+// not set, a display that does not answer, a platform that cannot be used),
+// Qt would abort the process; the program instead ends there, before it has
+// opened a file, with one line on standard error naming `program` and with
+// `noDisplayStatus`.  Qt's messages while the application is made are held
+// back until it stands, so that they do not run ahead of that line.
+std::unique_ptr<QApplication> openApplication(int& argc, char** argv, const char* program, int noDisplayStatus);
 
 // Metric-compatible with the classic sans most of these designs were drawn
 // in, so texts take the room they were given; from the Debian archive

@@ -1,7 +1,9 @@
 // The program TRAVIKuninstall: removes TRAVIK from this server.
 //
 // It has no main window: it talks to the operator through message boxes and
-// the wait window, and ends when its one pass is over.
+// the wait window, and ends when its one pass is over.  Its exit statuses are
+// the console's for the same causes: 0 the pass ran, 1 no program folder, 2 a
+// command line it does not understand, 8 no display to show its windows on.
 #include <QApplication>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +13,10 @@
 #include "platform/windowing.h"
 #include "uninstall/frm_wait.h"
 #include "uninstall/uninstall_main.h"
+
+namespace {
+constexpr int kNoDisplay = 8;
+}  // namespace
 
 int main(int argc, char* argv[]) {
   // Answered before Qt looks for a display, and before anything is removed.
@@ -22,7 +28,7 @@ int main(int argc, char* argv[]) {
       "the program files that st6unst.log lists. The database vrndata.mdb stays.",
       true};
   if (const auto status = travik::platform::answerCommandLine(argc, argv, usage, std::cout, std::cerr)) return *status;
-  QApplication application(argc, argv);
+  const auto application = travik::platform::openApplication(argc, argv, "TRAVIKuninstall", kNoDisplay);
   travik::platform::useDialogLook();
   std::error_code error;
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);

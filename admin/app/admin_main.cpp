@@ -16,6 +16,7 @@
 #include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/windowing.h"
+#include "processing/runtime/exit_status.h"
 #include "processing/runtime/program.h"
 #include "processing/runtime/start_up.h"
 
@@ -32,10 +33,11 @@ int main(int argc, char** argv) {
   // Before QApplication starts any thread, so that every thread leaves the
   // stop signals to the event loop.
   travik::StopSignals stopSignals;
-  QApplication application(argc, argv);
+  const auto application =
+      travik::platform::openApplication(argc, argv, "TRAVIKadmin", travik::exit_status::kNoDisplay);
   travik::platform::useDialogLook();
   // Every exit path ends in shutDownApplication, not in the last window closing.
-  application.setQuitOnLastWindowClosed(false);
+  application->setQuitOnLastWindowClosed(false);
   std::error_code error;
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) {
@@ -58,6 +60,6 @@ int main(int argc, char** argv) {
   stopSignals.listen([&console] { console.endOnStopSignal(); });
   travik::FrmAdminStartup startup(console);
   if (!startup.formLoad()) return 0;
-  application.exec();
+  application->exec();
   travik::shutDownApplication(program, travik::exit_status::kOrderly);
 }

@@ -15,5 +15,6 @@ inline constexpr int kDatabaseUnusable = 4;   // vrndata.mdb missing, not a data
 inline constexpr int kSchemaNotCurrent = 5;   // vrndata.mdb of a schema this program cannot bring up to date
 inline constexpr int kHandledErrorLimit = 6;  // the handled-error limit was reached
 inline constexpr int kDatabaseDamaged = 7;    // the database turned out corrupted during a run
+inline constexpr int kNoDisplay = 8;          // the Qt programs: no display to show their windows on
 
 }  // namespace travik::exit_status

@@ -578,6 +578,7 @@ TEST(TrafficGeneratorArguments, RejectsBadValuesWithAClearText) {
   EXPECT_NE(with("--calls-per-hour", "0"), "");
   EXPECT_NE(with("--failures", "101"), "");
   EXPECT_NE(with("--colour", "blue"), "");
+  EXPECT_NE(with("--out", "--version"), "");  // an option is never taken for the folder
   EXPECT_NE(parseTrafficArguments({"--out", "x", "--lines", "4"}, now).error, "");
   EXPECT_NE(parseTrafficArguments({"--out"}, now).error, "");
 }

@@ -18,8 +18,8 @@ struct Answer {
   std::vector<std::string> argvAfter;
 };
 
-Answer answer(std::vector<std::string> words, bool qt) {
-  const ProgramUsage usage{"TRAVIKtest", "Does what a test program does.", qt};
+Answer answer(std::vector<std::string> words, bool qt, std::vector<std::string> operands = {}) {
+  const ProgramUsage usage{"TRAVIKtest", "Does what a test program does.", qt, std::move(operands)};
   words.insert(words.begin(), "TRAVIKtest");
   std::vector<char*> argv;
   for (auto& word : words) argv.push_back(word.data());
@@ -114,6 +114,17 @@ TEST(CommandLine, QtProgramsLetQtsOwnOptionsThroughUnchangedAndRefuseTheRest) {
     EXPECT_EQ(result.status, 2) << words.front();
     EXPECT_NE(result.err.find("Usage: TRAVIKtest"), std::string::npos);
   }
+}
+
+TEST(CommandLine, AToolTakesItsOperandsAfterItsOptionsAndNeverAnOptionForOne) {
+  const std::vector<std::string> operands{"SCHEMA.SQL", "DATABASE"};
+  for (const auto& words : std::vector<std::vector<std::string>>{{"a.sql", "b.mdb"}, {"--", "a.sql", "-b.mdb"}})
+    EXPECT_FALSE(answer(words, false, operands).status.has_value()) << words.back();
+  EXPECT_EQ(answer({"--help"}, false, operands).status, 0);
+  for (const auto& words : std::vector<std::vector<std::string>>{
+           {"a.sql", "--version"}, {"a.sql", "-"}, {"-x", "b.mdb"}, {"a.sql"}, {"a.sql", "b.mdb", "c"}})
+    EXPECT_EQ(answer(words, false, operands).status, 2) << words.back();
+  EXPECT_NE(answer({"a.sql"}, false, operands).err.find("missing DATABASE"), std::string::npos);
 }
 
 TEST(CommandLine, TheRefusalNamesTheFirstWordNotUnderstood) {
