@@ -29,11 +29,11 @@ void main(Program& program) {
     // orderly stop, not an unusable database.
     program.host.honourStop();
     if (!program.runningAsService) {
-      if (present)
-        program.host.messageBox("Could not use the TRAVIK database " + *failure, "Database not usable",
-                                MessageButtons::Ok, MessageIcon::Exclamation);
-      else
+      if (!present)
         program.host.messageBox("Could not find the TRAVIK database (vrndata.mdb)", "Database not found",
+                                MessageButtons::Ok, MessageIcon::Exclamation);
+      else if (!refuseDatabaseUnreadableWithoutItsLog(program))
+        program.host.messageBox("Could not use the TRAVIK database " + *failure, "Database not usable",
                                 MessageButtons::Ok, MessageIcon::Exclamation);
     }
     // The entry names the file and the reason: an unusable database must not

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <optional>
 
 #include "processing/runtime/database_schema.h"
@@ -65,7 +66,53 @@ void refuseWrites(Program& program) {
   if (program.db.isOpen()) guard(program, "enterReadOnlyMode", [&] { program.db.exec("PRAGMA query_only = 1"); });
 }
 
+// Byte 19 of the header, the format's read version, is 2 in WAL mode.
+bool inWriteAheadLogMode(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char header[20] = {};
+  return in.read(header, sizeof header) && header[19] == 2;
+}
+
+// SQLite reads a database in WAL mode only with its -wal and -shm files,
+// which a program that opens it creates beside it and the last to close it
+// removes.  Opened as immutable it would read without them, but with no lock
+// either: once a service writes, its checkpoints change pages under the reader.
+std::optional<std::string> whyUnreadableWithoutItsLog(const Program& program) {
+  const fs::path file = program.databasePath();
+  if (!inWriteAheadLogMode(file)) return std::nullopt;
+  const fs::path folder = file.parent_path();
+  for (const char* suffix : {"-wal", "-shm"}) {
+    const std::string companion = file.filename().string() + suffix;
+    if (::faccessat(AT_FDCWD, (folder / companion).c_str(), R_OK, AT_EACCESS) == 0) continue;
+    if (const int error = errno; error != ENOENT)
+      return companion + " cannot be read (" + std::strerror(error) +
+             ").\n\nStart TRAVIK admin as an account that may read it.";
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) continue;
+    const int error = errno;
+    return companion + " is missing and cannot be created, as its folder " + folder.string() + " cannot be written (" +
+           std::strerror(error) + ").\n\n" +
+           (error == EROFS ? "Start TRAVIK admin again once that file system can be written."
+                           : "Start the TRAVIK service first, then TRAVIK admin again: while the service runs, this "
+                             "account may read the database.  Or start TRAVIK admin as an account that may write "
+                             "the database and its folder.");
+  }
+  return std::nullopt;
+}
+
 }  // namespace
+
+bool refuseDatabaseUnreadableWithoutItsLog(Program& program) {
+  const std::optional<std::string> why = whyUnreadableWithoutItsLog(program);
+  if (!why) return false;
+  const std::string file = program.databasePath().filename().string();
+  const std::string text = "The TRAVIK database " + program.databasePath().string() +
+                           " cannot be read now: it is in write-ahead-log mode, which SQLite reads only with the "
+                           "files " +
+                           file + "-wal and " + file + "-shm beside it, and " + *why;
+  program.standardError(text);
+  program.host.messageBox(text, "Database cannot be read", MessageButtons::Ok, MessageIcon::Exclamation);
+  return true;
+}
 
 void enterReadOnlyMode(Program& program, std::string reason) {
   program.databaseReadOnly = true;

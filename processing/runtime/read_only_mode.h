@@ -8,7 +8,8 @@
 // they write or export anything, the connection itself refuses every write
 // (query_only), and the console marks nothing (neither ADMINRUNNING nor the
 // registry flag).  The start says once, in one message, which file may not
-// be written and why.
+// be written and why.  A database that cannot even be read without files the
+// console may not create is refused at the start, saying what to do.
 #pragma once
 
 #include <string>
@@ -32,6 +33,13 @@ void enterReadOnlyModeWhereUnwritable(Program& program);
 // mode, also on standard error; nothing when the schema's check has shown
 // its own or the database is written.
 void announceReadOnlyMode(Program& program);
+
+// The console's start, where its database could not be opened even for
+// reading: a database in write-ahead-log mode that this account may not read
+// now, as its -wal or -shm file is missing and may not be created, or cannot
+// be read.  Says so, and what to do, on standard error and in one box, and
+// returns true; false, silently, where that is not why.
+bool refuseDatabaseUnreadableWithoutItsLog(Program& program);
 
 // In a console whose database is only read: tells the operator that the
 // operation (processing, a setting, the purge, a settings window) cannot

@@ -93,23 +93,26 @@ TEST(ConsoleProgram, SigtermSighupAndSigintEndTheConsoleAsItsExitMenuDoesWithinT
 // A program folder mounted read-only, with the console's lock beside the
 // database or elsewhere: the console only reads, says why once (also on
 // standard error), writes nothing, and ends on a signal within two seconds.
+// Last row: no other program holds the database, so its -wal and -shm are
+// missing and cannot be made: the console says it cannot read it, and why.
 TEST(ConsoleProgram, OnAProgramFolderItMayOnlyReadTheConsoleOnlyReadsAndEndsOnASignal) {
-  for (const bool lockInProgramFolder : {false, true}) {
-    SCOPED_TRACE(lockInProgramFolder ? "lock in the program folder" : "lock elsewhere");
+  for (const auto& [lockInProgramFolder, held] : {std::pair{false, true}, {true, true}, {false, false}}) {
+    SCOPED_TRACE(std::string(lockInProgramFolder ? "lock in the program folder" : "lock elsewhere") +
+                 (held ? "" : ", database not held"));
     ServiceFolder folder;
     const fs::path locks = folder.program() / "locks";
     fs::create_directories(locks);
-    // A read-only folder without the shared-memory files of a running program cannot be read.
     db::Connection reader;
-    reader.open((folder.program() / "vrndata.mdb").string());
-    reader.prepare("select count(*) from applicationparameters").step();
+    if (held) reader.open((folder.program() / "vrndata.mdb").string());
+    if (held) reader.prepare("select count(*) from applicationparameters").step();
+    const std::string announced = held ? "only reads" : "cannot be read now";
     const fs::path output = folder.temp.path() / "console.txt";
     const ConsoleSetup setup(folder);
     const FullDiskRun run = onReadOnlyFolder(folder.program(), [&]() -> std::string {
       if (lockInProgramFolder) ::setenv("TRAVIK_LOCK_DIR", locks.c_str(), 1);  // in this child only
       Reaper console{setup.start(output)};
       if (console.pid <= 0) return "not started";
-      if (!waitFor([&] { return readFile(output).find("only reads") != std::string::npos; })) return "no message";
+      if (!waitFor([&] { return readFile(output).find(announced) != std::string::npos; })) return "no message";
       ::kill(console.pid, SIGTERM);
       const auto status = waitForExit(console.pid, 2s);
       if (!status) return "still running after SIGTERM";
@@ -119,7 +122,9 @@ TEST(ConsoleProgram, OnAProgramFolderItMayOnlyReadTheConsoleOnlyReadsAndEndsOnAS
     if (run.cannot) GTEST_SKIP() << "no read-only folder can be made here: " << *run.cannot;
     const std::string said = readFile(output);
     EXPECT_EQ(run.output, "exit 0") << said;
-    const std::string why = lockInProgramFolder ? "cannot take its lock" : "cannot be written";
+    const std::string why = !held                 ? "vrndata.mdb-wal is missing and cannot be created"
+                            : lockInProgramFolder ? "cannot take its lock"
+                                                  : "cannot be written";
     EXPECT_NE(said.find(why), std::string::npos) << said;
     EXPECT_NE(said.find("Read-only file system"), std::string::npos) << said;
     EXPECT_EQ(said.find("readonly database"), std::string::npos) << said;
