@@ -1,16 +1,19 @@
 #include "platform/instance_lock.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 namespace travik::platform {
 
@@ -59,13 +62,28 @@ LockPermissions permissionsFor(const fs::path& file) {
   return {static_cast<mode_t>(info.st_mode & kLockModeBits), info.st_gid, info.st_uid};
 }
 
-// A lock file that an account other than root and the database's owner
-// owns, found by one of those two: its owner could hold it and keep every
-// program out, and may have made it when the folder was open to it.
+// The account is in the group of the database: one of the accounts that run
+// the programs, whose lock files are theirs to make.
+bool inDatabaseGroup(uid_t uid, gid_t group) {
+  const struct passwd* account = ::getpwuid(uid);
+  if (!account) return false;
+  int count = 64;
+  std::vector<gid_t> groups(static_cast<std::size_t>(count));
+  if (::getgrouplist(account->pw_name, account->pw_gid, groups.data(), &count) < 0) {
+    groups.resize(static_cast<std::size_t>(count));
+    if (::getgrouplist(account->pw_name, account->pw_gid, groups.data(), &count) < 0) return false;
+  }
+  return std::find(groups.begin(), groups.begin() + count, group) != groups.begin() + count;
+}
+
+// A lock file of an account that is neither root, nor the database's owner,
+// nor in its group, found by root or that owner: its owner could hold it and
+// keep every program out, and may have made it when the folder was open to it.
 bool foreignToThisAccount(const struct stat& info, const LockPermissions& wanted) {
   const uid_t self = ::geteuid();
   if (self != 0 && self != wanted.databaseOwner) return false;  // not this account's to judge
-  return info.st_uid != 0 && info.st_uid != wanted.databaseOwner && info.st_uid != self;
+  return info.st_uid != 0 && info.st_uid != wanted.databaseOwner && info.st_uid != self &&
+         !inDatabaseGroup(info.st_uid, wanted.group);
 }
 
 std::string accountName(uid_t uid) {
@@ -204,7 +222,7 @@ LockResult InstanceLock::lockOnce() {
     // lock cannot tell, so the holder is obeyed but never in silence.
     if (foreign)
       failure_ = "the lock file " + file_.string() + " is owned by " + accountName(info.st_uid) +
-                 ", not by root or the database's owner, and is held; if no TRAVIK program runs, remove it";
+                 ", not by root, the database's owner or its group, and is held; if no TRAVIK program runs, remove it";
     return LockResult::HeldElsewhere;
   }
   if (!foreign) {

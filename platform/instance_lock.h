@@ -26,9 +26,9 @@
 // write its lock (it may only read the program folder) is told so apart from
 // any other failure: a console then runs read-only.
 //
-// A lock file owned by an account other than root and the database's owner
-// (made while the folder was open to it, say) is never obeyed in silence by
-// either of those two: where nobody holds it, it is replaced by a file of
+// A lock file owned by an account other than root, the database's owner and
+// the members of its group (made while the folder was open to it, say) is
+// never obeyed in silence by root or that owner: where nobody holds it, it is replaced by a file of
 // their own, locked before it takes the name, while the old one stays locked;
 // where it is held, the holder is obeyed and failure() names the file and
 // its owner.  Every taker checks, once it holds a lock, that the name still
