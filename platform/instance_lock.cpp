@@ -138,8 +138,8 @@ int replaceLockFile(const fs::path& file, const LockPermissions& wanted) {
 
 // The name still stands for the open file: it was not replaced since it was opened.
 bool stillNamed(int fd, const fs::path& file) {
-  struct stat opened {
-  }, named{};
+  struct stat opened {};
+  struct stat named {};
   return ::fstat(fd, &opened) == 0 && ::lstat(file.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
          opened.st_ino == named.st_ino;
 }

@@ -11,12 +11,14 @@
 
 namespace travik {
 
+namespace {
+
+// The file cannot be opened for writing because its file system is mounted
+// read-only; a missing file is not.  access(2) reports EROFS before any
+// permission: what no account could do.
 bool onReadOnlyFileSystem(const std::filesystem::path& file) {
-  // access(2) reports EROFS before any permission: what no account could do.
   return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0 && errno == EROFS;
 }
-
-namespace {
 
 // Why the service cannot start yet, naming the file; empty when it can.
 std::string readOnlyHold(Program& program, platform::InstanceLock& lock, platform::LockResult taken) {
@@ -45,7 +47,7 @@ std::optional<platform::LockResult> takeLockWhenWritable(Program& program, platf
       const std::string text = hold + "; the service waits, trying again every " + std::to_string(tickMs / 1000) +
                                " seconds, until the file system can be written.";
       program.standardError(text);
-      myEventLog(program, event_id::kServiceTimerError, static_cast<int>(platform::EventKind::Warning), text);
+      myEventLog(program, event_id::kServiceTimerError, 2, text);  // a warning
     }
     waiting = true;
     if (platform.waitForStop(tickMs)) return std::nullopt;

@@ -20,10 +20,6 @@
 
 namespace travik {
 
-// True when the file cannot be opened for writing because its file system is
-// mounted read-only; a missing file is not.
-bool onReadOnlyFileSystem(const std::filesystem::path& file);
-
 // Takes the service's lock once neither the lock file nor the database lies
 // on a read-only file system, trying again every tickMs.  While it waits, it
 // says so once (standard error and the event log) and again when it goes on.

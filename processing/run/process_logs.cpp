@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <functional>
 #include <system_error>
 
 #include "platform/instance_lock.h"
@@ -207,21 +208,26 @@ TraceParseResult parseNewTraceFiles(Program& program) {
   return result;
 }
 
+// The service's standard error hears of a spell that keeps its runs from
+// storing (the journal, where an operator looks) when it begins and when it
+// ends, rather than only the activity log at each cycle.
+void sayWhenSpellChanges(Program& program, bool& spell, bool now, const std::function<std::string()>& text) {
+  if (!program.runningAsService || now == spell) return;
+  spell = now;
+  program.standardError(text());
+}
+
 // One run per database at a time, whichever programs start them: two runs
 // would each store every new event.  The lock is held to the end of the run,
 // and goes with the process if it dies.  False: no run is started.
 bool takeRunLock(Program& program, platform::InstanceLock& runLock) {
   const platform::LockResult taken = runLock.tryAcquire();
-  // A read-only spell of the program folder refuses every run until a
-  // remount: said where an operator looks, once when it begins and once when
-  // it ends, rather than only in the activity log at each cycle.
+  // A read-only spell of the program folder refuses every run until a remount.
   const bool readOnlySpell = taken == platform::LockResult::NotPermitted && runLock.onReadOnlyFileSystem();
-  if (program.runningAsService && readOnlySpell != program.processingLockReadOnly) {
-    program.processingLockReadOnly = readOnlySpell;
-    program.standardError(readOnlySpell ? runLock.failure() + "; no processing run is started until it can be written."
-                                        : "The lock file " + runLock.file().string() +
-                                              " can be written again; processing goes on.");
-  }
+  sayWhenSpellChanges(program, program.processingLockReadOnly, readOnlySpell, [&] {
+    return readOnlySpell ? runLock.failure() + "; no processing run is started until it can be written."
+                         : "The lock file " + runLock.file().string() + " can be written again; processing goes on.";
+  });
   if (taken == platform::LockResult::Taken) return true;
   // A holder that owns the file is obeyed, but not in silence.
   if (taken == platform::LockResult::HeldElsewhere && !runLock.failure().empty())
@@ -298,22 +304,18 @@ void buildCallsAndTotals(Program& program, const TraceParseResult& parsed, std::
     step([&] { processDueSummaryData(program); });
 }
 
-// The journal hears of a run that another process kept out of the database
-// throughout (each write waited out the busy timeout and the run committed
-// nothing), once while that lasts, and of the first run that stores again:
-// the activity log alone would leave the trace files unstored in silence.
-// A hold that let any write of the run through is contention, not said.
+// A run that another process kept out of the database throughout (each
+// write waited out the busy timeout and the run committed nothing) is such a
+// spell.  A hold that let any write of the run through is contention, not said.
 void noteLockedOut(Program& program, std::int64_t commitsAtStart) {
-  if (!program.runningAsService) return;
   const bool lockedOut = program.databaseLocked && program.db.commits() == commitsAtStart;
-  if (lockedOut == program.databaseLockedOut) return;
-  program.databaseLockedOut = lockedOut;
-  const std::string database = program.databasePath().string();
-  program.standardError(
-      lockedOut ? "The TRAVIK database " + database +
-                      " was locked by another process through this whole processing run: nothing was stored.  "
-                      "Each cycle tries again; end what holds the database or its -shm file open."
-                : "The TRAVIK database " + database + " is no longer locked: processing stores again.");
+  sayWhenSpellChanges(program, program.databaseLockedOut, lockedOut, [&] {
+    const std::string database = program.databasePath().string();
+    return lockedOut ? "The TRAVIK database " + database +
+                           " was locked by another process through this whole processing run: nothing was stored.  "
+                           "Each cycle tries again; end what holds the database or its -shm file open."
+                     : "The TRAVIK database " + database + " is no longer locked: processing stores again.";
+  });
 }
 
 }  // namespace
