@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "admin/console/console.h"
+#include "admin/widgets/controls.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/runtime/error_handling.h"
 
@@ -27,9 +28,13 @@ GridWindow::GridWindow(Console& console, const GridWindowDesign& design) : conso
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   placeInTwips(grid, 60, 480, design.gridWidthTwips, 2475);
+  // As designed the button reaches 15 twips into the grid, which is drawn
+  // over its bottom edge: it ends where the grid begins.
+  cmdSave->resize(cmdSave->width(), grid->y() - cmdSave->y());
   boundModel(*grid);
 
   connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+  closeOnEscape(*cmdClose);
 
   resizeMinimumClientInTwips(*this, kGridWindowMinimumWidthTwips, kGridWindowMinimumHeightTwips);
 }

@@ -1,7 +1,8 @@
 // Finds what a window cuts off: texts wider (or taller) than their controls,
-// measured with each control's own font and its style's margins, and controls
-// that stick out of their container; and sees what a label painted.  Header-only: the two windowed test
-// programs include it; the support library itself has no Qt.
+// measured with each control's own font and its style's margins, buttons
+// that a later sibling covers, and controls that stick out of their
+// container; and sees what a label painted.  Header-only: the two windowed
+// test programs include it; the support library itself has no Qt.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -85,6 +86,15 @@ inline std::vector<std::string> clippedTexts(const QWidget& window) {
                         2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
       if (needs > button->width()) fault(*button, shown, "width", needs, button->width());
       if (metrics.height() > button->height()) fault(*button, shown, "height", metrics.height(), button->height());
+      // A sibling made later is drawn over the button.
+      const QObjectList& siblings = button->parentWidget()->children();
+      for (qsizetype i = siblings.indexOf(button) + 1; i < siblings.size(); ++i)
+        if (const auto* above = qobject_cast<const QWidget*>(siblings[i]);
+            above && !above->isWindow() && above->isVisibleTo(&window) &&
+            above->geometry().intersects(button->geometry()))
+          faults.push_back((window.objectName() + "/" + button->objectName() + " \"" + shown + "\": covered by " +
+                            above->objectName())
+                               .toStdString());
     } else if (const auto* picker = qobject_cast<const QDateTimeEdit*>(control)) {
       // The edit field inside the picker, less the field's own text margins.
       const auto* field = picker->findChild<QLineEdit*>();
