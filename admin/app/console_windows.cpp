@@ -8,6 +8,7 @@
 #include "admin/grid_windows/frm_recipients_for_task.h"
 #include "admin/grid_windows/frm_tasks_for_call.h"
 #include "admin/main_window/frm_main.h"
+#include "admin/widgets/window_geometry.h"
 #include "admin/windows/frm_about.h"
 #include "admin/windows/frm_auto_shutdown.h"
 #include "admin/windows/frm_browse_mv_log_path.h"
@@ -99,23 +100,59 @@ void ConsoleWindows::openHelp() { frmHelp().open(); }
 
 void ConsoleWindows::openAbout() { showModal(frmAbout()); }
 
-void ConsoleWindows::openBrowseMvLogPath() { frmBrowseMvLogPath().open(); }
+namespace {
 
-void ConsoleWindows::openBrowseOutputPath() { frmBrowseOutputPath().open(); }
+// One folder picker at a time: while the other is open, it comes to the
+// front instead, so the main window's frames stay disabled until the one open
+// picker closes.
+void openPicker(FolderPicker& wanted, FolderPicker* other) {
+  if (other && other->isVisible())
+    other->open();
+  else
+    wanted.open();
+}
+
+}  // namespace
+
+void ConsoleWindows::openBrowseMvLogPath() { openPicker(frmBrowseMvLogPath(), frmBrowseOutputPath_.get()); }
+
+void ConsoleWindows::openBrowseOutputPath() { openPicker(frmBrowseOutputPath(), frmBrowseMvLogPath_.get()); }
+
+namespace {
+
+// A detail or totals window opens where a click meant for a button of the
+// main window cannot land in it, nor, where the screen has room, one meant
+// for a button of another window of the console on screen.
+template <class Window>
+Window& placedClearOfButtons(Window& window, QWidget& main) {
+  const std::vector<QRect> mainButtons = buttonsOnScreen(main);
+  std::vector<QRect> buttons = mainButtons;
+  for (const QWidget* other : main.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (other != &window && other->isWindow()) {
+      const std::vector<QRect> more = buttonsOnScreen(*other);
+      buttons.insert(buttons.end(), more.begin(), more.end());
+    }
+  if (!placeClearOf(window, main, buttons, Prefer::Highest)) placeClearOf(window, main, mainButtons, Prefer::Lowest);
+  return window;
+}
+
+}  // namespace
 
 void ConsoleWindows::showEventsForCall(std::int64_t line, const QString& beginTime) {
-  frmEventsForCall().showEventsForCall(line, beginTime);
+  placedClearOfButtons(frmEventsForCall(), frmMain()).showEventsForCall(line, beginTime);
 }
 
-void ConsoleWindows::showTasksForCall(const QString& callId) { frmTasksForCall().showTasksForCall(callId); }
+void ConsoleWindows::showTasksForCall(const QString& callId) {
+  placedClearOfButtons(frmTasksForCall(), frmMain()).showTasksForCall(callId);
+}
 
 void ConsoleWindows::showRecipientsForTask(const QString& taskId) {
-  frmRecipientsForTask().showRecipientsForTask(taskId);
+  placedClearOfButtons(frmRecipientsForTask(), frmMain()).showRecipientsForTask(taskId);
 }
 
-void ConsoleWindows::showLineTotals() { frmLineSummary().showTotals(); }
+void ConsoleWindows::showLineTotals() { placedClearOfButtons(frmLineSummary(), frmMain()).showTotals(); }
 
-void ConsoleWindows::showOctelTotals() { frmOctelSummary().showTotals(); }
+void ConsoleWindows::showOctelTotals() { placedClearOfButtons(frmOctelSummary(), frmMain()).showTotals(); }
 
 void ConsoleWindows::noTaskChosen() { frmTasksForCall().cmdViewRecipients->setEnabled(false); }
 

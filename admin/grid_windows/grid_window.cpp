@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "admin/console/console.h"
+#include "admin/widgets/controls.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/runtime/error_handling.h"
 
@@ -33,6 +34,7 @@ GridWindow::GridWindow(Console& console, const GridWindowDesign& design) : conso
   boundModel(*grid);
 
   connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+  closeOnEscape(*cmdClose);
 
   resizeMinimumClientInTwips(*this, kGridWindowMinimumWidthTwips, kGridWindowMinimumHeightTwips);
 }

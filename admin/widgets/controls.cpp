@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 namespace travik {
@@ -33,6 +34,18 @@ QTimer* makeTimer(QObject* parent, const char* name, int intervalMs) {
   auto* timer = named(new QTimer(parent), name);
   timer->setInterval(intervalMs);
   return timer;
+}
+
+void closeOnEscape(QPushButton& closeButton) {
+  closeOnEscape(*closeButton.window(), [button = &closeButton] {
+    button->setFocus(Qt::ShortcutFocusReason);
+    button->click();
+  });
+}
+
+void closeOnEscape(QWidget& window, std::function<void()> close) {
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &window);
+  QObject::connect(escape, &QShortcut::activated, &window, std::move(close));
 }
 
 }  // namespace travik

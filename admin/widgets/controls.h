@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QComboBox;
 class QGroupBox;
@@ -29,5 +30,13 @@ QGroupBox* makeFrame(QWidget* parent, const char* name, const char* caption);
 QComboBox* makeComboBox(QWidget* parent, const char* name, const QStringList& presets);
 // A timer with its interval, not yet started.
 QTimer* makeTimer(QObject* parent, const char* name, int intervalMs);
+// Escape, while the button's window is the active one, does what a click of
+// the window's Close button does, through the same handler: the focus moves to
+// the button first, as the mouse would move it, so that a box that stores its
+// value on losing the focus stores it before the window closes.
+void closeOnEscape(QPushButton& closeButton);
+// Escape, while the window is the active one, runs `close` (for a window
+// without a Close button).
+void closeOnEscape(QWidget& window, std::function<void()> close);
 
 }  // namespace travik

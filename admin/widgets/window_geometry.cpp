@@ -1,15 +1,18 @@
 #include "admin/widgets/window_geometry.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QWidget>
 #include <algorithm>
+#include <optional>
 
 namespace travik {
 
@@ -101,6 +104,63 @@ QSize keepMinimumClientSize(QWidget& window, int minimumWidthTwips, int minimumH
   const QSize wanted = window.size().expandedTo(minimum);
   if (wanted != window.size()) window.resize(wanted);
   return {scale.twipsX(wanted.width()), scale.twipsY(wanted.height())};
+}
+
+std::vector<QRect> buttonsOnScreen(const QWidget& window) {
+  std::vector<QRect> buttons;
+  if (!window.isVisible()) return buttons;
+  for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
+    if (button->window() == &window && !button->objectName().isEmpty() && button->isVisibleTo(&window))
+      buttons.emplace_back(button->mapToGlobal(QPoint(0, 0)), button->size());
+  return buttons;
+}
+
+namespace {
+
+bool coversAny(const QRect& place, const std::vector<QRect>& keepClear) {
+  return std::any_of(keepClear.begin(), keepClear.end(), [&](const QRect& r) { return place.intersects(r); });
+}
+
+// The frame the window manager puts around the window: its own once it has
+// been shown, before that the owner's, as the nearest guess.
+QMargins frameOf(const QWidget& window, const QWidget& owner) {
+  const QWidget& framed = window.frameGeometry() != window.geometry() ? window : owner;
+  const QRect outer = framed.frameGeometry();
+  const QRect inner = framed.geometry();
+  return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+          outer.bottom() - inner.bottom()};
+}
+
+}  // namespace
+
+bool placeClearOf(QWidget& window, const QWidget& owner, const std::vector<QRect>& keepClear, Prefer prefer) {
+  if (window.isVisible() || !owner.isVisible() || !owner.screen()) return true;
+  const QMargins frame = frameOf(window, owner);
+  if (window.testAttribute(Qt::WA_Moved) && !coversAny(window.geometry().marginsAdded(frame), keepClear)) return true;
+
+  const QRect screen = owner.screen()->availableGeometry();
+  const QSize outer = window.size().grownBy(frame);
+  const int left = std::max(screen.left(), std::min(owner.frameGeometry().left(), screen.right() + 1 - outer.width()));
+  // Candidate tops: the owner's top, the screen's bottom edge, and just below
+  // each rectangle to keep clear.
+  std::vector<int> tops = {owner.frameGeometry().top(), screen.bottom() + 1 - outer.height()};
+  for (const QRect& r : keepClear) tops.push_back(r.bottom() + 1);
+  std::sort(tops.begin(), tops.end());
+  std::optional<int> highest, lowest, runningOff;
+  for (const int top : tops) {
+    const QRect place(QPoint(left, std::max(top, screen.top())), outer);
+    if (coversAny(place, keepClear)) continue;
+    if (place.bottom() > screen.bottom()) {
+      if (!runningOff) runningOff = place.top();
+      continue;
+    }
+    if (!highest) highest = place.top();
+    lowest = place.top();
+  }
+  const std::optional<int> chosen = prefer == Prefer::Highest ? highest : lowest ? lowest : runningOff;
+  if (!chosen) return false;
+  window.setGeometry(QRect(QPoint(left + frame.left(), *chosen + frame.top()), window.size()));
+  return true;
 }
 
 int titleBarWidth(const QWidget& window) {

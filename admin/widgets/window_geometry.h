@@ -2,7 +2,9 @@
 // pixels of each window's font (platform/windowing.h says how).
 #pragma once
 
+#include <QRect>
 #include <QSize>
+#include <vector>
 
 #include "platform/windowing.h"
 
@@ -42,5 +44,20 @@ QSize keepMinimumOuterSize(QWidget& window, int minimumWidthTwips, int minimumHe
 // Raises the window's client size to the minimum when either side is
 // smaller; returns the client size in twips for the layout to follow.
 QSize keepMinimumClientSize(QWidget& window, int minimumWidthTwips, int minimumHeightTwips);
+
+// Where the buttons (and check boxes) of a shown window lie on the screen;
+// only the window's own controls, not the corner buttons of its grids.
+std::vector<QRect> buttonsOnScreen(const QWidget& window);
+// Places a window about to be shown, beside the window `owner`, so that it
+// covers none of `keepClear` (screen rectangles), left-aligned with the
+// owner: at the highest place on the owner's screen where it covers none of
+// them (false where the screen has none: the window is left alone), or at the
+// lowest such place, so that it leaves the tops of the windows it covers in
+// view, and where the screen has none, just below them all, running off the
+// screen's bottom edge rather than over one of them.  A window already shown,
+// or one whose place covers none of them (the operator's, kept between
+// openings), stays where it is; so does any window while the owner is hidden.
+enum class Prefer { Highest, Lowest };
+bool placeClearOf(QWidget& window, const QWidget& owner, const std::vector<QRect>& keepClear, Prefer prefer);
 
 }  // namespace travik

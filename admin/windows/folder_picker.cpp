@@ -13,6 +13,7 @@
 #include "admin/console/console.h"
 #include "admin/console/main_window.h"
 #include "admin/console/window_opener.h"
+#include "admin/widgets/controls.h"
 #include "admin/widgets/folder_list.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/runtime/application_parameters.h"
@@ -65,11 +66,13 @@ FolderPicker::FolderPicker(Console& console, const char* name, const char* title
   connect(dirBrowse, &QAbstractItemView::pressed, this, [this] { dirBrowse_MouseDown(); });
   connect(cmdBrowseOK, &QPushButton::clicked, this, [this] { cmdBrowseOK_Click(); });
   dirBrowse->installEventFilter(this);
+  closeOnEscape(*this, [this] { cancel(); });
 }
 
 void FolderPicker::open() {
   if (!loaded_) formLoad();
   show();
+  raise();
   activateWindow();
 }
 
@@ -123,6 +126,12 @@ void FolderPicker::cmdBrowseOK_Click() {
 
 void FolderPicker::formUnload() {
   targetPathBox().setText(QString::fromStdString(dirBrowse->path()));
+  console_.windows.mainWindow().setControlsBrowseOff();
+  loaded_ = false;
+}
+
+void FolderPicker::cancel() {
+  hide();
   console_.windows.mainWindow().setControlsBrowseOff();
   loaded_ = false;
 }

@@ -3,8 +3,10 @@
 // box of frmMain they fill, and what happens after OK.
 //
 // A picker is loaded on its first opening and after it was closed through its
-// close box; OK only hides it, so it opens again where it was.  While it is
-// open, the main window's frames are disabled (setControlsBrowseOn/Off).
+// close box or Escape; OK only hides it, so it opens again where it was.  While
+// it is open, the main window's frames are disabled (setControlsBrowseOn/Off);
+// one picker is open at a time (ConsoleWindows brings an open one to the front
+// instead of opening the other), so closing it enables them again.
 // The "drives" of this platform are its mounted volumes.
 #pragma once
 
@@ -24,7 +26,7 @@ class FolderPicker : public QWidget {
   Q_OBJECT
 
  public:
-  // Loads the picker when it is not loaded, then shows it, not modal.
+  // Loads the picker when it is not loaded, then shows it, not modal, in front.
   void open();
   bool isLoaded() const { return loaded_; }
 
@@ -33,6 +35,8 @@ class FolderPicker : public QWidget {
   void formResize();
   // Closing through the close box: the path box gets the folder, no more.
   void formUnload();
+  // Escape: closed as by the close box, but the path box keeps its folder.
+  void cancel();
 
   // ---- Control events ----
   void drvBrowse_Change();

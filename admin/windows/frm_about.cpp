@@ -42,8 +42,10 @@ std::string aboutVersionText(int major, int minor, int revision) {
 FrmAbout::FrmAbout(Console& console) : console_(console) {
   setObjectName(QStringLiteral("frmAbout"));
   setWindowTitle(QString::fromUtf8(kProductFullName));
-  // No minimise or maximise buttons.
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  // A fixed dialog: a title and a close box, no minimise or maximise buttons
+  // (its fixed size, below, is what keeps window managers from offering to
+  // maximise it).
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
   picMakerLogo = makeLogo(this, "picMakerLogo", "Marrabel Corvane");
   placeInTwips(picMakerLogo, 120, 120, 1800, 900);
@@ -74,10 +76,16 @@ FrmAbout::FrmAbout(Console& console) : console_(console) {
   cmdOK->setDefault(true);
   placeInTwips(cmdOK, 4620, 2640, 1215, 375);
   connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+  closeOnEscape(*cmdOK);
   resizeClientInTwips(*this, 6060, 3180);
 
   // The box loads when it is first used, which is its creation.
   formLoad();
+  // Fixed at its designed size, or larger where texts widened to the font
+  // need it, with the designed margins right of and below the controls.
+  const TwipScale scale = twipScale(*this);
+  const QRect controls = childrenRect();
+  setFixedSize(size().expandedTo(QSize(controls.right() + scale.x(200), controls.bottom() + scale.y(165))));
 }
 
 void FrmAbout::formLoad() {

@@ -95,6 +95,7 @@ FrmEventViewer::FrmEventViewer(Console& console) : console_(console) {
   connect(cmdEVSave, &QPushButton::clicked, this, [this] { cmdEVSave_Click(); });
   connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
   connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+  closeOnEscape(*cmdCancel);
   for (QComboBox* box : {cmbWarningThreshold, cmbErrorThreshold, cmbErrorInterval}) box->installEventFilter(this);
 
   formLoad();

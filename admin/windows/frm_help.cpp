@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "admin/console/console.h"
+#include "admin/widgets/controls.h"
 
 namespace travik {
 
@@ -20,6 +21,7 @@ FrmHelp::FrmHelp(Console& console) : console_(console) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(brwHelp);
   resize(kHelpWindowWidth, kHelpWindowHeight);
+  closeOnEscape(*this, [this] { close(); });
 }
 
 void FrmHelp::open() {

@@ -62,6 +62,7 @@ FrmResetErrorCounts::FrmResetErrorCounts(Console& console)
   connect(cmdReset, &QPushButton::clicked, this, [this] { cmdReset_Click(); });
   connect(cmdResetAll, &QPushButton::clicked, this, [this] { cmdResetAll_Click(); });
   connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+  closeOnEscape(*cmdClose);
   connect(lstReset, &QListWidget::itemDoubleClicked, this, [this] { lstReset_DblClick(); });
   lstReset->installEventFilter(this);
 

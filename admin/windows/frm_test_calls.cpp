@@ -84,6 +84,7 @@ FrmTestCalls::FrmTestCalls(Console& console) : console_(console) {
   connect(cmdTCSave, &QPushButton::clicked, this, [this] { cmdTCSave_Click(); });
   connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
   connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+  closeOnEscape(*cmdCancel);
   connect(cmdInitiateTestCalls, &QPushButton::clicked, this, [this] { cmdInitiateTestCalls_Click(); });
   connect(cmdCancelPendingTestCalls, &QPushButton::clicked, this, [this] { cmdCancelPendingTestCalls_Click(); });
 

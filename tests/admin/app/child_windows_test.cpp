@@ -2,6 +2,7 @@
 // message box, and the "Filtering..." window painted before its work.
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QWindow>
 
 #include "admin/grid_windows/frm_events_for_call.h"
@@ -50,6 +51,21 @@ TEST_F(ChildWindowsTest, EveryWindowOpenedFromTheMainWindowIsItsDialogAndStaysAb
   }
   // The help page is a browser window of its own.
   EXPECT_EQ(console->frmHelp().parentWidget(), nullptr);
+}
+
+TEST_F(ChildWindowsTest, EscapeClosesEveryWindowAsItsCloseDoes) {
+  frmMain().show();
+  for (QWidget* window : std::initializer_list<QWidget*>{
+           &console->frmTestCalls(), &console->frmEventViewer(), &console->frmResetErrorCounts(),
+           &console->frmTasksForCall(), &console->frmRecipientsForTask(), &console->frmEventsForCall(),
+           &console->frmLineSummary(), &console->frmOctelSummary(), &console->frmAbout(), &console->frmHelp(),
+           &console->frmBrowseMvLogPath()}) {
+    SCOPED_TRACE(window->objectName().toStdString());
+    window->show();
+    QApplication::setActiveWindow(window);
+    QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_Escape);
+    EXPECT_TRUE(window->isHidden());
+  }
 }
 
 TEST_F(ChildWindowsTest, AMessageBoxBelongsToTheWindowThatIsWorkedIn) {

@@ -1,5 +1,7 @@
 // The detail and totals windows as windows: their controls, their size rule,
 // closing, and the grid file each one saves.
+#include <gmock/gmock.h>
+
 #include <QPushButton>
 #include <QTableView>
 
@@ -91,6 +93,19 @@ TEST_F(GridWindowsTest, AWindowSnapsBackToItsMinimumAndItsGridKeepsItsMargins) {
   EXPECT_EQ(w.grid->width(), s.x(s.twipsX(1000) - 240));
   EXPECT_EQ(w.grid->height(), s.y(s.twipsY(400) - 1000));
   EXPECT_EQ(w.cmdClose->pos(), QPoint(s.x(1800), s.y(60)));
+}
+
+TEST_F(GridWindowsTest, TheWindowsOpenClearOfTheMainWindowsButtons) {
+  frmMain().show();
+  const std::vector<QRect> buttons = buttonsOnScreen(frmMain());
+  ASSERT_THAT(buttons, ::testing::Contains(
+                           QRect(frmMain().cmdViewTasks->mapToGlobal(QPoint()), frmMain().cmdViewTasks->size())));
+  frmMain().cmdViewPerLine->click();
+  frmMain().cmdViewPerOctel->click();
+  for (QWidget* window :
+       {static_cast<QWidget*>(&console->frmLineSummary()), static_cast<QWidget*>(&console->frmOctelSummary())})
+    for (const QRect& button : buttons)
+      EXPECT_FALSE(window->frameGeometry().intersects(button)) << window->objectName().toStdString();
 }
 
 TEST_F(GridWindowsTest, ClosingHidesTheWindowAndLetsGoOfItsRowsUntilItOpensAgain) {

@@ -204,6 +204,8 @@ TEST_F(AboutBoxTest, ShowsTheVersionAndTheYearOfItsFirstOpening) {
   EXPECT_EQ(modalWindows, std::vector<std::string>{"frmAbout"});
   FrmAbout& about = console->frmAbout();
   EXPECT_EQ(about.windowTitle().toStdString(), kProductFullName);
+  EXPECT_EQ(about.minimumSize(), about.maximumSize());
+  EXPECT_FALSE(about.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(about.lblVersionTitle->text().toStdString(), "Version:");
   EXPECT_TRUE(about.lblVersionTitle->font().bold());
   EXPECT_EQ(about.lblVersion->text().toStdString(), " 1.1 Build 1");

@@ -83,6 +83,15 @@ TEST_F(FolderPickerTest, OpeningStartsFromTheSettingAndLocksTheMainWindowsFrames
   EXPECT_EQ(picker.cmdBrowseOK->text().toStdString(), "&OK");
   EXPECT_FALSE(picker.drvBrowse->currentText().isEmpty());
   EXPECT_TRUE(framesDisabled());
+  // The other Browse brings the open picker to the front; Escape closes it,
+  // the path box as it was, and only then are the frames enabled.
+  frmMain().cmdBrowseForLog->click();
+  EXPECT_FALSE(logPicker().isLoaded());
+  ASSERT_TRUE(picker.dirBrowse->openFolder(test.folder().string()));
+  QApplication::setActiveWindow(&picker);
+  QTest::keyClick(&picker, Qt::Key_Escape);
+  EXPECT_EQ(frmMain().txtOutputPath->text().toStdString(), test.outputFolder().string());
+  EXPECT_TRUE(framesEnabled());
 
   // A starting folder that no longer exists gives the program folder.
   setApplicationParameter(program(), parameter::kDefaultMvLogPath, (test.folder() / "gone").string());
