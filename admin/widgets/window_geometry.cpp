@@ -117,8 +117,9 @@ std::vector<QRect> buttonsOnScreen(const QWidget& window) {
 
 namespace {
 
-bool coversAny(const QRect& place, const std::vector<QRect>& keepClear) {
-  return std::any_of(keepClear.begin(), keepClear.end(), [&](const QRect& r) { return place.intersects(r); });
+int countCovered(const QRect& place, const std::vector<QRect>& keepClear) {
+  return static_cast<int>(
+      std::count_if(keepClear.begin(), keepClear.end(), [&](const QRect& r) { return place.intersects(r); }));
 }
 
 // The frame the window manager puts around the window: its own once it has
@@ -136,28 +137,34 @@ QMargins frameOf(const QWidget& window, const QWidget& owner) {
 bool placeClearOf(QWidget& window, const QWidget& owner, const std::vector<QRect>& keepClear, Prefer prefer) {
   if (window.isVisible() || !owner.isVisible() || !owner.screen()) return true;
   const QMargins frame = frameOf(window, owner);
-  if (window.testAttribute(Qt::WA_Moved) && !coversAny(window.geometry().marginsAdded(frame), keepClear)) return true;
+  if (window.testAttribute(Qt::WA_Moved) && countCovered(window.geometry().marginsAdded(frame), keepClear) == 0)
+    return true;
 
+  // Window managers keep a window on the screen, so only places on it count.
   const QRect screen = owner.screen()->availableGeometry();
   const QSize outer = window.size().grownBy(frame);
   const int left = std::max(screen.left(), std::min(owner.frameGeometry().left(), screen.right() + 1 - outer.width()));
+  const int bottomEdge = std::max(screen.top(), screen.bottom() + 1 - outer.height());
   // Candidate tops: the owner's top, the screen's bottom edge, and just below
   // each rectangle to keep clear.
-  std::vector<int> tops = {owner.frameGeometry().top(), screen.bottom() + 1 - outer.height()};
+  std::vector<int> tops = {owner.frameGeometry().top(), bottomEdge};
   for (const QRect& r : keepClear) tops.push_back(r.bottom() + 1);
   std::sort(tops.begin(), tops.end());
-  std::optional<int> highest, lowest, runningOff;
+  std::optional<int> highest, lowest, leastCovering;
+  int fewest = 0;
   for (const int top : tops) {
-    const QRect place(QPoint(left, std::max(top, screen.top())), outer);
-    if (coversAny(place, keepClear)) continue;
-    if (place.bottom() > screen.bottom()) {
-      if (!runningOff) runningOff = place.top();
-      continue;
+    const int onScreen = std::clamp(top, screen.top(), bottomEdge);
+    const int covered = countCovered(QRect(QPoint(left, onScreen), outer), keepClear);
+    if (covered == 0) {
+      if (!highest) highest = onScreen;
+      lowest = onScreen;
     }
-    if (!highest) highest = place.top();
-    lowest = place.top();
+    if (!leastCovering || covered <= fewest) {
+      leastCovering = onScreen;
+      fewest = covered;
+    }
   }
-  const std::optional<int> chosen = prefer == Prefer::Highest ? highest : lowest ? lowest : runningOff;
+  const std::optional<int> chosen = prefer == Prefer::Highest ? highest : lowest ? lowest : leastCovering;
   if (!chosen) return false;
   window.setGeometry(QRect(QPoint(left + frame.left(), *chosen + frame.top()), window.size()));
   return true;

@@ -50,13 +50,13 @@ QSize keepMinimumClientSize(QWidget& window, int minimumWidthTwips, int minimumH
 std::vector<QRect> buttonsOnScreen(const QWidget& window);
 // Places a window about to be shown, beside the window `owner`, so that it
 // covers none of `keepClear` (screen rectangles), left-aligned with the
-// owner: at the highest place on the owner's screen where it covers none of
-// them (false where the screen has none: the window is left alone), or at the
-// lowest such place, so that it leaves the tops of the windows it covers in
-// view, and where the screen has none, just below them all, running off the
-// screen's bottom edge rather than over one of them.  A window already shown,
-// or one whose place covers none of them (the operator's, kept between
-// openings), stays where it is; so does any window while the owner is hidden.
+// owner and on the owner's screen: at the highest place where it covers none
+// of them (false where the screen has none: the window is left alone), or at
+// the lowest such place, so that it leaves the tops of the windows it covers
+// in view, and where the screen has none, at the lowest of the places that
+// cover the fewest.  A window already shown, or one whose place covers none
+// of them (the operator's, kept between openings), stays where it is; so does
+// any window while the owner is hidden.
 enum class Prefer { Highest, Lowest };
 bool placeClearOf(QWidget& window, const QWidget& owner, const std::vector<QRect>& keepClear, Prefer prefer);
 
