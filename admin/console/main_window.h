@@ -22,6 +22,8 @@ class MainWindow {
   virtual QLineEdit& outputPathBox() = 0;
   // Applies a changed output folder and starts a new activity log.
   virtual void outputPathChange() = 0;
+  // Stores the trace folder the box shows.
+  virtual void logPathChange() = 0;
   // The calls grid, flxCalls.
   virtual QTableView& callsGrid() = 0;
   // A key typed into a numeric box: the code to keep, 0 to drop the key.

@@ -242,8 +242,9 @@ void FrmMain::connectHandlers() {
   onMenu(mnuHelpCheckForUpdatedVersion, &FrmMain::mnuHelpCheckForUpdatedVersion_Click);
   onMenu(mnuHelpAbout, &FrmMain::mnuHelpAbout_Click);
 
-  // The original's Change and Click events fire for changes made by code too.
-  connect(txtLogLocation, &QLineEdit::textChanged, this, [this] { txtLogLocation_Change(); });
+  // Typed edits only: the folder is stored when the typing ends.
+  connect(txtLogLocation, &QLineEdit::textEdited, this, [this] { txtLogLocation_Change(); });
+  // The original's Click event fires for changes made by code too.
   connect(chkTestCalls, &QCheckBox::stateChanged, this, [this] { chkTestCalls_Click(); });
   connect(flxCalls, &QTableView::clicked, this, [this] { flxCalls_Click(); });
   connect(flxErrors, &QTableView::clicked, this, [this] { flxErrors_Click(); });
@@ -288,6 +289,8 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
         cmbTestInterval_LostFocus();
       else if (watched == cmbRetention)
         cmbRetention_LostFocus();
+      else if (watched == txtLogLocation)
+        txtLogLocation_LostFocus();
       else if (watched == txtOutputPath)
         txtOutputPath_LostFocus();
     }

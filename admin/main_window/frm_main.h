@@ -86,6 +86,7 @@ class FrmMain : public QMainWindow, public MainWindow {
   void cmbRetention_LostFocus();
   void chkTestCalls_Click();
   void txtLogLocation_Change();
+  void txtLogLocation_LostFocus();
   void txtLogLocation_KeyPress(int& keyAscii);
   void txtOutputPath_LostFocus();
   void txtOutputPath_KeyPress(int& keyAscii);
@@ -98,6 +99,7 @@ class FrmMain : public QMainWindow, public MainWindow {
   int numericBoxInput(const QComboBox& box, int keyAscii) override;
   // Applies a changed output folder and starts a new activity log.
   void outputPathChange() override;
+  void logPathChange() override;
   // Stores one setting.  A console that only reads its database refuses a
   // change, and every settings box shows the stored settings again.
   void storeSetting(int parameterIndex, const std::string& value);
@@ -152,6 +154,8 @@ class FrmMain : public QMainWindow, public MainWindow {
   DateTime errorsRangeStart, errorsRangeEnd;
   // Ctrl+Q in the retention box allows the long retention range.
   bool extendedRetention = false;
+  // The trace-folder box was typed in since its text was last stored.
+  bool logLocationEdited = false;
 
   // ---- Controls ----
   QPushButton* cmdExit = nullptr;

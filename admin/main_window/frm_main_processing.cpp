@@ -6,6 +6,8 @@
 // and then restores all of it, whether the cycle ran or was refused.  The
 // purge never deletes stored trace events whose export was asked for and failed.
 #include <QGroupBox>
+#include <string>
+#include <vector>
 
 #include "admin/console/console.h"
 #include "admin/console/window_opener.h"
@@ -71,22 +73,38 @@ void FrmMain::cmdDumpCsv_Click() {
     writeLog(p, "CSV data file generation requested.", true);
     p.host.setMousePointer(kPointerHourglass);
   });
+  std::vector<std::string> unwritten;
   {
     PaintedWork painted(p.db);
     // Each writer reports its own failure; the others still run.
-    trap(kProcedure, kHandler, [&] { reportAllCallsErrors(p); });
-    trap(kProcedure, kHandler, [&] { reportTasks(p, kTasksSelection); });
-    trap(kProcedure, kHandler, [&] { reportRecipients(p, kRecipientsSelection); });
-    trap(kProcedure, kHandler, [&] { reportEvents(p, kEventsSelection); });
-    trap(kProcedure, kHandler, [&] { reportLineSummary(p, kLineSummarySelection); });
-    trap(kProcedure, kHandler, [&] { reportOctelSummary(p, kOctelSummarySelection); });
-    trap(kProcedure, kHandler, [&] { reportRejectedRecipients(p, kRejectedRecipientsSelection); });
-    trap(kProcedure, kHandler, [&] { reportMVEvents(p, kExportSelection); });
+    const auto write = [&](const char* file, auto&& writer) {
+      bool written = false;
+      trap(kProcedure, kHandler, [&] { written = writer(); });
+      if (!written) unwritten.emplace_back(file);
+    };
+    write("TRAVIK-REPORT.AllCalls", [&] { return reportAllCallsErrors(p); });
+    write("TRAVIK-REPORT.Tasks", [&] { return reportTasks(p, kTasksSelection); });
+    write("TRAVIK-REPORT.Recipients", [&] { return reportRecipients(p, kRecipientsSelection); });
+    write("TRAVIK-REPORT.Events", [&] { return reportEvents(p, kEventsSelection); });
+    write("TRAVIK-REPORT.LineSummary", [&] { return reportLineSummary(p, kLineSummarySelection); });
+    write("TRAVIK-REPORT.OctelSummary", [&] { return reportOctelSummary(p, kOctelSummarySelection); });
+    write("TRAVIK-REPORT.RejectedRecipients",
+          [&] { return reportRejectedRecipients(p, kRejectedRecipientsSelection); });
+    write("MVLOG.TRAVIK", [&] { return reportMVEvents(p, kExportSelection); });
   }
   trap(kProcedure, kHandler, [&] {
     p.host.setMousePointer(kPointerDefault);
-    p.host.messageBox("CSV file creation complete.", kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
-    writeLog(p, "CSV data file generation complete.", true);
+    if (unwritten.empty()) {
+      p.host.messageBox("CSV file creation complete.", kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+      writeLog(p, "CSV data file generation complete.", true);
+      return;
+    }
+    std::string files;
+    for (const std::string& file : unwritten) files += (files.empty() ? "" : ", ") + file;
+    const std::string where = " could not be written to the " + p.settings.outputPath + " folder.";
+    p.host.messageBox("CSV file creation failed.  These report files" + where + "\n\n" + files, kApplicationTitle,
+                      MessageButtons::Ok, MessageIcon::Exclamation);
+    writeLog(p, "(error): CSV data file generation failed: " + files + where, true);
   });
 }
 

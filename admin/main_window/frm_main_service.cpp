@@ -121,18 +121,27 @@ void FrmMain::cmdInstallService_Click() {
   });
   if (code == 1) {
     // The wrapper starts the program this value names.
-    trap(kProcedure, kHandler, [&] { regCreateKey(p, kHkeyLocalMachine, kServiceParametersKey); });
-    trap(kProcedure, kHandler, [&] {
+    bool configured = trap(kProcedure, kHandler, [&] { regCreateKey(p, kHkeyLocalMachine, kServiceParametersKey); });
+    bool written = false;
+    configured &= trap(kProcedure, kHandler, [&] {
       platform::RegValue application;
       application.type = platform::RegType::String;
       application.text = inProgramFolder(p, "TRAVIKservice.exe");
-      regSetValue(p, kHkeyLocalMachine, kServiceParametersKey, "Application", kRegSz, application);
+      written = regSetValue(p, kHkeyLocalMachine, kServiceParametersKey, "Application", kRegSz, application);
     });
     trap(kProcedure, kHandler, [&] {
-      informationBox(p,
-                     "TRAVIKservice.exe was successfully installed and configured for startup type 'Automatic'.\n"
-                     "Use TRAVIK administration to configure the settings and then start the TRAVIK service.");
-      writeLog(p, "TRAVIKservice installation complete.", true);
+      if (configured && written) {
+        informationBox(p,
+                       "TRAVIKservice.exe was successfully installed and configured for startup type 'Automatic'.\n"
+                       "Use TRAVIK administration to configure the settings and then start the TRAVIK service.");
+        writeLog(p, "TRAVIKservice installation complete.", true);
+        return;
+      }
+      // Without the value the installed service has no program to start.
+      warningBox(p, "TRAVIKservice.exe was installed, but the program it starts could not be recorded in " +
+                        std::string(kServiceParametersKey) + ".  Uninstall the TRAVIK service and install it again.");
+      writeLog(p, "(error): TRAVIKservice installation failed.  The service's Application value could not be written.",
+               true);
     });
   } else {
     trap(kProcedure, kHandler, [&] {

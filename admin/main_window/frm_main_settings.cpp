@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -135,16 +136,19 @@ void FrmMain::cmbInterval_KeyPress(int& keyAscii) { keyAscii = numericBoxInput(*
 
 void FrmMain::cmbTestInterval_KeyPress(int& keyAscii) { keyAscii = numericBoxInput(*cmbTestInterval, keyAscii); }
 
+// A value that was not stored (refused, or its store failed) leaves the
+// boxes showing what is in force, not what was typed.
 void FrmMain::storeSetting(int parameterIndex, const std::string& value) {
   Program& p = program();
-  setApplicationParameter(p, parameterIndex, value);
-  if (!p.databaseReadOnly) return;
+  if (setApplicationParameter(p, parameterIndex, value)) return;
   const Settings& stored = p.settings;
   showText(*txtLogLocation, stored.logPath);
   showText(*txtOutputPath, stored.outputPath);
   cmbInterval->setEditText(decimalText(stored.processIntervalSeconds / 60.0));
   cmbTestInterval->setEditText(decimalText(stored.testCallIntervalMinutes / 60.0));
   cmbRetention->setEditText(QString::number(stored.dataRetentionHours));
+  // Shown, not changed again: a second store would fail with a second box.
+  const QSignalBlocker quiet(chkTestCalls);
   chkTestCalls->setChecked(stored.autoTest);
 }
 
@@ -191,12 +195,22 @@ void FrmMain::chkTestCalls_Click() {
 
 // ---- The two folders ----
 
-// The trace folder is stored as typed; it is tested only when a run, the
-// service start or its installation needs it.
-void FrmMain::txtLogLocation_Change() {
+// The trace folder is stored as typed, once the typing ends (the box left,
+// Enter, a folder chosen): a store per key would wait out a held database
+// and report it per key.  It is tested only when a run, the service start
+// or its installation needs it.
+void FrmMain::txtLogLocation_Change() { logLocationEdited = true; }
+
+void FrmMain::txtLogLocation_LostFocus() {
+  if (logLocationEdited) logPathChange();
+}
+
+void FrmMain::logPathChange() {
+  logLocationEdited = false;
   storeSetting(parameter::kDefaultMvLogPath, txtLogLocation->text().toStdString());
 }
 
+// Enter leaves the box for its Browse button; leaving stores the folder.
 void FrmMain::txtLogLocation_KeyPress(int& keyAscii) {
   if (keyAscii == 13) cmdBrowseForLog->setFocus(Qt::TabFocusReason);
 }

@@ -203,7 +203,8 @@ void saveGrid(Program& program, const QTableView& view, const GridFile& grid, st
         program.host.messageBox(std::string(grid.message) + file.string() + ".", kApplicationTitle, MessageButtons::Ok,
                                 MessageIcon::None);
       },
-      ErrorHandler::LogAndCount);
+      // A save that failed says so: the click must not look like nothing happened.
+      ErrorHandler::Standard);
 }
 
 QDateTime toQDateTime(const DateTime& value) {

@@ -50,7 +50,7 @@ struct GridFile {
 // The save operation of every grid: stops when the output folder check fails
 // (the check has said why); otherwise writes <output folder>/<prefix><stamp>.csv
 // and reports the file in a plain message.  A failure is a handled error of
-// the caller's procedure: an activity-log line and the count, no box.
+// the caller's procedure: its error box, an activity-log line and the count.
 void saveGrid(Program& program, const QTableView& view, const GridFile& grid, std::string_view procedure);
 
 // The date pickers and the database speak different time types.

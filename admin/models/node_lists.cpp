@@ -153,10 +153,10 @@ void fillNodeLists(Program& program, std::string_view procedure, ExclusionTable 
     moveMatching(include, exclude, [&](const QTreeWidgetItem& item) { return item.text(0).toStdString() == serial; });
 }
 
-void rewriteExclusionTable(Program& program, std::string_view procedure, ExclusionTable table,
+bool rewriteExclusionTable(Program& program, std::string_view procedure, ExclusionTable table,
                            const std::vector<std::string>& serialNumbers) {
   program.host.sleep(1000);
-  guard(
+  return guard(
       program, procedure,
       [&] {
         db::Transaction transaction(program.db);

@@ -48,8 +48,9 @@ enum class ExclusionTable { TestCalls, EventViewer };
 void fillNodeLists(Program& program, std::string_view procedure, ExclusionTable table, QTreeWidget& include,
                    QTreeWidget& exclude, const char* extraNode = nullptr);
 // Rewrites the table from the serial numbers given, in their order.  Readers
-// in the other program see the old list or the new one, never a part.
-void rewriteExclusionTable(Program& program, std::string_view procedure, ExclusionTable table,
+// in the other program see the old list or the new one, never a part.  False
+// when it could not be stored: the table keeps its old list.
+bool rewriteExclusionTable(Program& program, std::string_view procedure, ExclusionTable table,
                            const std::vector<std::string>& serialNumbers);
 
 // Key presses and double-clicks of one window's pair of lists: Enter acts as

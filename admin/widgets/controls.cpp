@@ -24,6 +24,9 @@ QGroupBox* makeFrame(QWidget* parent, const char* name, const char* caption) {
 QComboBox* makeComboBox(QWidget* parent, const char* name, const QStringList& presets) {
   auto* box = named(new QComboBox(parent), name);
   box->setEditable(true);
+  // Inline completion would turn a typed 18 into the preset 180 on Tab: the
+  // presets serve only from the list or the arrow keys.
+  box->setCompleter(nullptr);
   box->setInsertPolicy(QComboBox::NoInsert);
   box->addItems(presets);
   box->setCurrentIndex(-1);

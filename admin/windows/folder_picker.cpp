@@ -124,8 +124,11 @@ void FolderPicker::cmdBrowseOK_Click() {
   hide();
 }
 
+// Closed by its window frame, the picker hands back its folder as OK does;
+// the box then shows the folder in force, not one waiting to be applied.
 void FolderPicker::formUnload() {
   targetPathBox().setText(QString::fromStdString(dirBrowse->path()));
+  applyChosenFolder();
   console_.windows.mainWindow().setControlsBrowseOff();
   loaded_ = false;
 }

@@ -16,4 +16,6 @@ std::string FrmBrowseMvLogPath::startingFolder() const { return console_.program
 
 QLineEdit& FrmBrowseMvLogPath::targetPathBox() const { return console_.windows.mainWindow().logLocationBox(); }
 
+void FrmBrowseMvLogPath::applyChosenFolder() { console_.windows.mainWindow().logPathChange(); }
+
 }  // namespace travik

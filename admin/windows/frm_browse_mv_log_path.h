@@ -1,6 +1,6 @@
 // frmBrowseMvLogPath: the trace-log folder picker.  It starts from the
 // trace-log folder setting; the chosen folder goes into frmMain's
-// txtLogLocation, whose change handler stores it.
+// txtLogLocation and is stored at once (frmMain::logPathChange).
 #pragma once
 
 #include "admin/windows/folder_picker.h"
@@ -16,6 +16,7 @@ class FrmBrowseMvLogPath : public FolderPicker {
  protected:
   std::string startingFolder() const override;
   QLineEdit& targetPathBox() const override;
+  void applyChosenFolder() override;
 };
 
 }  // namespace travik

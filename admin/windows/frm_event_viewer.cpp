@@ -105,7 +105,9 @@ FrmEventViewer::FrmEventViewer(Console& console) : console_(console) {
 // keep their texts between openings.  The lists are filled by every opening
 // from the menu (updateEVForm), which follows the creation at once; filling
 // them here too would ask the gateway twice and report a missing gateway twice.
-void FrmEventViewer::formLoad() {
+void FrmEventViewer::formLoad() { showStoredThresholds(); }
+
+void FrmEventViewer::showStoredThresholds() {
   const Settings& settings = console_.program.settings;
   cmbWarningThreshold->setEditText(QString::number(settings.warningThreshold));
   cmbErrorThreshold->setEditText(QString::number(settings.errorThreshold));
@@ -116,16 +118,19 @@ void FrmEventViewer::updateEVForm() {
   fillNodeLists(console_.program, kUpdateEVForm, ExclusionTable::EventViewer, *lstInclude, *lstExclude, kUnknownNode);
 }
 
-void FrmEventViewer::saveEVUpdates() {
+bool FrmEventViewer::saveEVUpdates() {
   setCursor(Qt::WaitCursor);
-  rewriteExclusionTable(console_.program, kSaveEVUpdates, ExclusionTable::EventViewer, nodesOf(*lstExclude));
+  const bool saved =
+      rewriteExclusionTable(console_.program, kSaveEVUpdates, ExclusionTable::EventViewer, nodesOf(*lstExclude));
   unsetCursor();
+  return saved;
 }
 
 void FrmEventViewer::cmdEVSave_Click() { saveEVUpdates(); }
 
+// A save that failed keeps the window open with the operator's moves.
 void FrmEventViewer::cmdExit_Click() {
-  saveEVUpdates();
+  if (!saveEVUpdates()) return;
   hide();
   returnToMainWindow();
 }
@@ -151,13 +156,14 @@ void FrmEventViewer::cmbErrorThreshold_KeyPress(int& keyAscii) { thresholdKeyPre
 void FrmEventViewer::cmbErrorInterval_KeyPress(int& keyAscii) { thresholdKeyPress(*cmbErrorInterval, keyAscii); }
 
 // Stored as typed (007 stays 007 in the table; the setting reads 7).  The
-// two thresholds are not compared with each other.
+// two thresholds are not compared with each other.  A value that was not
+// stored gives way to the ones in force.
 void FrmEventViewer::thresholdLostFocus(QComboBox& box, int parameterIndex, int currentSetting, int upperLimit) {
   Program& program = console_.program;
   if (box.currentText().isEmpty()) box.setEditText(QString::number(currentSetting));
   const std::string text = box.currentText().toStdString();
   if (!acceptInRange(program, box, text, 1, upperLimit)) return;
-  setApplicationParameter(program, parameterIndex, text);
+  if (!setApplicationParameter(program, parameterIndex, text)) showStoredThresholds();
 }
 
 void FrmEventViewer::cmbWarningThreshold_LostFocus() {

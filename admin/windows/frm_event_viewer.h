@@ -73,7 +73,9 @@ class FrmEventViewer : public QWidget {
 
  private:
   // Rewrites excludefromeventviewer from lstExclude.
-  void saveEVUpdates();
+  // False when the list could not be stored (the error has been shown).
+  bool saveEVUpdates();
+  void showStoredThresholds();
   void returnToMainWindow();
   void thresholdKeyPress(QComboBox& box, int& keyAscii);
   void thresholdLostFocus(QComboBox& box, int parameterIndex, int currentSetting, int upperLimit);

@@ -12,6 +12,7 @@
 #include "admin/widgets/controls.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/gateway/test_calls.h"
+#include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"
 
@@ -103,16 +104,19 @@ void FrmTestCalls::updateTCForm() {
   fillNodeLists(console_.program, kUpdateTCForm, ExclusionTable::TestCalls, *lstInclude, *lstExclude);
 }
 
-void FrmTestCalls::saveTCUpdates() {
+bool FrmTestCalls::saveTCUpdates() {
   setHourglass(*this, true);
-  rewriteExclusionTable(console_.program, kSaveTCUpdates, ExclusionTable::TestCalls, nodesOf(*lstExclude));
+  const bool saved =
+      rewriteExclusionTable(console_.program, kSaveTCUpdates, ExclusionTable::TestCalls, nodesOf(*lstExclude));
   setHourglass(*this, false);
+  return saved;
 }
 
 void FrmTestCalls::cmdTCSave_Click() { saveTCUpdates(); }
 
+// A save that failed keeps the window open with the operator's moves.
 void FrmTestCalls::cmdExit_Click() {
-  saveTCUpdates();
+  if (!saveTCUpdates()) return;
   hide();
   returnToMainWindow();
 }
@@ -127,11 +131,18 @@ void FrmTestCalls::returnToMainWindow() {
   main.activateWindow();
 }
 
-// The lists as shown are stored first, so the calls placed follow them.
+// The lists as shown are stored first, so the calls placed follow them; a
+// list that could not be stored places none (an excluded node would be called).
 void FrmTestCalls::cmdInitiateTestCalls_Click() {
   setHourglass(*this, true);
-  saveTCUpdates();
-  scheduleTestCalls(console_.program);
+  if (saveTCUpdates()) {
+    scheduleTestCalls(console_.program);
+  } else {
+    Program& program = console_.program;
+    program.statusMessage = "No test calls have been scheduled: the list of Octel Nodes to call could not be saved.";
+    program.host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Exclamation);
+    writeLog(program, program.statusMessage, true);
+  }
   setHourglass(*this, false);
 }
 

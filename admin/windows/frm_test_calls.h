@@ -56,7 +56,8 @@ class FrmTestCalls : public QWidget {
 
  private:
   // Rewrites excludeFromTestCalls from lstExclude.
-  void saveTCUpdates();
+  // False when the list could not be stored (the error has been shown).
+  bool saveTCUpdates();
   // After hiding: the focus goes back to the main window.
   void returnToMainWindow();
 

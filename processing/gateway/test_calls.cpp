@@ -22,11 +22,20 @@ constexpr const char* kNeverReferenced = "1900-01-01 00:00:00";
 
 // The outcome of an operation: kept as the status, shown to the operator of
 // the console and logged with the time.
-void reportOutcome(Program& program, std::string_view text) {
+void reportOutcome(Program& program, std::string_view text, MessageIcon icon = MessageIcon::Information) {
   program.statusMessage = text;
   if (!program.runningAsService)
-    program.host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Information);
+    program.host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, icon);
   writeLog(program, program.statusMessage, true);
+}
+
+// Nodes an operation failed for: after their errors, one line says so, where
+// success would have been reported.
+void reportFailedNodes(Program& program, int failures, std::string_view what) {
+  reportOutcome(program,
+                std::string(what) + " for " + std::to_string(failures) +
+                    (failures == 1 ? " Octel Node" : " Octel Nodes") + ": see the errors reported.",
+                MessageIcon::Exclamation);
 }
 
 // An empty mailbox id would make every directory row without a mailbox look
@@ -88,14 +97,22 @@ void scheduleTestCalls(Program& program) {
     return;
   }
 
-  bool failed = false;
+  int failures = 0;
   for (const auto& node : nodes) {
     std::string serial;
     if (!guard(program, kScheduleTestCalls, [&] { serial = requireSerial(node); })) {
-      failed = true;
+      ++failures;
       continue;
     }
-    if (isExcludedFromTestCalls(program, serial, failed)) {
+    // A node whose exclusion could not be read may be one the operator
+    // excluded: it is not called.
+    bool unreadable = false;
+    const bool excluded = isExcludedFromTestCalls(program, serial, unreadable);
+    if (unreadable) {
+      ++failures;
+      continue;
+    }
+    if (excluded) {
       writeLog(program,
                serial +
                    " is configured for exclusion from test call generation.  Test call for this node has not been "
@@ -113,7 +130,7 @@ void scheduleTestCalls(Program& program) {
                 "insert into directory (serialno, mailboxno, lastreferenced, entrytype) values (?, ?, ?, 1)",
                 {serial, mailbox, kNeverReferenced});
         })) {
-      failed = true;
+      ++failures;
       continue;
     }
     writeLog(program,
@@ -121,7 +138,10 @@ void scheduleTestCalls(Program& program) {
              true);
   }
   gateway->close();
-  if (!failed) reportOutcome(program, "Test calls scheduled successfully.");
+  if (failures == 0)
+    reportOutcome(program, "Test calls scheduled successfully.");
+  else
+    reportFailedNodes(program, failures, "Test calls could not be scheduled");
 }
 
 void cancelTestCalls(Program& program) {
@@ -151,7 +171,7 @@ void cancelTestCalls(Program& program) {
 
   // Every row of the test mailbox goes, whatever its node: also rows of
   // excluded nodes and of nodes no longer configured.
-  bool failed = false;
+  int failures = 0;
   for (const auto& serial : pending) {
     writeLog(program,
              "Unscheduling administrative test call.  Mailbox " + mailbox + " is being removed from the Octel Node " +
@@ -163,10 +183,13 @@ void cancelTestCalls(Program& program) {
           else
             gateway->execute("delete from directory where serialno is null and mailboxno = ?", {mailbox});
         }))
-      failed = true;
+      ++failures;
   }
   gateway->close();
-  if (!failed) reportOutcome(program, "Pending test calls have been canceled.");
+  if (failures == 0)
+    reportOutcome(program, "Pending test calls have been canceled.");
+  else
+    reportFailedNodes(program, failures, "Pending test calls could not be canceled");
 }
 
 }  // namespace travik

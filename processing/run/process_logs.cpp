@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <system_error>
 
 #include "platform/instance_lock.h"
@@ -318,6 +319,16 @@ void noteLockedOut(Program& program, std::int64_t commitsAtStart) {
   });
 }
 
+// What the run's last line says: "Processing complete." only for a run
+// that met no error, since the operator reads it as "everything is stored".
+std::string runOutcome(const Program& program, std::int32_t errors, std::int64_t commitsAtStart) {
+  if (errors <= 0) return "Processing complete.";
+  const std::string met = "Processing ended with " + std::to_string(errors) + (errors == 1 ? " error" : " errors");
+  if (program.databaseLocked && program.db.commits() == commitsAtStart)
+    return met + ": the TRAVIK database was locked by another process and nothing was stored.";
+  return met + ": call data the errors concern may be missing from the database and the reports.";
+}
+
 }  // namespace
 
 void processLogs(Program& program) {
@@ -335,6 +346,7 @@ void processLogs(Program& program) {
   program.databaseUnwritable = false;
   program.databaseLocked = false;
   const std::int64_t commitsAtStart = program.db.commits();
+  const std::int32_t errorsAtStart = program.handledErrorCount;
   // A database left only reading by a spell in which it could not be written
   // (a read-only file system, a remount, a snapshot) is opened for writing
   // again; while it still cannot be, the run would fail, or wait out its busy
@@ -385,7 +397,7 @@ void processLogs(Program& program) {
   if (program.runningAsService) step([&] { clearServiceProcessing(program); });
   host.setMousePointer(kPointerDefault);
   step([&] {
-    program.statusMessage = "Processing complete.";
+    program.statusMessage = runOutcome(program, program.handledErrorCount - errorsAtStart, commitsAtStart);
     host.showStatus(program.statusMessage, StatusColour::WindowText);
     writeLog(program, program.statusMessage, true);
     host.yield();

@@ -265,11 +265,11 @@ void storeApplicationParameter(Program& program, int index, std::string_view val
   transaction.commit();
 }
 
-void setApplicationParameter(Program& program, int index, std::string_view value) {
+bool setApplicationParameter(Program& program, int index, std::string_view value) {
   // A database only read keeps its rows: the interlock flags are not marked,
   // and an operator's change of a setting is refused.
   if (program.databaseReadOnly) {
-    if (index == parameter::kAdminRunning || index == parameter::kServiceProcessing) return;
+    if (index == parameter::kAdminRunning || index == parameter::kServiceProcessing) return false;
     bool changed = false;
     guard(program, "setApplicationParameter", [&] {
       db::Statement rows = program.db.prepare("select property, value from applicationparameters");
@@ -278,10 +278,12 @@ void setApplicationParameter(Program& program, int index, std::string_view value
           changed = true;
     });
     if (changed) refuseWhileDatabaseReadOnly(program);
-    return;
+    return !changed;
   }
-  guard(program, "setApplicationParameter", [&] { storeApplicationParameter(program, index, value); });
+  const bool stored =
+      guard(program, "setApplicationParameter", [&] { storeApplicationParameter(program, index, value); });
   getApplicationParameter(program);
+  return stored;
 }
 
 bool folderExists(std::string_view path) {

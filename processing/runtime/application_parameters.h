@@ -16,8 +16,9 @@ namespace travik {
 
 // Reloads every setting.
 void getApplicationParameter(Program& program);
-// Stores value in every row of the key with that index, then reloads.
-void setApplicationParameter(Program& program, int index, std::string_view value);
+// Stores value in every row of the key with that index, then reloads; false
+// when it was not stored (a handled error, or refused on a database only read).
+bool setApplicationParameter(Program& program, int index, std::string_view value);
 // The store alone: no reload, and a failure is thrown to the caller.
 void storeApplicationParameter(Program& program, int index, std::string_view value);
 // The index of the key equal to name (ignoring case), or 0.

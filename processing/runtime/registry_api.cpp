@@ -26,12 +26,12 @@ platform::RegValue regQueryValue(Program& program, std::string_view hive, std::s
   return *value;
 }
 
-void regSetValue(Program& program, std::string_view hive, std::string_view keyPath, std::string_view valueName,
+bool regSetValue(Program& program, std::string_view hive, std::string_view keyPath, std::string_view valueName,
                  int valueType, const platform::RegValue& value) {
-  if (valueType != kRegSz && valueType != kRegBinary && valueType != kRegDword) return;
+  if (valueType != kRegSz && valueType != kRegBinary && valueType != kRegDword) return false;
   platform::RegValue stored = value;
   stored.type = static_cast<platform::RegType>(valueType);
-  program.registry.setValue(hive, keyPath, valueName, stored);
+  return program.registry.setValue(hive, keyPath, valueName, stored);
 }
 
 }  // namespace travik

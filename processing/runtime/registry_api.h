@@ -23,8 +23,9 @@ void regCreateKey(Program& program, std::string_view hive, std::string_view keyP
 // raises 1001 "Unsupported value type" for a type code other than 1, 3 or 4.
 platform::RegValue regQueryValue(Program& program, std::string_view hive, std::string_view keyPath,
                                  std::string_view valueName, int valueType, const platform::RegValue& defaultValue);
-// Writes nothing (and reports nothing) when the key cannot be opened or the type code is unknown.
-void regSetValue(Program& program, std::string_view hive, std::string_view keyPath, std::string_view valueName,
+// Writes nothing (and raises nothing) when the key cannot be opened or the
+// type code is unknown; false then, and when the value could not be written.
+bool regSetValue(Program& program, std::string_view hive, std::string_view keyPath, std::string_view valueName,
                  int valueType, const platform::RegValue& value);
 
 }  // namespace travik

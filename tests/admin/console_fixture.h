@@ -99,6 +99,14 @@ class ConsoleFixture : public ::testing::Test {
     return widget;
   }
 
+  // A second connection holding the database for writing, as a busy service does.
+  db::Connection holdDatabase() {
+    db::Connection holder;
+    holder.open(program().databasePath().string(), 0);
+    holder.exec("BEGIN IMMEDIATE");
+    return holder;
+  }
+
   // Texts of the message boxes shown so far.
   std::vector<std::string> boxTexts() const {
     std::vector<std::string> texts;

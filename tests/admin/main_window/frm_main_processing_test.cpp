@@ -155,6 +155,23 @@ TEST_F(ProcessingTest, TheDumpWritesEveryReportEvenOfAnEmptyDatabase) {
   EXPECT_NE(log.find("CSV data file generation complete."), std::string::npos);
 }
 
+TEST_F(ProcessingTest, ADumpIntoAFolderNobodyCanWriteSaysWhichFilesWereNotWritten) {
+  program().settings.outputPath = "/sys";  // not even root creates files there
+  frmMain().cmdDumpCsv->click();
+  ASSERT_EQ(boxes.size(), 9u);
+  EXPECT_NE(boxes.back().text.find("written to the /sys folder.\n\nTRAVIK-REPORT.AllCalls, TRAVIK-REPORT.Tasks, "),
+            std::string::npos);
+  EXPECT_NE(activityLog().find("(error): CSV data file generation failed: TRAVIK-REPORT.AllCalls, "),
+            std::string::npos);
+}
+
+TEST_F(ProcessingTest, AManualRunThatStoredNothingNeverSaysProcessingComplete) {
+  db::Connection service = holdDatabase();
+  frmMain().cmdLoad->click();
+  EXPECT_NE(program().statusMessage.find("was locked by another process and nothing was stored."), std::string::npos);
+  EXPECT_EQ(activityLog().find("Processing complete."), std::string::npos);
+}
+
 // A database of an older version that this console may not write: the
 // grids show it, and nothing that would change it runs.
 TEST_F(ProcessingTest, OnADatabaseOnlyReadProcessingPurgeAndTheSettingsWindowsAreRefused) {

@@ -45,6 +45,19 @@ TEST_F(ServiceControlTest, InstallRunsInstsrvWithTheWrapperAndRecordsTheServiceP
   EXPECT_EQ(host.mousePointer(), kPointerDefault);
 }
 
+TEST_F(ServiceControlTest, AnInstallWhoseServiceProgramCannotBeRecordedIsNoSuccess) {
+  ASSERT_TRUE(program().registry.createKey("HKEY_LOCAL_MACHINE", kParametersKey));
+  // A folder where the value's file is written first: the write fails.
+  std::filesystem::create_directories(program().registry.keyFolder("HKEY_LOCAL_MACHINE", kParametersKey) /
+                                      ".Application.tmp");
+  exitCodes = {1};
+  frmMain().cmdInstallService->click();
+  EXPECT_EQ(boxes.at(1).text.rfind("TRAVIKservice.exe was installed, but the program it starts could not be ", 0), 0u);
+  EXPECT_TRUE(
+      logHas("(error): TRAVIKservice installation failed.  The service's Application value could not be "
+             "written."));
+}
+
 TEST_F(ServiceControlTest, AnInstallExitCodeOtherThanOneIsAFailureAndWritesNoRegistryValue) {
   for (int code : {0, 3, -1}) {
     boxes.clear();

@@ -233,7 +233,7 @@ TEST_F(SettingsTest, AFailedExportKeepsTheRetentionSoNothingIsPurgedUnsaved) {
   for (const std::string& shown : boxTexts()) EXPECT_EQ(shown.find("has been written"), std::string::npos);
 }
 
-TEST_F(SettingsTest, TheCheckBoxAndTheTraceFolderAreStoredAsTheyChange) {
+TEST_F(SettingsTest, TheCheckBoxIsStoredAsItChangesAndTheTraceFolderOnceTheTypingEnds) {
   FrmMain& w = frmMain();
   w.chkTestCalls->setChecked(true);
   EXPECT_EQ(stored("AUTOTEST"), "True");
@@ -241,9 +241,11 @@ TEST_F(SettingsTest, TheCheckBoxAndTheTraceFolderAreStoredAsTheyChange) {
   w.chkTestCalls->setChecked(false);
   EXPECT_EQ(stored("AUTOTEST"), "False");
 
-  // Every keystroke stores the whole text, untested.
-  w.txtLogLocation->clear();
+  // Leaving the box stores the whole text, untested; typing alone stores nothing.
   QTest::keyClicks(w.txtLogLocation, QStringLiteral("/x"));
+  EXPECT_EQ(stored("DEFAULTMVLOGPATH"), program().settings.logPath);
+  w.txtLogLocation->setText("/x");
+  leave(w.txtLogLocation);
   EXPECT_EQ(stored("DEFAULTMVLOGPATH"), "/x");
   EXPECT_EQ(program().settings.logPath, "/x");
   EXPECT_TRUE(boxes.empty());
@@ -284,23 +286,30 @@ TEST_F(SettingsTest, AMissingOutputFolderIsRefusedAndTheOldOneStays) {
   EXPECT_TRUE(fs::exists(program().activityLog.fileName));
 }
 
-// A console that only reads its database: each change is refused once, before
-// any question or export, and every box shows the stored setting again.
-TEST_F(SettingsTest, OnADatabaseOnlyReadEachChangeIsRefusedAndTheBoxesShowTheStoredSettings) {
+// A database only read, or one another program holds for writing: each change
+// gives one box, before any question or export, and every box shows the stored setting again.
+class RefusedStoreTest : public SettingsTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RefusedStoreTest, EachChangeGivesOneBoxAndTheBoxesShowTheStoredSettings) {
+  const bool readOnly = GetParam();
   FrmMain& w = frmMain();
-  enterReadOnlyMode(program(), "The TRAVIK database cannot be written.");
+  db::Connection holder;
+  if (readOnly)
+    enterReadOnlyMode(program(), "The TRAVIK database cannot be written.");
+  else
+    holder = holdDatabase();
   const std::function<void()> changes[] = {
-      [&] { retype(w.cmbRetention, "24"), leave(w.cmbRetention); },
+      [&] { retype(w.cmbRetention, readOnly ? "24" : "96"), leave(w.cmbRetention); },
       [&] { retype(w.cmbInterval, "30"), leave(w.cmbInterval); },
       [&] { w.chkTestCalls->setChecked(true); },
-      [&] { QTest::keyClicks(w.txtLogLocation, QStringLiteral("x")); },
+      [&] { QTest::keyClicks(w.txtLogLocation, QStringLiteral("x")), leave(w.txtLogLocation); },
       [&] { w.txtOutputPath->setText(QStringLiteral("/elsewhere")), leave(w.txtOutputPath); },
   };
   for (const auto& change : changes) {
     boxes.clear();
     change();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, "Database not writable");
+    EXPECT_EQ(boxes[0].title, readOnly ? "Database not writable" : "TRAVIK");
   }
   EXPECT_EQ(text(w.cmbRetention), "72");
   EXPECT_EQ(text(w.cmbInterval), "60");
@@ -310,6 +319,8 @@ TEST_F(SettingsTest, OnADatabaseOnlyReadEachChangeIsRefusedAndTheBoxesShowTheSto
   for (const auto& entry : fs::directory_iterator(test.outputFolder()))
     EXPECT_NE(entry.path().filename().string().rfind("MVLOG.TRAVIK.", 0), 0u) << "exported";
 }
+
+INSTANTIATE_TEST_SUITE_P(DatabaseOnlyReadOrHeld, RefusedStoreTest, ::testing::Bool());
 
 TEST_F(SettingsTest, EnterInAFolderBoxMovesOnToItsBrowseButton) {
   FrmMain& w = frmMain();
@@ -379,6 +390,17 @@ TEST_F(SettingsKeysTest, TabAndShiftTabLeaveABoxExactlyAsAClickAwayDoes) {
   EXPECT_FALSE(focusIsIn(w.cmbRetention));
   EXPECT_EQ(stored("DATARETENTIONINHOURS"), "4000");
   EXPECT_TRUE(boxes.empty());
+}
+
+// The preset lists never complete typed digits: 18 is not the preset 180.
+TEST_F(SettingsKeysTest, WhatIsTypedIsWhatIsStored) {
+  FrmMain& w = frmMain();
+  typeInto(w.cmbInterval, "18");
+  QTest::keyClick(w.cmbInterval, Qt::Key_Tab);
+  EXPECT_EQ(stored("PROCESSINTERVALINSECONDS"), "1080");
+  typeInto(w.cmbInterval, "14");
+  QTest::keyClick(w.cmbInterval, Qt::Key_Tab);
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{"Invalid value.  Please enter a value between 15 and 1440"});
 }
 
 TEST_F(SettingsKeysTest, DeleteBackspaceArrowsAndTheClipboardEditAsInAnyTextBox) {

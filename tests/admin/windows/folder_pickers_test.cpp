@@ -152,7 +152,7 @@ TEST_F(FolderPickerTest, OkInTheOutputPickerAppliesTheFolderAtOnce) {
   EXPECT_TRUE(framesEnabled());
 }
 
-TEST_F(FolderPickerTest, TheCloseBoxOnlyFillsThePathBoxAndUnloadsThePicker) {
+TEST_F(FolderPickerTest, TheCloseBoxHandsBackItsFolderAsOkDoesAndUnloadsThePicker) {
   const fs::path reports = test.folder() / "reports";
   fs::create_directories(reports);
   const std::string firstLog = program().activityLog.fileName;
@@ -161,15 +161,15 @@ TEST_F(FolderPickerTest, TheCloseBoxOnlyFillsThePathBoxAndUnloadsThePicker) {
   ASSERT_TRUE(picker.dirBrowse->openFolder(reports.string()));
   picker.close();
   EXPECT_EQ(frmMain().txtOutputPath->text().toStdString(), reports.string());
-  // The path box applies the folder when it loses the focus, not the picker.
-  EXPECT_EQ(program().settings.outputPath, test.outputFolder().string());
-  EXPECT_EQ(program().activityLog.fileName, firstLog);
+  // The box shows the folder in force: applied at once, with its new activity log.
+  EXPECT_EQ(program().settings.outputPath, reports.string());
+  EXPECT_NE(program().activityLog.fileName, firstLog);
   EXPECT_TRUE(framesEnabled());
   EXPECT_FALSE(picker.isLoaded());
 
   // The next opening loads again, from the setting.
   frmMain().cmdBrowseForOutputLocation->click();
-  EXPECT_EQ(picker.dirBrowse->path(), test.outputFolder().string());
+  EXPECT_EQ(picker.dirBrowse->path(), reports.string());
 }
 
 TEST_F(FolderPickerTest, APickerHiddenByOkOpensAgainWhereItWas) {
@@ -179,7 +179,7 @@ TEST_F(FolderPickerTest, APickerHiddenByOkOpensAgainWhereItWas) {
   FrmBrowseMvLogPath& picker = logPicker();
   ASSERT_TRUE(picker.dirBrowse->openFolder(traces.string()));
   picker.cmdBrowseOK->click();
-  // The path box's own change handling stores the trace-log folder.
+  // OK stores the trace-log folder at once.
   EXPECT_EQ(frmMain().txtLogLocation->text().toStdString(), traces.string());
   EXPECT_EQ(program().settings.logPath, traces.string());
 

@@ -211,19 +211,20 @@ TEST_F(NodeListWindowTest, WithoutTheGatewayBothListsStayEmpty) {
   EXPECT_EQ(w.lstExclude->topLevelItemCount(), 0);
 }
 
-TEST_F(NodeListWindowTest, ASaveThatCannotWriteKeepsTheStoredList) {
+TEST_F(NodeListWindowTest, ASaveThatCannotWriteKeepsTheStoredListAndActsOnNothing) {
   addNodes({"A", "B"});
   storeExclusions("excludeFromTestCalls", {"A"});
   FrmTestCalls& w = openTestCalls();
-  w.cmdExcludeAll->click();
-  // The service holds the database for writing meanwhile.
-  db::Connection service;
-  service.open(program().databasePath().string(), 0);
-  service.exec("BEGIN IMMEDIATE");
-  w.cmdTCSave->click();
+  w.show();
+  select(w.lstInclude, {0});
+  w.cmdExclude->click();
+  db::Connection service = holdDatabase();
+  for (QPushButton* button : {w.cmdTCSave, w.cmdInitiateTestCalls, w.cmdExit}) button->click();
   service.exec("ROLLBACK");
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].text.find("in procedure saveTCUpdates() of Form frmTestCalls"), std::string::npos);
+  EXPECT_NE(boxes.at(0).text.find("in procedure saveTCUpdates() of Form frmTestCalls"), std::string::npos);
+  EXPECT_EQ(boxes.at(2).text, "No test calls have been scheduled: the list of Octel Nodes to call could not be saved.");
+  EXPECT_TRUE(pendingTestCalls().empty());
+  EXPECT_TRUE(w.isVisible());
   EXPECT_EQ(exclusionRows("excludeFromTestCalls"), Texts{"A"});
   w.cmdTCSave->click();
   EXPECT_EQ(exclusionRows("excludeFromTestCalls"), (Texts{"A", "B"}));
@@ -345,6 +346,12 @@ TEST_F(ThresholdBoxTest, TheBoxesShowTheSettingsAndRefuseValuesOutOfRange) {
   enter(w.cmbErrorThreshold, "2");
   EXPECT_EQ(stored("ERRORTHRESHOLD"), "2");
   EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ThresholdBoxTest, AThresholdThatCannotBeStoredGivesWayToTheOneInForce) {
+  db::Connection service = holdDatabase();
+  enter(w.cmbWarningThreshold, "7");
+  EXPECT_EQ(w.cmbWarningThreshold->currentText().toStdString(), "3");
 }
 
 TEST_F(ThresholdBoxTest, AnEmptiedBoxIsStoredAgainAndAnEighthCharacterCannotBeTyped) {
