@@ -125,10 +125,14 @@ MessageResult ConsoleHost::messageBox(std::string_view text, std::string_view ti
   return showMessageBox(request, messageBoxOwner());
 }
 
-QWidget* ConsoleHost::messageBoxOwner() const {
+QWidget* ConsoleHost::messageBoxOwner() {
   // The window the operator works in raised the box; a box that belongs to
   // it stays above it and takes no other window down with it.
-  if (QWidget* active = QApplication::activeWindow(); active && active->isVisible()) return active;
+  if (QWidget* active = QApplication::activeWindow(); active && active->isVisible()) return lastBoxOwner_ = active;
+  // A box right after another finds no window active yet (the window
+  // manager gives the focus back later): it belongs where the first did, or
+  // closing it would hand the focus to the main window.
+  if (lastBoxOwner_ && lastBoxOwner_->isVisible()) return lastBoxOwner_.data();
   return pointerWindow_ && pointerWindow_->isVisible() ? pointerWindow_.data() : nullptr;
 }
 

@@ -70,7 +70,7 @@ class ConsoleHost : public Host {
 
   // The window a message box shown now belongs to: the active window of the
   // console, else the main window while it is shown; none before it is.
-  QWidget* messageBoxOwner() const;
+  QWidget* messageBoxOwner();
 
   // What the display shows now.
   const std::string& statusText() const { return statusText_; }
@@ -95,6 +95,8 @@ class ConsoleHost : public Host {
   QPointer<QLineEdit> txtProgress_;
   QPointer<QProgressBar> progressBar_;
   QPointer<QWidget> pointerWindow_;
+  // The window the last message box belonged to.
+  QPointer<QWidget> lastBoxOwner_;
   QPointer<QTimer> flushTimer_;
   bool flushTimerWanted_ = false;
   std::string statusText_;

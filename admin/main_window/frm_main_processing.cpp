@@ -99,10 +99,15 @@ void FrmMain::cmdDumpCsv_Click() {
       writeLog(p, "CSV data file generation complete.", true);
       return;
     }
+    // One name a line in the box: a wrapped list would break the names at their hyphens.
     std::string files;
-    for (const std::string& file : unwritten) files += (files.empty() ? "" : ", ") + file;
+    std::string listed;
+    for (const std::string& file : unwritten) {
+      files += (files.empty() ? "" : ", ") + file;
+      listed += "\n" + file;
+    }
     const std::string where = " could not be written to the " + p.settings.outputPath + " folder.";
-    p.host.messageBox("CSV file creation failed.  These report files" + where + "\n\n" + files, kApplicationTitle,
+    p.host.messageBox("CSV file creation failed.  These report files" + where + "\n" + listed, kApplicationTitle,
                       MessageButtons::Ok, MessageIcon::Exclamation);
     writeLog(p, "(error): CSV data file generation failed: " + files + where, true);
   });

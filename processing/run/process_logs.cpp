@@ -321,12 +321,13 @@ void noteLockedOut(Program& program, std::int64_t commitsAtStart) {
 
 // What the run's last line says: "Processing complete." only for a run
 // that met no error, since the operator reads it as "everything is stored".
+// Short enough for the console's one-line status box.
 std::string runOutcome(const Program& program, std::int32_t errors, std::int64_t commitsAtStart) {
   if (errors <= 0) return "Processing complete.";
   const std::string met = "Processing ended with " + std::to_string(errors) + (errors == 1 ? " error" : " errors");
   if (program.databaseLocked && program.db.commits() == commitsAtStart)
-    return met + ": the TRAVIK database was locked by another process and nothing was stored.";
-  return met + ": call data the errors concern may be missing from the database and the reports.";
+    return met + ": database locked, nothing stored.";
+  return met + ": some call data may be missing.";
 }
 
 }  // namespace
