@@ -3,16 +3,22 @@
 // and a lock that cannot be used is told apart from one held or not permitted.
 #include "platform/instance_lock.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,49 +145,109 @@ TEST_F(LockTest, OnlyTheDatabasesAccountsMayTakeALockWhoeverCreatedIt) {
   EXPECT_EQ(test::LockHolder(file, kNobody).result(), LockResult::Taken);
 }
 
-// A folder once open to every account: another account planted the lock file.
+// Runs step as the account nobody, in a child process; its result, or -1.
+int asNobody(const std::function<int()>& step) {
+  const pid_t child = ::fork();
+  if (child == 0)
+    ::_exit(::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 ? step() : 99);
+  int status = 0;
+  return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A folder once open to every account: another account planted the lock's
+// name, which it holds or not; it cannot open the database, so it runs no
+// TRAVIK program there, and whatever it left is replaced.
 TEST_F(LockTest, ALockFileOfAnotherAccountIsNamedWhileHeldAndReplacedOnceNot) {
   if (::geteuid() != 0) GTEST_SKIP() << "switching to a second account needs root; the tests run as another user";
   ::unsetenv("TRAVIK_LOCK_DIR");
-  test::writeFile(folder() / "vrndata.mdb", "");
-  ASSERT_EQ(::chmod((folder() / "vrndata.mdb").c_str(), 0660) | ::chmod(folder().c_str(), 0777), 0);
+  const fs::path database = folder() / "vrndata.mdb";
+  const fs::path target = temp.path() / "precious";
+  test::writeFile(database, "");
+  test::writeFile(target, "keep");
+  ASSERT_EQ(::chmod(database.c_str(), 0660) | ::chmod(folder().c_str(), 0777) | ::chmod(target.c_str(), 0600), 0);
   const fs::path file = platform::serviceLockFile(folder());
-  test::LockHolder planted(file, kNobody);
-  ASSERT_EQ(planted.result(), LockResult::Taken);
-  ASSERT_EQ(::chmod(folder().c_str(), 0755), 0);
+  const auto bindSocket = [&] {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, file.c_str(), sizeof address.sun_path - 1);
+    return ::bind(::socket(AF_UNIX, SOCK_STREAM, 0), reinterpret_cast<sockaddr*>(&address), sizeof address);
+  };
+  const std::vector<std::pair<const char*, std::function<int()>>> planted = {
+      {"regular file", nullptr},  // held by nobody throughout
+      {"FIFO", [&] { return ::mkfifo(file.c_str(), 0666); }},
+      {"symbolic link", [&] { return ::symlink(target.c_str(), file.c_str()); }},
+      {"socket", bindSocket},
+  };
+  for (const auto& [kind, plant] : planted) {
+    fs::remove(file);
+    std::optional<test::LockHolder> holder;
+    if (plant)
+      ASSERT_EQ(asNobody(plant), 0) << kind;
+    else
+      ASSERT_EQ(holder.emplace(file, kNobody).result(), LockResult::Taken);
+    InstanceLock root(file);
+    ASSERT_EQ(root.tryAcquire(), LockResult::Taken) << kind << ": " << root.failure();
+    EXPECT_NE(root.notice().find(std::string("the ") + kind + " " + file.string() + " of nobody (uid 65534)"),
+              std::string::npos)
+        << root.notice();
+    struct stat info {};
+    ASSERT_EQ(::lstat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode) && info.st_uid == 0 && (info.st_mode & 07777) == 0660) << kind;
+    EXPECT_EQ(test::LockHolder(file).result(), LockResult::HeldElsewhere) << kind;  // one file for every taker
+    // Nothing but the database and the lock: no new file, nothing planted.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder()), fs::directory_iterator()), 2) << kind;
+  }
+  EXPECT_EQ(test::readFile(target), "keep");
+  EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+  // A database open to every account lets that account run a program on it: its hold is obeyed, and named.
+  ASSERT_EQ(::chmod(database.c_str(), 0666), 0);
+  fs::remove(file);
+  test::LockHolder held(file, kNobody);
   InstanceLock root(file);
   EXPECT_EQ(root.tryAcquire(), LockResult::HeldElsewhere);
   EXPECT_NE(root.failure().find(file.string() + " is owned by nobody (uid 65534)"), std::string::npos)
       << root.failure();
-  planted.letGo();
-  ASSERT_EQ(root.tryAcquire(), LockResult::Taken);
-  struct stat info {};
-  ASSERT_EQ(::stat(file.c_str(), &info), 0);
-  EXPECT_EQ(info.st_uid, 0u);
-  EXPECT_EQ(info.st_mode & 07777, 0660u);
-  EXPECT_EQ(test::LockHolder(file).result(), LockResult::HeldElsewhere);  // one file for every taker
 }
 
 TEST_F(LockTest, ALockThatCannotBeUsedIsReportedWithItsReason) {
   const fs::path file = platform::consoleLockFile(folder());
-  // A folder in the way.
+  // A folder in the way, of whichever account: nothing can take its place.
   fs::create_directories(file);
   InstanceLock lock(file);
-  EXPECT_EQ(lock.tryAcquire(), LockResult::Failed);
-  EXPECT_NE(lock.failure().find(file.string()), std::string::npos) << lock.failure();
-  EXPECT_NE(lock.failure().find("Is a directory"), std::string::npos) << lock.failure();
+  EXPECT_EQ(lock.tryAcquire(), LockResult::Blocked);
+  EXPECT_NE(lock.failure().find("the folder " + file.string()), std::string::npos) << lock.failure();
+  EXPECT_NE(lock.failure().find("; remove it"), std::string::npos) << lock.failure();
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNobody), 0);
+    EXPECT_EQ(lock.tryAcquire(), LockResult::Blocked);
+  }
   fs::remove(file);
 
-  // A link planted under the lock's name is not followed: its target is
-  // neither locked nor opened up to other accounts.
+  // A link of this account under the lock's name is neither followed nor
+  // replaced: its target is neither locked nor opened up to other accounts.
   const fs::path target = temp.path() / "precious";
   test::writeFile(target, "keep");
   fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
   fs::create_symlink(target, file);
-  EXPECT_EQ(lock.tryAcquire(), LockResult::Failed);
-  EXPECT_NE(lock.failure().find("symbolic links"), std::string::npos) << lock.failure();
+  EXPECT_EQ(lock.tryAcquire(), LockResult::Blocked);
+  EXPECT_NE(lock.failure().find("the symbolic link " + file.string()), std::string::npos) << lock.failure();
   EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_THROW(InstanceLock::isHeld(file), std::system_error);
+
+  // Once it is gone, the lock is taken, and the new file of a replacement
+  // killed before its rename goes with it; a live one stays.
+  fs::remove(file);
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  const fs::path leftover = file.string() + ".new-" + std::to_string(ended);
+  const fs::path live = file.string() + ".new-1";
+  test::writeFile(leftover, "");
+  test::writeFile(live, "");
+  EXPECT_EQ(lock.tryAcquire(), LockResult::Taken);
+  EXPECT_FALSE(fs::exists(leftover));
+  EXPECT_TRUE(fs::exists(live));
 }
 
 // A test program run takes its locks in a folder of its own and leaves none
