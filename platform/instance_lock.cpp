@@ -188,11 +188,9 @@ void removeLeftovers(const fs::path& file) {
   for (auto it = fs::directory_iterator(file.parent_path(), error); !error && it != fs::directory_iterator();
        it.increment(error)) {
     const fs::path path = it->path();
-    const std::string number =
-        path.filename().string().substr(std::min(prefix.size(), path.filename().string().size()));
-    if (!path.filename().string().starts_with(prefix) || number.empty() || number.size() > 9 ||
-        number.find_first_not_of("0123456789") != std::string::npos)
-      continue;
+    const std::string name = path.filename().string();
+    const std::string number = name.starts_with(prefix) ? name.substr(prefix.size()) : "";
+    if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) continue;
     const pid_t maker = static_cast<pid_t>(std::stol(number));
     if (maker == ::getpid() || ::kill(maker, 0) == 0 || errno != ESRCH) continue;
     struct stat info {};
@@ -361,8 +359,15 @@ bool InstanceLock::isHeld(const fs::path& file) {
   struct flock probe = wholeFile(F_WRLCK);
   const int result = ::fcntl(fd, F_OFD_GETLK, &probe);
   const int code = errno;
+  struct stat info {};
+  const bool known = ::fstat(fd, &info) == 0;
   ::close(fd);
   if (result != 0) throw std::system_error(code, std::generic_category(), "cannot use the lock file " + file.string());
+  // The hold of an account that may not open the database stands for no
+  // program: the next taker replaces its file.
+  const LockPermissions wanted = permissionsFor(file);
+  if (known && S_ISREG(info.st_mode) && foreignToThisAccount(info, wanted) && !wanted.databaseOpenToOthers)
+    return false;
   return probe.l_type != F_UNLCK;
 }
 

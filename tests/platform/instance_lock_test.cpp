@@ -140,9 +140,9 @@ TEST_F(LockTest, OnlyTheDatabasesAccountsMayTakeALockWhoeverCreatedIt) {
   EXPECT_EQ(test::LockHolder(file, kNobody).result(), LockResult::Taken);
 }
 
-// A folder once open to every account: another account planted the lock's
-// name, held or not.  It cannot open the database, so it runs no TRAVIK
-// program there, and whatever it left is replaced, a link's target untouched.
+// A folder once open to every account: another account, which cannot open the
+// database and so runs no TRAVIK program, planted the lock's name, held or
+// not.  Whatever it left is replaced, leaving nothing else; a link's target is untouched.
 TEST_F(LockTest, ALockFileOfAnotherAccountIsReplacedWhateverItIsAndObeyedOnlyWhereTheDatabaseIsOpen) {
   if (::geteuid() != 0) GTEST_SKIP() << "switching to a second account needs root; the tests run as another user";
   ::unsetenv("TRAVIK_LOCK_DIR");
@@ -160,6 +160,7 @@ TEST_F(LockTest, ALockFileOfAnotherAccountIsReplacedWhateverItIsAndObeyedOnlyWhe
     else
       ASSERT_EQ(std::system(("setpriv --reuid=nobody --regid=nogroup --clear-groups " + plant).c_str()), 0);
     ASSERT_TRUE(!held || held->result() == LockResult::Taken);
+    EXPECT_FALSE(kind != "symbolic link" && InstanceLock::isHeld(file)) << kind;  // stands for no program
     InstanceLock root(file);
     ASSERT_EQ(root.tryAcquire(), LockResult::Taken) << kind << ": " << root.failure();
     EXPECT_NE(root.notice().find("the " + kind + " " + file.string() + " of nobody (uid 65534)"), std::string::npos)
@@ -168,7 +169,6 @@ TEST_F(LockTest, ALockFileOfAnotherAccountIsReplacedWhateverItIsAndObeyedOnlyWhe
     ASSERT_EQ(::lstat(file.c_str(), &info), 0);
     EXPECT_TRUE(S_ISREG(info.st_mode) && info.st_uid == 0 && (info.st_mode & 07777) == 0660) << kind;
     EXPECT_EQ(test::LockHolder(file).result(), LockResult::HeldElsewhere) << kind;  // one file for every taker
-    // Nothing else is left: neither the new file nor what was planted.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder()), fs::directory_iterator()), 2) << kind;
     fs::remove(file);
   }
