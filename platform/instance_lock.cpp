@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +51,7 @@ struct LockPermissions {
   mode_t mode;
   gid_t group;
   uid_t databaseOwner;
+  bool databaseOpenToOthers;  // any account may open the database, and so run a program on it
 };
 
 // What the database beside the lock file grants (its folder's, while there
@@ -57,9 +59,11 @@ struct LockPermissions {
 LockPermissions permissionsFor(const fs::path& file) {
   const fs::path folder = file.parent_path();
   struct stat info {};
-  if (::stat((folder / kDatabaseName).c_str(), &info) != 0 && ::stat(folder.c_str(), &info) != 0)
-    return {S_IRUSR | S_IWUSR, ::getegid(), ::geteuid()};
-  return {static_cast<mode_t>(info.st_mode & kLockModeBits), info.st_gid, info.st_uid};
+  if (::stat((folder / kDatabaseName).c_str(), &info) == 0)
+    return {static_cast<mode_t>(info.st_mode & kLockModeBits), info.st_gid, info.st_uid,
+            (info.st_mode & (S_IROTH | S_IWOTH)) != 0};
+  if (::stat(folder.c_str(), &info) != 0) return {S_IRUSR | S_IWUSR, ::getegid(), ::geteuid(), false};
+  return {static_cast<mode_t>(info.st_mode & kLockModeBits), info.st_gid, info.st_uid, false};
 }
 
 // The account is in the group of the database: one of the accounts that run
@@ -91,6 +95,20 @@ std::string accountName(uid_t uid) {
   return (account ? std::string(account->pw_name) + " " : std::string()) + "(uid " + std::to_string(uid) + ")";
 }
 
+std::string kindOf(mode_t mode) {
+  if (S_ISREG(mode)) return "regular file";
+  if (S_ISDIR(mode)) return "folder";
+  if (S_ISLNK(mode)) return "symbolic link";
+  if (S_ISFIFO(mode)) return "FIFO";
+  if (S_ISSOCK(mode)) return "socket";
+  return S_ISCHR(mode) ? "character device" : "block device";
+}
+
+// "the FIFO /opt/travik/travik-service.lock of nobody (uid 65534)"
+std::string entryName(const struct stat& entry, const fs::path& file) {
+  return "the " + kindOf(entry.st_mode) + " " + file.string() + " of " + accountName(entry.st_uid);
+}
+
 // Gives the open lock file the group and mode it may have, where this account
 // may set them; whoever may not leaves them as they are.  The group first:
 // the group's bits must never apply to another group, not even for a moment.
@@ -117,23 +135,74 @@ int openLockFile(const fs::path& file) {
   return -1;
 }
 
-// Puts a lock file of this account, already locked, in the place of a
-// foreign one, which the caller holds locked meanwhile so that no program can
-// take it; a program that locked the old file before the rename sees that the
-// name has moved on and opens it again.  The descriptor, or -1.
-int replaceLockFile(const fs::path& file, const LockPermissions& wanted) {
+struct Replacement {
+  int fd = -1;              // the new lock file, locked; -1 where none
+  bool notRenamed = false;  // made and locked, but it could not take the name
+};
+
+// Puts a lock file of this account, already locked, in the place of the entry
+// found at the name.  The two names are exchanged, so that the entry that
+// comes out can be checked: where the name moved on since it was inspected
+// (another program replaced it first), the exchange is undone, and the
+// caller, finding its file not named, looks again.  A foreign file that
+// nobody holds stays locked by the caller meanwhile, so that no program takes
+// it; one that locked it before the exchange sees the name moved on.
+Replacement replaceLockFile(const fs::path& file, const struct stat& entry, const LockPermissions& wanted) {
   const fs::path fresh = file.string() + ".new-" + std::to_string(::getpid());
-  const int fd = ::open(fresh.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_CREAT | O_EXCL, S_IRUSR | S_IWUSR);
-  if (fd < 0) return -1;
+  constexpr int kFlags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_CREAT | O_EXCL;
+  int fd = ::open(fresh.c_str(), kFlags, S_IRUSR | S_IWUSR);
+  // What bears this process's number is no live replacement: a leftover, or planted.
+  if (fd < 0 && errno == EEXIST && ::unlink(fresh.c_str()) == 0) fd = ::open(fresh.c_str(), kFlags, S_IRUSR | S_IWUSR);
+  if (fd < 0) return {};
   struct stat info {};
   struct flock lock = wholeFile(F_WRLCK);
+  const auto undo = [&](bool notRenamed) {
+    const int code = errno;
+    ::unlink(fresh.c_str());
+    ::close(fd);
+    errno = code;
+    return Replacement{-1, notRenamed};
+  };
+  if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) return undo(false);
   if (::fstat(fd, &info) == 0) restrictTo(fd, info, wanted);
-  if (::fcntl(fd, F_OFD_SETLK, &lock) == 0 && ::rename(fresh.c_str(), file.c_str()) == 0) return fd;
-  const int code = errno;
-  ::unlink(fresh.c_str());
-  ::close(fd);
-  errno = code;
-  return -1;
+  if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, file.c_str(), RENAME_EXCHANGE) == 0) {
+    struct stat out {};
+    if (::lstat(fresh.c_str(), &out) == 0 && out.st_dev == entry.st_dev && out.st_ino == entry.st_ino) {
+      ::unlink(fresh.c_str());  // the replaced entry itself: a link goes, its target stays
+      return {fd};
+    }
+    if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, file.c_str(), RENAME_EXCHANGE) == 0) ::unlink(fresh.c_str());
+    return {fd};
+  }
+  // A file system without the exchange: a plain rename, which replaces a link too.
+  if ((errno == EINVAL || errno == ENOSYS) && ::rename(fresh.c_str(), file.c_str()) == 0) return {fd};
+  return undo(true);
+}
+
+// Replacements killed between their create and their rename leave their new
+// file beside the lock.  One whose maker no longer runs and that nobody holds
+// is no replacement under way, and goes.
+void removeLeftovers(const fs::path& file) {
+  const std::string prefix = file.filename().string() + ".new-";
+  std::error_code error;
+  for (auto it = fs::directory_iterator(file.parent_path(), error); !error && it != fs::directory_iterator();
+       it.increment(error)) {
+    const fs::path path = it->path();
+    const std::string name = path.filename().string();
+    const std::string number = name.starts_with(prefix) ? name.substr(prefix.size()) : "";
+    if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t maker = static_cast<pid_t>(std::stol(number));
+    if (maker == ::getpid() || ::kill(maker, 0) == 0 || errno != ESRCH) continue;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) continue;
+    bool held = false;
+    try {
+      held = S_ISREG(info.st_mode) && InstanceLock::isHeld(path);
+    } catch (const std::system_error&) {
+      continue;
+    }
+    if (!held) ::unlink(path.c_str());
+  }
 }
 
 // The name still stands for the open file: it was not replaced since it was opened.
@@ -171,12 +240,19 @@ fs::path lockFileFor(std::string_view kind, const fs::path& programFolder) {
 }
 
 LockResult InstanceLock::tryAcquire() {
-  if (fd_ >= 0) return LockResult::Taken;
+  if (fd_ >= 0) {
+    notice_.clear();  // a lock held already replaced nothing now
+    return LockResult::Taken;
+  }
   // A file replaced between its open and its lock is opened again: the lock
   // must be on the file that the name stands for.
   for (int attempt = 0; attempt < 3; ++attempt) {
     const LockResult result = lockOnce();
-    if (result != LockResult::Taken || stillNamed(fd_, file_)) return result;
+    if (result != LockResult::Taken) return result;
+    if (stillNamed(fd_, file_)) {
+      removeLeftovers(file_);
+      return result;
+    }
     release();
   }
   failure_ = "cannot use the lock file " + file_.string() + ": it was replaced at every attempt";
@@ -185,11 +261,18 @@ LockResult InstanceLock::tryAcquire() {
 
 LockResult InstanceLock::lockOnce() {
   failure_.clear();
+  notice_.clear();
   readOnlyFileSystem_ = false;
   const auto fail = [&](int code) {
     failure_ = "cannot use the lock file " + file_.string() + ": " + std::strerror(code);
     return LockResult::Failed;
   };
+  const LockPermissions wanted = permissionsFor(file_);
+  // Only a regular file is opened: a fifo would wait for a writer, a device
+  // might act on its open.
+  struct stat named {};
+  if (::lstat(file_.c_str(), &named) == 0 && !S_ISREG(named.st_mode))
+    return replaceEntry(named, foreignToThisAccount(named, wanted), -1);
   const int fd = openLockFile(file_);
   if (fd < 0) {
     const int code = errno;
@@ -205,39 +288,57 @@ LockResult InstanceLock::lockOnce() {
     ::close(fd);
     return fail(code);
   }
-  if (!S_ISREG(info.st_mode)) {
-    ::close(fd);
-    failure_ = "cannot use the lock file " + file_.string() + ": not a regular file";
-    return LockResult::Failed;
-  }
-  const LockPermissions wanted = permissionsFor(file_);
   const bool foreign = foreignToThisAccount(info, wanted);
+  if (!S_ISREG(info.st_mode)) {  // put there since the look above
+    ::close(fd);
+    return replaceEntry(info, foreign, -1);
+  }
   if (!foreign) restrictTo(fd, info, wanted);
   struct flock lock = wholeFile(F_WRLCK);
   if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
     const int code = errno;
+    if (code != EAGAIN && code != EACCES) {
+      ::close(fd);
+      return fail(code);
+    }
+    if (foreign && !wanted.databaseOpenToOthers) return replaceEntry(info, true, fd);
     ::close(fd);
-    if (code != EAGAIN && code != EACCES) return fail(code);
-    // Held: by a program, or by the account that owns the file; which, the
-    // lock cannot tell, so the holder is obeyed but never in silence.
+    // The database open to every account: any of them may run a program on
+    // it, so its holder is obeyed, but never in silence.
     if (foreign)
       failure_ = "the lock file " + file_.string() + " is owned by " + accountName(info.st_uid) +
-                 ", not by root, the database's owner or its group, and is held; if no TRAVIK program runs, remove it";
+                 ", not by root, the database's owner or its group, and is held, and the database is open to other "
+                 "accounts; if no TRAVIK program runs, remove it";
     return LockResult::HeldElsewhere;
   }
   if (!foreign) {
     fd_ = fd;
     return LockResult::Taken;
   }
-  const int replaced = replaceLockFile(file_, wanted);
-  const int code = errno;
-  ::close(fd);  // the old file's lock goes only once the new file has its name
-  if (replaced < 0) {
-    failure_ = "cannot replace the lock file " + file_.string() + ", owned by " + accountName(info.st_uid) + ": " +
-               std::strerror(code);
-    return LockResult::Failed;
+  return replaceEntry(info, true, fd);
+}
+
+LockResult InstanceLock::replaceEntry(const struct stat& entry, bool foreign, int heldFd) {
+  const std::string what = entryName(entry, file_);
+  // A folder cannot be exchanged for a file and then removed with what it
+  // holds; an entry of the programs' own accounts is theirs to mend.
+  if (S_ISDIR(entry.st_mode) || !foreign) {
+    failure_ = what + " stands at the lock's name, where no lock can be held; remove it";
+    return LockResult::Blocked;
   }
-  fd_ = replaced;
+  const Replacement replaced = replaceLockFile(file_, entry, permissionsFor(file_));
+  const int code = errno;
+  if (heldFd >= 0) ::close(heldFd);  // the old file's lock goes only once the new file has its name
+  if (replaced.fd < 0) {
+    failure_ = replaced.notRenamed
+                   ? what + " stands at the lock's name and cannot be replaced (" + std::strerror(code) + "); remove it"
+                   : "cannot replace " + what + ": " + std::strerror(code);
+    return replaced.notRenamed ? LockResult::Blocked : LockResult::Failed;
+  }
+  fd_ = replaced.fd;
+  notice_ = "Replaced " + what +
+            ", an account outside root, the database's owner and its group, which runs no TRAVIK program on "
+            "the database, by a lock file of this program's own.";
   return LockResult::Taken;
 }
 
@@ -258,8 +359,15 @@ bool InstanceLock::isHeld(const fs::path& file) {
   struct flock probe = wholeFile(F_WRLCK);
   const int result = ::fcntl(fd, F_OFD_GETLK, &probe);
   const int code = errno;
+  struct stat info {};
+  const bool known = ::fstat(fd, &info) == 0;
   ::close(fd);
   if (result != 0) throw std::system_error(code, std::generic_category(), "cannot use the lock file " + file.string());
+  // The hold of an account that may not open the database stands for no
+  // program: the next taker replaces its file.
+  const LockPermissions wanted = permissionsFor(file);
+  if (known && S_ISREG(info.st_mode) && foreignToThisAccount(info, wanted) && !wanted.databaseOpenToOthers)
+    return false;
   return probe.l_type != F_UNLCK;
 }
 

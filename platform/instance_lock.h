@@ -26,13 +26,22 @@
 // write its lock (it may only read the program folder) is told so apart from
 // any other failure: a console then runs read-only.
 //
-// A lock file owned by an account other than root, the database's owner and
-// the members of its group (made while the folder was open to it, say) is
-// never obeyed in silence by root or that owner: where nobody holds it, it is replaced by a file of
-// their own, locked before it takes the name, while the old one stays locked;
-// where it is held, the holder is obeyed and failure() names the file and
-// its owner.  Every taker checks, once it holds a lock, that the name still
-// stands for the file it locked, and opens it again if not.
+// An entry at a lock's name owned by an account other than root, the
+// database's owner and the members of its group (made while the folder was
+// open to it, say) is never obeyed by root or that owner: such an account may
+// not open the database, so it runs no TRAVIK program, and whatever it holds
+// there stands for none.  Whatever the entry is (a file, held or not, a fifo,
+// a socket, a symbolic link), a file of their own, locked before it takes the
+// name, is put in its place by an atomic exchange of the two names, which
+// never follows a link; notice() names what was replaced.  Only where the
+// database itself is open to other accounts could such an account run a
+// program on it: there its held lock is obeyed, and failure() names it.  An
+// entry that cannot be replaced so (a folder), or that is no file but belongs
+// to the programs' own accounts, is Blocked: failure() names it, and it is
+// for the operator to remove.  Every taker checks, once it holds a lock, that
+// the name still stands for the file it locked, and opens it again if not;
+// and it removes the new files that a replacement killed before its rename
+// left beside the lock.
 //
 // The files are never deleted: removing a lock file that another process has
 // open would let two holders lock two different files of the same name.  In a
@@ -40,6 +49,8 @@
 // of the program folder, so that the programs of several program folders can
 // share that one folder.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -52,6 +63,7 @@ enum class LockResult {
   HeldElsewhere,  // another holder has it
   NotPermitted,   // this account may not create the lock file or open it for writing; failure() says so
   Failed,         // the lock file could not be used otherwise; failure() says why
+  Blocked,        // an entry at the lock's name that may not be replaced stands in the way; failure() names it
 };
 
 // The lock file of one kind of holder ("admin", "service", "processing") for
@@ -87,6 +99,9 @@ class InstanceLock {
   // Why the last tryAcquire failed, naming the file; for HeldElsewhere, empty
   // but where the file belongs to another account.
   const std::string& failure() const { return failure_; }
+  // What the last tryAcquire replaced to take the lock, naming the entry,
+  // its kind and its owner; empty where it replaced nothing.
+  const std::string& notice() const { return notice_; }
   // The last tryAcquire was NotPermitted because the file system of the lock
   // file is mounted read-only: no account could write it, and a remount may
   // soon let this one.
@@ -94,7 +109,8 @@ class InstanceLock {
   const std::filesystem::path& file() const { return file_; }
 
   // True when some holder (this process included) has the lock on file; a
-  // missing file is a lock nobody holds.  Throws std::system_error when the
+  // missing file is a lock nobody holds, and so is a file that tryAcquire
+  // would replace for its owner (another account's, above).  Throws std::system_error when the
   // file exists but cannot be asked (this account may not read it, or it is
   // a link).
   static bool isHeld(const std::filesystem::path& file);
@@ -102,10 +118,14 @@ class InstanceLock {
  private:
   // One attempt: open (or create) the file and lock it.
   LockResult lockOnce();
+  // Takes the name from the entry that stands at it, as lockOnce found it
+  // (its descriptor, locked, or -1), where that entry may be replaced.
+  LockResult replaceEntry(const struct stat& entry, bool foreign, int heldFd);
 
   std::filesystem::path file_;
   int fd_ = -1;
   std::string failure_;
+  std::string notice_;
   bool readOnlyFileSystem_ = false;
 };
 

@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
       return travik::exit_status::kAlreadyRunning;
     case travik::platform::LockResult::NotPermitted:  // its account may not write the program folder
     case travik::platform::LockResult::Failed:
+    case travik::platform::LockResult::Blocked:  // waited out above; here for the compiler's check
       std::fprintf(stderr, "TRAVIKservice: %s; the service does not start.\n", serviceLock.failure().c_str());
       return travik::exit_status::kFatal;
   }

@@ -20,11 +20,26 @@ bool onReadOnlyFileSystem(const std::filesystem::path& file) {
   return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0 && errno == EROFS;
 }
 
-// Why the service cannot start yet, naming the file; empty when it can.
-std::string readOnlyHold(Program& program, platform::InstanceLock& lock, platform::LockResult taken) {
-  if (taken == platform::LockResult::NotPermitted && lock.onReadOnlyFileSystem()) return lock.failure();
+// Why the service cannot start yet, naming the file, what it waits for and
+// its word once it goes on; no reason when it can start.
+struct Hold {
+  std::string reason;
+  std::string until;
+  std::string goesOn;
+};
+
+Hold holdOf(Program& program, platform::InstanceLock& lock, platform::LockResult taken) {
+  const std::string writable = "the file system can be written";
+  const std::string writtenAgain = "The program folder " + program.programFolder.string() + " can be written again";
+  if (taken == platform::LockResult::NotPermitted && lock.onReadOnlyFileSystem())
+    return {lock.failure(), writable, writtenAgain};
+  // Something at the lock's name that the service may not replace: an
+  // operator's slip, no fault of the installation, and gone with one rm.
+  if (taken == platform::LockResult::Blocked)
+    return {lock.failure(), "it is gone", "The lock file " + lock.file().string() + " can be used again"};
   if (taken == platform::LockResult::Taken && onReadOnlyFileSystem(program.databasePath()))
-    return "cannot write the database " + program.databasePath().string() + ": " + std::strerror(EROFS);
+    return {"cannot write the database " + program.databasePath().string() + ": " + std::strerror(EROFS), writable,
+            writtenAgain};
   return {};
 }
 
@@ -32,24 +47,23 @@ std::string readOnlyHold(Program& program, platform::InstanceLock& lock, platfor
 
 std::optional<platform::LockResult> takeLockWhenWritable(Program& program, platform::InstanceLock& lock,
                                                          LoopPlatform& platform, std::int64_t tickMs) {
-  bool waiting = false;
+  Hold said;  // the hold said last; another one is said again
   for (;;) {
     const platform::LockResult taken = lock.tryAcquire();
-    const std::string hold = readOnlyHold(program, lock, taken);
-    if (hold.empty()) {
+    sayLockReplaced(program, lock);
+    const Hold hold = holdOf(program, lock, taken);
+    if (hold.reason.empty()) {
       // The event log's word that it goes on is event 1, which the start writes next.
-      if (waiting)
-        program.standardError("The program folder " + program.programFolder.string() +
-                              " can be written again; the service goes on.");
+      if (!said.reason.empty()) program.standardError(said.goesOn + "; the service goes on.");
       return taken;
     }
-    if (!waiting) {
-      const std::string text = hold + "; the service waits, trying again every " + std::to_string(tickMs / 1000) +
-                               " seconds, until the file system can be written.";
+    if (hold.reason != said.reason) {
+      const std::string text = hold.reason + "; the service waits, trying again every " +
+                               std::to_string(tickMs / 1000) + " seconds, until " + hold.until + ".";
       program.standardError(text);
       myEventLog(program, event_id::kServiceTimerError, 2, text);  // a warning
+      said = hold;
     }
-    waiting = true;
     if (platform.waitForStop(tickMs)) return std::nullopt;
   }
 }

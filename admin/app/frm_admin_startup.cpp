@@ -24,7 +24,9 @@ bool FrmAdminStartup::formLoad() {
   Program& program = console_.program;
   // One console per program folder: the lock stands for the main window that
   // a running console shows.
-  if (travikAdminIsRunning(program, console_.instanceLock)) {
+  const ConsoleAtStart found = travikAdminIsRunning(program, console_.instanceLock);
+  if (found == ConsoleAtStart::Blocked) return false;  // its box is shown
+  if (found == ConsoleAtStart::Running) {
     program.host.messageBox(kAlreadyRunningMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Exclamation);
     return false;
   }

@@ -229,6 +229,13 @@ bool takeRunLock(Program& program, platform::InstanceLock& runLock) {
     return readOnlySpell ? runLock.failure() + "; no processing run is started until it can be written."
                          : "The lock file " + runLock.file().string() + " can be written again; processing goes on.";
   });
+  // So does something at the lock's name that only an operator may remove.
+  const bool blocked = taken == platform::LockResult::Blocked;
+  sayWhenSpellChanges(program, program.processingLockBlocked, blocked, [&] {
+    return blocked ? runLock.failure() + "; no processing run is started until it is gone."
+                   : "The lock file " + runLock.file().string() + " can be used again; processing goes on.";
+  });
+  sayLockReplaced(program, runLock);
   if (taken == platform::LockResult::Taken) return true;
   // A holder that owns the file is obeyed, but not in silence.
   if (taken == platform::LockResult::HeldElsewhere && !runLock.failure().empty())

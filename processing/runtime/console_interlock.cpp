@@ -2,8 +2,10 @@
 
 #include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
+#include "processing/runtime/event_log.h"
 #include "processing/runtime/read_only_mode.h"
 #include "processing/runtime/registry_api.h"
+#include "processing/runtime/start_up.h"
 
 namespace travik {
 
@@ -11,28 +13,35 @@ std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder
   return platform::consoleLockFile(programFolder);
 }
 
-bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
-  bool running = false;
+ConsoleAtStart travikAdminIsRunning(Program& program, platform::InstanceLock& lock) {
+  ConsoleAtStart found = ConsoleAtStart::GoesOn;
   // No activity log is open yet, so the report is the box alone.
   guard(
       program, "travikAdminIsRunning()",
       [&] {
         switch (lock.tryAcquire()) {
-          case platform::LockResult::Taken: break;
+          case platform::LockResult::Taken: sayLockReplaced(program, lock); break;
           case platform::LockResult::HeldElsewhere:
             // A holder that owns the file is obeyed, but not in silence.
             if (!lock.failure().empty()) program.standardError(lock.failure());
-            running = true;
+            found = ConsoleAtStart::Running;
             break;
           case platform::LockResult::NotPermitted:
             enterReadOnlyMode(program, "TRAVIK admin cannot take its lock (" + lock.failure() +
                                            "), so it only reads the database " + program.databasePath().string() + ".");
             break;
           case platform::LockResult::Failed: throw HandledError(error_number::kPathFileAccess, lock.failure());
+          case platform::LockResult::Blocked:
+            // A second console could take no lock either: none may start.
+            program.standardError(lock.failure());
+            program.host.messageBox("TRAVIK admin cannot start: " + lock.failure() + ", then start TRAVIK admin again.",
+                                    kApplicationTitle, MessageButtons::Ok, MessageIcon::Exclamation);
+            found = ConsoleAtStart::Blocked;
+            break;
         }
       },
       ErrorHandler::BoxAndCount);
-  return running;
+  return found;
 }
 
 bool adminRunningMarkHolds(Program& program) {

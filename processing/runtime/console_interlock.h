@@ -13,13 +13,20 @@ inline constexpr const char* kAdminRunningValue = "TravikAdminIsRunning";
 
 // The lock file a running console holds.
 std::filesystem::path consoleLockFile(const std::filesystem::path& programFolder);
-// True when a console already runs on this program folder.  Asking is taking:
+// What the console's start finds at its lock.
+enum class ConsoleAtStart {
+  GoesOn,   // this console holds the lock, or runs without it (read-only, or a reported failure)
+  Running,  // another console holds it
+  Blocked,  // an entry at its name keeps every console out; its box was shown
+};
+// Whether a console already runs on this program folder.  Asking is taking:
 // when no console holds the lock, lock holds it from now on, so two consoles
 // started together cannot both go on.  A lock this account may not create or
 // write (it may only read the program folder) makes the console read-only
 // (read_only_mode.h); a lock that cannot be used otherwise is a handled error
-// naming the reason.  Either way the answer is false.
-bool travikAdminIsRunning(Program& program, platform::InstanceLock& lock);
+// naming the reason; either way the console goes on.  An entry at the lock's
+// name that it may not replace is one box naming it and saying what to do.
+ConsoleAtStart travikAdminIsRunning(Program& program, platform::InstanceLock& lock);
 // Whether ADMINRUNNING stands for a console that runs: the mark reads "True"
 // and a console holds the console lock of this program folder.  A mark
 // with no console holding the lock was left by a console that did not end in

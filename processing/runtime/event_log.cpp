@@ -43,4 +43,10 @@ void myEventLog(Program& program, int eventId, int kind, std::string_view messag
   });
 }
 
+void sayLockReplaced(Program& program, const platform::InstanceLock& lock) {
+  if (lock.notice().empty()) return;
+  program.standardError(lock.notice());
+  myEventLog(program, event_id::kServiceTimerError, 2, lock.notice());
+}
+
 }  // namespace travik

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/instance_lock.h"
 #include "processing/runtime/program.h"
 
 namespace travik {
@@ -33,5 +34,9 @@ void startEventLog(Program& program);
 void stopEventLog(Program& program);
 // Writes one entry of kind 1 (information), 2 (warning) or 3 (error); other kinds write nothing.
 void myEventLog(Program& program, int eventId, int kind, std::string_view message);
+// Names what the lock's last take replaced, if anything, on standard error
+// and as event 4 (a warning): an operator learns that another account put
+// something at the lock's name.
+void sayLockReplaced(Program& program, const platform::InstanceLock& lock);
 
 }  // namespace travik

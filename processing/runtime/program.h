@@ -112,6 +112,9 @@ class Program {
   // The last run was refused because the processing lock lies on a
   // read-only file system; said on standard error when it begins and ends.
   bool processingLockReadOnly = false;
+  // Likewise, for an entry at the processing lock's name that may not be
+  // replaced (LockResult::Blocked).
+  bool processingLockBlocked = false;
   // This run met a database it cannot write (read-only file or folder, full
   // disk, an I/O error): the run stops without its reports and without
   // "Processing complete."; the next one tries again.

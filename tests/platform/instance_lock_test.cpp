@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,49 +140,79 @@ TEST_F(LockTest, OnlyTheDatabasesAccountsMayTakeALockWhoeverCreatedIt) {
   EXPECT_EQ(test::LockHolder(file, kNobody).result(), LockResult::Taken);
 }
 
-// A folder once open to every account: another account planted the lock file.
-TEST_F(LockTest, ALockFileOfAnotherAccountIsNamedWhileHeldAndReplacedOnceNot) {
+// A folder once open to every account: another account, which cannot open the
+// database and so runs no TRAVIK program, planted the lock's name, held or
+// not.  Whatever it left is replaced, leaving nothing else; a link's target is untouched.
+TEST_F(LockTest, ALockFileOfAnotherAccountIsReplacedWhateverItIsAndObeyedOnlyWhereTheDatabaseIsOpen) {
   if (::geteuid() != 0) GTEST_SKIP() << "switching to a second account needs root; the tests run as another user";
   ::unsetenv("TRAVIK_LOCK_DIR");
-  test::writeFile(folder() / "vrndata.mdb", "");
-  ASSERT_EQ(::chmod((folder() / "vrndata.mdb").c_str(), 0660) | ::chmod(folder().c_str(), 0777), 0);
+  const fs::path database = folder() / "vrndata.mdb", target = temp.path() / "precious";
+  test::writeFile(database, "");
+  test::writeFile(target, "keep");
+  ASSERT_EQ(::chmod(database.c_str(), 0660) | ::chmod(folder().c_str(), 0777), 0);
   const fs::path file = platform::serviceLockFile(folder());
-  test::LockHolder planted(file, kNobody);
-  ASSERT_EQ(planted.result(), LockResult::Taken);
-  ASSERT_EQ(::chmod(folder().c_str(), 0755), 0);
+  for (const std::string kind : {"regular file", "FIFO", "symbolic link"}) {
+    std::optional<test::LockHolder> held;
+    const std::string plant =
+        kind == "FIFO" ? "mkfifo " + file.string() : "ln -s " + target.string() + " " + file.string();
+    if (kind == "regular file")
+      held.emplace(file, kNobody);
+    else
+      ASSERT_EQ(std::system(("setpriv --reuid=nobody --regid=nogroup --clear-groups " + plant).c_str()), 0);
+    ASSERT_TRUE(!held || held->result() == LockResult::Taken);
+    EXPECT_FALSE(kind != "symbolic link" && InstanceLock::isHeld(file)) << kind;  // stands for no program
+    InstanceLock root(file);
+    ASSERT_EQ(root.tryAcquire(), LockResult::Taken) << kind << ": " << root.failure();
+    EXPECT_NE(root.notice().find("the " + kind + " " + file.string() + " of nobody (uid 65534)"), std::string::npos)
+        << root.notice();
+    struct stat info {};
+    ASSERT_EQ(::lstat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode) && info.st_uid == 0 && (info.st_mode & 07777) == 0660) << kind;
+    EXPECT_EQ(test::LockHolder(file).result(), LockResult::HeldElsewhere) << kind;  // one file for every taker
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder()), fs::directory_iterator()), 2) << kind;
+    fs::remove(file);
+  }
+  EXPECT_EQ(test::readFile(target), "keep");
+  // A database open to every account lets that account run a program on it: its hold is obeyed, and named.
+  ASSERT_EQ(::chmod(database.c_str(), 0666), 0);
+  test::LockHolder held(file, kNobody);
   InstanceLock root(file);
   EXPECT_EQ(root.tryAcquire(), LockResult::HeldElsewhere);
   EXPECT_NE(root.failure().find(file.string() + " is owned by nobody (uid 65534)"), std::string::npos)
       << root.failure();
-  planted.letGo();
-  ASSERT_EQ(root.tryAcquire(), LockResult::Taken);
-  struct stat info {};
-  ASSERT_EQ(::stat(file.c_str(), &info), 0);
-  EXPECT_EQ(info.st_uid, 0u);
-  EXPECT_EQ(info.st_mode & 07777, 0660u);
-  EXPECT_EQ(test::LockHolder(file).result(), LockResult::HeldElsewhere);  // one file for every taker
 }
 
 TEST_F(LockTest, ALockThatCannotBeUsedIsReportedWithItsReason) {
   const fs::path file = platform::consoleLockFile(folder());
-  // A folder in the way.
+  // A folder in the way, of whichever account: nothing can take its place.
   fs::create_directories(file);
+  ASSERT_TRUE(::geteuid() != 0 || ::chown(file.c_str(), kNobody, kNobody) == 0);
   InstanceLock lock(file);
-  EXPECT_EQ(lock.tryAcquire(), LockResult::Failed);
-  EXPECT_NE(lock.failure().find(file.string()), std::string::npos) << lock.failure();
-  EXPECT_NE(lock.failure().find("Is a directory"), std::string::npos) << lock.failure();
+  EXPECT_EQ(lock.tryAcquire(), LockResult::Blocked);
+  EXPECT_NE(lock.failure().find("the folder " + file.string()), std::string::npos) << lock.failure();
   fs::remove(file);
 
-  // A link planted under the lock's name is not followed: its target is
-  // neither locked nor opened up to other accounts.
+  // A link of this account under the lock's name is neither followed nor
+  // replaced: its target is neither locked nor opened up to other accounts.
   const fs::path target = temp.path() / "precious";
   test::writeFile(target, "keep");
   fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
   fs::create_symlink(target, file);
-  EXPECT_EQ(lock.tryAcquire(), LockResult::Failed);
-  EXPECT_NE(lock.failure().find("symbolic links"), std::string::npos) << lock.failure();
+  EXPECT_EQ(lock.tryAcquire(), LockResult::Blocked);
+  EXPECT_NE(lock.failure().find("the symbolic link " + file.string()), std::string::npos) << lock.failure();
   EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_THROW(InstanceLock::isHeld(file), std::system_error);
+
+  // Once it is gone the lock is taken, and the new file of a replacement
+  // killed before its rename goes; one whose maker runs stays.
+  fs::remove(file);
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  for (const pid_t maker : {ended, 1}) test::writeFile(file.string() + ".new-" + std::to_string(maker), "");
+  EXPECT_EQ(lock.tryAcquire(), LockResult::Taken);
+  EXPECT_FALSE(fs::exists(file.string() + ".new-" + std::to_string(ended)));
+  EXPECT_TRUE(fs::exists(file.string() + ".new-1"));
 }
 
 // A test program run takes its locks in a folder of its own and leaves none

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,6 +66,10 @@ TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm
           << kind;
   };
   nobodyTakesNone();
+  // Its FIFOs at the names, as a folder once open to it allowed: replaced, named, no hindrance.
+  const auto fifo = [&](const char* kind) { return folder.program() / ("travik-" + std::string(kind) + ".lock"); };
+  for (const char* kind : {"service", "processing"})
+    ASSERT_TRUE(::geteuid() != 0 || (::mkfifo(fifo(kind).c_str(), 0666) | ::chown(fifo(kind).c_str(), 65534, 0)) == 0);
 
   const fs::path console = folder.temp.path() / "console.txt";
   const pid_t service = spawn({(folder.program() / "TRAVIKservice").string()}, console);
@@ -110,7 +115,10 @@ TEST(ServiceProgram, RunsItsFirstCyclesOnGeneratedTrafficAndEndsInOrderOnSigterm
   const std::string events = test::readFile(console);
   EXPECT_NE(events.find("TRAVIK Service: [event 1]"), std::string::npos) << events;
   EXPECT_NE(events.find("TRAVIK Service: [event 2]"), std::string::npos) << events;
-  EXPECT_EQ(events.find("[event 4]"), std::string::npos) << events;
+  for (const char* kind : {"service", "processing"})
+    EXPECT_EQ(events.find("Replaced the FIFO " + fifo(kind).string()) != std::string::npos, ::geteuid() == 0) << events;
+  const std::string others = std::regex_replace(events, std::regex(R"(\[event 4\][^\n]*Replaced the FIFO)"), "");
+  EXPECT_EQ(others.find("[event 4]"), std::string::npos) << events;
   EXPECT_EQ(folder.parameter("SERVICEPROCESSING"), "False");
   const std::string log = test::readFile(*folder.activityLog());
   EXPECT_NE(log.find("TRAVIK Service activity"), std::string::npos) << log;
@@ -167,9 +175,19 @@ TEST(ServiceProgram, ASecondServiceOnTheSameFolderDoesNotStartAndAKilledOneBlock
     return platform::InstanceLock::isHeld(lockFile);
   };
 
+  // A folder in the way: the first one waits, and goes on by itself once it is gone.
+  fs::create_directories(lockFile);
   Reaper first{spawn({program.string()}, folder.temp.path() / "first.txt")};
   ASSERT_GT(first.pid, 0);
+  const auto said = [&](const std::string& text) {
+    return readFile(folder.temp.path() / "first.txt").find(text) != std::string::npos;
+  };
+  for (const auto started = Clock::now(); !said("the service waits") && Clock::now() - started < 30s;)
+    std::this_thread::sleep_for(50ms);
+  fs::remove(lockFile);
   ASSERT_TRUE(holdsItsLockSoon()) << test::readFile(folder.temp.path() / "first.txt");
+  EXPECT_TRUE(said("; the service waits, trying again every 15 seconds, until it is gone.") &&
+              said("can be used again; the service goes on."));
 
   const fs::path secondOutput = folder.temp.path() / "second.txt";
   const pid_t second = spawn({program.string()}, secondOutput);

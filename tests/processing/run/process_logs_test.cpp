@@ -420,10 +420,9 @@ TEST_F(ProcessLogs, ALockThatCannotBeUsedIsReportedWithItsReasonAndNothingRuns) 
   EXPECT_EQ(eventCount(), 0);
   EXPECT_EQ(tp->handledErrorCount, 1);
   flushActivityLog(*tp);
-  EXPECT_NE(test::readFile(tp->activityLog.fileName)
-                .find("(error):75 (cannot use the lock file " + lockFile.string() +
-                      ": Is a directory; no processing run is started) in procedure processLogs"),
-            std::string::npos);
+  const std::string log = test::readFile(tp->activityLog.fileName);
+  EXPECT_NE(log.find("(error):75 (the folder " + lockFile.string() + " of "), std::string::npos) << log;
+  EXPECT_NE(log.find("; remove it; no processing run is started) in procedure processLogs"), std::string::npos) << log;
 }
 
 }  // namespace
