@@ -349,6 +349,11 @@ void InstanceLock::release() {
 }
 
 bool InstanceLock::isHeld(const fs::path& file) {
+  // No program holds a lock on what is no regular file (a FIFO, a link, a
+  // folder planted at the name): trusting a mark for it would keep the
+  // service stepping aside for a console that does not run.
+  struct stat named {};
+  if (::lstat(file.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) return false;
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) {
     if (errno == ENOENT) return false;

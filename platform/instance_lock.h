@@ -109,10 +109,10 @@ class InstanceLock {
   const std::filesystem::path& file() const { return file_; }
 
   // True when some holder (this process included) has the lock on file; a
-  // missing file is a lock nobody holds, and so is a file that tryAcquire
-  // would replace for its owner (another account's, above).  Throws std::system_error when the
-  // file exists but cannot be asked (this account may not read it, or it is
-  // a link).
+  // missing file is a lock nobody holds, and so is an entry that is no
+  // regular file, and a file that tryAcquire would replace for its owner
+  // (another account's, above).  Throws std::system_error when the file
+  // exists but cannot be asked (this account may not read it).
   static bool isHeld(const std::filesystem::path& file);
 
  private:

@@ -160,7 +160,7 @@ TEST_F(LockTest, ALockFileOfAnotherAccountIsReplacedWhateverItIsAndObeyedOnlyWhe
     else
       ASSERT_EQ(std::system(("setpriv --reuid=nobody --regid=nogroup --clear-groups " + plant).c_str()), 0);
     ASSERT_TRUE(!held || held->result() == LockResult::Taken);
-    EXPECT_FALSE(kind != "symbolic link" && InstanceLock::isHeld(file)) << kind;  // stands for no program
+    EXPECT_FALSE(InstanceLock::isHeld(file)) << kind;  // stands for no program
     InstanceLock root(file);
     ASSERT_EQ(root.tryAcquire(), LockResult::Taken) << kind << ": " << root.failure();
     EXPECT_NE(root.notice().find("the " + kind + " " + file.string() + " of nobody (uid 65534)"), std::string::npos)
@@ -201,7 +201,7 @@ TEST_F(LockTest, ALockThatCannotBeUsedIsReportedWithItsReason) {
   EXPECT_EQ(lock.tryAcquire(), LockResult::Blocked);
   EXPECT_NE(lock.failure().find("the symbolic link " + file.string()), std::string::npos) << lock.failure();
   EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_THROW(InstanceLock::isHeld(file), std::system_error);
+  EXPECT_FALSE(InstanceLock::isHeld(file));
 
   // Once it is gone the lock is taken, and the new file of a replacement
   // killed before its rename goes; one whose maker runs stays.
