@@ -12,7 +12,6 @@
 #include "admin/widgets/controls.h"
 #include "admin/widgets/window_geometry.h"
 #include "processing/gateway/test_calls.h"
-#include "processing/runtime/activity_log.h"
 #include "processing/runtime/error_handling.h"
 #include "processing/runtime/start_up.h"
 
@@ -135,14 +134,12 @@ void FrmTestCalls::returnToMainWindow() {
 // list that could not be stored places none (an excluded node would be called).
 void FrmTestCalls::cmdInitiateTestCalls_Click() {
   setHourglass(*this, true);
-  if (saveTCUpdates()) {
+  if (saveTCUpdates())
     scheduleTestCalls(console_.program);
-  } else {
-    Program& program = console_.program;
-    program.statusMessage = "No test calls have been scheduled: the list of Octel Nodes to call could not be saved.";
-    program.host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, MessageIcon::Exclamation);
-    writeLog(program, program.statusMessage, true);
-  }
+  else
+    reportTestCallOutcome(console_.program,
+                          "No test calls have been scheduled: the list of Octel Nodes to call could not be saved.",
+                          MessageIcon::Exclamation);
   setHourglass(*this, false);
 }
 

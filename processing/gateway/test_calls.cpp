@@ -20,30 +20,21 @@ constexpr const char* kCancelTestCalls = "cancelTestCalls()";
 // The last-referenced date of a new test-call row: 1 January 1900, midnight.
 constexpr const char* kNeverReferenced = "1900-01-01 00:00:00";
 
-// The outcome of an operation: kept as the status, shown to the operator of
-// the console and logged with the time.
-void reportOutcome(Program& program, std::string_view text, MessageIcon icon = MessageIcon::Information) {
-  program.statusMessage = text;
-  if (!program.runningAsService)
-    program.host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, icon);
-  writeLog(program, program.statusMessage, true);
-}
-
 // Nodes an operation failed for: after their errors, one line says so, where
 // success would have been reported.
 void reportFailedNodes(Program& program, int failures, std::string_view what) {
-  reportOutcome(program,
-                std::string(what) + " for " + std::to_string(failures) +
-                    (failures == 1 ? " Octel Node" : " Octel Nodes") + ": see the errors reported.",
-                MessageIcon::Exclamation);
+  reportTestCallOutcome(program,
+                        std::string(what) + " for " + std::to_string(failures) +
+                            (failures == 1 ? " Octel Node" : " Octel Nodes") + ": see the errors reported.",
+                        MessageIcon::Exclamation);
 }
 
 // An empty mailbox id would make every directory row without a mailbox look
 // like a pending test call, so nothing is scheduled or removed then.
 bool testCallMailboxConfigured(Program& program, std::string_view consequence) {
   if (!program.settings.testCallMailboxId.empty()) return true;
-  reportOutcome(program, std::string("No test-call mailbox is configured (TESTCALLMAILBOXID is empty).  ") +
-                             std::string(consequence));
+  reportTestCallOutcome(program, std::string("No test-call mailbox is configured (TESTCALLMAILBOXID is empty).  ") +
+                                     std::string(consequence));
   return false;
 }
 
@@ -74,6 +65,13 @@ bool isExcludedFromTestCalls(Program& program, const std::string& serialNumber, 
 
 }  // namespace
 
+void reportTestCallOutcome(Program& program, std::string_view text, MessageIcon icon) {
+  program.statusMessage = text;
+  if (!program.runningAsService)
+    program.host.messageBox(program.statusMessage, kApplicationTitle, MessageButtons::Ok, icon);
+  writeLog(program, program.statusMessage, true);
+}
+
 bool excludeFromTestCalls(Program& program, const std::string& serialNumber) {
   bool failed = false;
   return isExcludedFromTestCalls(program, serialNumber, failed);
@@ -93,7 +91,7 @@ void scheduleTestCalls(Program& program) {
       }))
     return;
   if (nodes.empty()) {
-    reportOutcome(program, "There are no Octel Nodes configured.  No test calls have been scheduled.");
+    reportTestCallOutcome(program, "There are no Octel Nodes configured.  No test calls have been scheduled.");
     return;
   }
 
@@ -139,7 +137,7 @@ void scheduleTestCalls(Program& program) {
   }
   gateway->close();
   if (failures == 0)
-    reportOutcome(program, "Test calls scheduled successfully.");
+    reportTestCallOutcome(program, "Test calls scheduled successfully.");
   else
     reportFailedNodes(program, failures, "Test calls could not be scheduled");
 }
@@ -161,11 +159,11 @@ void cancelTestCalls(Program& program) {
       }))
     return;
   if (!nodesConfigured) {
-    reportOutcome(program, "There are no Octel Nodes configured.  No test calls were pending.");
+    reportTestCallOutcome(program, "There are no Octel Nodes configured.  No test calls were pending.");
     return;
   }
   if (pending.empty()) {
-    reportOutcome(program, "There are no pending test calls scheduled.");
+    reportTestCallOutcome(program, "There are no pending test calls scheduled.");
     return;
   }
 
@@ -187,7 +185,7 @@ void cancelTestCalls(Program& program) {
   }
   gateway->close();
   if (failures == 0)
-    reportOutcome(program, "Pending test calls have been canceled.");
+    reportTestCallOutcome(program, "Pending test calls have been canceled.");
   else
     reportFailedNodes(program, failures, "Pending test calls could not be canceled");
 }

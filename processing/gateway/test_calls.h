@@ -6,7 +6,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "processing/runtime/host.h"
 #include "processing/runtime/program.h"
 
 namespace travik {
@@ -18,5 +20,8 @@ void scheduleTestCalls(Program& program);
 bool excludeFromTestCalls(Program& program, const std::string& serialNumber);
 // Removes every directory row of the test-call mailbox, whatever its node.
 void cancelTestCalls(Program& program);
+// The outcome of a test-call operation: kept as the status, shown to the
+// operator of the console and logged with the time.
+void reportTestCallOutcome(Program& program, std::string_view text, MessageIcon icon = MessageIcon::Information);
 
 }  // namespace travik
